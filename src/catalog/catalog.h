@@ -1,0 +1,16 @@
+// The built-in catalogue of browsers and AI applications and the rules that classify an
+// application or a window title. Pure lookups; no settings, no desktop.
+#pragma once
+
+#include <string_view>
+
+#include "layout/records.h"
+
+namespace tessaloom::Catalog {
+
+/// The kind of an application by the catalogue alone (no user overrides).
+Kind defaultKind(std::string_view bundleID, std::string_view name);
+/// Whether a window title names an AI service.
+bool looksLikeAI(std::string_view title);
+
+}  // namespace tessaloom::Catalog
