@@ -3,8 +3,7 @@
 namespace tessaloom::platform {
 
 std::unique_ptr<Desktop> openDesktop(std::string& error) {
-  error =
-      "デスクトップに接続できません: TESSALOOM_SCENE にシーンファイルを指定してください";
+  error = "デスクトップに接続できません: TESSALOOM_SCENE にシーンファイルを指定してください";
   return nullptr;
 }
 
