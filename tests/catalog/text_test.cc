@@ -351,5 +351,23 @@ TEST(TextPrefixCharacters, CutsLongTitleToFortyClusters) {
   }
 }
 
+// ASCII text takes shortcuts; a non-ASCII letter appended to both sides forces the full rules,
+// which must give the same answers for every pair of ASCII characters.
+TEST(TextAscii, ShortcutsAgreeWithFullRules) {
+  const std::string tail = "\u00E9";
+  for (int x = 0; x < 128; ++x) {
+    for (int y = 0; y < 128; ++y) {
+      const std::string a(1, static_cast<char>(x));
+      const std::string b(1, static_cast<char>(y));
+      ASSERT_EQ(text::containsIgnoringCase(a, b), text::containsIgnoringCase(a + tail, b + tail))
+          << x << ' ' << y;
+      ASSERT_EQ(text::compare(a, b), text::compare(a + tail, b + tail)) << x << ' ' << y;
+      ASSERT_EQ(text::equal(a, b), text::equal(a + tail, b + tail)) << x << ' ' << y;
+      ASSERT_EQ(text::prefixCharacters(a + b, 1), text::prefixCharacters(a + b + tail, 1))
+          << x << ' ' << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessaloom
