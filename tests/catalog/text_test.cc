@@ -76,6 +76,10 @@ const Conversion kSanitizeCases[] = {
      "\xE3\x81"
      "A",
      kFFFD + "A"},
+    {"truncated after a narrowed second byte", "\xF0\x90\x80", kFFFD},
+    {"truncated at the top of the range", "\xF4\x8F\xBF", kFFFD},
+    {"truncated three-byte after E0", "\xE0\xA0", kFFFD},
+    {"truncated before a lead byte", "\xE3\x81\xE3\x81\x82", kFFFD + "\u3042"},
     {"overlong two bytes", "\xC0\xAF", kFFFD + kFFFD},
     {"overlong three bytes", "\xE0\x80\x80", kFFFD + kFFFD + kFFFD},
     {"surrogate", "\xED\xA0\x80", kFFFD + kFFFD + kFFFD},
@@ -162,6 +166,7 @@ const Pair kEqualCases[] = {
     {"letter case differs", "Inbox", "inbox", 0},
     {"precomposed and decomposed", "Caf\u00E9", "Cafe\u0301", 1},
     {"mark order differs canonically", "a\u0323\u0302", "a\u0302\u0323", 1},
+    {"Kelvin sign and K", "\u212A", "K", 1},
     {"ohm sign and omega", "\u2126", "\u03A9", 1},
     {"full width is no canonical equivalent", "\uFF23hat", "Chat", 0},
     {"NUL counts", "a\0b"s, "a", 0},
@@ -235,6 +240,7 @@ const Pair kCompareCases[] = {
     {"NUL sorts first", "a\0"s, "a\x01", -1},
     {"NUL longer than nothing", "a\0"s, "a", 1},
     {"invalid byte as its replacement", "\x80", kFFFD, 0},
+    {"Kelvin sign sorts as K", "\u212A", "K", 0},
     {"kana", "あ", "い", -1},
 };
 
