@@ -151,7 +151,16 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
   const std::string key = folded(needle);
   // A needle that folds away entirely (only ignorable characters) names nothing to look for.
   if (key.empty()) return false;
-  return folded(haystack).find(key) != std::string::npos;
+  // Callers test one text against a list of keywords; folding it once per list, not once per
+  // keyword, keeps that cheap. One entry per thread, so no locking; long texts are not kept.
+  constexpr std::size_t kMaxRemembered = 4096;
+  if (haystack.size() > kMaxRemembered) return folded(haystack).find(key) != std::string::npos;
+  thread_local std::string lastHaystack, lastFolded;
+  if (haystack != lastHaystack) {
+    lastFolded = folded(haystack);
+    lastHaystack.assign(haystack);
+  }
+  return lastFolded.find(key) != std::string::npos;
 }
 
 int compare(std::string_view a, std::string_view b) {
