@@ -16,7 +16,8 @@ const utf8proc_uint8_t* bytes(std::string_view s) {
 }
 
 // Branch-free over the whole text so the compiler can vectorise it; most titles and identifiers
-// are ASCII, and ASCII text is already valid, composed and cut between every two characters.
+// are ASCII, and ASCII text is already valid, composed, and (but for CR LF) one character a
+// cluster.
 bool isASCII(std::string_view s) {
   unsigned char bits = 0;
   for (char c : s) bits |= static_cast<unsigned char>(c);
