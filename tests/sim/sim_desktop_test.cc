@@ -356,6 +356,25 @@ TEST_F(SimDesktopTest, DelayedWritesTakeEffectOnceTheirTimeHasCome) {
   EXPECT_EQ(d.windowFrame(1, 0), Rect(7, 8, 450, 300));
 }
 
+TEST_F(SimDesktopTest, WindowsMovedOrClosedFromOutside) {
+  SimDesktop& d = load(R"({"apps": [{"pid": 1, "windows": [
+      {"frame": [0, 0, 500, 400], "writeDelay": 1}, {"frame": [0, 0, 500, 400]}]}]})");
+  const std::vector<ElementRef> w = windows(1);
+  EXPECT_EQ(write(w[0], "AXPosition", Point{9, 9}), AXError::success);
+  // The user's move wins over a write still settling.
+  EXPECT_TRUE(d.setWindowFrame(1, 0, Rect(50, 60, 700, 500)));
+  clock_.sleep(2);
+  EXPECT_EQ(d.windowFrame(1, 0), Rect(50, 60, 700, 500));
+
+  EXPECT_TRUE(d.closeWindow(1, 1));
+  EXPECT_FALSE(d.closeWindow(1, 1));
+  EXPECT_FALSE(d.setWindowFrame(1, 1, Rect()));
+  EXPECT_FALSE(d.setWindowFrame(1, 7, Rect()));
+  EXPECT_EQ(windows(1), std::vector<ElementRef>{w[0]});
+  AttributeValue value;
+  EXPECT_EQ(read(w[1], "AXSize", value), AXError::invalidUIElement);
+}
+
 TEST_F(SimDesktopTest, BoxingFailsForTheNamedKindsOnly) {
   struct Case {
     const char* scene;
