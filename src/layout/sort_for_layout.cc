@@ -32,7 +32,7 @@ bool sameKindGoesBefore(const SortKey& a, const SortKey& b) {
 
 // Whether a goes before b. Not a strict weak ordering (the column tolerance is not
 // transitive, and ai and ignore windows are incomparable), so it is only ever asked about
-// pairs by the sorts below, never handed to a library sort.
+// pairs by the sorts below, never handed to std::sort or std::stable_sort.
 bool goesBefore(const SortKey& a, const SortKey& b) {
   if (a.kind != b.kind) return a.kind == Kind::browser;
   return sameKindGoesBefore(a, b);
@@ -60,7 +60,8 @@ void insertionSort(SortKey* first, SortKey* last, Before before) {
 // comparison answers.
 void mergeSort(SortKey* first, std::size_t n, std::vector<SortKey>& buffer) {
   for (std::size_t lo = 0; lo < n; lo += kRunLength)
-    insertionSort(first + lo, first + std::min(lo + kRunLength, n), sameKindGoesBefore);
+    insertionSort(first + lo, first + std::min(lo + kRunLength, n),
+                  [](const SortKey& a, const SortKey& b) { return sameKindGoesBefore(a, b); });
   buffer.resize(n);
   SortKey* from = first;
   SortKey* to = buffer.data();
@@ -128,7 +129,8 @@ std::vector<ManagedWindow> sortForLayout(std::vector<ManagedWindow> windows) {
     keys.push_back({windows[i].kind(), f.minX(), f.minY(), i});
   }
   if (keys.size() < kInsertionSortLimit)
-    insertionSort(keys.data(), keys.data() + keys.size(), goesBefore);
+    insertionSort(keys.data(), keys.data() + keys.size(),
+                  [](const SortKey& a, const SortKey& b) { return goesBefore(a, b); });
   else
     sortLarge(keys);
 
