@@ -1,6 +1,6 @@
 // The defaults store the program uses: one JSON file shared by every process of the user, read
 // afresh at every access and replaced whole, under a lock, at every write. Never throws.
-// Thread-safe: instances share no state but the file.
+// Safe to use from any thread.
 #pragma once
 
 #include <cstddef>
