@@ -318,6 +318,16 @@ TEST_F(FileDefaultsTest, UnreadableFileGivesDefaultsAndIsNotReplaced) {
   EXPECT_EQ(readFile(path_), R"({"gap": 3})");
 }
 
+TEST_F(FileDefaultsTest, ReadOnlyFileIsReadButNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
+  writeFile(path_, R"({"gap": 3})");
+  ASSERT_EQ(::chmod(path_.c_str(), 0400), 0);
+  FileDefaults store(path_);
+  store.setObject("gap", 4);
+  EXPECT_EQ(store.object("gap"), DefaultsValue(3));
+  EXPECT_EQ(readFile(path_), R"({"gap": 3})");
+}
+
 TEST_F(FileDefaultsTest, EmptyPathIsAnEmptyStoreThatIgnoresWrites) {
   FileDefaults store("");
   store.setObject("gap", 3);

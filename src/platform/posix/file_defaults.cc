@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "platform/posix/base64.h"
@@ -180,9 +181,9 @@ enum class FileState {
   corrupt,     // readable but not a defaults file: kept aside before the next write
 };
 
-struct Loaded {
+struct FileText {
   FileState state = FileState::missing;
-  Json object = Json::object();  // the top-level object when readable
+  std::string text{};  // when readable
 };
 
 /// The deepest nesting of arrays and objects in JSON text, the top level counting 1. Exact for
@@ -224,7 +225,8 @@ std::optional<Json> parseObject(std::string_view text) {
   }
 }
 
-Loaded load(const std::string& path) {
+/// The text of the file; a corrupt state here only for a file too large to be one.
+FileText readText(const std::string& path) {
   if (path.empty()) return {};
   // O_NONBLOCK: a FIFO at the path must not block the open.
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -234,21 +236,18 @@ Loaded load(const std::string& path) {
   if (static_cast<std::uintmax_t>(st.st_size) > FileDefaults::kMaxFileSize)
     return {FileState::corrupt};
 
-  std::string text;
-  text.reserve(static_cast<std::size_t>(st.st_size));
+  FileText file{FileState::readable, {}};
+  file.text.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[16384];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return {FileState::unreadable};
     if (n == 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > FileDefaults::kMaxFileSize) return {FileState::corrupt};
+    file.text.append(buffer, static_cast<std::size_t>(n));
+    if (file.text.size() > FileDefaults::kMaxFileSize) return {FileState::corrupt};
   }
-  if (text.empty()) return {FileState::readable};
-  auto object = parseObject(text);
-  if (!object) return {FileState::corrupt};
-  return {FileState::readable, std::move(*object)};
+  return file;
 }
 
 bool writeAll(int fd, std::string_view text) {
@@ -318,9 +317,16 @@ bool replaceFile(const std::string& folder, const std::string& path, const std::
   return true;
 }
 
-std::string dump(const Json& j) {
-  // Text that is not UTF-8 is written with U+FFFD rather than refused.
-  return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+/// The file text of an object. Text that is not UTF-8 is written with U+FFFD rather than
+/// refused; `exact` then tells that the text does not read back as this very object.
+std::string dump(const Json& j, bool& exact) {
+  exact = true;
+  try {
+    return j.dump(-1, ' ', false, Json::error_handler_t::strict) + "\n";
+  } catch (const Json::type_error&) {
+    exact = false;
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  }
 }
 
 std::string homeFolder() {
@@ -330,6 +336,27 @@ std::string homeFolder() {
 }
 
 }  // namespace
+
+/// The last text this store read or wrote and its parsed object. A read still reads the whole
+/// file every time; only when its bytes are exactly the remembered ones is the parse skipped,
+/// so nothing can be stale.
+class FileDefaultsCache {
+ public:
+  std::shared_ptr<const Json> lookup(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    return object_ && text == text_ ? object_ : nullptr;
+  }
+  void remember(std::string text, std::shared_ptr<const Json> object) {
+    std::lock_guard lock(mutex_);
+    text_ = std::move(text);
+    object_ = std::move(object);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string text_;
+  std::shared_ptr<const Json> object_;
+};
 
 std::string FileDefaults::defaultPath() {
   if (const char* explicitPath = std::getenv("TESSALOOM_DEFAULTS"); explicitPath && *explicitPath)
@@ -346,7 +373,20 @@ std::string FileDefaults::defaultPath() {
 }
 
 FileDefaults::FileDefaults() : FileDefaults(defaultPath()) {}
-FileDefaults::FileDefaults(std::string path) : path_(std::move(path)) {}
+FileDefaults::FileDefaults(std::string path)
+    : path_(std::move(path)), cache_(std::make_shared<FileDefaultsCache>()) {}
+
+std::shared_ptr<const Json> FileDefaults::currentObject() {
+  static const auto empty = std::make_shared<const Json>(Json::object());
+  FileText file = readText(path_);
+  if (file.state != FileState::readable || file.text.empty()) return empty;
+  if (auto cached = cache_->lookup(file.text)) return cached;
+  auto parsed = parseObject(file.text);
+  if (!parsed) return empty;
+  auto object = std::make_shared<const Json>(std::move(*parsed));
+  cache_->remember(std::move(file.text), object);
+  return object;
+}
 
 std::optional<Dictionary> FileDefaults::parse(std::string_view text) {
   try {
@@ -362,7 +402,8 @@ std::optional<std::string> FileDefaults::serialize(const Dictionary& values) {
   try {
     const auto j = dictionaryToJson(values, 0);
     if (!j) return std::nullopt;
-    return dump(*j);
+    bool exact = true;
+    return dump(*j, exact);
   } catch (...) {
     return std::nullopt;
   }
@@ -370,7 +411,7 @@ std::optional<std::string> FileDefaults::serialize(const Dictionary& values) {
 
 Dictionary FileDefaults::values() {
   try {
-    return dictionaryFromJson(load(path_).object);
+    return dictionaryFromJson(*currentObject());
   } catch (...) {
     return {};
   }
@@ -378,7 +419,7 @@ Dictionary FileDefaults::values() {
 
 std::optional<DefaultsValue> FileDefaults::object(std::string_view key) {
   try {
-    return memberOf(load(path_).object, key);
+    return memberOf(*currentObject(), key);
   } catch (...) {
     return std::nullopt;
   }
@@ -432,13 +473,27 @@ bool FileDefaults::update(const std::function<bool(nlohmann::json&)>& change) {
     if (errno != EINTR) return false;
 
   removeStaleTemporaries(folder, name + ".tmp-");
-  Loaded current = load(path_);
-  // What cannot be read cannot be modified; replacing it would lose it.
-  if (current.state == FileState::unreadable) return false;
-  if (!change(current.object)) return true;
-  const std::string text = dump(current.object);
-  if (current.state == FileState::corrupt && !keepAside(path_)) return false;
-  return replaceFile(folder, path_, text);
+  FileText file = readText(path_);
+  // What cannot be read cannot be modified; replacing it would lose it. A file made read-only
+  // is kept as it is, although the rename could replace it.
+  if (file.state == FileState::unreadable) return false;
+  if (file.state != FileState::missing && ::access(path_.c_str(), W_OK) != 0) return false;
+  Json object = Json::object();
+  if (file.state == FileState::readable && !file.text.empty()) {
+    if (const auto cached = cache_->lookup(file.text))
+      object = *cached;
+    else if (auto parsed = parseObject(file.text))
+      object = std::move(*parsed);
+    else
+      file.state = FileState::corrupt;
+  }
+  if (!change(object)) return true;
+  bool exact = true;
+  std::string text = dump(object, exact);
+  if (file.state == FileState::corrupt && !keepAside(path_)) return false;
+  if (!replaceFile(folder, path_, text)) return false;
+  if (exact) cache_->remember(std::move(text), std::make_shared<const Json>(std::move(object)));
+  return true;
 }
 
 }  // namespace tessaloom::platform

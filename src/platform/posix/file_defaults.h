@@ -1,15 +1,19 @@
 // The defaults store the program uses: one JSON file shared by every process of the user, read
 // afresh at every access and replaced whole, under a lock, at every write. Never throws.
+// Safe to use from any thread.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 
 #include "platform/defaults_store.h"
 
 namespace tessaloom::platform {
+
+class FileDefaultsCache;
 
 /// The file holds one JSON object from key to value. Numbers, strings, booleans, dictionaries
 /// and arrays are stored as themselves; data is an object whose only member "$data" holds
@@ -57,8 +61,11 @@ class FileDefaults final : public DefaultsStore {
   /// Read-modify-write of the file's top-level object under the lock; `change` returns whether
   /// it changed anything. False when the write could not be made (the file is then as it was).
   bool update(const std::function<bool(nlohmann::json&)>& change);
+  /// The file's top-level object as it is now; empty when there is no readable defaults file.
+  std::shared_ptr<const nlohmann::json> currentObject();
 
   std::string path_;
+  std::shared_ptr<FileDefaultsCache> cache_;
 };
 
 }  // namespace tessaloom::platform
