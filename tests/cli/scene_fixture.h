@@ -29,7 +29,8 @@ class SceneTest : public ::testing::Test {
   }
   /// The frame of window `index` of the application with `pid`, as the scene now holds it.
   std::vector<double> frame(int pid, int index) const {
-    for (const auto& app : scene()["apps"])
+    const auto s = scene();
+    for (const auto& app : s["apps"])
       if (app["pid"] == pid) return app["windows"][index]["frame"].get<std::vector<double>>();
     return {};
   }
