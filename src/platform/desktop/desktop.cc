@@ -64,7 +64,8 @@ std::unique_ptr<Desktop> openDesktop(std::string& error) {
     if (!run->open(error)) return nullptr;
     return run;
   }
-  const char* hint = "X11 のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください";
+  const char* hint =
+      "X11 のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください";
   if (!environment("DISPLAY")) {
     error = std::string("デスクトップに接続できません（DISPLAY が設定されていません）。") + hint;
     return nullptr;
