@@ -69,9 +69,8 @@ void AppDelegate::applicationDidFinishLaunching() {
                           guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
 
   if (WindowManager::isTrusted(false)) return;
-  mainQueue().asyncAfter(kPromptDelaySeconds, guarded(weakSelf(), [](AppDelegate& d) {
-                           d.askForAccessibility();
-                         }));
+  mainQueue().asyncAfter(kPromptDelaySeconds,
+                         guarded(weakSelf(), [](AppDelegate& d) { d.askForAccessibility(); }));
   watchForTrust();
 }
 
@@ -118,13 +117,13 @@ void AppDelegate::askForAccessibility() {
 
 void AppDelegate::watchForTrust() {
   if (trustTimer_) trustTimer_->cancel();
-  trustTimer_ = mainQueue().repeating(kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
-                                        if (!WindowManager::isTrusted(false)) return;
-                                        if (d.trustTimer_) d.trustTimer_->cancel();
-                                        d.trustTimer_.reset();
-                                        d.hud_.show("準備OK！ ⌃⌥G で整列できます",
-                                                    "checkmark.circle.fill");
-                                      }));
+  trustTimer_ =
+      mainQueue().repeating(kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
+                              if (!WindowManager::isTrusted(false)) return;
+                              if (d.trustTimer_) d.trustTimer_->cancel();
+                              d.trustTimer_.reset();
+                              d.hud_.show("準備OK！ ⌃⌥G で整列できます", "checkmark.circle.fill");
+                            }));
 }
 
 void AppDelegate::menuNeedsUpdate() {

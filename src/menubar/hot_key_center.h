@@ -17,8 +17,7 @@ class MainQueue;
 class HotKeyCenter {
  public:
   /// Control+Option, the modifiers of every hot key of the program.
-  static constexpr std::uint32_t controlOption =
-      platform::kHotKeyControl | platform::kHotKeyOption;
+  static constexpr std::uint32_t controlOption = platform::kHotKeyControl | platform::kHotKeyOption;
 
   /// The instance over the installed services, made on first use and never destroyed.
   static HotKeyCenter& shared();
@@ -32,8 +31,7 @@ class HotKeyCenter {
   /// Registers the combination under the next id (the number of registered keys plus 1) and
   /// runs `handler` on the main queue after each press. False when the platform refuses it:
   /// nothing is kept, and the next registration gets the same id.
-  bool registerHotKey(std::int32_t keyCode, std::uint32_t modifiers,
-                      std::function<void()> handler);
+  bool registerHotKey(std::int32_t keyCode, std::uint32_t modifiers, std::function<void()> handler);
   /// The number of registered keys.
   std::size_t count() const { return state_->handlers.size(); }
 

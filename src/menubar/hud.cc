@@ -14,18 +14,18 @@ using PanelRef = std::shared_ptr<platform::OverlayPanel>;
 
 // Moves the panel's alpha from `from` to `to` in straight steps of kFrameSeconds, timed by the
 // clock rather than by the number of steps, so a late step catches up; then calls `done`.
-platform::WorkItem animateAlpha(platform::MainQueue& queue, PanelRef panel, double from,
-                                double to, double duration, std::function<void()> done) {
+platform::WorkItem animateAlpha(platform::MainQueue& queue, PanelRef panel, double from, double to,
+                                double duration, std::function<void()> done) {
   const double start = queue.now();
   auto self = std::make_shared<platform::WorkItem>();
-  *self = queue.repeating(HUD::kFrameSeconds, [&queue, panel, from, to, duration, start, self,
-                                               done = std::move(done)] {
-    const double progress = std::clamp((queue.now() - start) / duration, 0.0, 1.0);
-    panel->setAlpha(from + (to - from) * progress);
-    if (progress < 1) return;
-    self->cancel();
-    if (done) done();
-  });
+  *self = queue.repeating(
+      HUD::kFrameSeconds, [&queue, panel, from, to, duration, start, self, done = std::move(done)] {
+        const double progress = std::clamp((queue.now() - start) / duration, 0.0, 1.0);
+        panel->setAlpha(from + (to - from) * progress);
+        if (progress < 1) return;
+        self->cancel();
+        if (done) done();
+      });
   return *self;
 }
 
@@ -54,8 +54,8 @@ void HUD::show(std::string_view text, std::string_view symbol) {
 
   PanelRef panel = services.overlay->makePanel(
       platform::OverlayContent{std::string(text), std::string(symbol), kStyle});
-  if (auto at = origin(services.screens->screens(), services.screens->mouseLocation(),
-                       panel->size()))
+  if (auto at =
+          origin(services.screens->screens(), services.screens->mouseLocation(), panel->size()))
     panel->setFrameOrigin(*at);
   panel->setAlpha(0);
   panel->orderFront();

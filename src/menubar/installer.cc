@@ -53,7 +53,8 @@ bool moveToApplicationsIfNeeded() {
   services.application->activateIgnoringOtherApps();
   const int choice = services.alerts->runModal(platform::Alert{
       "「アプリケーション」フォルダに移動しますか？",
-      "Tessaloom は「アプリケーション」フォルダに入れて使うと、ログイン時の自動起動やウィンドウ操作の"
+      "Tessaloom "
+      "は「アプリケーション」フォルダに入れて使うと、ログイン時の自動起動やウィンドウ操作の"
       "許可が正しく動きます。",
       {"移動して開く", "このまま使う"}});
   if (choice != platform::kAlertFirstButtonReturn) return false;

@@ -98,8 +98,7 @@ std::vector<MenuItem> settingsSubmenu(const StatusMenuState& state) {
 
 }  // namespace
 
-MenuApplication menuApplication(const platform::RunningApplication& app,
-                                const Settings& settings) {
+MenuApplication menuApplication(const platform::RunningApplication& app, const Settings& settings) {
   MenuApplication result;
   result.bundleID = app.bundleIdentifier.value_or("");
   result.name = app.localizedName.value_or(result.bundleID);
@@ -115,8 +114,8 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
     items.push_back(heading("対象ウィンドウ：ブラウザ " + std::to_string(state.browserWindows) +
                             " ／ AI " + std::to_string(state.aiWindows)));
   } else {
-    items.push_back(
-        item("⚠️ アクセシビリティの許可が必要です…", MenuAction::askForAccessibility));
+    items.push_back(item("⚠️ アクセシビリティの許可が必要です…",
+                         MenuAction::askForAccessibility));
   }
   items.push_back(MenuItem::makeSeparator());
 

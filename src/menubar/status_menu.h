@@ -38,8 +38,7 @@ struct StatusMenuState {
 };
 
 /// The identifier, name and current kind the menu shows for `app`.
-MenuApplication menuApplication(const platform::RunningApplication& app,
-                                const Settings& settings);
+MenuApplication menuApplication(const platform::RunningApplication& app, const Settings& settings);
 
 /// The whole status menu for `state`, from the status line to the quit item.
 MenuModel buildStatusMenu(const StatusMenuState& state);

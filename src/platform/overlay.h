@@ -12,14 +12,14 @@ namespace tessaloom::platform {
 
 /// How the plate looks; all lengths in points.
 struct OverlayStyle {
-  double fontSize = 0;          // system font, semibold, the label text colour
-  double symbolPointSize = 0;   // symbol drawn semibold, tinted with the accent colour
-  double spacing = 0;           // between symbol and text
+  double fontSize = 0;         // system font, semibold, the label text colour
+  double symbolPointSize = 0;  // symbol drawn semibold, tinted with the accent colour
+  double spacing = 0;          // between symbol and text
   double insetTop = 0;
   double insetLeft = 0;
   double insetBottom = 0;
   double insetRight = 0;
-  double cornerRadius = 0;      // of the translucent plate, which clips its content
+  double cornerRadius = 0;  // of the translucent plate, which clips its content
   friend bool operator==(const OverlayStyle&, const OverlayStyle&) = default;
 };
 

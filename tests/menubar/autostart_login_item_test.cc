@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_environment.h"
+#include "posix_fixtures.h"
 
 namespace tessaloom::platform {
 namespace {

@@ -1,64 +1,25 @@
 #include "platform/posix/instance_registry.h"
 
-#include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
-#include "temp_environment.h"
+#include "posix_fixtures.h"
 
 namespace tessaloom::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using tessaloom::testing::Child;
+using tessaloom::testing::endedPid;
 using tessaloom::testing::ScopedEnvironment;
 using tessaloom::testing::TempFolder;
 
 std::int32_t self() {
   return static_cast<std::int32_t>(::getpid());
-}
-
-// A child process that waits for a signal; killed and reaped at the end unless reaped before.
-class Child {
- public:
-  Child() {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      for (;;) ::pause();
-    }
-  }
-  ~Child() {
-    if (pid_ > 0 && !reaped_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  std::int32_t pid() const { return pid_; }
-  /// Waits for the child to end and returns the signal that ended it (0 for none).
-  int reap() {
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-};
-
-// The pid of a process that has ended and been reaped.
-std::int32_t endedPid() {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(0);
-  ::waitpid(pid, nullptr, 0);
-  return pid;
 }
 
 void writeRecord(const fs::path& path, const std::string& text) {
@@ -122,9 +83,9 @@ TEST_F(InstanceRegistryTest, StaleRecordsAreIgnoredAndRemoved) {
     std::string text;
   };
   const Stale stale[] = {
-      {std::to_string(ended), std::to_string(ended) + " 0\n"},  // the process has ended
+      {std::to_string(ended), std::to_string(ended) + " 0\n"},              // the process has ended
       {std::to_string(::getppid()), std::to_string(::getppid()) + " 1\n"},  // pid reused
-      {"77777777", "77777777"},                                 // unreadable record
+      {"77777777", "77777777"},                                             // unreadable record
   };
   for (const auto& s : stale) writeRecord(dir / s.name, s.text);
   // Files that are no records stay as they are.
@@ -166,7 +127,7 @@ TEST_F(InstanceRegistryTest, TerminateSignalsOnlyLiveRecordedProcesses) {
   writeRecord(registry.directory() / std::to_string(unrecorded.pid()),
               std::to_string(unrecorded.pid()) + " 1\n");
   EXPECT_FALSE(registry.terminate(unrecorded.pid()));
-  EXPECT_EQ(::waitpid(unrecorded.pid(), nullptr, WNOHANG), 0);  // still running
+  EXPECT_TRUE(unrecorded.running());
 
   EXPECT_FALSE(registry.terminate(0));
   EXPECT_FALSE(registry.terminate(-1));

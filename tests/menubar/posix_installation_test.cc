@@ -1,19 +1,18 @@
 #include "platform/posix/posix_installation.h"
 
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 
 #include <gtest/gtest.h>
 
-#include "temp_environment.h"
+#include "posix_fixtures.h"
 
 namespace tessaloom::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using tessaloom::testing::Child;
 using tessaloom::testing::ScopedEnvironment;
 using tessaloom::testing::TempFolder;
 
@@ -52,18 +51,12 @@ TEST(PosixInstallation, EnrolmentLastsAsLongAsTheObject) {
 TEST(PosixInstallation, TerminateReachesOnlyRegisteredCopies) {
   TempFolder folder;
   InstanceRegistry registry(folder.path() / "tessaloom");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    for (;;) ::pause();
-  }
-  ASSERT_TRUE(registry.enroll(child));
-  PosixInstallation(std::nullopt).terminate(child);  // no registry: nothing is sent
-  EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), 0);
-  PosixInstallation(registry).terminate(child);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  Child child;
+  ASSERT_TRUE(registry.enroll(child.pid()));
+  PosixInstallation(std::nullopt).terminate(child.pid());  // no registry: nothing is sent
+  EXPECT_TRUE(child.running());
+  PosixInstallation(registry).terminate(child.pid());
+  EXPECT_EQ(child.reap(), SIGTERM);
 }
 
 TEST(PosixInstallation, FileServices) {
@@ -93,8 +86,8 @@ TEST(PosixInstallation, LaunchStartsAChildWithItsArguments) {
   TempFolder folder;
   PosixInstallation installation(std::nullopt);
   const auto marker = folder.path() / "marker";
-  ASSERT_TRUE(installation.launch("/bin/sh", {"-c", "echo \"$0\" > \"$1\"", "ran",
-                                              marker.string()}));
+  ASSERT_TRUE(
+      installation.launch("/bin/sh", {"-c", "echo \"$0\" > \"$1\"", "ran", marker.string()}));
   int status = 0;
   ::wait(&status);  // the launcher does not wait; the test does
   std::ifstream in(marker);

@@ -56,8 +56,7 @@ bool PosixInstallation::trashItem(std::string_view path, std::string& error) {
   return false;
 }
 
-bool PosixInstallation::copyItem(std::string_view from, std::string_view to,
-                                 std::string& error) {
+bool PosixInstallation::copyItem(std::string_view from, std::string_view to, std::string& error) {
   std::error_code ec;
   fs::copy(fs::path(from), fs::path(to),
            fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
@@ -74,8 +73,7 @@ bool PosixInstallation::launch(std::string_view executable,
   for (auto& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   pid_t child = 0;
-  return ::posix_spawn(&child, words.front().c_str(), nullptr, nullptr, argv.data(), environ) ==
-         0;
+  return ::posix_spawn(&child, words.front().c_str(), nullptr, nullptr, argv.data(), environ) == 0;
 }
 
 std::vector<std::int32_t> PosixInstallation::runningInstances(std::string_view bundleIdentifier) {
