@@ -102,11 +102,8 @@ inline constexpr std::array<std::string_view, 23> linuxBrowserIDs = {
 /// Desktop-entry ids of AI chat applications on Linux whose names may hold no AI keyword.
 /// Consulted right after the AI bundle identifiers, matched the same way.
 inline constexpr std::array<std::string_view, 5> linuxAIIDs = {
-    "claude-desktop",
-    "com.jeffser.Alpaca",
-    "io.gpt4all.gpt4all",
-    "ai.jan.Jan",
-    "io.github.qwersyk.Newelle",
+    "claude-desktop", "com.jeffser.Alpaca",        "io.gpt4all.gpt4all",
+    "ai.jan.Jan",     "io.github.qwersyk.Newelle",
 };
 
 }  // namespace tessaloom::Catalog

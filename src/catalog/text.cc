@@ -16,7 +16,8 @@ const utf8proc_uint8_t* bytes(std::string_view s) {
 }
 
 // Branch-free over the whole text so the compiler can vectorise it; most titles and identifiers
-// are ASCII, and ASCII text is already valid, composed and cut between every two characters.
+// are ASCII, and ASCII text is already valid, composed, and (but for CR LF) one character a
+// cluster.
 bool isASCII(std::string_view s) {
   unsigned char bits = 0;
   for (char c : s) bits |= static_cast<unsigned char>(c);
@@ -151,7 +152,16 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
   const std::string key = folded(needle);
   // A needle that folds away entirely (only ignorable characters) names nothing to look for.
   if (key.empty()) return false;
-  return folded(haystack).find(key) != std::string::npos;
+  // Callers test one text against a list of keywords; folding it once per list, not once per
+  // keyword, keeps that cheap. One entry per thread, so no locking; long texts are not kept.
+  constexpr std::size_t kMaxRemembered = 4096;
+  if (haystack.size() > kMaxRemembered) return folded(haystack).find(key) != std::string::npos;
+  thread_local std::string lastHaystack, lastFolded;
+  if (haystack != lastHaystack) {
+    lastFolded = folded(haystack);
+    lastHaystack.assign(haystack);
+  }
+  return lastFolded.find(key) != std::string::npos;
 }
 
 int compare(std::string_view a, std::string_view b) {

@@ -219,6 +219,31 @@ const Pair kContainsCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Text, Contains, ::testing::ValuesIn(kContainsCases));
 
+// Folding of the last text is reused for the next keyword; a different text, even one that
+// differs only after a NUL or is a part of the last one, must never get a stale answer.
+TEST(TextContains, NeverAnswersFromAnotherText) {
+  const std::string claude = "\uFF23\uFF4C\uFF41\uFF55\uFF44\uFF45";  // full width
+  const struct {
+    std::string haystack;
+    std::string needle;
+    bool expected;
+  } steps[] = {
+      {claude, "claude", true},
+      {claude, "safari", false},
+      {"\uFF33\uFF41\uFF46\uFF41\uFF52\uFF49", "claude", false},
+      {claude, "claude", true},
+      {claude.substr(0, 9), "claude", false},
+      {"\u00E9\0claude"s, "\u00C9\0CLAUDE"s, true},
+      {"\u00E9\0safari"s, "\u00C9\0CLAUDE"s, false},
+      {std::string(5000, 'x') + claude, "claude", true},
+      {std::string(5000, 'x') + "\u00E9", "claude", false},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(text::containsIgnoringCase(step.haystack, step.needle), step.expected)
+        << hex(step.haystack.substr(0, 40)) << " / " << step.needle;
+  }
+}
+
 class Compare : public ::testing::TestWithParam<Pair> {};
 
 TEST_P(Compare, OrdersByCodePoints) {
