@@ -144,8 +144,8 @@ void AppDelegate::menuNeedsUpdate() {
   state.aiRatio = settings.aiRatio();
   state.detectAITabs = settings.detectAITabs();
   state.loginEnabled = services.loginItem->status() == platform::LoginItemStatus::enabled;
-  state.hasUndo = state.trusted && Arranger::hasUndo();
-  state.hasSaved = state.trusted && Arranger::hasSaved();
+  state.hasUndo = Arranger::hasUndo();
+  state.hasSaved = Arranger::hasSaved();
   state.canCheckForUpdates = services.updater && services.updater->canCheckForUpdates();
   state.version = Installer::version();
   menu_ = buildStatusMenu(state);

@@ -12,7 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tessaloom::testing::ScopedEnvironment;
-using tessaloom::testing::TempFolder;
+using tessaloom::testing::TempDir;
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path);
@@ -28,14 +28,14 @@ void writeFile(const fs::path& path, const std::string& text) {
 
 class AutostartLoginItemTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  TempDir folder;
   ScopedEnvironment config{"XDG_CONFIG_HOME", (folder.path() / "config").string()};
   fs::path entry = folder.path() / "config" / "autostart" / "tessaloom.desktop";
   AutostartLoginItem item{"/usr/local/bin/tessaloom"};
 };
 
 TEST(AutostartEntryPath, FollowsTheConfigFolderRules) {
-  TempFolder folder;
+  TempDir folder;
   {
     ScopedEnvironment config("XDG_CONFIG_HOME", "/x/config");
     EXPECT_EQ(AutostartLoginItem::entryPath(), fs::path("/x/config/autostart/tessaloom.desktop"));

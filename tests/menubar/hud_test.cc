@@ -178,17 +178,23 @@ TEST_F(HUDTest, AFadeOutUnderWayFinishesOnItsOwnPlate) {
 }
 
 TEST_F(HUDTest, RapidMessagesShowOnlyTheLatest) {
+  // Each message comes while the one before is still fading in.
   for (int i = 0; i < 5; ++i) {
     hud.show("message " + std::to_string(i), "a");
-    at(0.01 * (i + 1));
+    at(0.05 * (i + 1));
   }
+  std::vector<std::size_t> steps;
+  for (const auto& p : overlay.plates()) steps.push_back(p->alphas.size());
   EXPECT_EQ(overlay.visibleCount(), 1);
   EXPECT_TRUE(overlay.plates().back()->visible);
-  at(0.05 + 1.39);
+  at(0.2 + 1.39);
   EXPECT_EQ(overlay.visibleCount(), 1);
   at(10);
   EXPECT_EQ(overlay.visibleCount(), 0);
   EXPECT_EQ(queue.pending(), 0u);
+  // A replaced plate is left alone: no further fading on a plate nobody sees.
+  for (std::size_t i = 0; i + 1 < steps.size(); ++i)
+    EXPECT_EQ(overlay.plates()[i]->alphas.size(), steps[i]) << i;
 }
 
 TEST_F(HUDTest, WithoutScreensThePlateStaysAtItsFirstPlace) {

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using tessaloom::testing::Child;
 using tessaloom::testing::endedPid;
 using tessaloom::testing::ScopedEnvironment;
-using tessaloom::testing::TempFolder;
+using tessaloom::testing::TempDir;
 
 std::int32_t self() {
   return static_cast<std::int32_t>(::getpid());
@@ -28,7 +28,7 @@ void writeRecord(const fs::path& path, const std::string& text) {
 
 class InstanceRegistryTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  TempDir folder;
   InstanceRegistry registry{folder.path() / "runtime" / "tessaloom"};
 };
 

@@ -13,28 +13,9 @@
 #include <optional>
 #include <string>
 
-#include <gtest/gtest.h>
+#include "support/temp_dir.h"
 
 namespace tessaloom::testing {
-
-/// A fresh empty folder, removed with everything in it at the end.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::path(::testing::TempDir()) / "tsl-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 /// Sets (or, with nothing, unsets) one variable for the life of the object.
 class ScopedEnvironment {

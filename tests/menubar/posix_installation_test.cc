@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using tessaloom::testing::Child;
 using tessaloom::testing::ScopedEnvironment;
-using tessaloom::testing::TempFolder;
+using tessaloom::testing::TempDir;
 
 TEST(PosixInstallation, RunsFromNoBundleWithTheBuildsVersion) {
   PosixInstallation installation(std::nullopt);
@@ -34,7 +34,7 @@ TEST(PosixInstallation, HomeComesFromTheEnvironmentFirst) {
 }
 
 TEST(PosixInstallation, EnrolmentLastsAsLongAsTheObject) {
-  TempFolder folder;
+  TempDir folder;
   InstanceRegistry registry(folder.path() / "tessaloom");
   const auto self = static_cast<std::int32_t>(::getpid());
   {
@@ -49,7 +49,7 @@ TEST(PosixInstallation, EnrolmentLastsAsLongAsTheObject) {
 }
 
 TEST(PosixInstallation, TerminateReachesOnlyRegisteredCopies) {
-  TempFolder folder;
+  TempDir folder;
   InstanceRegistry registry(folder.path() / "tessaloom");
   Child child;
   ASSERT_TRUE(registry.enroll(child.pid()));
@@ -60,7 +60,7 @@ TEST(PosixInstallation, TerminateReachesOnlyRegisteredCopies) {
 }
 
 TEST(PosixInstallation, FileServices) {
-  TempFolder folder;
+  TempDir folder;
   PosixInstallation installation(std::nullopt);
   const auto from = folder.path() / "Tessaloom.app";
   fs::create_directories(from / "Contents");
@@ -83,7 +83,7 @@ TEST(PosixInstallation, FileServices) {
 }
 
 TEST(PosixInstallation, LaunchStartsAChildWithItsArguments) {
-  TempFolder folder;
+  TempDir folder;
   PosixInstallation installation(std::nullopt);
   const auto marker = folder.path() / "marker";
   ASSERT_TRUE(

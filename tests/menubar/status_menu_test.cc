@@ -135,9 +135,11 @@ TEST_F(StatusMenuTest, TheTopLevelWithThePermission) {
 }
 
 TEST_F(StatusMenuTest, WithoutThePermissionOnlyTheWindowItemsAreDisabled) {
+  load(deskScene(false));
   storeUndo();
   storeSaved();
-  const auto& menu = open(deskScene(false));
+  delegate().applicationDidFinishLaunching();
+  const auto& menu = ui.statusItem.open();
   const auto& first = menu.items.front();
   EXPECT_EQ(first.title, "⚠️ アクセシビリティの許可が必要です…");
   EXPECT_EQ(first.action, MenuAction::askForAccessibility);

@@ -56,7 +56,7 @@ std::string execArgument(const std::string& arg) {
       out += "%%";
       continue;
     }
-    if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += '\\';
+    if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';  // reserved, so always quoted
     out += c;
   }
   if (quote) out += '"';
