@@ -11,11 +11,8 @@
 extern char** environ;
 
 namespace tessaloom::platform {
-namespace {
 
 namespace fs = std::filesystem;
-
-}  // namespace
 
 std::string PosixInstallation::executablePath() {
   std::error_code ec;
