@@ -9,6 +9,15 @@ class Workspace;
 class Screens;
 class DefaultsStore;
 class MainQueue;
+class Application;
+class StatusItem;
+class Alerts;
+class AboutPanel;
+class Overlay;
+class HotKeys;
+class LoginItem;
+class Installation;
+class Updater;
 
 struct Services {
   Accessibility* accessibility = nullptr;
@@ -16,9 +25,20 @@ struct Services {
   Screens* screens = nullptr;
   DefaultsStore* defaults = nullptr;
   MainQueue* mainQueue = nullptr;
+  // The tray application's services; command-line runs leave them null.
+  Application* application = nullptr;
+  StatusItem* statusItem = nullptr;
+  Alerts* alerts = nullptr;
+  AboutPanel* aboutPanel = nullptr;
+  Overlay* overlay = nullptr;
+  HotKeys* hotKeys = nullptr;
+  LoginItem* loginItem = nullptr;
+  Installation* installation = nullptr;
+  /// Null where no update machinery exists (Linux): the update item is then disabled.
+  Updater* updater = nullptr;
 };
 
-/// The services in force; every member is set once a backend is installed.
+/// The services in force; the members up to mainQueue are set once a backend is installed.
 Services& services();
 void install(const Services& services);
 

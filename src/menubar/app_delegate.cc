@@ -1,0 +1,279 @@
+#include "menubar/app_delegate.h"
+
+#include <string>
+#include <utility>
+
+#include "arrange/arranger.h"
+#include "menubar/hot_key_center.h"
+#include "menubar/hud.h"
+#include "menubar/installer.h"
+#include "menubar/shortcuts.h"
+#include "menubar/status_menu.h"
+#include "platform/about_panel.h"
+#include "platform/alerts.h"
+#include "platform/application.h"
+#include "platform/login_item.h"
+#include "platform/services.h"
+#include "platform/updater.h"
+#include "settings/settings.h"
+#include "windows/window_manager.h"
+
+namespace tessaloom {
+namespace {
+
+// Wraps `body` so that it runs only while the delegate behind `self` still exists.
+template <class Body>
+auto guarded(std::weak_ptr<AppDelegate*> self, Body body) {
+  return [self = std::move(self), body = std::move(body)](auto&&... args) {
+    if (auto alive = self.lock()) body(**alive, std::forward<decltype(args)>(args)...);
+  };
+}
+
+platform::MainQueue& mainQueue() {
+  return *platform::services().mainQueue;
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(HotKeyCenter& hotKeys, HUD& hud)
+    : hotKeys_(hotKeys), hud_(hud), self_(std::make_shared<AppDelegate*>(this)) {}
+
+AppDelegate::AppDelegate() : AppDelegate(HotKeyCenter::shared(), HUD::shared()) {}
+
+AppDelegate::~AppDelegate() {
+  self_.reset();
+  if (trustTimer_) trustTimer_->cancel();
+  if (hasStatusItem_) platform::services().statusItem->setMenuDelegate(nullptr);
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+  // A copy that is being moved into place does nothing more: the new copy takes over.
+  if (Installer::moveToApplicationsIfNeeded()) return;
+  Installer::quitOtherInstances();
+
+  auto& statusItem = *platform::services().statusItem;
+  hasStatusItem_ = true;
+  if (statusItem.create()) {
+    statusItem.setImage("rectangle.split.2x2", "Tessaloom");
+    statusItem.setToolTip("Tessaloom：ブラウザとAIのウィンドウを整える");
+  }
+  statusItem.setMenuDelegate(this);
+
+  // A key another program holds stays unregistered; the menu still reaches the operation.
+  for (const auto& shortcut : kShortcuts) {
+    const LayoutKind kind = shortcut.kind;
+    hotKeys_.registerHotKey(shortcut.keyCode, HotKeyCenter::controlOption,
+                            guarded(weakSelf(), [kind](AppDelegate& d) { d.run(kind); }));
+  }
+  hotKeys_.registerHotKey(kUndoKeyCode, HotKeyCenter::controlOption,
+                          guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
+
+  if (WindowManager::isTrusted(false)) return;
+  mainQueue().asyncAfter(kPromptDelaySeconds,
+                         guarded(weakSelf(), [](AppDelegate& d) { d.askForAccessibility(); }));
+  watchForTrust();
+}
+
+void AppDelegate::run(LayoutKind kind) {
+  if (!WindowManager::isTrusted(false)) {
+    askForAccessibility();
+    return;
+  }
+  const int n = Arranger::arrange(kind);
+  if (n < 1) {
+    hud_.show("整列できるウィンドウがありません", "exclamationmark.triangle");
+    return;
+  }
+  hud_.show(std::string(title(kind)) + "（" + std::to_string(n) + "枚）", symbol(kind));
+}
+
+void AppDelegate::undoWithFeedback() {
+  if (!WindowManager::isTrusted(false)) {
+    askForAccessibility();
+    return;
+  }
+  const int n = Arranger::undo();
+  hud_.show(n < 1 ? "戻せる配置がありません" : "直前の配置に戻しました", "arrow.uturn.backward");
+}
+
+void AppDelegate::askForAccessibility() {
+  auto& services = platform::services();
+  const platform::Alert alert{
+      "ウィンドウを動かす許可をください",
+      "Tessaloom が他のアプリのウィンドウを動かすには「アクセシビリティ」の許可が必要です。\n\n1."
+      "「設定を開く」を押す\n2. 一覧の「Tessaloom」をオンにする（無ければ ＋ "
+      "から追加）\n3. メニューバーの ▦ アイコンから使えます\n\n※ "
+      "オンなのに動かないときは、一覧の「Tessaloom」を − "
+      "で削除してから、もう一度追加してください（アップデート後に起こることがあります）。",
+      {"設定を開く", "あとで"}};
+  // A program without windows would otherwise show its dialog behind the active one.
+  services.application->activateIgnoringOtherApps();
+  if (services.alerts->runModal(alert) == platform::kAlertFirstButtonReturn) {
+    WindowManager::isTrusted(true);
+    WindowManager::openAccessibilitySettings();
+  }
+  if (!trustTimer_) watchForTrust();
+}
+
+void AppDelegate::watchForTrust() {
+  if (trustTimer_) trustTimer_->cancel();
+  trustTimer_ =
+      mainQueue().repeating(kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
+                              if (!WindowManager::isTrusted(false)) return;
+                              if (d.trustTimer_) d.trustTimer_->cancel();
+                              d.trustTimer_.reset();
+                              d.hud_.show("準備OK！ ⌃⌥G で整列できます", "checkmark.circle.fill");
+                            }));
+}
+
+void AppDelegate::menuNeedsUpdate() {
+  auto& services = platform::services();
+  auto& settings = Settings::shared();
+  StatusMenuState state;
+  state.trusted = WindowManager::isTrusted(false);
+  if (state.trusted) {
+    for (const auto& window : WindowManager::targetWindows()) {
+      state.browserWindows += window.kind() == Kind::browser;
+      state.aiWindows += window.kind() == Kind::ai;
+    }
+  }
+  for (const auto& app : WindowManager::regularApps())
+    state.applications.push_back(menuApplication(app, settings));
+  state.gap = settings.gap();
+  state.displayMode = settings.displayMode();
+  state.aiRatio = settings.aiRatio();
+  state.detectAITabs = settings.detectAITabs();
+  state.loginEnabled = services.loginItem->status() == platform::LoginItemStatus::enabled;
+  state.hasUndo = Arranger::hasUndo();
+  state.hasSaved = Arranger::hasSaved();
+  state.canCheckForUpdates = services.updater && services.updater->canCheckForUpdates();
+  state.version = Installer::version();
+  menu_ = buildStatusMenu(state);
+  services.statusItem->setMenu(menu_);
+}
+
+void AppDelegate::menuItemChosen(const MenuItem& item) {
+  switch (item.action) {
+    case MenuAction::none:
+      return;
+    case MenuAction::layout: {
+      // Queued, so the layout runs once the menu has closed.
+      const auto* raw = std::get_if<std::string>(&item.representedObject);
+      if (!raw) return;
+      if (const auto kind = layoutKindFromRaw(*raw))
+        mainQueue().async(guarded(weakSelf(), [k = *kind](AppDelegate& d) { d.run(k); }));
+      return;
+    }
+    case MenuAction::undo:
+      mainQueue().async(guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
+      return;
+    case MenuAction::save:
+      return saveAction();
+    case MenuAction::restore:
+      return restoreAction();
+    case MenuAction::setKind:
+      return setKindAction(item);
+    case MenuAction::setDisplayMode:
+      return setDisplayModeAction(item);
+    case MenuAction::setGap:
+      return setNumberAction(item, &Settings::setGap);
+    case MenuAction::setAIRatio:
+      return setNumberAction(item, &Settings::setAiRatio);
+    case MenuAction::toggleDetectTabs: {
+      auto& settings = Settings::shared();
+      settings.setDetectAITabs(!settings.detectAITabs());
+      return;
+    }
+    case MenuAction::toggleLogin:
+      return toggleLoginAction();
+    case MenuAction::help:
+      return helpAction();
+    case MenuAction::about:
+      return aboutAction();
+    case MenuAction::askForAccessibility:
+      return askForAccessibility();
+    case MenuAction::checkForUpdates:
+      return checkForUpdatesAction();
+    case MenuAction::terminate:
+      platform::services().application->terminate();
+      return;
+  }
+}
+
+void AppDelegate::saveAction() {
+  // The item is disabled without the permission, so there is no check here.
+  const int n = Arranger::saveCurrent();
+  hud_.show(std::to_string(n) + "枚の配置を保存しました", "square.and.arrow.down");
+}
+
+void AppDelegate::restoreAction() {
+  mainQueue().async(guarded(weakSelf(), [](AppDelegate& d) {
+    Arranger::restoreSaved(guarded(d.weakSelf(), [](AppDelegate& self, int n) {
+      self.hud_.show(n < 1 ? "戻せるウィンドウがありません"
+                           : "保存した配置に戻しました（" + std::to_string(n) + "枚）",
+                     "clock.arrow.circlepath");
+    }));
+  }));
+}
+
+void AppDelegate::setKindAction(const MenuItem& item) {
+  const auto* entries = std::get_if<std::vector<std::string>>(&item.representedObject);
+  if (!entries || entries->size() != 3) return;
+  if (const auto kind = kindFromRaw((*entries)[2]))
+    Settings::shared().setKind(*kind, (*entries)[0], (*entries)[1]);
+}
+
+void AppDelegate::setDisplayModeAction(const MenuItem& item) {
+  const auto* raw = std::get_if<std::string>(&item.representedObject);
+  if (!raw) return;
+  if (const auto mode = displayModeFromRaw(*raw)) Settings::shared().setDisplayMode(*mode);
+}
+
+void AppDelegate::setNumberAction(const MenuItem& item, void (Settings::*store)(double)) {
+  if (const auto* value = std::get_if<double>(&item.representedObject))
+    (Settings::shared().*store)(*value);
+}
+
+void AppDelegate::toggleLoginAction() {
+  auto& services = platform::services();
+  auto& login = *services.loginItem;
+  std::string error;
+  const bool changed = login.status() == platform::LoginItemStatus::enabled
+                           ? login.unregisterItem(error)
+                           : login.registerItem(error);
+  if (changed) return;
+  services.alerts->runModal(platform::Alert{
+      "ログイン項目を変更できませんでした",
+      "Tessaloom.app を「アプリケーション」フォルダに入れてから、もう一度お試しください。\n\n" +
+          error,
+      {}});
+}
+
+void AppDelegate::helpAction() {
+  auto& services = platform::services();
+  services.application->activateIgnoringOtherApps();
+  services.alerts->runModal(platform::Alert{
+      "Tessaloom の使い方",
+      "メニューバーのアイコン、またはショートカットで、開いているブラウザとAIのウィンドウを一発で"
+      "整えます。\n\n⌃⌥G　自動タイル（画面の形に合わせて敷き詰め）\n⌃⌥H　横一列（ワイドモニター"
+      "向け）\n⌃⌥A　ブラウザ左＋AI右\n⌃⌥K　同じサイズで重ねる\n⌃⌥S　手前のウィンドウとサイズだけ"
+      "揃える\n⌃⌥Z　直前の配置に戻す\n\n・対象：Chrome / Safari / Arc / Edge / Firefox / Brave "
+      "などのブラウザと、ChatGPT / Claude / Perplexity "
+      "などのAIアプリ。\n・ブラウザで ChatGPT や Claude "
+      "を開いているウィンドウも、AIとして右側に寄せます。\n・対象を増やしたり外したりするには「対象"
+      "アプリ」から選んでください。\n・最小化中・フルスクリーン・非表示のアプリは動かしません。",
+      {}});
+}
+
+void AppDelegate::aboutAction() {
+  auto& services = platform::services();
+  services.application->activateIgnoringOtherApps();
+  services.aboutPanel->show(platform::AboutInfo{
+      "Tessaloom", Installer::version(), "ブラウザとAIのウィンドウを、ワンキーで整える。", 11});
+}
+
+void AppDelegate::checkForUpdatesAction() {
+  if (auto* updater = platform::services().updater) updater->checkForUpdates();
+}
+
+}  // namespace tessaloom

@@ -1,0 +1,81 @@
+// The tray application: its launch sequence, the permission prompt and watch, the layout and
+// undo runs with their feedback, and the status menu with every action it sends. Reaches the
+// desktop through the arrangement operations, the window layer and the platform services.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "layout/records.h"
+#include "menubar/menu_model.h"
+#include "platform/main_queue.h"
+#include "platform/status_item.h"
+
+namespace tessaloom {
+
+class HotKeyCenter;
+class HUD;
+class Settings;
+
+class AppDelegate : public platform::MenuDelegate {
+ public:
+  /// Delay of the first permission prompt after launch, and the period of the permission watch.
+  static constexpr double kPromptDelaySeconds = 0.5;
+  static constexpr double kTrustWatchSeconds = 1.0;
+
+  /// A delegate that registers its keys with `hotKeys` and reports through `hud`.
+  explicit AppDelegate(HotKeyCenter& hotKeys, HUD& hud);
+  /// The delegate of the running program, over the shared hot-key centre and overlay.
+  AppDelegate();
+  /// Stops the permission watch; queued work and hot keys that refer to the delegate then do
+  /// nothing.
+  ~AppDelegate() override;
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  /// The launch sequence: install housekeeping, status item, menu, hot keys, permission check.
+  void applicationDidFinishLaunching();
+
+  /// Arranges the target windows with `kind` and shows the outcome; the permission prompt
+  /// instead when the permission is missing.
+  void run(LayoutKind kind);
+  /// Takes the last arrangement back and shows the outcome; the prompt without permission.
+  void undoWithFeedback();
+  /// The modal permission prompt; starts the watch unless one runs.
+  void askForAccessibility();
+  /// Starts (or restarts) the once-a-second watch that reports when the permission arrives.
+  void watchForTrust();
+  /// Whether the permission watch runs.
+  bool isWatchingForTrust() const { return trustTimer_.has_value(); }
+
+  /// Rebuilds the status menu from the current state and hands it to the status item.
+  void menuNeedsUpdate() override;
+  /// Carries out the item's action; an item with unexpected data does nothing.
+  void menuItemChosen(const MenuItem& item) override;
+  /// The menu as last built; empty before the first opening.
+  const MenuModel& menu() const { return menu_; }
+
+ private:
+  // The handle that queued work and hot keys hold instead of the delegate itself.
+  using Self = std::weak_ptr<AppDelegate*>;
+  Self weakSelf() const { return self_; }
+
+  void saveAction();
+  void restoreAction();
+  void setKindAction(const MenuItem& item);
+  void setDisplayModeAction(const MenuItem& item);
+  void setNumberAction(const MenuItem& item, void (Settings::*store)(double));
+  void toggleLoginAction();
+  void helpAction();
+  void aboutAction();
+  void checkForUpdatesAction();
+
+  HotKeyCenter& hotKeys_;
+  HUD& hud_;
+  std::shared_ptr<AppDelegate*> self_;
+  bool hasStatusItem_ = false;
+  MenuModel menu_;
+  std::optional<platform::WorkItem> trustTimer_;
+};
+
+}  // namespace tessaloom

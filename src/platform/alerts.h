@@ -1,0 +1,30 @@
+// The alert seam: modal message dialogs with a message, an informative text and buttons. The
+// core chooses the texts; the backend draws and runs the dialog.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessaloom::platform {
+
+/// The return code of the first button; the second is 1001, and so on.
+inline constexpr int kAlertFirstButtonReturn = 1000;
+
+struct Alert {
+  std::string messageText;
+  std::string informativeText;
+  /// Titles, first (default) button first. Empty means the platform's single default button.
+  std::vector<std::string> buttons;
+  friend bool operator==(const Alert&, const Alert&) = default;
+};
+
+class Alerts {
+ public:
+  virtual ~Alerts() = default;
+
+  /// Shows `alert` and blocks until it is dismissed; returns kAlertFirstButtonReturn plus the
+  /// index of the chosen button (a dialog closed without a button counts as the last one).
+  virtual int runModal(const Alert& alert) = 0;
+};
+
+}  // namespace tessaloom::platform

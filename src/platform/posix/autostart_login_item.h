@@ -1,0 +1,36 @@
+// The login item on Linux: an XDG autostart entry, $XDG_CONFIG_HOME/autostart/tessaloom.desktop.
+// The item is on while that file exists and is not marked Hidden=true.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/login_item.h"
+
+namespace tessaloom::platform {
+
+class AutostartLoginItem : public LoginItem {
+ public:
+  /// An item that starts `executable` (an absolute path) at login.
+  explicit AutostartLoginItem(std::string executable) : executable_(std::move(executable)) {}
+
+  /// The entry's path: under $XDG_CONFIG_HOME when that is an absolute path, else under
+  /// $HOME/.config; nothing when neither is usable.
+  static std::optional<std::filesystem::path> entryPath();
+  /// The text of the entry for `executable`.
+  static std::string entryText(const std::string& executable);
+
+  /// enabled, or notRegistered when the entry is absent or hidden; notFound without a place
+  /// for the entry.
+  LoginItemStatus status() override;
+  /// Writes the entry (replacing a hidden one) in one step, so a reader never sees half of it.
+  bool registerItem(std::string& error) override;
+  /// Removes the entry; an absent entry is no error.
+  bool unregisterItem(std::string& error) override;
+
+ private:
+  std::string executable_;
+};
+
+}  // namespace tessaloom::platform
