@@ -6,13 +6,16 @@
 #include <nlohmann/json.hpp>
 
 #include "support/run_program.h"
+#include "support/scene_json.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::testing {
 
 class SceneTest : public ::testing::Test {
  protected:
-  void writeScene(const nlohmann::json& scene) { dir_.write("scene.json", scene.dump(2)); }
+  void writeScene(const nlohmann::json& scene) {
+    dir_.write("scene.json", normalizedScene(scene).dump(2));
+  }
   nlohmann::json scene() const { return nlohmann::json::parse(dir_.read("scene.json")); }
   nlohmann::json defaults() const {
     return dir_.exists("defaults.json") ? nlohmann::json::parse(dir_.read("defaults.json"))

@@ -14,6 +14,7 @@
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/virtual_main_queue.h"
 #include "settings/settings.h"
+#include "support/scene_json.h"
 
 namespace tessaloom::testing {
 
@@ -26,7 +27,10 @@ inline nlohmann::json sceneWindow(const std::string& title, double x, double y, 
 /// An application of a scene.
 inline nlohmann::json sceneApp(int pid, const std::string& bundleID, const std::string& name,
                                nlohmann::json windows) {
-  return {{"pid", pid}, {"bundleID", bundleID}, {"name", name}, {"windows", std::move(windows)}};
+  return {{"pid", pid},
+          {"bundleID", bundleID},
+          {"name", name},
+          {"windows", asArray(std::move(windows))}};
 }
 
 /// One 1440 x 900 screen with a 25-point bar on top, as the platform reports it.
@@ -41,6 +45,7 @@ class SimDesktopTest : public ::testing::Test {
 
   /// Loads `scene` (screens default to oneScreen()) and installs it as the platform.
   void load(nlohmann::json scene) {
+    scene = normalizedScene(std::move(scene));
     if (!scene.contains("screens")) scene["screens"] = oneScreen();
     std::string error;
     desktop_ = platform::SimDesktop::fromJson(scene.dump(), queue_, error);

@@ -29,7 +29,9 @@ TEST_F(DiscoveryTest, OnlyStandardVisibleWindowsOfAtLeast200By150Qualify) {
       {{"title", "no subrole"}, {"frame", {0, 0, 800, 600}}, {"subrole", nullptr}},
       {{"title", "sheet"}, {"frame", {0, 0, 800, 600}}, {"role", "AXSheet"}},
       {{"title", "minimized unreadable"}, {"frame", {0, 0, 800, 600}}, {"minimized", nullptr}},
-      {{"title", "size unreadable"}, {"frame", {0, 0, 800, 600}}, {"failRead", {"AXSize"}}},
+      {{"title", "size unreadable"},
+       {"frame", {0, 0, 800, 600}},
+       {"failRead", json::array({"AXSize"})}},
       {{"title", "position a number"}, {"frame", {0, 0, 800, 600}}, {"positionValue", "number"}},
       {{"frame", {0, 0, 800, 600}}},
   });

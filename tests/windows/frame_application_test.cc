@@ -111,7 +111,7 @@ TEST_F(FrameApplicationTest, AnEmptyPlanWritesNothingButStillSettles) {
 }
 
 TEST_F(FrameApplicationTest, WhenASizeCannotBeBoxedThePositionIsStillWritten) {
-  load({{"boxingFails", {"size"}},
+  load({{"boxingFails", json::array({"size"})},
         {"apps",
          {sceneApp(101, "com.google.Chrome", "Chrome", {sceneWindow("a", 0, 0, 400, 300)})}}});
   WindowManager::apply(planFor({{10, 20, 500, 400}}));
