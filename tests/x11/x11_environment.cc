@@ -22,9 +22,10 @@ class DesktopEntriesEnvironment : public ::testing::Environment {
         "[Desktop Entry]\nType=Application\nName=Lower Class\nExec=" + client + " --window\n");
     dir_.write("applications/org.example.GtkApp.desktop",
                "[Desktop Entry]\nType=Application\nName=Gtk App\nExec=" + client + " --window\n");
-    dir_.write("applications/org.example.Launchable.desktop",
-               "[Desktop Entry]\nType=Application\nName=Launchable\nExec=" + client +
-                   " --window --class launchable,Launchable --title Launched\n");
+    dir_.write(
+        "applications/org.example.Launchable.desktop",
+        "[Desktop Entry]\nType=Application\nName=Launchable\nStartupWMClass=Launchable\nExec=" +
+            client + " --window --class launchable,Launchable --title Launched\n");
     ::setenv("XDG_DATA_HOME", dir_.path().c_str(), 1);
     ::setenv("LANGUAGE", "ja", 1);
     path() = dir_.path();
