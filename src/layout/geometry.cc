@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
+#include <system_error>
 
 namespace tessaloom {
 
@@ -61,21 +63,37 @@ bool Rect::contains(Point p) const {
 std::string formatNumber(double value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  std::string s(buf, end);
+  // Plain decimals for every magnitude a screen coordinate can have; the shortest form alone
+  // would pick an exponent whenever it is shorter (100000 as "1e+05"). Exponents are kept for
+  // magnitudes beyond exact whole numbers and for tiny fractions.
+  const double magnitude = std::fabs(value);
+  const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 0x1p53);
+  char buf[64];  // ample for either form within these magnitudes
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value,
+                                 plain ? std::chars_format::fixed : std::chars_format::scientific);
+  if (ec != std::errc()) return "nan";  // cannot happen: the buffer holds either form
   // Whole numbers need a fractional part; so do exponent forms without a point.
-  if (s.find_first_of(".e") == std::string::npos) {
-    s += ".0";
-  } else if (auto e = s.find('e'); e != std::string::npos && s.find('.') == std::string::npos) {
-    s.insert(e, ".0");
-  }
+  const std::string_view text(buf, static_cast<std::size_t>(end - buf));
+  if (text.find('.') != std::string_view::npos) return std::string(text);
+  const std::size_t split = std::min(text.find('e'), text.size());
+  std::string s(text.substr(0, split));
+  s += ".0";
+  s += text.substr(split);
   return s;
 }
 
 std::string describe(const Rect& r) {
-  return "(" + formatNumber(r.x) + ", " + formatNumber(r.y) + ", " + formatNumber(r.width) + ", " +
-         formatNumber(r.height) + ")";
+  // Appended piece by piece: gcc 12 at -O3 reports a false overlap for "(" + std::string.
+  std::string s = "(";
+  s += formatNumber(r.x);
+  s += ", ";
+  s += formatNumber(r.y);
+  s += ", ";
+  s += formatNumber(r.width);
+  s += ", ";
+  s += formatNumber(r.height);
+  s += ")";
+  return s;
 }
 
 }  // namespace tessaloom

@@ -30,7 +30,8 @@ struct Rect {
 
   constexpr Rect() = default;
   constexpr Rect(double x_, double y_, double w, double h) : x(x_), y(y_), width(w), height(h) {}
-  Rect(Point origin, Size size) : x(origin.x), y(origin.y), width(size.width), height(size.height) {}
+  Rect(Point origin, Size size)
+      : x(origin.x), y(origin.y), width(size.width), height(size.height) {}
 
   static Rect null() {
     constexpr double inf = std::numeric_limits<double>::infinity();

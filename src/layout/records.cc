@@ -28,29 +28,45 @@ constexpr KindText kKindTexts[] = {
     {Kind::ignore, "ignore", "対象外"},
 };
 
-const LayoutText& textOf(LayoutKind kind) { return kLayoutTexts[static_cast<int>(kind)]; }
-const KindText& textOf(Kind kind) { return kKindTexts[static_cast<int>(kind)]; }
+const LayoutText& textOf(LayoutKind kind) {
+  return kLayoutTexts[static_cast<int>(kind)];
+}
+const KindText& textOf(Kind kind) {
+  return kKindTexts[static_cast<int>(kind)];
+}
 
 }  // namespace
 
-std::string_view rawValue(LayoutKind kind) { return textOf(kind).raw; }
-std::string_view title(LayoutKind kind) { return textOf(kind).title; }
-std::string_view symbol(LayoutKind kind) { return textOf(kind).symbol; }
+std::string_view rawValue(LayoutKind kind) {
+  return textOf(kind).raw;
+}
+std::string_view title(LayoutKind kind) {
+  return textOf(kind).title;
+}
+std::string_view symbol(LayoutKind kind) {
+  return textOf(kind).symbol;
+}
 std::optional<LayoutKind> layoutKindFromRaw(std::string_view raw) {
   for (const auto& t : kLayoutTexts)
     if (t.raw == raw) return t.kind;
   return std::nullopt;
 }
 
-std::string_view rawValue(Kind kind) { return textOf(kind).raw; }
-std::string_view label(Kind kind) { return textOf(kind).label; }
+std::string_view rawValue(Kind kind) {
+  return textOf(kind).raw;
+}
+std::string_view label(Kind kind) {
+  return textOf(kind).label;
+}
 std::optional<Kind> kindFromRaw(std::string_view raw) {
   for (const auto& t : kKindTexts)
     if (t.raw == raw) return t.kind;
   return std::nullopt;
 }
 
-void to_json(nlohmann::json& j, Kind kind) { j = std::string(rawValue(kind)); }
+void to_json(nlohmann::json& j, Kind kind) {
+  j = std::string(rawValue(kind));
+}
 void from_json(const nlohmann::json& j, Kind& kind) {
   if (!j.is_string()) throw nlohmann::json::type_error::create(302, "kind must be a string", &j);
   auto parsed = kindFromRaw(j.get_ref<const std::string&>());

@@ -5,7 +5,11 @@ namespace {
 Services g_services;
 }
 
-Services& services() { return g_services; }
-void install(const Services& s) { g_services = s; }
+Services& services() {
+  return g_services;
+}
+void install(const Services& s) {
+  g_services = s;
+}
 
 }  // namespace tessaloom::platform

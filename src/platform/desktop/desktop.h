@@ -10,8 +10,12 @@ namespace tessaloom::platform {
 class Desktop {
  public:
   virtual ~Desktop() = default;
-  /// Called once when a command has ended; the simulated desktop writes its scene back.
-  virtual void finish() {}
+  /// Called once when a command has ended (the simulated desktop writes its scene back);
+  /// false, with one line for the user in `error`, when that fails.
+  virtual bool finish(std::string& error) {
+    (void)error;
+    return true;
+  }
 };
 
 /// The desktop named by the environment, with its services installed; nothing, and one line

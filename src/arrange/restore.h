@@ -1,0 +1,12 @@
+// The routine shared by undo and restore: moves windows back to a stored set of frames.
+#pragma once
+
+#include <string_view>
+
+namespace tessaloom::Arranger {
+
+/// Matches the records under `key` to the current windows, stores the current frames as the
+/// undo snapshot when anything matched, applies, and returns the number of windows moved.
+int restore(std::string_view key);
+
+}  // namespace tessaloom::Arranger

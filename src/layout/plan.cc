@@ -1,0 +1,76 @@
+#include "layout/layout_engine.h"
+#include "settings/settings.h"
+#include "windows/window_manager.h"
+
+namespace tessaloom::LayoutEngine {
+namespace {
+
+struct Group {
+  Display display;
+  std::vector<ManagedWindow> windows;
+};
+
+std::vector<Group> groups(const std::vector<ManagedWindow>& windows,
+                          const std::vector<Display>& displays, DisplayMode mode) {
+  std::vector<Group> result;
+  if (mode == DisplayMode::mouseDisplay) {
+    if (auto d = WindowManager::mouseDisplay(displays)) result.push_back({*d, windows});
+    return result;
+  }
+  // Each window's display is decided once, then the groups follow the displays' order.
+  std::vector<std::optional<Display>> homes;
+  homes.reserve(windows.size());
+  for (const auto& w : windows) homes.push_back(WindowManager::display(w.frame(), displays));
+  for (const auto& d : displays) {
+    Group group{d, {}};
+    for (std::size_t i = 0; i < windows.size(); ++i)
+      if (homes[i] && homes[i]->frame() == d.frame()) group.windows.push_back(windows[i]);
+    if (!group.windows.empty()) result.push_back(std::move(group));
+  }
+  return result;
+}
+
+}  // namespace
+
+LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows) {
+  const auto displays = WindowManager::displays();
+  LayoutPlan result;
+  if (windows.empty() || displays.empty()) return result;
+  if (kind == LayoutKind::sameSize) return sameSizePlan(windows, displays);
+
+  const Settings& settings = Settings::shared();
+  const double gap = settings.gap();
+  for (auto& group : groups(windows, displays, settings.displayMode())) {
+    const Rect& v = group.display.visible();
+    const Rect area{v.x + gap, v.y + gap, v.width - 2 * gap, v.height - 2 * gap};
+    // A gap that eats the whole usable area leaves nothing sensible to tile into.
+    if (!(area.width > 0 && area.height > 0)) continue;
+    const auto ordered = sortForLayout(std::move(group.windows));
+    const int count = static_cast<int>(ordered.size());
+    std::vector<Rect> tiles;
+    switch (kind) {
+      case LayoutKind::grid:
+        tiles = grid(count, area, gap, kGridTargetAspect);
+        break;
+      case LayoutKind::columns:
+        tiles = columns(count, area, gap);
+        break;
+      case LayoutKind::cascade:
+        tiles = cascade(count, area, gap);
+        break;
+      case LayoutKind::aiSplit: {
+        auto pairs = aiSplit(ordered, area, gap, settings.aiRatio());
+        result.insert(result.end(), std::make_move_iterator(pairs.begin()),
+                      std::make_move_iterator(pairs.end()));
+        continue;
+      }
+      case LayoutKind::sameSize:
+        break;
+    }
+    for (std::size_t i = 0; i < ordered.size() && i < tiles.size(); ++i)
+      result.push_back({ordered[i], tiles[i]});
+  }
+  return result;
+}
+
+}  // namespace tessaloom::LayoutEngine

@@ -1,0 +1,499 @@
+#include "platform/posix/file_defaults.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "platform/posix/base64.h"
+
+namespace tessaloom::platform {
+namespace {
+
+using Json = nlohmann::json;
+using Dictionary = DefaultsValue::Dictionary;
+
+constexpr std::string_view kDataMember = "$data";
+
+// ---- Value <-> JSON -----------------------------------------------------------------------
+
+// A leading "$" is doubled in the file so that member names stay apart from "$data".
+std::string escapeName(std::string_view name) {
+  std::string out;
+  if (!name.empty() && name.front() == '$') out += '$';
+  out += name;
+  return out;
+}
+
+bool isEscaped(std::string_view name) {
+  return name.size() >= 2 && name.substr(0, 2) == "$$";
+}
+
+std::string unescapeName(const std::string& name) {
+  return isEscaped(name) ? name.substr(1) : name;
+}
+
+/// The member names that stand for `key`, the one we write first. A hand-written "$x" also
+/// means the key "$x"; when both are present the written one wins.
+std::vector<std::string> namesOf(std::string_view key) {
+  std::vector<std::string> names{escapeName(key)};
+  if (names.front() != key && !isEscaped(key)) names.emplace_back(key);
+  return names;
+}
+
+std::optional<DefaultsValue> fromJson(const Json& j);
+
+Dictionary dictionaryFromJson(const Json& object) {
+  Dictionary out;
+  for (const auto& [name, member] : object.items()) {
+    auto value = fromJson(member);
+    if (!value) continue;
+    if (isEscaped(name))
+      out.insert_or_assign(unescapeName(name), std::move(*value));
+    else
+      out.emplace(name, std::move(*value));
+  }
+  return out;
+}
+
+/// The value of `key` in a file's top-level object, as dictionaryFromJson would give it.
+std::optional<DefaultsValue> memberOf(const Json& object, std::string_view key) {
+  for (const auto& name : namesOf(key)) {
+    const auto it = object.find(name);
+    if (it == object.end()) continue;
+    if (auto value = fromJson(*it)) return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<DefaultsValue> fromJson(const Json& j) {
+  switch (j.type()) {
+    case Json::value_t::boolean:
+      return DefaultsValue(j.get<bool>());
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned:
+    case Json::value_t::number_float:
+      return DefaultsValue(j.get<double>());
+    case Json::value_t::string:
+      return DefaultsValue(j.get<std::string>());
+    case Json::value_t::array: {
+      DefaultsValue::Array out;
+      out.reserve(j.size());
+      for (const auto& element : j)
+        if (auto value = fromJson(element)) out.push_back(std::move(*value));
+      return DefaultsValue(std::move(out));
+    }
+    case Json::value_t::object: {
+      if (j.size() == 1) {
+        const auto it = j.find(kDataMember);
+        if (it != j.end() && it->is_string())
+          if (auto bytes = base64::decode(it->get_ref<const std::string&>()))
+            return DefaultsValue(Data{std::move(*bytes)});
+      }
+      return DefaultsValue(dictionaryFromJson(j));
+    }
+    default:  // null, binary, discarded: no value
+      return std::nullopt;
+  }
+}
+
+std::optional<Json> toJson(const DefaultsValue& value, int depth);
+
+std::optional<Json> dictionaryToJson(const Dictionary& dictionary, int depth) {
+  Json out = Json::object();
+  for (const auto& [name, member] : dictionary) {
+    auto j = toJson(member, depth + 1);
+    if (!j) return std::nullopt;
+    out[escapeName(name)] = std::move(*j);
+  }
+  return out;
+}
+
+/// The JSON of `value` at nesting `depth`; nothing for a non-finite number or a container
+/// deeper than the file may nest.
+std::optional<Json> toJson(const DefaultsValue& value, int depth) {
+  const auto& storage = value.storage();
+  if (const auto* d = std::get_if<double>(&storage)) {
+    if (!std::isfinite(*d)) return std::nullopt;
+    // Whole numbers are written without a fraction ("gap": 8); they read back exactly.
+    constexpr double kInt64Bound = 9223372036854775808.0;  // 2^63
+    if (*d == std::trunc(*d) && std::abs(*d) < kInt64Bound && !(*d == 0 && std::signbit(*d)))
+      return Json(static_cast<std::int64_t>(*d));
+    return Json(*d);
+  }
+  if (const auto* s = std::get_if<std::string>(&storage)) return Json(*s);
+  if (const auto* b = std::get_if<bool>(&storage)) return Json(*b);
+  if (depth > FileDefaults::kMaxDepth) return std::nullopt;
+  if (const auto* data = std::get_if<Data>(&storage)) {
+    Json out = Json::object();
+    out[std::string(kDataMember)] = base64::encode(data->bytes);
+    return out;
+  }
+  if (const auto* dictionary = std::get_if<Dictionary>(&storage))
+    return dictionaryToJson(*dictionary, depth);
+  Json out = Json::array();
+  for (const auto& element : std::get<DefaultsValue::Array>(storage)) {
+    auto j = toJson(element, depth + 1);
+    if (!j) return std::nullopt;
+    out.push_back(std::move(*j));
+  }
+  return out;
+}
+
+// ---- Files --------------------------------------------------------------------------------
+
+/// Owns one file descriptor.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  /// Closes now; false when the close reported an error (a lost write).
+  bool close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+enum class FileState {
+  missing,     // no file: no values
+  readable,    // a defaults file (possibly empty)
+  unreadable,  // cannot be read or is not a regular file: left alone
+  corrupt,     // readable but not a defaults file: kept aside before the next write
+};
+
+struct FileText {
+  FileState state = FileState::missing;
+  std::string text{};  // when readable
+};
+
+/// The deepest nesting of arrays and objects in JSON text, the top level counting 1. Exact for
+/// valid JSON; invalid text is refused by the parser anyway.
+int nestingDepth(std::string_view text) {
+  int depth = 0;
+  int deepest = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+/// The top-level object of a defaults file's text; nothing when the text is not one.
+std::optional<Json> parseObject(std::string_view text) {
+  // Checked before parsing, so that no recursive walk over the values ever meets deeper
+  // nesting (a parser callback could do it too, at twice the cost of every parse).
+  if (text.size() > FileDefaults::kMaxFileSize || nestingDepth(text) > FileDefaults::kMaxDepth + 1)
+    return std::nullopt;
+  try {
+    Json j = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+    if (!j.is_object()) return std::nullopt;
+    return j;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+/// The text of the file; a corrupt state here only for a file too large to be one.
+FileText readText(const std::string& path) {
+  if (path.empty()) return {};
+  // O_NONBLOCK: a FIFO at the path must not block the open.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd) return {errno == ENOENT ? FileState::missing : FileState::unreadable};
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {FileState::unreadable};
+  if (static_cast<std::uintmax_t>(st.st_size) > FileDefaults::kMaxFileSize)
+    return {FileState::corrupt};
+
+  FileText file{FileState::readable, {}};
+  file.text.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return {FileState::unreadable};
+    if (n == 0) break;
+    file.text.append(buffer, static_cast<std::size_t>(n));
+    if (file.text.size() > FileDefaults::kMaxFileSize) return {FileState::corrupt};
+  }
+  return file;
+}
+
+bool writeAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+/// Creates the folder and its missing parents (mode 0700); true when it exists afterwards.
+bool makeFolders(const std::string& folder) {
+  for (std::size_t end = 1; end <= folder.size(); ++end) {
+    if (end != folder.size() && folder[end] != '/') continue;
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void syncFolder(const std::string& folder) {
+  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) ::fsync(fd.get());
+}
+
+/// Removes temporary files of writers that died before their rename. Only called under the
+/// lock, when no live writer can own one.
+void removeStaleTemporaries(const std::string& folder, const std::string& prefix) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix)
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+/// Renames a corrupt file to `<path>.corrupt-<unix time>` (never over an existing file).
+bool keepAside(const std::string& path) {
+  const std::string stem = path + ".corrupt-" + std::to_string(std::time(nullptr));
+  for (int n = 0; n < 100; ++n) {
+    const std::string target = n == 0 ? stem : stem + "-" + std::to_string(n);
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) continue;
+    if (errno != ENOENT) return false;
+    return ::rename(path.c_str(), target.c_str()) == 0;
+  }
+  return false;
+}
+
+/// Writes `text` to a new file in the folder, flushes it and renames it over `path`.
+bool replaceFile(const std::string& folder, const std::string& path, const std::string& text) {
+  std::string temporary = path + ".tmp-XXXXXX";
+  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (!fd) return false;
+  bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+  ok = fd.close() && ok;
+  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  syncFolder(folder);
+  return true;
+}
+
+/// The file text of an object. Text that is not UTF-8 is written with U+FFFD rather than
+/// refused; `exact` then tells that the text does not read back as this very object.
+std::string dump(const Json& j, bool& exact) {
+  exact = true;
+  try {
+    return j.dump(-1, ' ', false, Json::error_handler_t::strict) + "\n";
+  } catch (const Json::type_error&) {
+    exact = false;
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  }
+}
+
+std::string homeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return {};
+}
+
+}  // namespace
+
+/// The last text this store read or wrote and its parsed object. A read still reads the whole
+/// file every time; only when its bytes are exactly the remembered ones is the parse skipped,
+/// so nothing can be stale.
+class FileDefaultsCache {
+ public:
+  std::shared_ptr<const Json> lookup(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    return object_ && text == text_ ? object_ : nullptr;
+  }
+  void remember(std::string text, std::shared_ptr<const Json> object) {
+    std::lock_guard lock(mutex_);
+    text_ = std::move(text);
+    object_ = std::move(object);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string text_;
+  std::shared_ptr<const Json> object_;
+};
+
+std::string FileDefaults::defaultPath() {
+  if (const char* explicitPath = std::getenv("TESSALOOM_DEFAULTS"); explicitPath && *explicitPath)
+    return explicitPath;
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+    config = xdg;
+  } else {
+    const std::string home = homeFolder();
+    if (home.empty()) return {};
+    config = home + "/.config";
+  }
+  return config + "/tessaloom/defaults.json";
+}
+
+FileDefaults::FileDefaults() : FileDefaults(defaultPath()) {}
+FileDefaults::FileDefaults(std::string path)
+    : path_(std::move(path)), cache_(std::make_shared<FileDefaultsCache>()) {}
+
+std::shared_ptr<const Json> FileDefaults::currentObject() {
+  static const auto empty = std::make_shared<const Json>(Json::object());
+  FileText file = readText(path_);
+  if (file.state != FileState::readable || file.text.empty()) return empty;
+  if (auto cached = cache_->lookup(file.text)) return cached;
+  auto parsed = parseObject(file.text);
+  if (!parsed) return empty;
+  auto object = std::make_shared<const Json>(std::move(*parsed));
+  cache_->remember(std::move(file.text), object);
+  return object;
+}
+
+std::optional<Dictionary> FileDefaults::parse(std::string_view text) {
+  try {
+    const auto object = parseObject(text);
+    if (!object) return std::nullopt;
+    return dictionaryFromJson(*object);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> FileDefaults::serialize(const Dictionary& values) {
+  try {
+    const auto j = dictionaryToJson(values, 0);
+    if (!j) return std::nullopt;
+    bool exact = true;
+    return dump(*j, exact);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+Dictionary FileDefaults::values() {
+  try {
+    return dictionaryFromJson(*currentObject());
+  } catch (...) {
+    return {};
+  }
+}
+
+std::optional<DefaultsValue> FileDefaults::object(std::string_view key) {
+  try {
+    return memberOf(*currentObject(), key);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+// Writes change only the member of the key; every other member of the file, including ones
+// that read as nothing (null, unknown forms), is written back as it was.
+
+void FileDefaults::setObject(std::string_view key, const DefaultsValue& value) {
+  try {
+    const auto member = toJson(value, 1);
+    if (!member) return;
+    update([&](Json& object) {
+      const auto names = namesOf(key);
+      const bool onlyOneSpelling = names.size() == 1 || !object.contains(names[1]);
+      if (onlyOneSpelling && memberOf(object, key) == value) return false;
+      for (const auto& name : names) object.erase(name);
+      object[names.front()] = *member;
+      return true;
+    });
+  } catch (...) {
+    // The write is dropped; the file is as it was.
+  }
+}
+
+void FileDefaults::removeObject(std::string_view key) {
+  try {
+    update([&](Json& object) {
+      bool changed = false;
+      for (const auto& name : namesOf(key)) changed = object.erase(name) > 0 || changed;
+      return changed;
+    });
+  } catch (...) {
+    // The write is dropped; the file is as it was.
+  }
+}
+
+bool FileDefaults::update(const std::function<bool(nlohmann::json&)>& change) {
+  if (path_.empty()) return false;
+  const auto slash = path_.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
+  const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  if (name.empty() || !makeFolders(folder)) return false;
+
+  // The lock lives in its own file: the data file is replaced by rename, which would leave a
+  // lock held on it behind with the old inode.
+  Fd lock(::open((path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
+  if (!lock) return false;
+  while (::flock(lock.get(), LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+
+  removeStaleTemporaries(folder, name + ".tmp-");
+  FileText file = readText(path_);
+  // What cannot be read cannot be modified; replacing it would lose it. A file made read-only
+  // is kept as it is, although the rename could replace it.
+  if (file.state == FileState::unreadable) return false;
+  if (file.state != FileState::missing && ::access(path_.c_str(), W_OK) != 0) return false;
+  Json object = Json::object();
+  if (file.state == FileState::readable && !file.text.empty()) {
+    if (const auto cached = cache_->lookup(file.text))
+      object = *cached;
+    else if (auto parsed = parseObject(file.text))
+      object = std::move(*parsed);
+    else
+      file.state = FileState::corrupt;
+  }
+  if (!change(object)) return true;
+  bool exact = true;
+  std::string text = dump(object, exact);
+  if (file.state == FileState::corrupt && !keepAside(path_)) return false;
+  if (!replaceFile(folder, path_, text)) return false;
+  if (exact) cache_->remember(std::move(text), std::make_shared<const Json>(std::move(object)));
+  return true;
+}
+
+}  // namespace tessaloom::platform

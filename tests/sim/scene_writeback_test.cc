@@ -1,0 +1,204 @@
+// Writing a scene back: only window frames change and launched applications move from
+// "installed" to "apps"; files round-trip and failures leave files alone.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "platform/sim/sim_desktop.h"
+#include "platform/sim/virtual_main_queue.h"
+
+namespace tessaloom::platform {
+namespace {
+
+using ::testing::HasSubstr;
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kScene = R"({
+  "screens": [{"name": "Built-in", "frame": [0, 0, 1440, 900], "visible": [0, 0, 1440, 875]}],
+  "trusted": true,
+  "apps": [{"pid": 101, "bundleID": "com.google.Chrome", "name": "Google Chrome",
+            "windows": [{"title": "Docs", "frame": [100, 80.0, 900, 700], "minSize": [10, 10]},
+                        {"title": "Mail", "frame": [0, 0, 640, 480], "subrole": null}]},
+           {"pid": 5, "hidden": true, "windows": [{"frame": [1, 2, 3, 4]}]}],
+  "installed": [{"bundleID": "com.openai.chat", "name": "ChatGPT", "launchDelay": 0.5,
+                 "windows": [{"title": "ChatGPT", "frame": [0, 25, 800, 600]}]},
+                {"bundleID": "com.anthropic.claude", "launchDelay": 30,
+                 "windows": [{"frame": [0, 25, 800, 600]}]}],
+  "mouse": [720, 450]
+})";
+
+class SceneWriteBackTest : public ::testing::Test {
+ protected:
+  SimDesktop& load(const std::string& text = kScene) {
+    std::string error;
+    desktop_ = SimDesktop::fromJson(text, clock_, error);
+    if (!desktop_) ADD_FAILURE() << error;
+    return *desktop_;
+  }
+
+  void move(std::int32_t pid, std::size_t index, Rect frame) {
+    const ElementRef w = desktop_->windowElement(pid, index);
+    desktop_->setAttributeValue(w, "AXSize", Size{frame.width, frame.height});
+    desktop_->setAttributeValue(w, "AXPosition", Point{frame.x, frame.y});
+  }
+
+  VirtualMainQueue clock_;
+  std::unique_ptr<SimDesktop> desktop_;
+};
+
+TEST_F(SceneWriteBackTest, AnUntouchedSceneComesBackAsItWas) {
+  const SimDesktop& d = load();
+  EXPECT_EQ(Json::parse(d.toJson()), Json::parse(kScene, nullptr, true, true));
+  // Member order is kept, and numbers keep their form.
+  EXPECT_THAT(d.toJson(), HasSubstr(R"("screens")"));
+  EXPECT_LT(d.toJson().find("\"screens\""), d.toJson().find("\"trusted\""));
+  EXPECT_THAT(d.toJson(), HasSubstr("80.0"));
+}
+
+TEST_F(SceneWriteBackTest, OnlyMovedFramesChange) {
+  load();
+  move(101, 1, {-300.5, 40, 700, 500});
+  move(101, 0, {100, 80, 900, 700});  // back where it was: left as written
+  Json expected = Json::parse(kScene, nullptr, true, true);
+  expected["apps"][0]["windows"][1]["frame"] = Json::parse("[-300.5, 40, 700, 500]");
+  const std::string text = desktop_->toJson();
+  EXPECT_EQ(Json::parse(text), expected);
+  EXPECT_THAT(text, HasSubstr("80.0"));
+}
+
+TEST_F(SceneWriteBackTest, ALaunchedApplicationMovesFromInstalledToApps) {
+  SimDesktop& d = load();
+  d.openApplication(*d.urlForApplication("com.openai.chat"));
+  d.openApplication(*d.urlForApplication("com.anthropic.claude"));  // still launching at the end
+  clock_.sleep(0.5);
+  ASSERT_EQ(d.runningApps().size(), 3u);
+  move(102, 0, {720, 25, 720, 875});
+
+  const Json written = Json::parse(d.toJson());
+  ASSERT_EQ(written["apps"].size(), 3u);
+  EXPECT_EQ(written["apps"][2], Json::parse(R"({"pid": 102, "bundleID": "com.openai.chat",
+      "name": "ChatGPT", "windows": [{"title": "ChatGPT", "frame": [720, 25, 720, 875]}]})"));
+  EXPECT_EQ(written["apps"][2].begin().key(), "pid");
+  ASSERT_EQ(written["installed"].size(), 1u);
+  EXPECT_EQ(written["installed"][0]["bundleID"], "com.anthropic.claude");
+
+  // The rest is as it was.
+  Json rest = written;
+  Json original = Json::parse(kScene, nullptr, true, true);
+  rest["apps"].erase(2);
+  original["installed"].erase(0);
+  EXPECT_EQ(rest, original);
+}
+
+TEST_F(SceneWriteBackTest, ALaunchThatCameDueCountsEvenIfNobodyLooked) {
+  SimDesktop& d = load(R"({"installed": [{"bundleID": "a", "launchDelay": 1}]})");
+  d.openApplication("sim://installed/a");
+  EXPECT_EQ(Json::parse(d.toJson())["installed"].size(), 1u);
+  clock_.sleep(1);
+  const Json written = Json::parse(d.toJson());
+  EXPECT_EQ(written, Json::parse(R"({"installed": [], "apps": [{"pid": 2, "bundleID": "a"}]})"));
+}
+
+TEST_F(SceneWriteBackTest, TheWrittenSceneReadsBackToTheSameDesktop) {
+  SimDesktop& d = load();
+  d.openApplication("sim://installed/com.openai.chat");
+  clock_.sleep(1);
+  move(101, 0, {10.25, 20, 333.5, 444});
+  move(102, 0, {1, 2, 300, 400});
+
+  VirtualMainQueue clock2;
+  std::string error;
+  auto reloaded = SimDesktop::fromJson(d.toJson(), clock2, error);
+  ASSERT_TRUE(reloaded) << error;
+  EXPECT_EQ(reloaded->windowFrame(101, 0), Rect(10.25, 20, 333.5, 444));
+  EXPECT_EQ(reloaded->windowFrame(102, 0), Rect(1, 2, 300, 400));
+  EXPECT_EQ(reloaded->runningApps().size(), 3u);
+  EXPECT_EQ(reloaded->urlForApplication("com.openai.chat"), std::nullopt);
+  EXPECT_EQ(reloaded->toJson(), d.toJson());
+}
+
+TEST_F(SceneWriteBackTest, AQuitLaunchedApplicationStaysInstalled) {
+  SimDesktop& d = load();
+  d.openApplication("sim://installed/com.openai.chat");
+  clock_.sleep(1);
+  ASSERT_TRUE(d.quitApplication(102));
+  EXPECT_EQ(Json::parse(d.toJson()), Json::parse(kScene, nullptr, true, true));
+}
+
+/// A directory of its own under the test temporary directory, removed with its files.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = ::testing::TempDir() + "scene-XXXXXX";
+    path_ = mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~TempDir() {
+    for (const char* name : {"scene.json", "scene.json.tmp"}) {
+      std::remove((path_ + "/" + name).c_str());
+    }
+    rmdir(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string contents(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST_F(SceneWriteBackTest, SavesAndLoadsFiles) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string path = dir.path() + "/scene.json";
+  { std::ofstream(path) << kScene; }
+  std::string error;
+  auto d = SimDesktop::loadFile(path, clock_, error);
+  ASSERT_TRUE(d) << error;
+  d->setAttributeValue(d->windowElement(5, 0), "AXPosition", Point{50, 60});
+  ASSERT_TRUE(d->saveFile(path, error)) << error;
+  EXPECT_EQ(contents(path), d->toJson());
+  EXPECT_FALSE(std::ifstream(path + ".tmp").good());
+
+  auto again = SimDesktop::loadFile(path, clock_, error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(again->windowFrame(5, 0), Rect(50, 60, 3, 4));
+}
+
+TEST_F(SceneWriteBackTest, FileErrorsNameTheFile) {
+  TempDir dir;
+  std::string error;
+  const std::string missing = dir.path() + "/none.json";
+  EXPECT_FALSE(SimDesktop::loadFile(missing, clock_, error));
+  EXPECT_EQ(error, missing + ": cannot be read (No such file or directory)");
+  EXPECT_FALSE(SimDesktop::loadFile(dir.path(), clock_, error));
+  EXPECT_EQ(error, dir.path() + ": cannot be read (Is a directory)");
+
+  const std::string bad = dir.path() + "/scene.json";
+  { std::ofstream(bad) << R"({"apps": [{"pid": 1, "windows": [{"frame": [0, 0]}]}]})"; }
+  EXPECT_FALSE(SimDesktop::loadFile(bad, clock_, error));
+  EXPECT_EQ(error, bad + R"(: "apps"[0]."windows"[0]."frame" must be an array of 4 numbers)");
+
+  // A failed save keeps the file that was there.
+  SimDesktop& d = load();
+  const std::string before = contents(bad);
+  EXPECT_FALSE(d.saveFile(dir.path() + "/no/such/dir/scene.json", error));
+  EXPECT_THAT(error, HasSubstr("/no/such/dir/scene.json: cannot be written ("));
+  EXPECT_FALSE(d.saveFile(dir.path(), error));  // a directory cannot be replaced by a file
+  EXPECT_EQ(contents(bad), before);
+}
+
+}  // namespace
+}  // namespace tessaloom::platform
