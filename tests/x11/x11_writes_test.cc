@@ -38,6 +38,27 @@ TEST_P(Writes, SizePositionSizeLandsOnTheTarget) {
       3));
 }
 
+TEST_P(Writes, ReadsAfterWritesFetchTheWrittenWindowsAgainInOneBatch) {
+  const auto windows =
+      open({"--window", "--class", "w,Written", "--geometry", "400x300+50+60", "--window",
+            "--geometry", "400x300+500+60", "--window", "--geometry", "400x300+900+400"});
+  auto& cache = desktop_->windowCache();
+  cache.setLifetime(std::chrono::seconds(60));  // only the writes may make the cache fetch
+  const auto elements = windowsOf(app("written")->pid);
+  ASSERT_EQ(elements.size(), 3u);
+  const Rect untouched = *frame(elements[2]);
+  const Rect targets[] = {{100, 100, 500, 400}, {700, 100, 500, 400}};
+  const std::size_t before = cache.fetchCount();
+  for (std::size_t i = 0; i < 2; ++i) setFrame(elements[i], targets[i]);
+  EXPECT_EQ(cache.fetchCount(), before) << "writes must not wait for the server";
+  for (std::size_t i = 0; i < 2; ++i) ASSERT_TRUE(settlesAt(windows[i], targets[i]));
+
+  EXPECT_EQ(frame(elements[0]), *probe_->outerFrame(windows[0]));
+  EXPECT_EQ(frame(elements[1]), *probe_->outerFrame(windows[1]));
+  EXPECT_EQ(frame(elements[2]), untouched);
+  EXPECT_EQ(cache.fetchCount(), before + 1);
+}
+
 TEST_P(Writes, ASingleWriteKeepsTheOtherHalfOfTheFrame) {
   const auto windows = open({"--window", "--class", "h,Half", "--geometry", "400x300+50+60"});
   const auto element = windowsOf(app("half")->pid).at(0);
