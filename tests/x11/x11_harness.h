@@ -237,6 +237,21 @@ class Probe {
     return false;
   }
 
+  /// Asks the window manager, as a pager would, to act on `w` with an EWMH client message.
+  void request(xcb_window_t w, const char* message, std::vector<std::uint32_t> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = w;
+    event.type = atom(message);
+    data.resize(5);
+    for (int i = 0; i < 5; ++i) event.data.data32[i] = data[static_cast<std::size_t>(i)];
+    xcb_send_event(c_, 0, root_,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(c_);
+  }
+
   /// Whether a window manager has announced itself (_NET_SUPPORTING_WM_CHECK names a window
   /// that names itself).
   bool windowManagerReady() {

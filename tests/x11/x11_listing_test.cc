@@ -169,6 +169,26 @@ TEST_P(Listing, OneProcessWithTwoIdentifiersNeverListsAWindowTwice) {
   EXPECT_EQ(windowsOf(second->pid).size(), 1u);
 }
 
+TEST_P(Listing, WindowsOnOtherDesktopsAreLeftOut) {
+  const auto windows = open({"--window", "--class", "d,Desks", "--title", "here", "--window",
+                             "--title", "elsewhere", "--window", "--title", "everywhere"});
+  probe_->request(windows[1], "_NET_WM_DESKTOP", {1, 2});
+  probe_->request(windows[2], "_NET_WM_DESKTOP", {0xFFFFFFFF, 2});
+  ASSERT_TRUE(probe_->waitUntil(
+      [&] {
+        auto elsewhere = probe_->longs(windows[1], "_NET_WM_DESKTOP");
+        auto everywhere = probe_->longs(windows[2], "_NET_WM_DESKTOP");
+        return elsewhere == std::vector<std::uint32_t>{1} &&
+               everywhere == std::vector<std::uint32_t>{0xFFFFFFFF};
+      },
+      5));
+  const auto desks = app("desks");
+  ASSERT_TRUE(desks);
+  std::vector<std::string> titles;
+  for (const auto& w : windowsOf(desks->pid)) titles.push_back(*read<std::string>(w, "AXTitle"));
+  EXPECT_THAT(titles, ElementsAre("here", "everywhere"));
+}
+
 TEST_P(Listing, FrontmostIsTheOwnerOfTheActiveWindow) {
   open({"--window", "--class", "back,Back"});
   const auto front = open({"--window", "--class", "front,Front"});

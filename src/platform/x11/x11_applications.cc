@@ -23,7 +23,8 @@ std::int32_t PidAssigner::pidFor(const std::optional<std::string>& identifier,
 }
 
 std::vector<Application> groupApplications(const std::vector<WindowFacts>& windows,
-                                           const DesktopEntryIndex& entries, PidAssigner& pids) {
+                                           const DesktopEntryIndex& entries, PidAssigner& pids,
+                                           std::optional<std::uint32_t> currentDesktop) {
   std::vector<Application> apps;
   std::map<std::int32_t, std::size_t> byPid;
   for (const WindowFacts& w : windows) {
@@ -41,7 +42,7 @@ std::vector<Application> groupApplications(const std::vector<WindowFacts>& windo
       apps.push_back(std::move(app));
     }
     Application& app = apps[it->second];
-    app.windows.push_back(w.id);
+    if (onDesktop(w, currentDesktop)) app.windows.push_back(w.id);
     if (std::strcmp(subroleFor(w), "AXStandardWindow") == 0) app.regular = true;
   }
   return apps;

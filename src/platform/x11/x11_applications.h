@@ -40,8 +40,10 @@ class PidAssigner {
 };
 
 /// The applications of `windows` (docks, desktops and unreadable windows left out), in the
-/// order of their first window.
+/// order of their first window. Windows on other virtual desktops make their application run
+/// but are not among its windows: arranging what the user cannot see would leave gaps.
 std::vector<Application> groupApplications(const std::vector<WindowFacts>& windows,
-                                           const DesktopEntryIndex& entries, PidAssigner& pids);
+                                           const DesktopEntryIndex& entries, PidAssigner& pids,
+                                           std::optional<std::uint32_t> currentDesktop = {});
 
 }  // namespace tessaloom::platform::x11

@@ -16,7 +16,7 @@ void WindowCache::refresh() {
   stale_.clear();
   if (root_.ok) windows_ = fetchWindowFacts(connection_, root_.clients);
   for (std::size_t i = 0; i < windows_.size(); ++i) index_.emplace(windows_[i].id, i);
-  applications_ = groupApplications(windows_, entries_, pids_);
+  applications_ = groupApplications(windows_, entries_, pids_, root_.currentDesktop);
   // Taken after the fetch: a slow server must not make the fresh result look old at once.
   fetchedAt_ = Clock::now();
   const auto now = fetchedAt_;

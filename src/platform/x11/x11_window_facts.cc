@@ -61,7 +61,7 @@ WindowType typeOf(Connection& c, const xcb_get_property_reply_t* reply) {
 // The requests of one window, sent together.
 struct WindowCookies {
   xcb_get_property_cookie_t wmClass, gtkApplicationId, netName, wmName, pid, type, state, transient,
-      extents;
+      extents, desktop;
   xcb_get_geometry_cookie_t geometry;
   xcb_translate_coordinates_cookie_t position;
 };
@@ -79,6 +79,7 @@ WindowCookies send(Connection& c, xcb_window_t w) {
   k.state = property(c, w, e._NET_WM_STATE, XCB_ATOM_ATOM, 64);
   k.transient = property(c, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
   k.extents = property(c, w, e._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
+  k.desktop = property(c, w, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
   k.geometry = xcb_get_geometry(c.raw(), w);
   k.position = xcb_translate_coordinates(c.raw(), w, c.root(), 0, 0);
   return k;
@@ -103,6 +104,7 @@ WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const Wind
   auto state = take(k.state);
   auto transient = take(k.transient);
   auto extents = take(k.extents);
+  auto desktop = take(k.desktop);
   int code = 0;
   auto geometry = batch.take<xcb_get_geometry_reply_t>(k.geometry, &code);
   if (code == kBadWindow || code == kBadDrawable) gone = true;
@@ -124,6 +126,7 @@ WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const Wind
   facts.title = textOf(c, netName.get());
   if (!facts.title) facts.title = textOf(c, wmName.get());
   if (const auto p = longsOf(pid.get()); !p.empty()) facts.pid = p[0];
+  if (const auto d = longsOf(desktop.get()); !d.empty()) facts.desktop = d[0];
   facts.type = typeOf(c, type.get());
   if (const auto t = longsOf(transient.get()); !t.empty()) facts.transient = t[0] != XCB_NONE;
   const auto& e = c.ewmh();
@@ -182,12 +185,14 @@ RootFacts fetchRootFacts(Connection& c) {
   auto clients = property(c, root, e._NET_CLIENT_LIST, XCB_ATOM_WINDOW, kListLength);
   auto stacking = property(c, root, e._NET_CLIENT_LIST_STACKING, XCB_ATOM_WINDOW, kListLength);
   auto active = property(c, root, e._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 1);
+  auto desktop = property(c, root, e._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1);
   auto monitors = requestMonitors(c);
 
   ReplyBatch batch(c);
   auto clientsReply = batch.take<xcb_get_property_reply_t>(clients);
   auto stackingReply = batch.take<xcb_get_property_reply_t>(stacking);
   auto activeReply = batch.take<xcb_get_property_reply_t>(active);
+  auto desktopReply = batch.take<xcb_get_property_reply_t>(desktop);
   if (monitors) {
     if (auto reply = batch.take<xcb_randr_get_monitors_reply_t>(*monitors)) {
       const auto list = monitorsFromReply(*reply);
@@ -198,6 +203,7 @@ RootFacts fetchRootFacts(Connection& c) {
   for (const std::uint32_t w : longsOf(clientsReply.get())) facts.clients.push_back(w);
   for (const std::uint32_t w : longsOf(stackingReply.get())) facts.stacking.push_back(w);
   if (const auto a = longsOf(activeReply.get()); !a.empty()) facts.active = a[0];
+  if (const auto d = longsOf(desktopReply.get()); !d.empty()) facts.currentDesktop = d[0];
   facts.ok = true;
   return facts;
 }

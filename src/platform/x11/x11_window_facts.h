@@ -35,7 +35,8 @@ struct WindowFacts {
   std::string instance;          // WM_CLASS instance, empty when absent
   std::string wmClass;           // WM_CLASS class, empty when absent
   std::optional<std::string> title;
-  std::uint32_t pid = 0;  // 0 when _NET_WM_PID is absent
+  std::uint32_t pid = 0;                 // 0 when _NET_WM_PID is absent
+  std::optional<std::uint32_t> desktop;  // _NET_WM_DESKTOP; kAllDesktops for sticky windows
   WindowType type = WindowType::none;
   bool transient = false;
   bool hidden = false;
@@ -45,11 +46,18 @@ struct WindowFacts {
   Rect frame;  // the outer frame in root coordinates
 };
 
+inline constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
+
 /// "AXStandardWindow", "AXDialog", "AXFloatingWindow" or "AXUnknown".
 const char* subroleFor(const WindowFacts& window);
 /// Docks and desktops are part of the desktop, not windows of an application.
 inline bool isApplicationWindow(const WindowFacts& window) {
   return window.type != WindowType::dock && window.type != WindowType::desktop;
+}
+/// Whether the window shows on the current virtual desktop (always, when either is unknown).
+inline bool onDesktop(const WindowFacts& window, std::optional<std::uint32_t> current) {
+  return !current || !window.desktop || *window.desktop == kAllDesktops ||
+         *window.desktop == *current;
 }
 
 struct RootFacts {
@@ -57,6 +65,7 @@ struct RootFacts {
   std::vector<xcb_window_t> clients;   // _NET_CLIENT_LIST, oldest first
   std::vector<xcb_window_t> stacking;  // _NET_CLIENT_LIST_STACKING, bottom to top
   xcb_window_t active = XCB_WINDOW_NONE;
+  std::optional<std::uint32_t> currentDesktop;  // _NET_CURRENT_DESKTOP
   Point origin;  // the primary monitor's top-left corner in root coordinates
 };
 
