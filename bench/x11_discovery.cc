@@ -145,6 +145,36 @@ void BM_TargetWindows(benchmark::State& state) {
 }
 BENCHMARK(BM_TargetWindows)->Unit(benchmark::kMillisecond);
 
+// The same reads straight through the seam, without settings and classification: the
+// backend's share of a discovery.
+void BM_BackendReads(benchmark::State& state) {
+  if (!bench().ready(state)) return;
+  auto& ax = bench().desktop->accessibility();
+  auto& workspace = bench().desktop->workspace();
+  std::size_t framed = 0;
+  for (auto _ : state) {
+    framed = 0;
+    for (const auto& app : workspace.runningApplications()) {
+      auto element = ax.createApplication(app.pid);
+      ax.setMessagingTimeout(element, 1.0f);
+      platform::AttributeValue windows;
+      if (ax.copyAttributeValue(element, "AXWindows", windows) != platform::AXError::success)
+        continue;
+      for (const auto& w : std::get<std::vector<platform::ElementRef>>(windows)) {
+        platform::AttributeValue value, position, size;
+        for (const char* attribute :
+             {"AXRole", "AXSubrole", "AXMinimized", "AXFullScreen", "AXTitle"})
+          ax.copyAttributeValue(w, attribute, value);
+        if (ax.copyAttributeValue(w, "AXPosition", position) == platform::AXError::success &&
+            ax.copyAttributeValue(w, "AXSize", size) == platform::AXError::success)
+          ++framed;
+      }
+    }
+  }
+  state.counters["windows"] = static_cast<double>(framed);
+}
+BENCHMARK(BM_BackendReads)->Unit(benchmark::kMillisecond);
+
 void BM_Displays(benchmark::State& state) {
   if (!bench().ready(state)) return;
   for (auto _ : state) benchmark::DoNotOptimize(WindowManager::displays());
