@@ -56,7 +56,7 @@ class DesktopTest : public ::testing::TestWithParam<std::string> {
                                   (dir_.path() / "client.log").string());
     EXPECT_TRUE(process) << "cannot start the test client";
     if (!process) return {};
-    auto line = process->readLine(after(20));
+    auto line = process->readLine(after(25));  // the client gives up after 20 s
     std::vector<xcb_window_t> windows;
     EXPECT_TRUE(line && line->rfind("ready", 0) == 0) << "client not ready: " << line.value_or("");
     if (line) {

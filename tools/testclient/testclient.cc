@@ -290,18 +290,25 @@ class Client {
   bool waitFor(Done done, double seconds) {
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-      xcb_flush(c_);
-      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
+    for (;;) {
+      // Checking sends a request; events read while waiting for its reply sit in XCB's queue
+      // and would never wake poll(), so look there before sleeping on the socket.
       if (done()) return true;
+      bool queued = false;
+      while (auto* e = xcb_poll_for_queued_event(c_)) {
+        std::free(e);
+        queued = true;
+      }
+      if (queued) continue;
       if (xcb_connection_has_error(c_)) return false;
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
       if (left <= 0) return false;
+      xcb_flush(c_);
       pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
       poll(&p, 1, static_cast<int>(left));
+      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
     }
-    return true;
   }
 
   // Stays until the server goes away.
