@@ -370,7 +370,7 @@ inline std::unique_ptr<Process> startWindowManager(const std::string& name,
   if (name == "openbox") {
     argv = {"openbox", "--sm-disable"};
   } else if (name == "fluxbox") {
-    // No toolbar, no wallpaper helper (it pops up a message window when it fails).
+    // No toolbar and no wallpaper (setting it pops up a message window when it fails).
     home.write(".fluxbox/init",
                "session.configVersion: 13\n"
                "session.screen0.toolbar.visible: false\n"

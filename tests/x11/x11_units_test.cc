@@ -156,8 +156,8 @@ TEST(X11Applications, WindowsOnOtherDesktopsAreNotAmongTheWindows) {
 TEST(X11Applications, StandInPidsAreUniqueAndStable) {
   PidAssigner pids;
   const std::vector<WindowFacts> first = {
-      window(1, "NoPid", 0),    window(2, "AlsoNoPid", 0), window(3, "Main", 500),
-      window(4, "Helper", 500),  // the same process under another identifier
+      window(1, "NoPid", 0),       window(2, "AlsoNoPid", 0), window(3, "Main", 500),
+      window(4, "Companion", 500),  // the same process under another identifier
       window(5, "NoPid", 0),
   };
   const auto apps = groupApplications(first, DesktopEntryIndex(), pids);
@@ -171,7 +171,7 @@ TEST(X11Applications, StandInPidsAreUniqueAndStable) {
   EXPECT_EQ(apps[3].processId, 500u);
 
   // Next discovery, other order: everyone keeps their pid.
-  const std::vector<WindowFacts> second = {window(4, "Helper", 500), window(5, "NoPid", 0),
+  const std::vector<WindowFacts> second = {window(4, "Companion", 500), window(5, "NoPid", 0),
                                            window(3, "Main", 500)};
   const auto again = groupApplications(second, DesktopEntryIndex(), pids);
   ASSERT_EQ(again.size(), 3u);

@@ -39,7 +39,7 @@
 
 namespace {
 
-struct WindowSpec {
+struct WindowOptions {
   std::optional<std::pair<std::string, std::string>> wmClass{{"testclient", "Testclient"}};
   std::optional<std::string> title;
   std::optional<std::string> wmNameLatin1;
@@ -102,19 +102,19 @@ std::string fromHex(const std::string& hex) {
   return out;
 }
 
-std::vector<WindowSpec> parse(int argc, char** argv) {
-  std::vector<WindowSpec> specs;
+std::vector<WindowOptions> parse(int argc, char** argv) {
+  std::vector<WindowOptions> windows;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--window") {
       // Later windows share the class of the one before unless told otherwise.
-      WindowSpec next;
-      if (!specs.empty()) next.wmClass = specs.back().wmClass;
-      specs.push_back(next);
+      WindowOptions next;
+      if (!windows.empty()) next.wmClass = windows.back().wmClass;
+      windows.push_back(next);
       continue;
     }
-    if (specs.empty()) usage("options must follow --window");
-    WindowSpec& w = specs.back();
+    if (windows.empty()) usage("options must follow --window");
+    WindowOptions& w = windows.back();
     auto value = [&]() -> std::string {
       if (i + 1 >= argc) usage(arg + " needs a value");
       return argv[++i];
@@ -177,8 +177,8 @@ std::vector<WindowSpec> parse(int argc, char** argv) {
       usage("unknown option " + arg);
     }
   }
-  if (specs.empty()) usage("no --window given");
-  return specs;
+  if (windows.empty()) usage("no --window given");
+  return windows;
 }
 
 class Client {
@@ -214,7 +214,7 @@ class Client {
     set(w, property, type, 8, text.data(), text.size());
   }
 
-  xcb_window_t open(const WindowSpec& s, xcb_window_t previous) {
+  xcb_window_t open(const WindowOptions& s, xcb_window_t previous) {
     const xcb_window_t w = xcb_generate_id(c_);
     const std::uint32_t values[] = {
         screen_->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE};
@@ -327,12 +327,12 @@ class Client {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto specs = parse(argc, argv);
+  const auto requested = parse(argc, argv);
   Client client;
   std::vector<xcb_window_t> windows;
   xcb_window_t previous = XCB_WINDOW_NONE;
-  for (const auto& spec : specs) {
-    previous = client.open(spec, previous);
+  for (const auto& options : requested) {
+    previous = client.open(options, previous);
     windows.push_back(previous);
   }
   xcb_flush(client.connection());
