@@ -1,7 +1,9 @@
 #include "platform/x11/desktop_entries.h"
 
+#include <fcntl.h>
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -115,9 +117,16 @@ bool launchDesktopEntry(std::string_view path, const std::string& display) {
   if (!info) return false;
   std::unique_ptr<GAppLaunchContext, GObjectUnref> context(g_app_launch_context_new());
   if (!display.empty()) g_app_launch_context_setenv(context.get(), "DISPLAY", display.c_str());
+  // The application gets none of our standard streams: what it prints must not mix with the
+  // command's own output, and a reader of that output must not wait for the application to
+  // end before it sees the end of ours.
+  const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   GError* error = nullptr;
-  const bool launched = g_app_info_launch(G_APP_INFO(info.get()), nullptr, context.get(), &error);
+  const bool launched = g_desktop_app_info_launch_uris_as_manager_with_fds(
+      info.get(), nullptr, context.get(), G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr,
+      nothing, nothing, nothing, &error);
   if (error) g_error_free(error);
+  if (nothing >= 0) ::close(nothing);
   return launched;
 }
 
