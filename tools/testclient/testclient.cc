@@ -1,6 +1,8 @@
 // A scriptable X11 client for the end-to-end tests: opens top-level windows with the class,
 // titles, geometry, type, hints, pid and states asked for on the command line, prints
 // "ready <window ids>" once the window manager manages all of them, then stays until killed.
+// Each window is painted in a colour of its own with its title in a band at the top and a few
+// bars below, so that screenshots show which window is where.
 //
 //   tessaloom-testclient --window [options] [--window [options]]...
 //
@@ -20,12 +22,16 @@
 //   --pid N|none             _NET_WM_PID (default this process)
 //   --gtk-app-id ID          _GTK_APPLICATION_ID
 //   --state LIST             comma-separated: maximized, fullscreen, hidden
+//   --color RRGGBB           the window's colour (default: one chosen by its class)
+//   --exit-on-resize         the client exits as soon as the manager resizes this window after
+//                            "ready" (a window that vanishes in the middle of an arrangement)
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +61,8 @@ struct WindowOptions {
   std::optional<std::uint32_t> pid = static_cast<std::uint32_t>(getpid());
   std::optional<std::string> gtkApplicationId;
   bool maximized = false, fullscreen = false, hidden = false;
+  std::optional<std::uint32_t> color;  // 0xRRGGBB
+  bool exitOnResize = false;
 };
 
 [[noreturn]] void usage(const std::string& why) {
@@ -100,6 +108,27 @@ std::string fromHex(const std::string& hex) {
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
     out += static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16));
   return out;
+}
+
+// `rgb` moved towards `towards` by `share` (0 to 1), per channel.
+std::uint32_t mix(std::uint32_t rgb, std::uint32_t towards, double share) {
+  std::uint32_t out = 0;
+  for (int shift : {16, 8, 0}) {
+    const double a = (rgb >> shift) & 0xFF, b = (towards >> shift) & 0xFF;
+    out |= static_cast<std::uint32_t>(a + (b - a) * share + 0.5) << shift;
+  }
+  return out;
+}
+
+// The window's colour: the one asked for, else one of a few, chosen by its class.
+std::uint32_t colourOf(const WindowOptions& w) {
+  if (w.color) return *w.color;
+  static constexpr std::uint32_t palette[] = {0x3B6FD4, 0xE8762D, 0x2A9D8F, 0x8E5BD6,
+                                              0xD64B5B, 0x4F9D3A, 0xC99A1E, 0x5A6B7D};
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  if (w.wmClass)
+    for (unsigned char ch : w.wmClass->second) hash = (hash ^ ch) * 16777619u;
+  return palette[hash % (sizeof palette / sizeof palette[0])];
 }
 
 std::vector<WindowOptions> parse(int argc, char** argv) {
@@ -173,6 +202,14 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
         else
           usage("unknown state " + s);
       }
+    } else if (arg == "--color") {
+      const std::string v = value();
+      char* end = nullptr;
+      const unsigned long rgb = std::strtoul(v.c_str(), &end, 16);
+      if (v.size() != 6 || *end != '\0') usage("bad colour " + v);
+      w.color = static_cast<std::uint32_t>(rgb);
+    } else if (arg == "--exit-on-resize") {
+      w.exitOnResize = true;
     } else {
       usage("unknown option " + arg);
     }
@@ -216,8 +253,10 @@ class Client {
 
   xcb_window_t open(const WindowOptions& s, xcb_window_t previous) {
     const xcb_window_t w = xcb_generate_id(c_);
-    const std::uint32_t values[] = {
-        screen_->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE};
+    const std::uint32_t rgb = colourOf(s);
+    const std::uint32_t values[] = {pixel(rgb), XCB_EVENT_MASK_EXPOSURE |
+                                                    XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                                    XCB_EVENT_MASK_PROPERTY_CHANGE};
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, screen_->root, static_cast<std::int16_t>(s.x),
                       static_cast<std::int16_t>(s.y), static_cast<std::uint16_t>(s.width),
                       static_cast<std::uint16_t>(s.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
@@ -273,7 +312,28 @@ class Client {
     xcb_icccm_set_wm_hints(c_, w, &wmHints);
 
     xcb_map_window(c_, w);
+    std::string label = s.title.value_or(s.wmClass ? s.wmClass->second : "");
+    windows_[w] = {latin1(label).substr(0, 255), rgb, s.width, s.height, s.exitOnResize};
     return w;
+  }
+
+  // Learns every window's size as the manager left it, forgets the events that came before,
+  // paints the windows and from then on reacts to resizes.
+  void settle() {
+    std::vector<std::pair<xcb_window_t, xcb_get_geometry_cookie_t>> cookies;
+    for (const auto& [w, state] : windows_) cookies.emplace_back(w, xcb_get_geometry(c_, w));
+    for (const auto& [w, cookie] : cookies) {
+      std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> g(
+          xcb_get_geometry_reply(c_, cookie, nullptr), &std::free);
+      if (!g) continue;
+      windows_[w].width = g->width;
+      windows_[w].height = g->height;
+    }
+    // Every event older than the replies is queued by now and describes an older state.
+    while (auto* e = xcb_poll_for_queued_event(c_)) std::free(e);
+    for (const auto& entry : windows_) paint(entry.first);
+    xcb_flush(c_);
+    armed_ = true;
   }
 
   // True once the manager has put WM_STATE on the window (it manages it).
@@ -311,17 +371,120 @@ class Client {
     }
   }
 
-  // Stays until the server goes away.
+  // Repaints and watches for resizes until the server goes away.
   void serve() {
-    while (auto* e = xcb_wait_for_event(c_)) std::free(e);
+    while (auto* e = xcb_wait_for_event(c_)) {
+      handle(*e);
+      std::free(e);
+    }
   }
 
   xcb_connection_t* connection() { return c_; }
 
  private:
+  struct Window {
+    std::string label;  // Latin-1, for the core font
+    std::uint32_t rgb = 0;
+    int width = 0, height = 0;
+    bool exitOnResize = false;
+  };
+
+  void handle(const xcb_generic_event_t& event) {
+    switch (event.response_type & 0x7F) {
+      case XCB_EXPOSE: {
+        const auto& expose = reinterpret_cast<const xcb_expose_event_t&>(event);
+        if (expose.count == 0) paint(expose.window);
+        break;
+      }
+      case XCB_CONFIGURE_NOTIFY: {
+        const auto& notify = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        auto it = windows_.find(notify.window);
+        if (it == windows_.end()) break;
+        Window& w = it->second;
+        if (notify.width == w.width && notify.height == w.height) break;
+        if (armed_ && w.exitOnResize) std::exit(0);
+        w.width = notify.width;
+        w.height = notify.height;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  // The server's pixel for a colour; white when it cannot give one.
+  std::uint32_t pixel(std::uint32_t rgb) {
+    if (auto found = pixels_.find(rgb); found != pixels_.end()) return found->second;
+    auto channel = [&](int shift) {
+      return static_cast<std::uint16_t>(((rgb >> shift) & 0xFF) * 257);
+    };
+    std::unique_ptr<xcb_alloc_color_reply_t, decltype(&std::free)> reply(
+        xcb_alloc_color_reply(
+            c_, xcb_alloc_color(c_, screen_->default_colormap, channel(16), channel(8), channel(0)),
+            nullptr),
+        &std::free);
+    const std::uint32_t value = reply ? reply->pixel : screen_->white_pixel;
+    pixels_[rgb] = value;
+    return value;
+  }
+
+  // A bold scalable core font when the server has one, else the built-in "fixed".
+  void prepareDrawing() {
+    if (gc_) return;
+    font_ = xcb_generate_id(c_);
+    const std::string scalable = "-*-helvetica-bold-r-normal--20-*-*-*-p-*-iso8859-1";
+    auto cookie = xcb_open_font_checked(c_, font_, static_cast<std::uint16_t>(scalable.size()),
+                                        scalable.c_str());
+    if (auto* error = xcb_request_check(c_, cookie)) {
+      std::free(error);
+      xcb_open_font(c_, font_, 5, "fixed");
+    }
+    gc_ = xcb_generate_id(c_);
+    xcb_create_gc(c_, gc_, screen_->root, XCB_GC_FONT, &font_);
+  }
+
+  void fill(xcb_window_t w, std::uint32_t rgb, int x, int y, int width, int height) {
+    const std::uint32_t foreground = pixel(rgb);
+    xcb_change_gc(c_, gc_, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t r{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                            static_cast<std::uint16_t>(std::max(width, 0)),
+                            static_cast<std::uint16_t>(std::max(height, 0))};
+    xcb_poly_fill_rectangle(c_, w, gc_, 1, &r);
+  }
+
+  // A title band in a darker shade with the label, and bars in a lighter one like lines of
+  // text, over the window's own colour (its background).
+  void paint(xcb_window_t id) {
+    auto it = windows_.find(id);
+    if (it == windows_.end()) return;
+    const Window& w = it->second;
+    prepareDrawing();
+    constexpr int kBand = 44;
+    const std::uint32_t band = mix(w.rgb, 0x000000, 0.35);
+    const std::uint32_t bars = mix(w.rgb, 0xFFFFFF, 0.45);
+    fill(id, band, 0, 0, w.width, kBand);
+    std::uint32_t seed = 2166136261u;
+    for (unsigned char ch : w.label) seed = (seed ^ ch) * 16777619u;
+    for (int y = kBand + 24; y + 22 < w.height; y += 28) {
+      seed = seed * 1664525u + 1013904223u;
+      const double share = 0.45 + static_cast<double>(seed >> 24) / 255.0 * 0.45;
+      fill(id, bars, 20, y, static_cast<int>((w.width - 40) * share), 10);
+    }
+    const std::uint32_t colours[] = {pixel(0xFFFFFF), pixel(band)};
+    xcb_change_gc(c_, gc_, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND, colours);
+    xcb_image_text_8(c_, static_cast<std::uint8_t>(w.label.size()), id, gc_, 16, 29,
+                     w.label.c_str());
+    xcb_flush(c_);
+  }
+
   xcb_connection_t* c_ = nullptr;
   xcb_screen_t* screen_ = nullptr;
   std::map<std::string, xcb_atom_t> atoms_;
+  std::map<xcb_window_t, Window> windows_;
+  std::map<std::uint32_t, std::uint32_t> pixels_;
+  xcb_font_t font_ = 0;
+  xcb_gcontext_t gc_ = 0;
+  bool armed_ = false;
 };
 
 }  // namespace
@@ -343,6 +506,7 @@ int main(int argc, char** argv) {
         return true;
       },
       20.0);
+  client.settle();
   std::string line = ok ? "ready" : "unmanaged";
   for (auto w : windows) line += " " + std::to_string(w);
   std::printf("%s\n", line.c_str());
