@@ -1,0 +1,144 @@
+#include "platform/x11/x11_connection.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcbext.h>
+
+#include <poll.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace tessaloom::platform::x11 {
+namespace {
+
+int millisecondsUntil(Deadline deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 60000));
+}
+
+// Blocks until the connection's socket has data or the deadline passes.
+void pollSocket(xcb_connection_t* c, Deadline deadline) {
+  pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
+  ::poll(&p, 1, millisecondsUntil(deadline));
+}
+
+xcb_atom_t internAtom(Connection& connection, const char* name, Deadline deadline) {
+  auto cookie =
+      xcb_intern_atom(connection.raw(), 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+  connection.flush();
+  auto reply = connection.awaitReply(cookie.sequence, deadline);
+  if (!reply) return XCB_ATOM_NONE;
+  return static_cast<xcb_intern_atom_reply_t*>(reply.get())->atom;
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> Connection::open(const std::string& display, std::string& error) {
+  std::unique_ptr<Connection> connection(new Connection());
+  const char* name = display.empty() ? std::getenv("DISPLAY") : display.c_str();
+  connection->displayName_ = name ? name : "";
+  int screen = 0;
+  connection->c_ = xcb_connect(display.empty() ? nullptr : display.c_str(), &screen);
+  if (!connection->c_ || xcb_connection_has_error(connection->c_)) {
+    error = connection->displayName_.empty()
+                ? "cannot reach an X server: DISPLAY is not set"
+                : "cannot reach the X server at " + connection->displayName_;
+    return nullptr;
+  }
+  connection->screenNumber_ = screen;
+  auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection->c_));
+  for (int i = 0; i < screen && roots.rem > 0; ++i) xcb_screen_next(&roots);
+  if (roots.rem <= 0 || !roots.data) {
+    error =
+        "the X server at " + connection->displayName_ + " has no screen " + std::to_string(screen);
+    return nullptr;
+  }
+  connection->root_ = roots.data->root;
+
+  xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(connection->c_, &connection->ewmh_);
+  if (!cookies || !xcb_ewmh_init_atoms_replies(&connection->ewmh_, cookies, nullptr)) {
+    error = "the X server at " + connection->displayName_ + " stopped answering";
+    return nullptr;
+  }
+  connection->ewmhReady_ = true;
+
+  const Deadline deadline = connection->replyDeadline();
+  connection->atoms_.compoundText = internAtom(*connection, "COMPOUND_TEXT", deadline);
+  connection->atoms_.gtkApplicationId = internAtom(*connection, "_GTK_APPLICATION_ID", deadline);
+
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection->c_, &xcb_randr_id);
+  if (randr && randr->present) {
+    auto cookie = xcb_randr_query_version(connection->c_, 1, 5);
+    connection->flush();
+    auto reply = connection->awaitReply(cookie.sequence, deadline);
+    if (reply) {
+      auto* version = static_cast<xcb_randr_query_version_reply_t*>(reply.get());
+      connection->hasMonitors_ = version->major_version > 1 ||
+                                 (version->major_version == 1 && version->minor_version >= 5);
+    }
+  }
+  if (!connection->alive()) {
+    error = "lost the connection to the X server at " + connection->displayName_;
+    return nullptr;
+  }
+  return connection;
+}
+
+Connection::~Connection() {
+  if (ewmhReady_) xcb_ewmh_connection_wipe(&ewmh_);
+  if (c_) xcb_disconnect(c_);
+}
+
+void Connection::setReplyTimeout(double seconds) {
+  if (!std::isfinite(seconds) || seconds <= 0) return;
+  seconds = std::min(seconds, 60.0);
+  replyTimeout_ = std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(std::max(seconds, 0.01)));
+}
+
+Deadline Connection::replyDeadline() const {
+  return Clock::now() + replyTimeout_;
+}
+
+XPtr<void> Connection::awaitReply(unsigned sequence, Deadline deadline, int* errorCode) {
+  if (errorCode) *errorCode = 0;
+  for (;;) {
+    void* reply = nullptr;
+    xcb_generic_error_t* error = nullptr;
+    if (xcb_poll_for_reply(c_, sequence, &reply, &error)) {
+      if (error) {
+        if (errorCode) *errorCode = error->error_code;
+        std::free(error);
+        std::free(reply);
+        return nullptr;
+      }
+      return XPtr<void>(reply);
+    }
+    if (!alive()) return nullptr;
+    if (Clock::now() >= deadline) {
+      discard(sequence);
+      return nullptr;
+    }
+    pollSocket(c_, deadline);
+  }
+}
+
+void Connection::drainEvents() {
+  while (xcb_generic_event_t* event = xcb_poll_for_event(c_)) std::free(event);
+}
+
+bool Connection::waitForEvent(const std::function<bool(const xcb_generic_event_t&)>& wanted,
+                              Deadline deadline) {
+  flush();
+  for (;;) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c_)) {
+      XPtr<xcb_generic_event_t> owned(event);
+      if (wanted(*owned)) return true;
+    }
+    if (!alive() || Clock::now() >= deadline) return false;
+    pollSocket(c_, deadline);
+  }
+}
+
+}  // namespace tessaloom::platform::x11

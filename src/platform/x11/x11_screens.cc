@@ -1,0 +1,175 @@
+#include "platform/x11/x11_screens.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/x11/x11_monitors.h"
+#include "platform/x11/x11_text.h"
+
+namespace tessaloom::platform::x11 {
+namespace {
+
+constexpr std::uint32_t kListLength = 16384;
+
+std::span<const std::uint32_t> longsOf(const xcb_get_property_reply_t* reply) {
+  if (!reply || reply->format != 32) return {};
+  return {static_cast<const std::uint32_t*>(xcb_get_property_value(reply)),
+          static_cast<std::size_t>(xcb_get_property_value_length(reply)) / 4};
+}
+
+// The monitors (primary first) and the root's size, read in one batch with `extra`.
+struct Layout {
+  std::vector<Monitor> monitors;
+  Rect root;
+};
+
+}  // namespace
+
+std::vector<Strut> strutsFrom(std::span<const std::uint32_t> v, double rootWidth,
+                              double rootHeight) {
+  std::vector<Strut> struts;
+  using Edge = Strut::Edge;
+  auto add = [&](Edge edge, double x, double y, double w, double h) {
+    if (w > 0 && h > 0) struts.push_back({edge, Rect(x, y, w, h)});
+  };
+  auto span = [](std::uint32_t start, std::uint32_t end) {
+    return end < start ? 0.0 : static_cast<double>(end) - start + 1;
+  };
+  if (v.size() == 12) {
+    add(Edge::left, 0, v[4], v[0], span(v[4], v[5]));
+    add(Edge::right, rootWidth - v[1], v[6], v[1], span(v[6], v[7]));
+    add(Edge::top, v[8], 0, span(v[8], v[9]), v[2]);
+    add(Edge::bottom, v[10], rootHeight - v[3], span(v[10], v[11]), v[3]);
+  } else if (v.size() == 4) {
+    add(Edge::left, 0, 0, v[0], rootHeight);
+    add(Edge::right, rootWidth - v[1], 0, v[1], rootHeight);
+    add(Edge::top, 0, 0, rootWidth, v[2]);
+    add(Edge::bottom, 0, rootHeight - v[3], rootWidth, v[3]);
+  }
+  return struts;
+}
+
+Rect usableArea(const Rect& monitor, const std::vector<Strut>& struts) {
+  double left = monitor.minX(), right = monitor.maxX();
+  double top = monitor.minY(), bottom = monitor.maxY();
+  for (const Strut& strut : struts) {
+    const Rect common = strut.area.intersection(monitor);
+    if (common.isNull() || common.width <= 0 || common.height <= 0) continue;
+    switch (strut.edge) {
+      case Strut::Edge::left:
+        left = std::max(left, strut.area.maxX());
+        break;
+      case Strut::Edge::right:
+        right = std::min(right, strut.area.minX());
+        break;
+      case Strut::Edge::top:
+        top = std::max(top, strut.area.maxY());
+        break;
+      case Strut::Edge::bottom:
+        bottom = std::min(bottom, strut.area.minY());
+        break;
+    }
+  }
+  if (right <= left || bottom <= top) return monitor;
+  return {left, top, right - left, bottom - top};
+}
+
+Rect toBottomLeft(const Rect& root, const Rect& primary) {
+  const double y = root.minY() - primary.minY();
+  return {root.minX() - primary.minX(), primary.height - (y + root.height), root.width,
+          root.height};
+}
+
+Point toBottomLeft(Point root, const Rect& primary) {
+  return {root.x - primary.minX(), primary.height - (root.y - primary.minY())};
+}
+
+X11Screens::X11Screens(Connection& connection) : connection_(connection) {}
+
+std::vector<Screen> X11Screens::screens() {
+  auto& c = connection_;
+  if (!c.alive()) return {};
+  c.drainEvents();
+  auto monitorsCookie = requestMonitors(c);
+  auto rootCookie = xcb_get_geometry(c.raw(), c.root());
+  auto clientsCookie = xcb_get_property(c.raw(), 0, c.root(), c.ewmh()._NET_CLIENT_LIST,
+                                        XCB_ATOM_WINDOW, 0, kListLength);
+  std::vector<Monitor> monitors;
+  std::vector<xcb_window_t> clients;
+  Rect root;
+  {
+    ReplyBatch batch(c);
+    if (monitorsCookie)
+      if (auto reply = batch.take<xcb_randr_get_monitors_reply_t>(*monitorsCookie))
+        monitors = monitorsFromReply(*reply);
+    auto geometry = batch.take<xcb_get_geometry_reply_t>(rootCookie);
+    auto list = batch.take<xcb_get_property_reply_t>(clientsCookie);
+    if (!geometry) return {};
+    root = Rect(0, 0, geometry->width, geometry->height);
+    for (const std::uint32_t w : longsOf(list.get())) clients.push_back(w);
+  }
+
+  // Struts of every client and the monitors' names, in one more batch.
+  std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> strutCookies;
+  for (const xcb_window_t w : clients)
+    strutCookies.emplace_back(
+        xcb_get_property(c.raw(), 0, w, c.ewmh()._NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL, 0, 12),
+        xcb_get_property(c.raw(), 0, w, c.ewmh()._NET_WM_STRUT, XCB_ATOM_CARDINAL, 0, 4));
+  std::vector<xcb_get_atom_name_cookie_t> nameCookies;
+  for (const Monitor& m : monitors) nameCookies.push_back(xcb_get_atom_name(c.raw(), m.name));
+  std::vector<Strut> struts;
+  std::vector<std::string> names;
+  {
+    ReplyBatch batch(c);
+    for (const auto& [partialCookie, strutCookie] : strutCookies) {
+      auto partial = batch.take<xcb_get_property_reply_t>(partialCookie);
+      auto whole = batch.take<xcb_get_property_reply_t>(strutCookie);
+      auto values = longsOf(partial.get());
+      if (values.size() != 12) values = longsOf(whole.get());
+      for (const Strut& s : strutsFrom(values, root.width, root.height)) struts.push_back(s);
+    }
+    for (const auto& cookie : nameCookies) {
+      auto reply = batch.take<xcb_get_atom_name_reply_t>(cookie);
+      std::string name;
+      if (reply)
+        name = decodeText({xcb_get_atom_name_name(reply.get()),
+                           static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.get()))},
+                          TextEncoding::latin1);
+      names.push_back(std::move(name));
+    }
+  }
+
+  if (monitors.empty()) monitors.push_back({XCB_ATOM_NONE, root, true});
+  names.resize(monitors.size());
+  if (names.front().empty() && monitors.size() == 1) names.front() = "screen";
+  const Rect primary = monitors.front().rect;
+  std::vector<Screen> result;
+  for (std::size_t i = 0; i < monitors.size(); ++i) {
+    const Rect& m = monitors[i].rect;
+    result.push_back(
+        {toBottomLeft(m, primary), toBottomLeft(usableArea(m, struts), primary), names[i]});
+  }
+  return result;
+}
+
+Point X11Screens::mouseLocation() {
+  auto& c = connection_;
+  if (!c.alive()) return {};
+  auto monitorsCookie = requestMonitors(c);
+  auto rootCookie = xcb_get_geometry(c.raw(), c.root());
+  auto pointerCookie = xcb_query_pointer(c.raw(), c.root());
+  ReplyBatch batch(c);
+  std::vector<Monitor> monitors;
+  if (monitorsCookie)
+    if (auto reply = batch.take<xcb_randr_get_monitors_reply_t>(*monitorsCookie))
+      monitors = monitorsFromReply(*reply);
+  auto geometry = batch.take<xcb_get_geometry_reply_t>(rootCookie);
+  auto pointer = batch.take<xcb_query_pointer_reply_t>(pointerCookie);
+  if (!geometry || !pointer) return {};
+  const Rect primary =
+      monitors.empty() ? Rect(0, 0, geometry->width, geometry->height) : monitors.front().rect;
+  return toBottomLeft(
+      Point{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)}, primary);
+}
+
+}  // namespace tessaloom::platform::x11

@@ -1,0 +1,71 @@
+// Reads what the backend needs to know about the managed windows, for all of them at once:
+// every request of a fetch is sent before the first reply is awaited, so a fetch costs two
+// round trips (the root's lists, then every window) whatever the number of windows.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "layout/geometry.h"
+#include "platform/x11/x11_connection.h"
+
+namespace tessaloom::platform::x11 {
+
+enum class WindowType { none, normal, dialog, utility, toolbar, dock, desktop, other };
+
+/// Decoration around the client window: the manager's frame extents plus the client's border.
+struct FrameExtents {
+  int left = 0;
+  int right = 0;
+  int top = 0;
+  int bottom = 0;
+  friend bool operator==(const FrameExtents&, const FrameExtents&) = default;
+};
+
+struct WindowFacts {
+  enum class Status { ok, gone, unreadable };
+
+  xcb_window_t id = XCB_WINDOW_NONE;
+  Status status = Status::unreadable;
+  std::string gtkApplicationId;  // empty when absent
+  std::string instance;          // WM_CLASS instance, empty when absent
+  std::string wmClass;           // WM_CLASS class, empty when absent
+  std::optional<std::string> title;
+  std::uint32_t pid = 0;  // 0 when _NET_WM_PID is absent
+  WindowType type = WindowType::none;
+  bool transient = false;
+  bool hidden = false;
+  bool fullscreen = false;
+  bool maximized = false;  // vertically or horizontally
+  FrameExtents extents;
+  Rect frame;  // the outer frame in root coordinates
+};
+
+/// "AXStandardWindow", "AXDialog", "AXFloatingWindow" or "AXUnknown".
+const char* subroleFor(const WindowFacts& window);
+/// Docks and desktops are part of the desktop, not windows of an application.
+inline bool isApplicationWindow(const WindowFacts& window) {
+  return window.type != WindowType::dock && window.type != WindowType::desktop;
+}
+
+struct RootFacts {
+  bool ok = false;                     // the lists could be read
+  std::vector<xcb_window_t> clients;   // _NET_CLIENT_LIST, oldest first
+  std::vector<xcb_window_t> stacking;  // _NET_CLIENT_LIST_STACKING, bottom to top
+  xcb_window_t active = XCB_WINDOW_NONE;
+  Point origin;  // the primary monitor's top-left corner in root coordinates
+};
+
+/// The root window's client lists, active window and the primary monitor's origin.
+RootFacts fetchRootFacts(Connection& connection);
+
+/// The facts of `windows`, in the same order; a window that vanished is `gone`, one whose
+/// replies did not come in time (or a lost server) `unreadable`.
+std::vector<WindowFacts> fetchWindowFacts(Connection& connection,
+                                          const std::vector<xcb_window_t>& windows);
+
+}  // namespace tessaloom::platform::x11
