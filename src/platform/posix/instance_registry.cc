@@ -108,11 +108,25 @@ void InstanceRegistry::withdraw(std::int32_t pid) {
   fs::remove(directory_ / std::to_string(pid), ec);
 }
 
-bool InstanceRegistry::isLive(std::int32_t pid) {
+std::optional<unsigned long long> InstanceRegistry::liveStartTime(std::int32_t pid) {
+  if (pid <= 0) return std::nullopt;
   const auto recorded = recordedStartTime(directory_ / std::to_string(pid), pid);
-  if (!recorded) return false;
+  if (!recorded) return std::nullopt;
   const auto state = processState(pid);
-  return state.running && state.startTime == *recorded;
+  if (!state.running || state.startTime != *recorded) return std::nullopt;
+  return recorded;
+}
+
+bool InstanceRegistry::isLive(std::int32_t pid) {
+  return liveStartTime(pid).has_value();
+}
+
+bool InstanceRegistry::startedBefore(std::int32_t pid, std::int32_t other) {
+  if (pid == other) return false;
+  const auto mine = liveStartTime(pid);
+  const auto theirs = liveStartTime(other);
+  if (!mine || !theirs) return false;
+  return *mine != *theirs ? *mine < *theirs : pid < other;
 }
 
 std::vector<std::int32_t> InstanceRegistry::instances() {

@@ -45,6 +45,8 @@ class PosixInstallation : public Installation {
   bool copyItem(std::string_view from, std::string_view to, std::string& error) override;
   bool launch(std::string_view executable, const std::vector<std::string>& arguments) override;
   std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) override;
+  /// Compares the start times the registry recorded; false without a registry or a record.
+  bool startedBeforeThisProcess(std::int32_t pid) override;
   void terminate(std::int32_t pid) override;
 
  private:
