@@ -1,6 +1,8 @@
 #include "platform/posix/instance_registry.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -144,6 +146,17 @@ std::vector<std::int32_t> InstanceRegistry::instances() {
   }
   std::sort(pids.begin(), pids.end());
   return pids;
+}
+
+bool InstanceRegistry::waitForExit(std::int32_t pid, double seconds) {
+  if (pid <= 0) return true;
+  const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  if (fd < 0) return errno == ESRCH;
+  pollfd p{fd, POLLIN, 0};
+  const double ms = std::clamp(seconds * 1000.0, 0.0, 3600e3);
+  const int ready = ::poll(&p, 1, static_cast<int>(ms));
+  ::close(fd);
+  return ready > 0;
 }
 
 bool InstanceRegistry::terminate(std::int32_t pid) {

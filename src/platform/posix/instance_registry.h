@@ -34,6 +34,9 @@ class InstanceRegistry {
   bool startedBefore(std::int32_t pid, std::int32_t other);
   /// Sends SIGTERM to `pid` when it is a live recorded process; false otherwise.
   bool terminate(std::int32_t pid);
+  /// Waits until the process `pid` has ended, at most `seconds`; true when it has (or never
+  /// ran). Woken by the process's end, not by polling.
+  static bool waitForExit(std::int32_t pid, double seconds);
 
  private:
   // Whether the record of `pid` describes the process that runs under that pid now.

@@ -83,7 +83,7 @@ bool PosixInstallation::startedBeforeThisProcess(std::int32_t pid) {
 }
 
 void PosixInstallation::terminate(std::int32_t pid) {
-  if (registry_) registry_->terminate(pid);
+  if (registry_ && registry_->terminate(pid)) InstanceRegistry::waitForExit(pid, kQuitWaitSeconds);
 }
 
 }  // namespace tessaloom::platform

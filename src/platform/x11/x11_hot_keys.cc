@@ -45,7 +45,9 @@ X11HotKeys::X11HotKeys(xcb_connection_t* connection)
 X11HotKeys::~X11HotKeys() {
   if (watch_) g_source_remove(watch_);
   for (const auto& r : registrations_) ungrab(r.keycodes, r.xMods);
-  xcb_flush(connection_);
+  // One round trip: the server has released the keys before this process can end, so a copy
+  // that waits for that end can grab them at once.
+  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
   xcb_key_symbols_free(symbols_);
   xcb_disconnect(connection_);
 }
