@@ -21,7 +21,7 @@ std::optional<std::string_view> iconNameForSymbol(std::string_view symbol) {
       {"square.grid.2x2", "view-grid-symbolic"},
       {"rectangle.split.3x1", "view-paged-symbolic"},
       {"rectangle.lefthalf.inset.filled", "view-dual-symbolic"},
-      {"square.stack", "window-restore-symbolic"},
+      {"square.stack", "edit-copy-symbolic"},
       {"arrow.up.left.and.arrow.down.right", "zoom-fit-best-symbolic"},
       {"arrow.uturn.backward", "edit-undo-symbolic"},
       {"square.and.arrow.down", "document-save-symbolic"},

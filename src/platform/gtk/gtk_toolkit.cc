@@ -23,6 +23,9 @@ std::optional<std::string> iconSearchPath() {
 }
 
 bool start(std::string& error) {
+  // Nothing here draws with OpenGL; without this GDK loads the GL driver (tens of MiB) only to
+  // choose visuals.
+  g_setenv("GDK_GL", "disable", FALSE);
   g_set_prgname("tessaloom");
   g_set_application_name("Tessaloom");
   if (!gtk_init_check(nullptr, nullptr)) {
