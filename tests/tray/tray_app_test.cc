@@ -141,7 +141,7 @@ TEST_F(TrayAppTest, WithoutAStatusNotifierHostTheClassicTrayIconOpensTheMenu) {
         return false;
       },
       10));
-  screenshot("tray-menu.png", "600x380+1320+0");
+  screenshot("tray-menu.png", "600x470+1320+0");
   xdotool({"key", "Escape"});
   EXPECT_EQ(quit(tray), 0);
 }

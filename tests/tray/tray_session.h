@@ -241,9 +241,19 @@ class TraySession : public ::testing::Test {
         15);
   }
 
+  /// LeakSanitizer's options for the program: the libraries' lifelong allocations suppressed.
+  static std::string leakOptions() {
+    std::string options =
+        "suppressions=" TESSALOOM_SOURCE_DIR "/tests/lsan.supp:print_suppressions=0";
+    if (const char* given = std::getenv("LSAN_OPTIONS"); given && *given)
+      options = std::string(given) + ":" + options;
+    return "LSAN_OPTIONS=" + options;
+  }
+
   /// The environment of a tray run in this session.
   std::vector<std::string> trayEnvironment() const {
-    return {"DISPLAY=" + display(),
+    return {leakOptions(),
+            "DISPLAY=" + display(),
             "DBUS_SESSION_BUS_ADDRESS=" + busAddress_,
             "XDG_RUNTIME_DIR=" + file("runtime"),
             "XDG_CONFIG_HOME=" + file("config"),
