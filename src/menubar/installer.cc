@@ -39,7 +39,9 @@ void quitOtherInstances() {
   if (!identifier) return;
   const auto self = services.workspace->currentProcessIdentifier();
   for (const auto pid : services.installation->runningInstances(*identifier))
-    if (pid != self) services.installation->terminate(pid);
+    // Only older copies: two copies started together must not end each other.
+    if (pid != self && services.installation->startedBeforeThisProcess(pid))
+      services.installation->terminate(pid);
 }
 
 bool moveToApplicationsIfNeeded() {

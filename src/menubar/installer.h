@@ -9,7 +9,8 @@ namespace tessaloom::Installer {
 
 /// The short version string of the program's bundle; "-" when it has none.
 std::string version();
-/// Asks every other running copy of this program to quit; never this process.
+/// Asks every running copy of this program that started before this one to quit; never this
+/// process, never a copy started later.
 void quitOtherInstances();
 /// Offers the move when running from a bundle outside both Applications folders. True only
 /// when a copy has been installed and started and this instance is quitting; false in every

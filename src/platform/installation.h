@@ -39,6 +39,10 @@ class Installation {
   /// The process ids of the running copies of the application with this identifier, this
   /// process included when it is one.
   virtual std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) = 0;
+  /// Whether the running copy `pid` started before this process: by start time, and by pid
+  /// between copies started within the same clock tick, so of two copies exactly one counts
+  /// as the earlier. False for this process and for anything that is no running copy.
+  virtual bool startedBeforeThisProcess(std::int32_t pid) = 0;
   /// Asks a running copy to quit politely; the outcome is not reported.
   virtual void terminate(std::int32_t pid) = 0;
 };

@@ -1,5 +1,7 @@
 #include "menubar/installer.h"
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "tray_fixture.h"
@@ -152,20 +154,25 @@ TEST_F(InstallerTest, VersionIsTheShortVersionTextOrADash) {
   EXPECT_EQ(Installer::version(), "-");
 }
 
-TEST_F(InstallerTest, QuitOtherInstancesNeverEndsThisProcess) {
+TEST_F(InstallerTest, QuitOtherInstancesEndsOnlyEarlierCopiesNeverThisProcess) {
   struct Case {
     std::optional<std::string> identifier;
     std::vector<std::int32_t> running;
+    std::set<std::int32_t> startedLater;
     std::vector<std::int32_t> terminated;
   };
   const Case cases[] = {
-      {"tessaloom", {41, 42, 43}, {41, 43}},
-      {"tessaloom", {42}, {}},
-      {"tessaloom", {}, {}},
-      {std::nullopt, {41, 43}, {}},  // without an identifier no copy can be recognised
+      {"tessaloom", {41, 42, 43}, {}, {41, 43}},
+      {"tessaloom", {42}, {}, {}},
+      {"tessaloom", {}, {}, {}},
+      // A copy started after this one is left alone: it will end this one instead.
+      {"tessaloom", {41, 42, 43}, {43}, {41}},
+      {"tessaloom", {41, 42, 43}, {41, 43}, {}},
+      {std::nullopt, {41, 43}, {}, {}},  // without an identifier no copy can be recognised
   };
   for (const auto& c : cases) {
     ui.installation.terminated.clear();
+    ui.installation.startedLater = c.startedLater;
     ui.installation.identifier = c.identifier;
     ui.installation.instances = {{"tessaloom", c.running}, {"other.program", {50}}};
     Installer::quitOtherInstances();

@@ -113,6 +113,31 @@ TEST_F(InstanceRegistryTest, AFolderThatCannotBeMadeRefusesEnrolment) {
   EXPECT_TRUE(registry.instances().empty());
 }
 
+TEST_F(InstanceRegistryTest, StartOrderComparesLiveRecordsOnly) {
+  Child later;
+  ASSERT_TRUE(registry.enroll(self()));
+  ASSERT_TRUE(registry.enroll(later.pid()));
+  EXPECT_TRUE(registry.startedBefore(self(), later.pid()));
+  EXPECT_FALSE(registry.startedBefore(later.pid(), self()));
+  EXPECT_FALSE(registry.startedBefore(self(), self()));
+
+  // Copies started back to back (often within one clock tick): exactly one is the earlier, so
+  // neither can end the other by mistake and one of them always stays.
+  Child a, b;
+  ASSERT_TRUE(registry.enroll(a.pid()));
+  ASSERT_TRUE(registry.enroll(b.pid()));
+  EXPECT_NE(registry.startedBefore(a.pid(), b.pid()), registry.startedBefore(b.pid(), a.pid()));
+
+  // Without a live record there is no order.
+  Child unrecorded;
+  EXPECT_FALSE(registry.startedBefore(self(), unrecorded.pid()));
+  EXPECT_FALSE(registry.startedBefore(unrecorded.pid(), self()));
+  writeRecord(registry.directory() / std::to_string(unrecorded.pid()),
+              std::to_string(unrecorded.pid()) + " 1\n");  // an earlier process's record
+  EXPECT_FALSE(registry.startedBefore(unrecorded.pid(), self()));
+  EXPECT_FALSE(registry.startedBefore(0, self()));
+}
+
 TEST_F(InstanceRegistryTest, TerminateSignalsOnlyLiveRecordedProcesses) {
   Child recorded;
   ASSERT_TRUE(registry.enroll(recorded.pid()));

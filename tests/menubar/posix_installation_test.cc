@@ -59,6 +59,22 @@ TEST(PosixInstallation, TerminateReachesOnlyRegisteredCopies) {
   EXPECT_EQ(child.reap(), SIGTERM);
 }
 
+TEST(PosixInstallation, OnlyEarlierRecordedCopiesCountAsStartedBefore) {
+  TempDir folder;
+  InstanceRegistry registry(folder.path() / "tessaloom");
+  const auto parent = static_cast<std::int32_t>(::getppid());  // started before this process
+  Child later;
+  ASSERT_TRUE(registry.enroll(parent));
+  ASSERT_TRUE(registry.enroll(later.pid()));
+  PosixInstallation installation(registry);
+  EXPECT_FALSE(installation.startedBeforeThisProcess(parent));  // this process has no record
+  ASSERT_TRUE(installation.enrollThisProcess());
+  EXPECT_TRUE(installation.startedBeforeThisProcess(parent));
+  EXPECT_FALSE(installation.startedBeforeThisProcess(later.pid()));
+  EXPECT_FALSE(installation.startedBeforeThisProcess(static_cast<std::int32_t>(::getpid())));
+  EXPECT_FALSE(PosixInstallation(std::nullopt).startedBeforeThisProcess(parent));
+}
+
 TEST(PosixInstallation, FileServices) {
   TempDir folder;
   PosixInstallation installation(std::nullopt);

@@ -1,6 +1,8 @@
 #include "platform/posix/instance_registry.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -108,11 +110,25 @@ void InstanceRegistry::withdraw(std::int32_t pid) {
   fs::remove(directory_ / std::to_string(pid), ec);
 }
 
-bool InstanceRegistry::isLive(std::int32_t pid) {
+std::optional<unsigned long long> InstanceRegistry::liveStartTime(std::int32_t pid) {
+  if (pid <= 0) return std::nullopt;
   const auto recorded = recordedStartTime(directory_ / std::to_string(pid), pid);
-  if (!recorded) return false;
+  if (!recorded) return std::nullopt;
   const auto state = processState(pid);
-  return state.running && state.startTime == *recorded;
+  if (!state.running || state.startTime != *recorded) return std::nullopt;
+  return recorded;
+}
+
+bool InstanceRegistry::isLive(std::int32_t pid) {
+  return liveStartTime(pid).has_value();
+}
+
+bool InstanceRegistry::startedBefore(std::int32_t pid, std::int32_t other) {
+  if (pid == other) return false;
+  const auto mine = liveStartTime(pid);
+  const auto theirs = liveStartTime(other);
+  if (!mine || !theirs) return false;
+  return *mine != *theirs ? *mine < *theirs : pid < other;
 }
 
 std::vector<std::int32_t> InstanceRegistry::instances() {
@@ -130,6 +146,17 @@ std::vector<std::int32_t> InstanceRegistry::instances() {
   }
   std::sort(pids.begin(), pids.end());
   return pids;
+}
+
+bool InstanceRegistry::waitForExit(std::int32_t pid, double seconds) {
+  if (pid <= 0) return true;
+  const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  if (fd < 0) return errno == ESRCH;
+  pollfd p{fd, POLLIN, 0};
+  const double ms = std::clamp(seconds * 1000.0, 0.0, 3600e3);
+  const int ready = ::poll(&p, 1, static_cast<int>(ms));
+  ::close(fd);
+  return ready > 0;
 }
 
 bool InstanceRegistry::terminate(std::int32_t pid) {

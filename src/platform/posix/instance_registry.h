@@ -27,12 +27,22 @@ class InstanceRegistry {
   /// The recorded processes that still run, in ascending order. Stale records are left out and
   /// removed.
   std::vector<std::int32_t> instances();
+  /// Whether the live recorded process `pid` started before the live recorded process
+  /// `other`: by recorded start time, then by pid for processes started within one clock tick
+  /// (pids are handed out in ascending order). False when either has no live record, and for
+  /// `pid` == `other`.
+  bool startedBefore(std::int32_t pid, std::int32_t other);
   /// Sends SIGTERM to `pid` when it is a live recorded process; false otherwise.
   bool terminate(std::int32_t pid);
+  /// Waits until the process `pid` has ended, at most `seconds`; true when it has (or never
+  /// ran). Woken by the process's end, not by polling.
+  static bool waitForExit(std::int32_t pid, double seconds);
 
  private:
   // Whether the record of `pid` describes the process that runs under that pid now.
   bool isLive(std::int32_t pid);
+  // The recorded start time of `pid` when its record is live.
+  std::optional<unsigned long long> liveStartTime(std::int32_t pid);
 
   std::filesystem::path directory_;
 };

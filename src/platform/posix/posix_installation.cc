@@ -78,8 +78,12 @@ std::vector<std::int32_t> PosixInstallation::runningInstances(std::string_view b
   return registry_->instances();
 }
 
+bool PosixInstallation::startedBeforeThisProcess(std::int32_t pid) {
+  return registry_ && registry_->startedBefore(pid, static_cast<std::int32_t>(::getpid()));
+}
+
 void PosixInstallation::terminate(std::int32_t pid) {
-  if (registry_) registry_->terminate(pid);
+  if (registry_ && registry_->terminate(pid)) InstanceRegistry::waitForExit(pid, kQuitWaitSeconds);
 }
 
 }  // namespace tessaloom::platform

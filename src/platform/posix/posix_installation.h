@@ -45,7 +45,13 @@ class PosixInstallation : public Installation {
   bool copyItem(std::string_view from, std::string_view to, std::string& error) override;
   bool launch(std::string_view executable, const std::vector<std::string>& arguments) override;
   std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) override;
+  /// Compares the start times the registry recorded; false without a registry or a record.
+  bool startedBeforeThisProcess(std::int32_t pid) override;
+  /// Sends the request and waits, at most kQuitWaitSeconds, for the copy to end: until then it
+  /// still holds what this copy is about to take over (its hot keys, its tray icon).
   void terminate(std::int32_t pid) override;
+
+  static constexpr double kQuitWaitSeconds = 3.0;
 
  private:
   std::optional<InstanceRegistry> registry_;

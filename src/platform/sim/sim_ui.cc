@@ -206,6 +206,10 @@ std::vector<std::int32_t> SimInstallation::runningInstances(std::string_view bun
   return it == instances.end() ? std::vector<std::int32_t>{} : it->second;
 }
 
+bool SimInstallation::startedBeforeThisProcess(std::int32_t pid) {
+  return startedLater.count(pid) == 0;
+}
+
 void SimInstallation::terminate(std::int32_t pid) {
   terminated.push_back(pid);
   journal_.push_back("quit " + std::to_string(pid));

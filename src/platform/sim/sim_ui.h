@@ -187,6 +187,8 @@ class SimInstallation : public Installation {
   bool copyItem(std::string_view from, std::string_view to, std::string& error) override;
   bool launch(std::string_view executable, const std::vector<std::string>& arguments) override;
   std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) override;
+  /// True unless `pid` is in `startedLater`.
+  bool startedBeforeThisProcess(std::int32_t pid) override;
   void terminate(std::int32_t pid) override;
 
   std::string path;
@@ -200,6 +202,8 @@ class SimInstallation : public Installation {
   bool launchFails = false;
   /// Running copies per identifier.
   std::map<std::string, std::vector<std::int32_t>, std::less<>> instances;
+  /// Running copies that started after this process.
+  std::set<std::int32_t> startedLater;
   std::vector<std::int32_t> terminated;
 
  private:

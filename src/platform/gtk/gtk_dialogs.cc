@@ -1,0 +1,64 @@
+#include "platform/gtk/gtk_dialogs.h"
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+#include "platform/gtk/gtk_symbols.h"
+
+namespace tessaloom::platform::gtk {
+namespace {
+
+void present(GtkWindow* window, bool raise) {
+  gtk_window_set_keep_above(window, raise);
+  gtk_window_present_with_time(window, gtk_get_current_event_time());
+}
+
+}  // namespace
+
+void GtkApplicationService::terminate() {
+  terminated_ = true;
+  if (quit_) quit_();
+}
+
+int GtkAlerts::runModal(const Alert& alert) {
+  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
+                                             GTK_BUTTONS_NONE, "%s", alert.messageText.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), "Tessaloom");
+  if (!alert.informativeText.empty())
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
+                                             alert.informativeText.c_str());
+  const std::vector<std::string> buttons =
+      alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
+  for (std::size_t i = 0; i < buttons.size(); ++i)
+    gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(),
+                          kAlertFirstButtonReturn + static_cast<int>(i));
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), kAlertFirstButtonReturn);
+  present(GTK_WINDOW(dialog), application_.takeRaiseRequest());
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+  const int last = kAlertFirstButtonReturn + static_cast<int>(buttons.size()) - 1;
+  // Closed by the window manager or Escape: the last button, as the caller expects.
+  if (response < kAlertFirstButtonReturn || response > last) return last;
+  return response;
+}
+
+GtkAboutPanel::~GtkAboutPanel() {
+  if (dialog_) gtk_widget_destroy(dialog_);
+}
+
+void GtkAboutPanel::show(const AboutInfo& info) {
+  if (!dialog_) {
+    dialog_ = gtk_about_dialog_new();
+    g_signal_connect(dialog_, "response", G_CALLBACK(gtk_widget_hide), nullptr);
+    g_signal_connect(dialog_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+  }
+  auto* about = GTK_ABOUT_DIALOG(dialog_);
+  gtk_about_dialog_set_program_name(about, info.applicationName.c_str());
+  gtk_about_dialog_set_version(about, info.version.c_str());
+  gtk_about_dialog_set_comments(about, info.credits.c_str());
+  gtk_about_dialog_set_logo_icon_name(about, std::string(kAppIconName).c_str());
+  present(GTK_WINDOW(dialog_), application_.takeRaiseRequest());
+}
+
+}  // namespace tessaloom::platform::gtk

@@ -1,0 +1,56 @@
+// The application object, modal alerts and the about dialog of the tray application, in GTK.
+#pragma once
+
+#include <functional>
+#include <utility>
+
+#include "platform/about_panel.h"
+#include "platform/alerts.h"
+#include "platform/application.h"
+
+typedef struct _GtkWidget GtkWidget;
+
+namespace tessaloom::platform::gtk {
+
+class GtkApplicationService final : public Application {
+ public:
+  /// `quit` ends the event loop.
+  explicit GtkApplicationService(std::function<void()> quit) : quit_(std::move(quit)) {}
+  /// The next dialog is raised above every other window when it opens.
+  void activateIgnoringOtherApps() override { raiseNext_ = true; }
+  void terminate() override;
+
+  bool terminated() const { return terminated_; }
+  /// Whether a dialog should come to the front, and forget the request.
+  bool takeRaiseRequest() { return std::exchange(raiseNext_, false); }
+
+ private:
+  std::function<void()> quit_;
+  bool raiseNext_ = false;
+  bool terminated_ = false;
+};
+
+class GtkAlerts final : public Alerts {
+ public:
+  explicit GtkAlerts(GtkApplicationService& application) : application_(application) {}
+  /// A modal GtkMessageDialog with the buttons in order, the first as default.
+  int runModal(const Alert& alert) override;
+
+ private:
+  GtkApplicationService& application_;
+};
+
+class GtkAboutPanel final : public AboutPanel {
+ public:
+  explicit GtkAboutPanel(GtkApplicationService& application) : application_(application) {}
+  ~GtkAboutPanel() override;
+  GtkAboutPanel(const GtkAboutPanel&) = delete;
+  GtkAboutPanel& operator=(const GtkAboutPanel&) = delete;
+  void show(const AboutInfo& info) override;
+
+ private:
+  GtkApplicationService& application_;
+  GtkWidget* dialog_ = nullptr;
+};
+
+}  // namespace tessaloom::platform::gtk

@@ -1,0 +1,63 @@
+// The services of the tray application on Linux, made and owned together: GTK for the status
+// item, dialogs and overlay, X11 key grabs for the hot keys, an XDG autostart entry for the
+// login item and the instance registry for the other running copies; and the event loop that
+// runs until the application terminates or SIGTERM or SIGINT arrives.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/posix/autostart_login_item.h"
+#include "platform/posix/posix_installation.h"
+
+typedef struct _GMainLoop GMainLoop;
+
+namespace tessaloom::platform {
+struct Services;
+class HotKeys;
+}  // namespace tessaloom::platform
+
+namespace tessaloom::platform::gtk {
+
+class GtkApplicationService;
+class GtkStatusItem;
+class GtkAlerts;
+class GtkAboutPanel;
+class GtkPlateOverlay;
+
+class TrayServices {
+ public:
+  /// Starts GTK; false, with one line for the user in `error`, without a display.
+  static bool startToolkit(std::string& error);
+  /// Whether TESSALOOM_TRACE asks for status lines on standard output.
+  static bool tracing();
+  /// Writes `line` to standard output when tracing.
+  static void trace(const std::string& line);
+
+  /// The services, after startToolkit() succeeded. Hot keys grab on the display named by
+  /// DISPLAY; without an X connection every registration is refused.
+  TrayServices();
+  ~TrayServices();
+  TrayServices(const TrayServices&) = delete;
+  TrayServices& operator=(const TrayServices&) = delete;
+
+  /// Sets the tray members of `services` (the updater stays null: there is none on Linux).
+  void installInto(Services& services);
+  /// Records this process as a running tray copy, so later copies find it.
+  bool enrollThisProcess() { return installation_.enrollThisProcess(); }
+  /// Turns the main loop until the application terminates or SIGTERM or SIGINT arrives.
+  void run();
+
+ private:
+  GMainLoop* loop_;
+  std::unique_ptr<GtkApplicationService> application_;
+  std::unique_ptr<GtkStatusItem> statusItem_;
+  std::unique_ptr<GtkAlerts> alerts_;
+  std::unique_ptr<GtkAboutPanel> about_;
+  std::unique_ptr<GtkPlateOverlay> overlay_;
+  std::unique_ptr<HotKeys> hotKeys_;
+  AutostartLoginItem login_;
+  PosixInstallation installation_;
+};
+
+}  // namespace tessaloom::platform::gtk

@@ -1,0 +1,370 @@
+// A private desktop session for the tray application's end-to-end tests: a fresh Xvfb, openbox,
+// a session bus, optionally a classic tray (trayer), and the real program on a scene file.
+// Every wait is bounded and wakes on output, X events or the process's end.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "x11/x11_harness.h"
+
+namespace tessaloom::traytest {
+
+using x11test::after;
+using x11test::Clock;
+using x11test::millisecondsUntil;
+using x11test::onPath;
+
+/// The full path of `program` on PATH; empty when absent.
+inline std::string findProgram(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path ? path : "");
+  std::string dir;
+  while (std::getline(dirs, dir, ':'))
+    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
+      return dir + "/" + program;
+  return {};
+}
+
+/// The tray program: its output lines and its exit status. Ended with SIGTERM (SIGKILL after a
+/// grace period) and reaped at the end unless it ended before.
+class TrayProcess {
+ public:
+  static std::unique_ptr<TrayProcess> start(const std::vector<std::string>& env,
+                                            const std::string& errorLog) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return nullptr;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      const std::string key = entry.substr(0, entry.find('=') + 1);
+      bool overridden = false;
+      for (const auto& o : env) overridden = overridden || o.rfind(key, 0) == 0;
+      if (!overridden) environment.push_back(entry);
+    }
+    environment.insert(environment.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string path = TESSALOOM_BINARY;
+    char* argv[] = {path.data(), nullptr};
+    pid_t pid = 0;
+    const int failed = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (failed) {
+      ::close(out[0]);
+      return nullptr;
+    }
+    return std::unique_ptr<TrayProcess>(new TrayProcess(pid, out[0]));
+  }
+
+  ~TrayProcess() {
+    if (!status_) {
+      ::kill(pid_, SIGTERM);
+      if (!waitExit(10)) {
+        ::kill(pid_, SIGKILL);
+        waitExit(10);
+      }
+    }
+    ::close(out_);
+  }
+  TrayProcess(const TrayProcess&) = delete;
+  TrayProcess& operator=(const TrayProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  /// Reads lines until one equals `line`; false at the deadline or the end of the output.
+  bool waitForLine(const std::string& line, double seconds) {
+    const auto deadline = after(seconds);
+    for (;;) {
+      const auto newline = buffer_.find('\n');
+      if (newline != std::string::npos) {
+        const std::string next = buffer_.substr(0, newline);
+        buffer_.erase(0, newline + 1);
+        lines_.push_back(next);
+        if (next == line) return true;
+        continue;
+      }
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, millisecondsUntil(deadline)) <= 0) return false;
+      char chunk[512];
+      const ssize_t n = ::read(out_, chunk, sizeof chunk);
+      if (n <= 0) return false;
+      buffer_.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  /// Every line read so far.
+  const std::vector<std::string>& lines() const { return lines_; }
+
+  void signal(int sig) {
+    if (!status_) ::kill(pid_, sig);
+  }
+
+  /// The exit status once the process has ended (128 + signal when a signal ended it);
+  /// nothing at the deadline. Woken by the process's end through a pidfd.
+  std::optional<int> waitExit(double seconds) {
+    if (status_) return status_;
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    if (fd >= 0) {
+      pollfd p{fd, POLLIN, 0};
+      ::poll(&p, 1, millisecondsUntil(after(seconds)));
+      ::close(fd);
+    }
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return std::nullopt;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status_;
+  }
+
+ private:
+  TrayProcess(pid_t pid, int out) : pid_(pid), out_(out) {}
+  pid_t pid_;
+  int out_;
+  std::string buffer_;
+  std::vector<std::string> lines_;
+  std::optional<int> status_;
+};
+
+/// One test's desktop: Xvfb, openbox, a session bus and (when asked and installed) trayer,
+/// with a scene, a defaults file and a runtime folder of its own.
+class TraySession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* program : {"Xvfb", "openbox", "xdotool", "dbus-daemon"})
+      if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
+    std::string error;
+    server_ = x11test::XServer::start(file("xvfb.log"), error);
+    ASSERT_TRUE(server_) << error;
+    probe_ = std::make_unique<x11test::Probe>(server_->display());
+    ASSERT_TRUE(probe_->ok()) << "cannot reach the private X server";
+    wm_ = x11test::startWindowManager("openbox", server_->display(), dir_, *probe_, error);
+    ASSERT_TRUE(wm_) << error;
+    bus_ = x11test::Process::start(
+        {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}, {},
+        file("dbus.log"));
+    ASSERT_TRUE(bus_) << "cannot start a session bus";
+    const auto address = bus_->readLine(after(15));
+    ASSERT_TRUE(address && !address->empty()) << "the session bus gave no address";
+    busAddress_ = *address;
+    std::filesystem::create_directories(dir_.path() / "runtime");
+    writeScene(defaultScene());
+  }
+
+  void TearDown() override {
+    trays_.clear();
+    probe_.reset();
+    server_.reset();
+    wm_.reset();
+    bus_.reset();
+  }
+
+  std::string file(const std::string& name) const { return (dir_.path() / name).string(); }
+  const std::string& display() const { return server_->display(); }
+  x11test::Probe& probe() { return *probe_; }
+
+  /// Two browser windows and one AI window on one 1920x1080 screen, pointer in its middle.
+  static nlohmann::json defaultScene() {
+    return {{"screens", {{{"name", "screen"}, {"frame", {0, 0, 1920, 1080}}}}},
+            {"mouse", {960, 540}},
+            {"apps",
+             {{{"pid", 101},
+               {"bundleID", "com.google.Chrome"},
+               {"name", "Google Chrome"},
+               {"windows",
+                {{{"title", "Docs"}, {"frame", {100, 80, 900, 700}}},
+                 {{"title", "Mail"}, {"frame", {150, 90, 300, 200}}}}}},
+              {{"pid", 102},
+               {"bundleID", "com.openai.chat"},
+               {"name", "ChatGPT"},
+               {"windows", {{{"title", "ChatGPT"}, {"frame", {200, 100, 500, 500}}}}}}}}};
+  }
+  void writeScene(const nlohmann::json& scene) const {
+    std::ofstream(file("scene.json")) << scene.dump(2);
+  }
+  nlohmann::json scene() const {
+    std::ifstream in(file("scene.json"));
+    return nlohmann::json::parse(in, nullptr, false);
+  }
+  /// The frames of every window in the scene, in scene order.
+  std::vector<std::vector<double>> frames() const {
+    std::vector<std::vector<double>> out;
+    const auto s = scene();
+    if (!s.is_object()) return out;
+    for (const auto& app : s["apps"])
+      for (const auto& w : app["windows"]) out.push_back(w["frame"].get<std::vector<double>>());
+    return out;
+  }
+
+  /// Starts trayer and waits until it owns the tray selection; false when it is not installed
+  /// or does not come up.
+  bool startClassicTray() {
+    if (!onPath("trayer")) return false;
+    trayer_ = x11test::Process::start(
+        {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"},
+        {"DISPLAY=" + display()}, file("trayer.log"));
+    if (!trayer_) return false;
+    const xcb_atom_t selection = probe_->atom("_NET_SYSTEM_TRAY_S0");
+    return probe_->waitUntil(
+        [&] {
+          auto* reply = xcb_get_selection_owner_reply(
+              probe_->raw(), xcb_get_selection_owner(probe_->raw(), selection), nullptr);
+          const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+          std::free(reply);
+          return owned;
+        },
+        15);
+  }
+
+  /// LeakSanitizer's options for the program: the libraries' lifelong allocations suppressed.
+  static std::string leakOptions() {
+    std::string options =
+        "suppressions=" TESSALOOM_SOURCE_DIR "/tests/lsan.supp:print_suppressions=0";
+    if (const char* given = std::getenv("LSAN_OPTIONS"); given && *given)
+      options = std::string(given) + ":" + options;
+    return "LSAN_OPTIONS=" + options;
+  }
+
+  /// The environment of a tray run in this session.
+  std::vector<std::string> trayEnvironment() const {
+    return {leakOptions(),
+            "DISPLAY=" + display(),
+            "DBUS_SESSION_BUS_ADDRESS=" + busAddress_,
+            "XDG_RUNTIME_DIR=" + file("runtime"),
+            "XDG_CONFIG_HOME=" + file("config"),
+            "HOME=" + dir_.path().string(),
+            "TESSALOOM_SCENE=" + file("scene.json"),
+            "TESSALOOM_DEFAULTS=" + file("defaults.json"),
+            "TESSALOOM_TRACE=1",
+            "NO_AT_BRIDGE=1"};
+  }
+
+  /// Starts a tray copy and waits until it reports that its launch is complete.
+  TrayProcess& startTray(std::vector<std::string> extra = {}) {
+    auto env = trayEnvironment();
+    env.insert(env.end(), extra.begin(), extra.end());
+    auto process = TrayProcess::start(env, file("tray.log"));
+    EXPECT_TRUE(process) << "cannot start the program";
+    if (!process) std::abort();
+    EXPECT_TRUE(process->waitForLine("ready", 30)) << "the tray did not start; see tray.log";
+    trays_.push_back(std::move(process));
+    return *trays_.back();
+  }
+
+  /// Ends `tray` with SIGTERM and returns its exit status (nothing if it hangs).
+  std::optional<int> quit(TrayProcess& tray) {
+    tray.signal(SIGTERM);
+    return tray.waitExit(20);
+  }
+
+  /// Runs xdotool with `args` on this display; its exit status.
+  int xdotool(const std::vector<std::string>& args) {
+    return testing::runProgram(findProgram("xdotool"), args, {{"DISPLAY", display()}}).status;
+  }
+
+  /// The pids recorded in the instance registry.
+  std::vector<int> registered() const {
+    std::vector<int> pids;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir_.path() / "runtime" / "tessaloom", ec), end;
+         !ec && it != end; it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (name.find_first_not_of("0123456789") == std::string::npos)
+        pids.push_back(std::stoi(name));
+    }
+    std::sort(pids.begin(), pids.end());
+    return pids;
+  }
+
+  /// The top-level windows (children of the root) titled `title`, mapped or not.
+  std::vector<xcb_window_t> windowsTitled(const std::string& title) {
+    std::vector<xcb_window_t> found;
+    auto* c = probe_->raw();
+    auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, probe_->root()), nullptr);
+    if (!tree) return found;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    const int n = xcb_query_tree_children_length(tree);
+    for (int i = 0; i < n; ++i) {
+      auto* name = xcb_get_property_reply(
+          c,
+          xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+          nullptr);
+      if (name && std::string(static_cast<const char*>(xcb_get_property_value(name)),
+                              xcb_get_property_value_length(name)) == title)
+        found.push_back(children[i]);
+      std::free(name);
+    }
+    std::free(tree);
+    return found;
+  }
+
+  struct Attributes {
+    bool viewable = false;
+    bool overrideRedirect = false;
+  };
+  Attributes attributes(xcb_window_t w) {
+    auto* c = probe_->raw();
+    auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr);
+    Attributes out;
+    if (a) {
+      out.viewable = a->map_state == XCB_MAP_STATE_VIEWABLE;
+      out.overrideRedirect = a->override_redirect;
+    }
+    std::free(a);
+    return out;
+  }
+
+  /// The feedback plate that is showing now, if any.
+  std::optional<xcb_window_t> shownOverlay() {
+    for (auto w : windowsTitled("Tessaloom HUD"))
+      if (attributes(w).viewable) return w;
+    return std::nullopt;
+  }
+
+  /// Saves a picture of the screen (or of `crop`, "WxH+X+Y") when TESSALOOM_SCREENSHOTS names a
+  /// folder; the documentation pictures are made this way.
+  void screenshot(const std::string& name, const std::string& crop = "") {
+    const char* folder = std::getenv("TESSALOOM_SCREENSHOTS");
+    if (!folder || !*folder || !onPath("import")) return;
+    std::vector<std::string> args = {"-window", "root"};
+    if (!crop.empty()) args.insert(args.end(), {"-crop", crop, "+repage"});
+    args.push_back((std::filesystem::path(folder) / name).string());
+    testing::runProgram(findProgram("import"), args, {{"DISPLAY", display()}});
+  }
+
+  x11test::TempDir dir_;
+  std::unique_ptr<x11test::XServer> server_;
+  std::unique_ptr<x11test::Probe> probe_;
+  std::unique_ptr<x11test::Process> wm_;
+  std::unique_ptr<x11test::Process> bus_;
+  std::unique_ptr<x11test::Process> trayer_;
+  std::string busAddress_;
+  std::vector<std::unique_ptr<TrayProcess>> trays_;
+};
+
+}  // namespace tessaloom::traytest

@@ -1,0 +1,203 @@
+// The X11 key grabber against a private Xvfb: keys pressed with xdotool reach the handler
+// through the GLib main loop, with or without lock keys; refused grabs leave nothing behind.
+#include "platform/x11/x11_hot_keys.h"
+
+#include <glib.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "tray/tray_session.h"
+
+namespace tessaloom::traytest {
+namespace {
+
+using platform::HotKeyId;
+using platform::X11HotKeys;
+
+constexpr std::uint32_t kControlOption = platform::kHotKeyControl | platform::kHotKeyOption;
+constexpr std::int32_t kG = 5, kH = 4, kK = 40, kZ = 6;
+
+class X11HotKeysTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* program : {"Xvfb", "xdotool"})
+      if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
+    std::string error;
+    server_ = x11test::XServer::start((dir_.path() / "xvfb.log").string(), error);
+    ASSERT_TRUE(server_) << error;
+    keys_ = X11HotKeys::connect(server_->display(), error);
+    ASSERT_TRUE(keys_) << error;
+    keys_->setPressedHandler([this](HotKeyId id) { pressed_.push_back(id); });
+  }
+  void TearDown() override {
+    keys_.reset();
+    server_.reset();
+  }
+
+  void press(const std::string& keys) {
+    ASSERT_EQ(testing::runProgram(findProgram("xdotool"), {"key", keys},
+                                  {{"DISPLAY", server_->display()}})
+                  .status,
+              0);
+  }
+
+  /// Turns GLib's default main loop (which watches the grabber's connection) until `n` presses
+  /// have arrived; false at the deadline.
+  bool waitForPresses(std::size_t n, double seconds = 10) {
+    const auto deadline = after(seconds);
+    while (pressed_.size() < n && Clock::now() < deadline) {
+      // Bounds the blocking iteration; the grabber's own source wakes it on a press.
+      GSource* wake = g_timeout_source_new(20);
+      g_source_set_callback(
+          wake, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+      g_source_attach(wake, nullptr);
+      g_main_context_iteration(nullptr, TRUE);
+      g_source_destroy(wake);
+      g_source_unref(wake);
+    }
+    return pressed_.size() >= n;
+  }
+
+  x11test::TempDir dir_;
+  std::unique_ptr<x11test::XServer> server_;
+  std::unique_ptr<X11HotKeys> keys_;
+  std::vector<HotKeyId> pressed_;
+};
+
+// A second client of the same server that holds grabs of its own.
+class OtherClient {
+ public:
+  explicit OtherClient(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+    symbols_ = xcb_key_symbols_alloc(c_);
+  }
+  ~OtherClient() {
+    xcb_key_symbols_free(symbols_);
+    xcb_disconnect(c_);
+  }
+  /// The first key code of the letter; 0 when none.
+  xcb_keycode_t keycode(char letter) {
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, static_cast<xcb_keysym_t>(letter));
+    const xcb_keycode_t code = codes && *codes != XCB_NO_SYMBOL ? codes[0] : 0;
+    std::free(codes);
+    return code;
+  }
+  /// Grabs the letter with exactly `mods`; whether the server allowed it.
+  bool grab(char letter, std::uint16_t mods) {
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, static_cast<xcb_keysym_t>(letter));
+    bool ok = codes && *codes != XCB_NO_SYMBOL;
+    if (ok) {
+      auto cookie = xcb_grab_key_checked(c_, 1, root_, mods, codes[0], XCB_GRAB_MODE_ASYNC,
+                                         XCB_GRAB_MODE_ASYNC);
+      if (xcb_generic_error_t* e = xcb_request_check(c_, cookie)) {
+        ok = false;
+        std::free(e);
+      }
+    }
+    std::free(codes);
+    return ok;
+  }
+
+ private:
+  xcb_connection_t* c_;
+  xcb_window_t root_;
+  xcb_key_symbols_t* symbols_;
+};
+
+constexpr std::uint16_t kXControlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+constexpr std::uint16_t kXNumLock = XCB_MOD_MASK_2;  // where Xvfb's keymap puts Num Lock
+
+TEST_F(X11HotKeysTest, PressesReachTheHandlerWithTheirIdsWhateverLocksAreOn) {
+  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
+  ASSERT_TRUE(keys_->registerHotKey(2, kH, kControlOption));
+  press("ctrl+alt+g");
+  press("ctrl+alt+h");
+  ASSERT_TRUE(waitForPresses(2));
+  press("Num_Lock");
+  press("ctrl+alt+h");
+  ASSERT_TRUE(waitForPresses(3));
+  press("Caps_Lock");
+  press("ctrl+alt+g");
+  ASSERT_TRUE(waitForPresses(4));
+  EXPECT_EQ(pressed_, (std::vector<HotKeyId>{1, 2, 2, 1}));
+}
+
+TEST_F(X11HotKeysTest, OtherModifiersAndUnregisteredKeysDoNotFire) {
+  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
+  ASSERT_TRUE(keys_->registerHotKey(2, kZ, kControlOption));
+  keys_->unregisterHotKey(1);
+  keys_->unregisterHotKey(99);  // unknown: ignored
+  // The grabs are in order on one connection, so the Z press arriving first proves that the
+  // presses before it were not delivered.
+  press("ctrl+alt+g");
+  press("ctrl+g");
+  press("ctrl+alt+shift+z");
+  press("ctrl+alt+z");
+  ASSERT_TRUE(waitForPresses(1));
+  EXPECT_EQ(pressed_, std::vector<HotKeyId>{2});
+}
+
+TEST_F(X11HotKeysTest, ACombinationHeldElsewhereIsRefusedAndLeavesNoGrabBehind) {
+  OtherClient holder(server_->display());
+  // Only the variant with both locks is taken: the grabber gets the others first.
+  ASSERT_TRUE(holder.grab('k', kXControlAlt | XCB_MOD_MASK_LOCK | kXNumLock));
+  EXPECT_FALSE(keys_->registerHotKey(1, kK, kControlOption));
+  // Had the grabber kept the variants it got, this client could not take them now.
+  OtherClient third(server_->display());
+  EXPECT_TRUE(third.grab('k', kXControlAlt));
+  EXPECT_TRUE(third.grab('k', kXControlAlt | kXNumLock));
+  EXPECT_TRUE(third.grab('k', kXControlAlt | XCB_MOD_MASK_LOCK));
+  // The id stays free for the next key.
+  EXPECT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
+}
+
+TEST_F(X11HotKeysTest, RefusesWhatItCannotExpressOrAlreadyHolds) {
+  EXPECT_FALSE(keys_->registerHotKey(1, 10, kControlOption));        // no letter on that code
+  EXPECT_FALSE(keys_->registerHotKey(1, kG, kControlOption | 0x1));  // an unknown modifier
+  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
+  EXPECT_FALSE(keys_->registerHotKey(2, kG, kControlOption));  // same combination
+  EXPECT_FALSE(keys_->registerHotKey(1, kH, kControlOption));  // same id
+  EXPECT_EQ(X11HotKeys::xModifiers(kControlOption), kXControlAlt);
+  EXPECT_EQ(X11HotKeys::xModifiers(platform::kHotKeyShift | platform::kHotKeyCommand),
+            XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4);
+}
+
+TEST_F(X11HotKeysTest, GrabsFollowAKeyboardMappingChange) {
+  const auto xmodmap = findProgram("xmodmap");
+  if (xmodmap.empty()) GTEST_SKIP() << "xmodmap is not installed";
+  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
+  ASSERT_TRUE(keys_->registerHotKey(2, kH, kControlOption));
+  // Swap the letters G and H on the keyboard.
+  OtherClient reader(server_->display());
+  const auto g = reader.keycode('g'), h = reader.keycode('h');
+  ASSERT_TRUE(g && h);
+  ASSERT_EQ(testing::runProgram(xmodmap,
+                                {"-e", "keycode " + std::to_string(g) + " = h H", "-e",
+                                 "keycode " + std::to_string(h) + " = g G"},
+                                {{"DISPLAY", server_->display()}})
+                .status,
+            0);
+  // Control+Alt+G now comes from the old H key. Until the grabber has seen the change that
+  // key still means H (id 2); once it has regrabbed, it means G (id 1). Press until it does.
+  const auto deadline = after(10);
+  while (Clock::now() < deadline &&
+         std::find(pressed_.begin(), pressed_.end(), 1u) == pressed_.end()) {
+    press("ctrl+alt+g");
+    waitForPresses(pressed_.size() + 1, 2);
+  }
+  ASSERT_FALSE(pressed_.empty());
+  EXPECT_EQ(pressed_.back(), 1u);
+  pressed_.clear();
+  press("ctrl+alt+h");
+  ASSERT_TRUE(waitForPresses(1));
+  EXPECT_EQ(pressed_, std::vector<HotKeyId>{2});
+}
+
+}  // namespace
+}  // namespace tessaloom::traytest
