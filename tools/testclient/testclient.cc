@@ -5,6 +5,11 @@
 // bars below, so that screenshots show which window is where.
 //
 //   tessaloom-testclient --window [options] [--window [options]]...
+//   tessaloom-testclient --frames
+//
+// --frames prints "<window> <x> <y> <width> <height>" for every managed window in client-list
+// order, the frame being the manager's (the root's child that holds the window, with its
+// border), and exits.
 //
 // Window options:
 //   --class INSTANCE,CLASS   WM_CLASS (default: the previous window's, else testclient,Testclient)
@@ -371,6 +376,30 @@ class Client {
     }
   }
 
+  void printFrames() {
+    auto cookie =
+        xcb_get_property(c_, 0, screen_->root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 65536);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> list(
+        xcb_get_property_reply(c_, cookie, nullptr), &std::free);
+    if (!list || list->format != 32) return;
+    const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
+    const int count = xcb_get_property_value_length(list.get()) / 4;
+    for (int i = 0; i < count; ++i) {
+      xcb_window_t frame = ids[i];
+      for (int depth = 0; depth < 16; ++depth) {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c_, xcb_query_tree(c_, frame), nullptr), &std::free);
+        if (!tree || tree->parent == screen_->root || tree->parent == XCB_WINDOW_NONE) break;
+        frame = tree->parent;
+      }
+      std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> g(
+          xcb_get_geometry_reply(c_, xcb_get_geometry(c_, frame), nullptr), &std::free);
+      if (!g) continue;
+      std::printf("%u %d %d %d %d\n", ids[i], g->x, g->y, g->width + 2 * g->border_width,
+                  g->height + 2 * g->border_width);
+    }
+  }
+
   // Repaints and watches for resizes until the server goes away.
   void serve() {
     while (auto* e = xcb_wait_for_event(c_)) {
@@ -490,6 +519,11 @@ class Client {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--frames") == 0) {
+    Client client;
+    client.printFrames();
+    return 0;
+  }
   const auto requested = parse(argc, argv);
   Client client;
   std::vector<xcb_window_t> windows;
