@@ -1,22 +1,20 @@
 #include "platform/x11/desktop_entries.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
+#include <glib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
+#include <set>
 
 namespace tessaloom::platform::x11 {
 namespace {
 
 constexpr std::string_view kSuffix = ".desktop";
-
-std::string withoutSuffix(std::string_view id) {
-  if (id.size() > kSuffix.size() && id.substr(id.size() - kSuffix.size()) == kSuffix)
-    id.remove_suffix(kSuffix.size());
-  return std::string(id);
-}
+constexpr const char* kGroup = "Desktop Entry";
 
 // Lowercased with spaces as "-", the form desktop-file ids take.
 std::string idForm(std::string_view text) {
@@ -28,51 +26,159 @@ std::string idForm(std::string_view text) {
   return out;
 }
 
-struct GObjectUnref {
-  void operator()(gpointer p) const { g_object_unref(p); }
+// A string GLib allocated, as a std::string; empty for none.
+std::string take(gchar* text) {
+  std::string out = text ? text : "";
+  g_free(text);
+  return out;
+}
+
+struct KeyFileFree {
+  void operator()(GKeyFile* k) const { g_key_file_free(k); }
 };
+
+// The desktop files under `applications`, each with its id (the path below it with "/" as
+// "-", without ".desktop"), in a fixed order.
+std::vector<std::pair<std::string, std::filesystem::path>> desktopFiles(
+    const std::filesystem::path& applications) {
+  namespace fs = std::filesystem;
+  std::vector<std::pair<std::string, fs::path>> files;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(applications, fs::directory_options::skip_permission_denied,
+                                      ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const fs::path& path = it->path();
+    const std::string name = path.filename().string();
+    if (name.size() <= kSuffix.size() || !name.ends_with(kSuffix)) continue;
+    std::error_code ignored;
+    if (!it->is_regular_file(ignored)) continue;
+    std::string id = path.lexically_relative(applications).string();
+    id.resize(id.size() - kSuffix.size());
+    std::replace(id.begin(), id.end(), '/', '-');
+    files.emplace_back(std::move(id), path);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The application entry in `path`; nothing when the file cannot be read, is no application
+// or is hidden.
+std::optional<DesktopEntry> readEntry(const std::string& id, const std::filesystem::path& path) {
+  std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
+  if (!g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr))
+    return std::nullopt;
+  GKeyFile* k = file.get();
+  if (take(g_key_file_get_string(k, kGroup, "Type", nullptr)) != "Application") return std::nullopt;
+  if (g_key_file_get_boolean(k, kGroup, "Hidden", nullptr)) return std::nullopt;
+  DesktopEntry entry;
+  entry.id = id;
+  entry.name = take(g_key_file_get_locale_string(k, kGroup, "Name", nullptr, nullptr));
+  if (entry.name.empty()) entry.name = id;
+  entry.startupWMClass = take(g_key_file_get_string(k, kGroup, "StartupWMClass", nullptr));
+  entry.path = path.string();
+  entry.tryExec = take(g_key_file_get_string(k, kGroup, "TryExec", nullptr));
+  entry.exec = take(g_key_file_get_string(k, kGroup, "Exec", nullptr));
+  return entry;
+}
+
+// Whether `program` is an executable file, named by path or found on PATH.
+bool findable(const std::string& program) {
+  gchar* found = g_find_program_in_path(program.c_str());
+  g_free(found);
+  return found != nullptr;
+}
+
+// Whether the programs the entry names exist, as GIO requires of an installed application.
+bool programsPresent(const DesktopEntry& entry) {
+  if (!entry.tryExec.empty() && !findable(entry.tryExec)) return false;
+  if (entry.exec.empty()) return true;
+  gchar** argv = nullptr;
+  if (!g_shell_parse_argv(entry.exec.c_str(), nullptr, &argv, nullptr)) return false;
+  const bool present = argv && argv[0] && findable(argv[0]);
+  g_strfreev(argv);
+  return present;
+}
+
+// GIO, loaded when an application is to be started: nothing else in a command needs it.
+struct Gio {
+  decltype(&g_desktop_app_info_new_from_filename) newFromFilename = nullptr;
+  decltype(&g_app_launch_context_new) newContext = nullptr;
+  decltype(&g_app_launch_context_setenv) setenv = nullptr;
+  decltype(&g_desktop_app_info_launch_uris_as_manager_with_fds) launch = nullptr;
+  decltype(&g_object_unref) unref = nullptr;
+};
+
+const Gio* gio() {
+  static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
+    void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return std::nullopt;
+    Gio g;
+    bool complete = true;
+    auto symbol = [&](auto& function, const char* name) {
+      function =
+          reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+      complete = complete && function;
+    };
+    symbol(g.newFromFilename, "g_desktop_app_info_new_from_filename");
+    symbol(g.newContext, "g_app_launch_context_new");
+    symbol(g.setenv, "g_app_launch_context_setenv");
+    symbol(g.launch, "g_desktop_app_info_launch_uris_as_manager_with_fds");
+    symbol(g.unref, "g_object_unref");
+    if (!complete) return std::nullopt;
+    return g;
+  }();
+  return loaded ? &*loaded : nullptr;
+}
 
 }  // namespace
 
 DesktopEntryIndex::DesktopEntryIndex(std::vector<DesktopEntry> entries)
-    : entries_(std::move(entries)) {
+    : entries_(std::move(entries)), usable_(entries_.size(), -1) {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     byId_.emplace(entries_[i].id, i);
-    if (!entries_[i].startupWMClass.empty()) byWMClass_.emplace(entries_[i].startupWMClass, i);
+    if (!entries_[i].startupWMClass.empty()) byWMClass_[entries_[i].startupWMClass].push_back(i);
   }
+}
+
+DesktopEntryIndex DesktopEntryIndex::read(
+    const std::vector<std::filesystem::path>& dataDirectories) {
+  std::vector<DesktopEntry> entries;
+  std::set<std::string, std::less<>> seen;
+  for (const auto& directory : dataDirectories) {
+    for (const auto& [id, path] : desktopFiles(directory / "applications")) {
+      if (!seen.insert(id).second) continue;  // hidden by an earlier directory
+      if (auto entry = readEntry(id, path)) entries.push_back(std::move(*entry));
+    }
+  }
+  return DesktopEntryIndex(std::move(entries));
 }
 
 const DesktopEntryIndex& DesktopEntryIndex::installed() {
   static const DesktopEntryIndex index = [] {
-    std::vector<DesktopEntry> entries;
-    GList* all = g_app_info_get_all();
-    for (GList* item = all; item; item = item->next) {
-      auto* info = static_cast<GAppInfo*>(item->data);
-      if (!G_IS_DESKTOP_APP_INFO(info)) continue;
-      const char* id = g_app_info_get_id(info);
-      if (!id) continue;
-      DesktopEntry entry;
-      entry.id = withoutSuffix(id);
-      const char* name = g_app_info_get_name(info);
-      entry.name = name ? name : entry.id;
-      const char* wmClass = g_desktop_app_info_get_startup_wm_class(G_DESKTOP_APP_INFO(info));
-      if (wmClass) entry.startupWMClass = wmClass;
-      entries.push_back(std::move(entry));
-    }
-    g_list_free_full(all, g_object_unref);
-    return DesktopEntryIndex(std::move(entries));
+    std::vector<std::filesystem::path> directories = {g_get_user_data_dir()};
+    for (const gchar* const* d = g_get_system_data_dirs(); d && *d; ++d)
+      directories.emplace_back(*d);
+    return read(directories);
   }();
   return index;
 }
 
+bool DesktopEntryIndex::usable(std::size_t index) const {
+  if (usable_[index] < 0) usable_[index] = programsPresent(entries_[index]) ? 1 : 0;
+  return usable_[index] == 1;
+}
+
 const DesktopEntry* DesktopEntryIndex::find(std::string_view id) const {
   auto it = byId_.find(std::string(id));
-  return it == byId_.end() ? nullptr : &entries_[it->second];
+  return it == byId_.end() || !usable(it->second) ? nullptr : &entries_[it->second];
 }
 
 const DesktopEntry* DesktopEntryIndex::findByStartupWMClass(std::string_view wmClass) const {
   auto it = byWMClass_.find(std::string(wmClass));
-  return it == byWMClass_.end() ? nullptr : &entries_[it->second];
+  if (it == byWMClass_.end()) return nullptr;
+  for (const std::size_t i : it->second)
+    if (usable(i)) return &entries_[i];
+  return nullptr;
 }
 
 AppIdentity identifyApplication(const DesktopEntryIndex& index, const WindowClassHints& hints) {
@@ -95,12 +201,9 @@ std::optional<std::string> desktopEntryPath(std::string_view id) {
   if (id.empty() || id.find('/') != std::string_view::npos ||
       id.find('\0') != std::string_view::npos)
     return std::nullopt;
-  const std::string file = std::string(id) + std::string(kSuffix);
-  std::unique_ptr<GDesktopAppInfo, GObjectUnref> info(g_desktop_app_info_new(file.c_str()));
-  if (!info) return std::nullopt;
-  const char* path = g_desktop_app_info_get_filename(info.get());
-  if (!path) return std::nullopt;
-  return std::string(path);
+  const DesktopEntry* entry = DesktopEntryIndex::installed().find(id);
+  if (!entry || entry->path.empty()) return std::nullopt;
+  return entry->path;
 }
 
 bool launchDesktopEntry(std::string_view path, const std::string& display) {
@@ -112,19 +215,20 @@ bool launchDesktopEntry(std::string_view path, const std::string& display) {
     file = local;
     g_free(local);
   }
-  std::unique_ptr<GDesktopAppInfo, GObjectUnref> info(
-      g_desktop_app_info_new_from_filename(file.c_str()));
+  const Gio* g = gio();
+  if (!g) return false;
+  auto unref = [g](gpointer object) { g->unref(object); };
+  std::unique_ptr<GDesktopAppInfo, decltype(unref)> info(g->newFromFilename(file.c_str()), unref);
   if (!info) return false;
-  std::unique_ptr<GAppLaunchContext, GObjectUnref> context(g_app_launch_context_new());
-  if (!display.empty()) g_app_launch_context_setenv(context.get(), "DISPLAY", display.c_str());
+  std::unique_ptr<GAppLaunchContext, decltype(unref)> context(g->newContext(), unref);
+  if (!display.empty()) g->setenv(context.get(), "DISPLAY", display.c_str());
   // The application gets none of our standard streams: what it prints must not mix with the
   // command's own output, and a reader of that output must not wait for the application to
   // end before it sees the end of ours.
   const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   GError* error = nullptr;
-  const bool launched = g_desktop_app_info_launch_uris_as_manager_with_fds(
-      info.get(), nullptr, context.get(), G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr,
-      nothing, nothing, nothing, &error);
+  const bool launched = g->launch(info.get(), nullptr, context.get(), G_SPAWN_SEARCH_PATH, nullptr,
+                                  nullptr, nullptr, nullptr, nothing, nothing, nothing, &error);
   if (error) g_error_free(error);
   if (nothing >= 0) ::close(nothing);
   return launched;
