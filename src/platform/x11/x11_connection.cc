@@ -23,9 +23,11 @@ void pollSocket(xcb_connection_t* c, Deadline deadline) {
   ::poll(&p, 1, millisecondsUntil(deadline));
 }
 
-xcb_atom_t internAtom(Connection& connection, const char* name, Deadline deadline) {
-  auto cookie =
-      xcb_intern_atom(connection.raw(), 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+xcb_intern_atom_cookie_t internAtom(Connection& connection, const char* name) {
+  return xcb_intern_atom(connection.raw(), 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+}
+
+xcb_atom_t atomFrom(Connection& connection, xcb_intern_atom_cookie_t cookie, Deadline deadline) {
   connection.flush();
   auto reply = connection.awaitReply(cookie.sequence, deadline);
   if (!reply) return XCB_ATOM_NONE;
@@ -56,7 +58,12 @@ std::unique_ptr<Connection> Connection::open(const std::string& display, std::st
   }
   connection->root_ = roots.data->root;
 
+  // Every question that does not depend on another answer goes out at once: a command makes
+  // only a few round trips, and each one waits for the server to be scheduled.
   xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(connection->c_, &connection->ewmh_);
+  const auto compoundText = internAtom(*connection, "COMPOUND_TEXT");
+  const auto gtkApplicationId = internAtom(*connection, "_GTK_APPLICATION_ID");
+  xcb_prefetch_extension_data(connection->c_, &xcb_randr_id);
   if (!cookies || !xcb_ewmh_init_atoms_replies(&connection->ewmh_, cookies, nullptr)) {
     error = "the X server at " + connection->displayName_ + " stopped answering";
     return nullptr;
@@ -64,8 +71,8 @@ std::unique_ptr<Connection> Connection::open(const std::string& display, std::st
   connection->ewmhReady_ = true;
 
   const Deadline deadline = connection->replyDeadline();
-  connection->atoms_.compoundText = internAtom(*connection, "COMPOUND_TEXT", deadline);
-  connection->atoms_.gtkApplicationId = internAtom(*connection, "_GTK_APPLICATION_ID", deadline);
+  connection->atoms_.compoundText = atomFrom(*connection, compoundText, deadline);
+  connection->atoms_.gtkApplicationId = atomFrom(*connection, gtkApplicationId, deadline);
 
   const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection->c_, &xcb_randr_id);
   if (randr && randr->present) {
