@@ -1,6 +1,9 @@
 #include "platform/desktop/desktop.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "platform/glib/glib_main_queue.h"
@@ -11,7 +14,7 @@
 #include "platform/x11/x11_desktop.h"
 #endif
 #ifdef TESSALOOM_HAVE_TRAY
-#include "platform/gtk/gtk_tray.h"
+#include "platform/desktop/tray_module.h"
 #endif
 
 namespace tessaloom::platform {
@@ -59,11 +62,12 @@ class X11Run final : public Desktop {
 // A desktop with the tray application's services on top, and its event loop.
 class TrayRun final : public Desktop {
  public:
-  explicit TrayRun(std::unique_ptr<Desktop> desktop) : desktop_(std::move(desktop)) {
+  TrayRun(std::unique_ptr<Desktop> desktop, std::unique_ptr<TrayServicesHandle> tray)
+      : desktop_(std::move(desktop)), tray_(std::move(tray)) {
     Services s = services();
-    tray_.installInto(s);
+    tray_->installInto(s);
     install(s);
-    tray_.enrollThisProcess();
+    tray_->enrollThisProcess();
   }
   ~TrayRun() override {
     // The tray services go before the desktop whose services they were installed with.
@@ -79,12 +83,43 @@ class TrayRun final : public Desktop {
     install(s);
   }
   bool finish(std::string& error) override { return desktop_->finish(error); }
-  void run() override { tray_.run(); }
+  void run() override { tray_->run(); }
 
  private:
   std::unique_ptr<Desktop> desktop_;
-  gtk::TrayServices tray_;
+  std::unique_ptr<TrayServicesHandle> tray_;
 };
+
+// The tray module beside the program (a build tree), else where it is installed; it stays
+// loaded for the life of the process. Nothing, with the reason in `error`, when it cannot be
+// loaded.
+const TrayModule* loadTrayModule(std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    error = "/proc/self/exe: " + ec.message();
+    return nullptr;
+  }
+  const fs::path candidates[] = {
+      program.parent_path() / kTrayModuleFile,
+      program.parent_path().parent_path() / TESSALOOM_TRAY_MODULE_DIR / kTrayModuleFile};
+  error.clear();
+  for (const fs::path& path : candidates) {
+    if (!fs::exists(path, ec)) continue;
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      const char* reason = ::dlerror();
+      error = reason ? reason : path.string();
+      continue;
+    }
+    auto entry = reinterpret_cast<TrayModuleEntry>(::dlsym(module, kTrayModuleEntry));
+    if (const TrayModule* tray = entry ? entry() : nullptr) return tray;
+    error = path.string() + ": " + kTrayModuleEntry;
+  }
+  if (error.empty()) error = std::string(kTrayModuleFile) + " not found";
+  return nullptr;
+}
 #endif
 
 const char* environment(const char* name) {
@@ -121,11 +156,19 @@ std::unique_ptr<Desktop> openBaseDesktop(std::string& error) {
 std::unique_ptr<Desktop> openDesktop(std::string& error, RunMode mode) {
   if (mode == RunMode::commandLine) return openBaseDesktop(error);
 #ifdef TESSALOOM_HAVE_TRAY
+  std::string reason;
+  const TrayModule* tray = loadTrayModule(reason);
+  if (!tray) {
+    error = "トレイアプリケーションを読み込めません（" + reason +
+            "）。コマンドラインで --list などを指定してください";
+    return nullptr;
+  }
   // The toolkit first: without a display there is no tray, whatever desktop is chosen.
-  if (!gtk::TrayServices::startToolkit(error)) return nullptr;
+  if (!tray->startToolkit(error)) return nullptr;
   auto desktop = openBaseDesktop(error);
   if (!desktop) return nullptr;
-  return std::make_unique<TrayRun>(std::move(desktop));
+  return std::make_unique<TrayRun>(std::move(desktop),
+                                   std::unique_ptr<TrayServicesHandle>(tray->makeServices()));
 #else
   error =
       "トレイアプリケーションはこのビルドに含まれていません。コマンドラインで --list などを"
