@@ -27,7 +27,8 @@
 //   --pid N|none             _NET_WM_PID (default this process)
 //   --gtk-app-id ID          _GTK_APPLICATION_ID
 //   --state LIST             comma-separated: maximized, fullscreen, hidden
-//   --color RRGGBB           the window's colour (default: one chosen by its class)
+//   --color RRGGBB           the window's colour (default: the previous window's, else one
+//                            chosen by its class)
 //   --exit-on-resize         the client exits as soon as the manager resizes this window after
 //                            "ready" (a window that vanishes in the middle of an arrangement)
 #include <xcb/xcb.h>
@@ -141,9 +142,12 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--window") {
-      // Later windows share the class of the one before unless told otherwise.
+      // Later windows share the class and colour of the one before unless told otherwise.
       WindowOptions next;
-      if (!windows.empty()) next.wmClass = windows.back().wmClass;
+      if (!windows.empty()) {
+        next.wmClass = windows.back().wmClass;
+        next.color = windows.back().color;
+      }
       windows.push_back(next);
       continue;
     }
