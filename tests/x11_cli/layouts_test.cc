@@ -54,6 +54,36 @@ TEST_P(Layouts, EveryLayoutPutsEveryWindowAtItsPlannedFrameAndUndoPutsThemBack) 
   }
 }
 
+TEST_P(Layouts, EveryLayoutOnTwoMonitorsEachOnItsOwnAndAllUnderThePointer) {
+  ASSERT_NO_FATAL_FAILURE(splitScreen());
+  ASSERT_NO_FATAL_FAILURE(openDock(960, 1919, 40));
+  const std::vector<ExpectedDisplay> monitors = {
+      {"LEFT", {0, 0, 960, 1080}, {0, 0, 960, 1080}},
+      {"RIGHT", {960, 0, 960, 1080}, {960, 0, 960, 1040}}};
+  open(kChrome, {{"Quarterly report - Google Docs", "700x600+40+60"},
+                 {"ChatGPT - Summarise the report", "700x500+1100+100"}});
+  open(kFirefox, {{"Release notes - Mozilla Firefox", "800x600+1050+350"}});
+  // Mostly on the right monitor, a little on the left.
+  open(kChat, {{"New chat", "600x450+200+500"}, {"Project notes", "700x500+800+200"}});
+  ASSERT_EQ(windows_.size(), 5u);
+  ASSERT_NO_FATAL_FAILURE(movePointer(1500, 600));
+
+  for (const char* mode : {"--per-display", "--mouse"}) {
+    for (const auto& layout : kLayouts) {
+      SCOPED_TRACE(std::string(layout.raw) + " " + mode);
+      std::string onScene;
+      const auto planned =
+          plannedFrames({"--apply", layout.raw, mode}, monitors, pointer(), &onScene);
+      ASSERT_EQ(planned.size(), windows_.size());
+      const auto r = run({"--apply", layout.raw, mode});
+      ASSERT_TRUE(endedWith(r, 0));
+      EXPECT_EQ(r.out, std::string(layout.title) + ": 5枚\n");
+      EXPECT_EQ(r.out, onScene);
+      EXPECT_TRUE(settleAt(planned));
+    }
+  }
+}
+
 TEST_P(Layouts, GridArrangesEachMonitorOnItsOwnOrAllOnTheMonitorUnderThePointer) {
   ASSERT_NO_FATAL_FAILURE(splitScreen());
   ASSERT_NO_FATAL_FAILURE(openDock(960, 1919, 40));
