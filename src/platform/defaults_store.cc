@@ -53,35 +53,44 @@ std::optional<bool> boolFromText(std::string_view s) {
 
 }  // namespace
 
-double DefaultsStore::doubleForKey(std::string_view key) {
-  const auto value = object(key);
-  if (!value) return 0;
-  if (const auto* d = value->get<double>()) return *d;
-  if (const auto* b = value->get<bool>()) return *b ? 1 : 0;
-  if (const auto* s = value->get<std::string>()) return numberFromText(*s).value_or(0);
+double DefaultsValue::toDouble() const {
+  if (const auto* d = get<double>()) return *d;
+  if (const auto* b = get<bool>()) return *b ? 1 : 0;
+  if (const auto* s = get<std::string>()) return numberFromText(*s).value_or(0);
   return 0;
 }
 
-bool DefaultsStore::boolForKey(std::string_view key) {
-  const auto value = object(key);
-  if (!value) return false;
-  if (const auto* b = value->get<bool>()) return *b;
-  if (const auto* d = value->get<double>()) return *d != 0;
-  if (const auto* s = value->get<std::string>()) return boolFromText(*s).value_or(false);
+bool DefaultsValue::toBool() const {
+  if (const auto* b = get<bool>()) return *b;
+  if (const auto* d = get<double>()) return *d != 0;
+  if (const auto* s = get<std::string>()) return boolFromText(*s).value_or(false);
   return false;
 }
 
-std::optional<std::string> DefaultsStore::stringForKey(std::string_view key) {
-  auto value = object(key);
-  if (!value) return std::nullopt;
-  if (const auto* s = value->get<std::string>()) return *s;
-  if (const auto* d = value->get<double>()) {
+std::optional<std::string> DefaultsValue::toString() const {
+  if (const auto* s = get<std::string>()) return *s;
+  if (const auto* d = get<double>()) {
     std::array<char, 64> buffer{};
     const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), *d);
     if (ec != std::errc()) return std::nullopt;
     return std::string(buffer.data(), end);
   }
   return std::nullopt;
+}
+
+double DefaultsStore::doubleForKey(std::string_view key) {
+  const auto value = object(key);
+  return value ? value->toDouble() : 0;
+}
+
+bool DefaultsStore::boolForKey(std::string_view key) {
+  const auto value = object(key);
+  return value && value->toBool();
+}
+
+std::optional<std::string> DefaultsStore::stringForKey(std::string_view key) {
+  const auto value = object(key);
+  return value ? value->toString() : std::nullopt;
 }
 
 std::optional<DefaultsValue::Dictionary> DefaultsStore::dictionaryForKey(std::string_view key) {

@@ -40,6 +40,15 @@ class DefaultsValue {
   const T* get() const {
     return std::get_if<T>(&v_);
   }
+
+  // The platform's conversions, shared by the typed reads of the store.
+  /// A number as itself, a numeric string converted, a boolean as 0 or 1, anything else 0.
+  double toDouble() const;
+  /// Booleans, numbers (non-zero) and boolean-like strings ("true"/"false"/"yes"/"no"/"1"/"0",
+  /// any case); false for anything else.
+  bool toBool() const;
+  /// A string as itself, a number in its shortest text; nothing for other values.
+  std::optional<std::string> toString() const;
   friend bool operator==(const DefaultsValue&, const DefaultsValue&) = default;
 
  private:
@@ -56,13 +65,9 @@ class DefaultsStore {
   virtual void setObject(std::string_view key, const DefaultsValue& value) = 0;
   virtual void removeObject(std::string_view key) = 0;
 
-  // Typed reads with the platform's conversions.
-  /// A number as itself, a numeric string converted, a boolean as 0 or 1, anything else 0.
+  // Typed reads with the value's conversions; an absent key reads as 0, false or nothing.
   double doubleForKey(std::string_view key);
-  /// Booleans, numbers (non-zero) and boolean-like strings ("true"/"false"/"yes"/"no"/"1"/"0",
-  /// any case); false for anything else.
   bool boolForKey(std::string_view key);
-  /// A string as itself, a number in its shortest text; nothing for other values.
   std::optional<std::string> stringForKey(std::string_view key);
   /// A dictionary as itself; nothing for other values.
   std::optional<DefaultsValue::Dictionary> dictionaryForKey(std::string_view key);

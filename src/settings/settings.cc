@@ -27,11 +27,13 @@ constexpr Setting<bool> kDetectAITabs{"detectAITabs", true};
 constexpr std::string_view kOverridesKey = "overrides";  // absent: no overrides
 
 double read(DefaultsStore& store, const Setting<double>& setting) {
-  return store.object(setting.key) ? store.doubleForKey(setting.key) : setting.fallback;
+  const auto value = store.object(setting.key);
+  return value ? value->toDouble() : setting.fallback;
 }
 
 bool read(DefaultsStore& store, const Setting<bool>& setting) {
-  return store.object(setting.key) ? store.boolForKey(setting.key) : setting.fallback;
+  const auto value = store.object(setting.key);
+  return value ? value->toBool() : setting.fallback;
 }
 
 // Only the exact raw value of the other mode selects it; anything else is the default.
@@ -116,7 +118,11 @@ void Settings::setOverrides(const std::map<std::string, Kind>& overrides) {
 }
 
 Kind Settings::kind(std::string_view bundleID, std::string_view name) const {
-  const auto overrides = readOverrides(store());
+  return kind(readOverrides(store()), bundleID, name);
+}
+
+Kind Settings::kind(const std::map<std::string, Kind>& overrides, std::string_view bundleID,
+                    std::string_view name) {
   const auto it = findOverride(overrides, bundleID);
   if (it != overrides.end()) return it->second;
   return Catalog::defaultKind(bundleID, name);

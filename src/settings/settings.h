@@ -35,6 +35,10 @@ class Settings {
 
   /// The user's override for the application, else the catalogue's kind.
   Kind kind(std::string_view bundleID, std::string_view name) const;
+  /// The same against `overrides` read before, so that one read serves a pass over many
+  /// applications.
+  static Kind kind(const std::map<std::string, Kind>& overrides, std::string_view bundleID,
+                   std::string_view name);
   /// Stores the user's choice; a choice equal to the catalogue's default removes the override.
   void setKind(Kind kind, std::string_view bundleID, std::string_view name);
 

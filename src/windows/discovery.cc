@@ -46,12 +46,14 @@ std::vector<ManagedWindow> targetWindows() {
   Settings& settings = Settings::shared();
   auto& ax = *platform::services().accessibility;
   std::vector<ManagedWindow> result;
-  std::optional<bool> detectAITabs;  // read once, and only when a browser needs it
+  // Each setting is read once a discovery, the AI-tab switch only when a browser needs it.
+  const auto overrides = settings.overrides();
+  std::optional<bool> detectAITabs;
   for (const auto& app : regularApps()) {
     if (app.hidden) continue;
     const std::string bundleID = app.bundleIdentifier.value_or("");
     const std::string name = app.localizedName.value_or(bundleID);
-    const Kind kind = settings.kind(bundleID, name);
+    const Kind kind = Settings::kind(overrides, bundleID, name);
     if (kind == Kind::ignore) continue;
     auto element = ax.createApplication(app.pid);
     ax.setMessagingTimeout(element, static_cast<float>(kMessagingTimeout));

@@ -108,6 +108,39 @@ TEST_F(DiscoveryTest, AnOverrideDecidesTheKind) {
   EXPECT_EQ(found[0].kind(), Kind::browser);
 }
 
+// The store may be a file behind a lock: a discovery must not read it once per application.
+TEST_F(DiscoveryTest, ReadsEachStoredSettingOnceWhateverTheNumberOfApplications) {
+  class CountingDefaults final : public platform::DefaultsStore {
+   public:
+    explicit CountingDefaults(platform::DefaultsStore& inner) : inner_(inner) {}
+    std::optional<platform::DefaultsValue> object(std::string_view key) override {
+      ++reads[std::string(key)];
+      return inner_.object(key);
+    }
+    void setObject(std::string_view key, const platform::DefaultsValue& value) override {
+      inner_.setObject(key, value);
+    }
+    void removeObject(std::string_view key) override { inner_.removeObject(key); }
+    std::map<std::string, int> reads;
+
+   private:
+    platform::DefaultsStore& inner_;
+  };
+  json apps = json::array();
+  for (int i = 0; i < 12; ++i)
+    apps.push_back(sceneApp(101 + i,
+                            i % 2 ? "com.google.Chrome" : "com.example.editor" + std::to_string(i),
+                            "App " + std::to_string(i), {sceneWindow("ChatGPT", 0, 0, 800, 600)}));
+  load({{"apps", apps}});
+  settings().setKind(Kind::browser, "com.example.editor4", "App 4");
+  CountingDefaults counting(defaults_);
+  platform::install({desktop_.get(), desktop_.get(), desktop_.get(), &counting, &queue_});
+  const auto found = WindowManager::targetWindows();
+  ASSERT_EQ(found.size(), 7u);  // six Chrome windows and the overridden editor
+  EXPECT_EQ(found[0].kind(), Kind::ai);
+  EXPECT_EQ(counting.reads, (std::map<std::string, int>{{"detectAITabs", 1}, {"overrides", 1}}));
+}
+
 TEST_F(DiscoveryTest, AnApplicationThatDoesNotAnswerCostsOneTimeoutAndIsSkipped) {
   json stuck = sceneApp(101, "com.google.Chrome", "Chrome", {sceneWindow("w", 0, 0, 800, 600)});
   stuck["unresponsive"] = true;
