@@ -14,29 +14,21 @@ bool listed(const List& ids, std::string_view id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-template <typename List>
-bool containsAny(std::string_view text, const List& keywords) {
-  if (text.empty()) return false;
-  return std::any_of(keywords.begin(), keywords.end(), [text](std::string_view keyword) {
-    return text::containsIgnoringCase(text, keyword);
-  });
-}
-
 }  // namespace
 
 Kind defaultKind(std::string_view bundleID, std::string_view name) {
-  if (containsAny(name, excludedNameKeywords)) return Kind::ignore;
+  if (text::containsAnyIgnoringCase(name, excludedNameKeywords)) return Kind::ignore;
   if (listed(browserBundleIDs, bundleID) || listed(linuxBrowserIDs, bundleID)) {
     return Kind::browser;
   }
   if (listed(aiBundleIDs, bundleID) || listed(linuxAIIDs, bundleID)) return Kind::ai;
   if (bundleID.starts_with(aiBundleIDPrefix)) return Kind::ai;
-  if (containsAny(name, aiNameKeywords)) return Kind::ai;
+  if (text::containsAnyIgnoringCase(name, aiNameKeywords)) return Kind::ai;
   return Kind::ignore;
 }
 
 bool looksLikeAI(std::string_view title) {
-  return containsAny(title, aiTitleKeywords);
+  return text::containsAnyIgnoringCase(title, aiTitleKeywords);
 }
 
 }  // namespace tessaloom::Catalog

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace tessaloom::text {
 namespace {
@@ -143,25 +144,29 @@ bool equal(std::string_view a, std::string_view b) {
 }
 
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  if (haystack.empty() || needle.empty()) return false;
-  if (isASCII(haystack) && isASCII(needle)) {
-    const auto same = [](char x, char y) { return asciiLower(x) == asciiLower(y); };
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), same) !=
-           haystack.end();
+  return containsAnyIgnoringCase(haystack, {&needle, 1});
+}
+
+bool containsAnyIgnoringCase(std::string_view haystack, std::span<const std::string_view> needles) {
+  if (haystack.empty()) return false;
+  const bool asciiHaystack = isASCII(haystack);
+  std::optional<std::string> foldedHaystack;  // folded at the first keyword that needs it
+  for (const std::string_view needle : needles) {
+    if (needle.empty()) continue;
+    if (asciiHaystack && isASCII(needle)) {
+      const auto same = [](char x, char y) { return asciiLower(x) == asciiLower(y); };
+      if (std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), same) !=
+          haystack.end())
+        return true;
+      continue;
+    }
+    const std::string key = folded(needle);
+    // A needle that folds away entirely (only ignorable characters) names nothing to look for.
+    if (key.empty()) continue;
+    if (!foldedHaystack) foldedHaystack = folded(haystack);
+    if (foldedHaystack->find(key) != std::string::npos) return true;
   }
-  const std::string key = folded(needle);
-  // A needle that folds away entirely (only ignorable characters) names nothing to look for.
-  if (key.empty()) return false;
-  // Callers test one text against a list of keywords; folding it once per list, not once per
-  // keyword, keeps that cheap. One entry per thread, so no locking; long texts are not kept.
-  constexpr std::size_t kMaxRemembered = 4096;
-  if (haystack.size() > kMaxRemembered) return folded(haystack).find(key) != std::string::npos;
-  thread_local std::string lastHaystack, lastFolded;
-  if (haystack != lastHaystack) {
-    lastFolded = folded(haystack);
-    lastHaystack.assign(haystack);
-  }
-  return lastFolded.find(key) != std::string::npos;
+  return false;
 }
 
 int compare(std::string_view a, std::string_view b) {

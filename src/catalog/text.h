@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,8 @@ std::string normalize(std::string_view s);
 bool equal(std::string_view a, std::string_view b);
 /// Whether `needle` occurs in `haystack`, both normalised and case-folded.
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+/// Whether any of `needles` occurs in `haystack`, as above; the haystack is folded once.
+bool containsAnyIgnoringCase(std::string_view haystack, std::span<const std::string_view> needles);
 /// Orders by the code points of the normalised texts: negative, zero or positive.
 int compare(std::string_view a, std::string_view b);
 /// The first `count` extended grapheme clusters (the whole text when it is shorter).

@@ -27,10 +27,9 @@ LayoutPlan aiSplit(const std::vector<ManagedWindow>& windows, const Rect& area, 
   LayoutPlan plan;
   plan.reserve(windows.size());
   if (browserSide.empty() || aiSide.empty()) {
-    const std::vector<Rect> rects =
-        grid(static_cast<int>(windows.size()), area, gap, kGridTargetAspect);
-    for (std::size_t i = 0; i < windows.size() && i < rects.size(); ++i)
-      plan.push_back({windows[i], rects[i]});
+    // One side holds every window, in their order: one grid over the whole area.
+    const auto& all = browserSide.empty() ? aiSide : browserSide;
+    appendPairs(plan, all, grid(static_cast<int>(all.size()), area, gap, kGridTargetAspect));
     return plan;
   }
 

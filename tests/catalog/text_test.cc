@@ -219,8 +219,8 @@ const Pair kContainsCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Text, Contains, ::testing::ValuesIn(kContainsCases));
 
-// Folding of the last text is reused for the next keyword; a different text, even one that
-// differs only after a NUL or is a part of the last one, must never get a stale answer.
+// A run of calls over similar texts (one differing only after a NUL, or a part of the one
+// before) must answer each from its own text.
 TEST(TextContains, NeverAnswersFromAnotherText) {
   const std::string claude = "\uFF23\uFF4C\uFF41\uFF55\uFF44\uFF45";  // full width
   const struct {
