@@ -50,6 +50,22 @@ TEST_F(CommandsTest, ListPrintsDisplaysThenWindows) {
   EXPECT_EQ(defaults()["displayMode"], "perDisplay");
 }
 
+TEST_F(CommandsTest, CommandsThatMoveNothingLeaveTheSceneFileAsItWas) {
+  dir_.write("scene.json", normalizedScene({{"screens", screen()},
+                                            {"apps", {chrome({window("Docs", {8, 8, 960, 600})})}}})
+                               .dump());
+  const std::string before = dir_.read("scene.json");
+  for (const char* command : {"--list", "--save", "--undo", "--restore"}) {
+    EXPECT_EQ(run({command}).status, 0) << command;
+    EXPECT_EQ(dir_.read("scene.json"), before) << command;
+  }
+  // The window already fills its grid cell: planned, but not moved.
+  EXPECT_EQ(run({"--apply", "grid"}).status, 0);
+  EXPECT_EQ(dir_.read("scene.json"), before);
+  EXPECT_EQ(run({"--apply", "cascade"}).status, 0);
+  EXPECT_NE(dir_.read("scene.json"), before);
+}
+
 struct Rejected {
   std::vector<std::string> args;
   const char* out;

@@ -30,7 +30,10 @@ class SceneRun final : public Desktop {
     install({scene_.get(), scene_.get(), scene_.get(), &defaults_, &queue_});
     return true;
   }
-  bool finish(std::string& error) override { return scene_->saveFile(path_, error); }
+  // A run that moved and launched nothing leaves the file as it was, byte for byte.
+  bool finish(std::string& error) override {
+    return !scene_->changed() || scene_->saveFile(path_, error);
+  }
   ~SceneRun() override { install({}); }
 
  private:

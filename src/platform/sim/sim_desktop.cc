@@ -83,6 +83,11 @@ std::unique_ptr<SimDesktop> SimDesktop::loadFile(const std::string& path, MainQu
 }
 
 std::string SimDesktop::toJson() const {
+  return currentDocument().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+         "\n";
+}
+
+nlohmann::ordered_json SimDesktop::currentDocument() const {
   using Json = nlohmann::ordered_json;
   Json document = scene_.document;
   const auto patchWindows = [](Json& appJson, const App& app) {
@@ -127,7 +132,11 @@ std::string SimDesktop::toJson() const {
   }
   std::sort(moved.rbegin(), moved.rend());
   for (const std::size_t index : moved) document["installed"].erase(index);
-  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return document;
+}
+
+bool SimDesktop::changed() const {
+  return currentDocument() != scene_.document;
 }
 
 bool SimDesktop::saveFile(const std::string& path, std::string& error) const {

@@ -39,6 +39,8 @@ class SimDesktop final : public Accessibility, public Workspace, public Screens 
   /// The scene as read, with current window frames and with launched applications moved from
   /// "installed" to "apps"; every other member as it was.
   std::string toJson() const;
+  /// Whether toJson() differs from the scene as read (a frame moved, an application launched).
+  bool changed() const;
   /// Writes toJson() to `path` through a temporary file, so a failed write keeps the old file;
   /// false and one line in `error` on failure.
   bool saveFile(const std::string& path, std::string& error) const;
@@ -93,6 +95,9 @@ class SimDesktop final : public Accessibility, public Workspace, public Screens 
   void setScreens(std::vector<Screen> screens) { screens_ = std::move(screens); }
 
  private:
+  /// The scene document with the current frames and launched applications (see toJson()).
+  nlohmann::ordered_json currentDocument() const;
+
   struct Window {
     SceneWindow facts;
     Rect frame;
