@@ -244,6 +244,17 @@ TEST(TextContains, NeverAnswersFromAnotherText) {
   }
 }
 
+// A keyword that names nothing (empty, or only ignorable characters) is skipped, never the end
+// of the search; and the text is folded for non-ASCII keywords even after ASCII ones missed.
+TEST(TextContainsAny, LooksAtEveryKeywordUntilOneIsFound) {
+  const std::string_view keywords[] = {"", "\u200B", "safari", "\uFF43laude"};
+  EXPECT_TRUE(text::containsAnyIgnoringCase("Claude", keywords));
+  EXPECT_TRUE(text::containsAnyIgnoringCase("\uFF23laude", keywords));
+  EXPECT_FALSE(text::containsAnyIgnoringCase("Cla ude", keywords));
+  EXPECT_FALSE(text::containsAnyIgnoringCase("", keywords));
+  EXPECT_FALSE(text::containsAnyIgnoringCase("Claude", {}));
+}
+
 class Compare : public ::testing::TestWithParam<Pair> {};
 
 TEST_P(Compare, OrdersByCodePoints) {
