@@ -1,8 +1,6 @@
 // Runs every text rule on arbitrary bytes and checks the properties that must hold for any input:
 // sanitised text is well-formed and stable, equality and ordering agree and are symmetric, and a
 // cut is a leading part of the sanitised text.
-#include <utf8proc.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,21 +10,14 @@
 #include "catalog/catalog.h"
 #include "catalog/text.h"
 
+#include "../tests/support/well_formed_utf8.h"
+
 namespace {
+
+using tessaloom::testing::wellFormedUtf8;
 
 void check(bool ok) {
   if (!ok) std::abort();
-}
-
-bool wellFormed(std::string_view s) {
-  while (!s.empty()) {
-    utf8proc_int32_t cp = 0;
-    const auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
-                                    static_cast<utf8proc_ssize_t>(s.size()), &cp);
-    if (n <= 0) return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 }  // namespace
@@ -41,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t count = size == 0 ? 0 : data[size - 1] % 64;
 
   const std::string clean = text::sanitize(all);
-  check(wellFormed(clean));
+  check(wellFormedUtf8(clean));
   check(text::sanitize(clean) == clean);
 
   const std::string normal = text::normalize(all);
-  check(wellFormed(normal));
+  check(wellFormedUtf8(normal));
   check(text::equal(all, normal));
   check(text::equal(all, clean));
 

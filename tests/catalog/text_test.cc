@@ -11,10 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "support/well_formed_utf8.h"
+
 namespace tessaloom {
 namespace {
 
 using namespace std::string_literals;
+using tessaloom::testing::wellFormedUtf8;
 
 const std::string kFFFD = "\uFFFD";
 
@@ -29,17 +32,6 @@ std::string hex(std::string_view s) {
     out += kDigits[b & 15];
   }
   return out;
-}
-
-bool wellFormed(std::string_view s) {
-  while (!s.empty()) {
-    utf8proc_int32_t cp = 0;
-    const auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
-                                    static_cast<utf8proc_ssize_t>(s.size()), &cp);
-    if (n <= 0) return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 struct Conversion {
@@ -98,8 +90,8 @@ TEST(TextSanitize, EveryShortInputComesOutWellFormed) {
       std::string in(1, static_cast<char>(first));
       if (second >= 0) in += static_cast<char>(second);
       const std::string out = text::sanitize(in);
-      ASSERT_TRUE(wellFormed(out)) << hex(in);
-      if (wellFormed(in)) {
+      ASSERT_TRUE(wellFormedUtf8(out)) << hex(in);
+      if (wellFormedUtf8(in)) {
         ASSERT_EQ(out, in) << hex(in);
       }
     }

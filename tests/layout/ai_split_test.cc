@@ -13,6 +13,7 @@ namespace {
 
 using testing_support::expectRectsNear;
 using testing_support::numbered;
+using testing_support::titles;
 using testing_support::window;
 
 constexpr Rect kArea(8, 33, 944, 584);  // a 960 x 600 usable area inset by the gap 8
@@ -20,12 +21,6 @@ constexpr Rect kArea(8, 33, 944, 584);  // a 960 x 600 usable area inset by the 
 std::vector<ManagedWindow> windowsOf(const std::vector<Kind>& kinds) {
   std::vector<ManagedWindow> out;
   for (std::size_t i = 0; i < kinds.size(); ++i) out.push_back(window(numbered("w", i), kinds[i]));
-  return out;
-}
-
-std::vector<std::string> titlesOf(const LayoutPlan& plan) {
-  std::vector<std::string> out;
-  for (const PlanEntry& e : plan) out.push_back(e.window.title());
   return out;
 }
 
@@ -50,7 +45,7 @@ TEST_P(AISplitExample, GivesThesePairs) {
   const SplitCase& c = GetParam();
   SCOPED_TRACE(c.what);
   const LayoutPlan plan = LayoutEngine::aiSplit(windowsOf(c.kinds), kArea, 8, c.ratio);
-  EXPECT_EQ(titlesOf(plan), c.order);
+  EXPECT_EQ(titles(plan), c.order);
   expectRectsNear(targetsOf(plan), c.expected);
 }
 
@@ -130,7 +125,7 @@ TEST(AISplit, OneKindOnlyEqualsTheGrid) {
       const std::vector<ManagedWindow> windows = windowsOf(std::vector<Kind>(n, kind));
       const LayoutPlan plan = LayoutEngine::aiSplit(windows, kArea, 8, 0.4);
       expectRectsNear(targetsOf(plan), LayoutEngine::grid(n, kArea, 8, 1.3));
-      EXPECT_EQ(titlesOf(plan), testing_support::titles(windows));
+      EXPECT_EQ(titles(plan), titles(windows));
     }
   }
 }
@@ -145,7 +140,7 @@ TEST(AISplit, RatiosOutsideTheUnitRangeStillPlaceEveryWindow) {
   const std::vector<ManagedWindow> windows = windowsOf({B, A, B, A, A});
   for (double ratio : {-1.0, 0.0, 1.0, 1.5}) {
     const LayoutPlan plan = LayoutEngine::aiSplit(windows, kArea, 8, ratio);
-    EXPECT_EQ(titlesOf(plan), (std::vector<std::string>{"w0", "w2", "w1", "w3", "w4"}));
+    EXPECT_EQ(titles(plan), (std::vector<std::string>{"w0", "w2", "w1", "w3", "w4"}));
   }
   const LayoutPlan none = LayoutEngine::aiSplit(windowsOf({B, A}), kArea, 8, 0.0);
   EXPECT_EQ(none[1].target.width, 0);

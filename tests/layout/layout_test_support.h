@@ -13,6 +13,7 @@
 
 #include "layout/geometry.h"
 #include "layout/records.h"
+#include "support/titles.h"
 
 namespace tessaloom {
 
@@ -36,11 +37,7 @@ inline std::string numbered(std::string_view prefix, long long number) {
   return s;
 }
 
-inline std::vector<std::string> titles(const std::vector<ManagedWindow>& windows) {
-  std::vector<std::string> out;
-  for (const auto& w : windows) out.push_back(w.title());
-  return out;
-}
+using tessaloom::testing::titles;
 
 // Equal to within `tolerance` on every field; the worked figures are given as exact fractions.
 inline ::testing::AssertionResult rectNear(const Rect& actual, const Rect& expected,

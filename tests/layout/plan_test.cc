@@ -3,6 +3,7 @@
 
 #include "layout/layout_engine.h"
 #include "support/sim_fixture.h"
+#include "support/titles.h"
 #include "windows/window_manager.h"
 
 namespace tessaloom::testing {
@@ -29,12 +30,6 @@ std::map<std::string, Rect> targets(const LayoutPlan& plan) {
   return result;
 }
 
-std::vector<std::string> order(const LayoutPlan& plan) {
-  std::vector<std::string> result;
-  for (const auto& e : plan) result.push_back(e.window.title());
-  return result;
-}
-
 class PlanTest : public SimDesktopTest {
  protected:
   void SetUp() override { load({{"screens", twoScreens()}, {"mouse", {1400, 300}}}); }
@@ -58,8 +53,8 @@ TEST_F(PlanTest, EachDisplayArrangesTheWindowsMostlyOnItInDisplayOrder) {
       window("nowhere", {5000, 5000, 400, 300}),
   };
   auto plan = LayoutEngine::plan(LayoutKind::cascade, windows);
-  EXPECT_THAT(order(plan), ::testing::ElementsAre("left", "straddling, equal",
-                                                  "straddling, mostly right", "right", "nowhere"));
+  EXPECT_THAT(titles(plan), ::testing::ElementsAre("left", "straddling, equal",
+                                                   "straddling, mostly right", "right", "nowhere"));
   for (const auto& e : plan) {
     const bool onLeft = e.window.title() == "left" || e.window.title() == "straddling, equal";
     EXPECT_EQ(e.target.minX() < 960, onLeft) << e.window.title();
@@ -80,7 +75,7 @@ TEST_F(PlanTest, BrowsersArePlacedBeforeAIWindowsAndColumnsReadTopToBottom) {
       LayoutKind::grid,
       {window("ai", {0, 100, 400, 300}, Kind::ai), window("lower", {115, 300, 400, 300}),
        window("upper", {100, 200, 400, 300}), window("far right", {141, 50, 400, 300})});
-  EXPECT_THAT(order(plan), ::testing::ElementsAre("upper", "lower", "far right", "ai"));
+  EXPECT_THAT(titles(plan), ::testing::ElementsAre("upper", "lower", "far right", "ai"));
 }
 
 TEST_F(PlanTest, AGapThatLeavesNoAreaPlansNothing) {

@@ -3,43 +3,15 @@
 #pragma once
 
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 
-#include <filesystem>
-#include <optional>
-#include <string>
-
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::testing {
-
-/// Sets (or, with nothing, unsets) one variable for the life of the object.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnvironment() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 /// A child process that waits for a signal; killed and reaped at the end unless reaped before.
 class Child {

@@ -10,13 +10,16 @@
 #include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "settings/temp_folder.h"
+#include "support/scoped_environment.h"
 
 namespace tessaloom::platform {
 namespace {
 
 using Dictionary = DefaultsValue::Dictionary;
+using tessaloom::testing::ScopedEnvironment;
 using testing_support::readFile;
 using testing_support::TempFolder;
 using testing_support::writeFile;
@@ -335,45 +338,25 @@ TEST_F(FileDefaultsTest, EmptyPathIsAnEmptyStoreThatIgnoresWrites) {
   EXPECT_EQ(store.values(), Dictionary{});
 }
 
-class DefaultPathTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* name : kNames)
-      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-  }
-  void TearDown() override {
-    for (const char* name : kNames) ::unsetenv(name);
-    for (const auto& [name, value] : saved_) ::setenv(name.c_str(), value.c_str(), 1);
-  }
-  static void set(const char* name, const char* value) {
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  static constexpr const char* kNames[] = {"TESSALOOM_DEFAULTS", "XDG_CONFIG_HOME", "HOME"};
-  std::vector<std::pair<std::string, std::string>> saved_;
-};
-
-TEST_F(DefaultPathTest, FollowsTheEnvironment) {
+TEST(DefaultPathTest, FollowsTheEnvironment) {
   const struct {
-    const char* explicitPath;
-    const char* xdg;
-    const char* home;
+    std::optional<std::string> explicitPath;  // nothing: the variable is unset
+    std::optional<std::string> xdg;
+    std::optional<std::string> home;
     const char* expected;
   } cases[] = {
       {"/x/d.json", "/cfg", "/home/u", "/x/d.json"},
       {"", "/cfg", "/home/u", "/cfg/tessaloom/defaults.json"},
-      {nullptr, "/cfg", "/home/u", "/cfg/tessaloom/defaults.json"},
-      {nullptr, "relative", "/home/u", "/home/u/.config/tessaloom/defaults.json"},
-      {nullptr, "", "/home/u", "/home/u/.config/tessaloom/defaults.json"},
-      {nullptr, nullptr, "/home/u", "/home/u/.config/tessaloom/defaults.json"},
+      {std::nullopt, "/cfg", "/home/u", "/cfg/tessaloom/defaults.json"},
+      {std::nullopt, "relative", "/home/u", "/home/u/.config/tessaloom/defaults.json"},
+      {std::nullopt, "", "/home/u", "/home/u/.config/tessaloom/defaults.json"},
+      {std::nullopt, std::nullopt, "/home/u", "/home/u/.config/tessaloom/defaults.json"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expected);
-    set("TESSALOOM_DEFAULTS", c.explicitPath);
-    set("XDG_CONFIG_HOME", c.xdg);
-    set("HOME", c.home);
+    const ScopedEnvironment explicitPath("TESSALOOM_DEFAULTS", c.explicitPath);
+    const ScopedEnvironment xdg("XDG_CONFIG_HOME", c.xdg);
+    const ScopedEnvironment home("HOME", c.home);
     EXPECT_EQ(FileDefaults::defaultPath(), c.expected);
     EXPECT_EQ(FileDefaults().path(), c.expected);
   }

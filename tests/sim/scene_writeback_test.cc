@@ -1,11 +1,6 @@
 // Writing a scene back: only window frames change and launched applications move from
 // "installed" to "apps"; files round-trip and failures leave files alone.
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include <gmock/gmock.h>
@@ -14,12 +9,14 @@
 
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/virtual_main_queue.h"
+#include "support/temp_dir.h"
 
 namespace tessaloom::platform {
 namespace {
 
 using ::testing::HasSubstr;
 using Json = nlohmann::ordered_json;
+using tessaloom::testing::TempDir;
 
 constexpr const char* kScene = R"({
   "screens": [{"name": "Built-in", "frame": [0, 0, 1440, 900], "visible": [0, 0, 1440, 875]}],
@@ -133,44 +130,18 @@ TEST_F(SceneWriteBackTest, AQuitLaunchedApplicationStaysInstalled) {
   EXPECT_EQ(Json::parse(d.toJson()), Json::parse(kScene, nullptr, true, true));
 }
 
-/// A directory of its own under the test temporary directory, removed with its files.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = ::testing::TempDir() + "scene-XXXXXX";
-    path_ = mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~TempDir() {
-    for (const char* name : {"scene.json", "scene.json.tmp"}) {
-      std::remove((path_ + "/" + name).c_str());
-    }
-    rmdir(path_.c_str());
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST_F(SceneWriteBackTest, SavesAndLoadsFiles) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
-  const std::string path = dir.path() + "/scene.json";
-  { std::ofstream(path) << kScene; }
+  const std::string path = dir.file("scene.json");
+  dir.write("scene.json", kScene);
   std::string error;
   auto d = SimDesktop::loadFile(path, clock_, error);
   ASSERT_TRUE(d) << error;
   d->setAttributeValue(d->windowElement(5, 0), "AXPosition", Point{50, 60});
   ASSERT_TRUE(d->saveFile(path, error)) << error;
-  EXPECT_EQ(contents(path), d->toJson());
-  EXPECT_FALSE(std::ifstream(path + ".tmp").good());
+  EXPECT_EQ(dir.read("scene.json"), d->toJson());
+  EXPECT_FALSE(dir.exists("scene.json.tmp"));
 
   auto again = SimDesktop::loadFile(path, clock_, error);
   ASSERT_TRUE(again) << error;
@@ -179,25 +150,26 @@ TEST_F(SceneWriteBackTest, SavesAndLoadsFiles) {
 
 TEST_F(SceneWriteBackTest, FileErrorsNameTheFile) {
   TempDir dir;
+  const std::string folder = dir.path().string();
   std::string error;
-  const std::string missing = dir.path() + "/none.json";
+  const std::string missing = dir.file("none.json");
   EXPECT_FALSE(SimDesktop::loadFile(missing, clock_, error));
   EXPECT_EQ(error, missing + ": cannot be read (No such file or directory)");
-  EXPECT_FALSE(SimDesktop::loadFile(dir.path(), clock_, error));
-  EXPECT_EQ(error, dir.path() + ": cannot be read (Is a directory)");
+  EXPECT_FALSE(SimDesktop::loadFile(folder, clock_, error));
+  EXPECT_EQ(error, folder + ": cannot be read (Is a directory)");
 
-  const std::string bad = dir.path() + "/scene.json";
-  { std::ofstream(bad) << R"({"apps": [{"pid": 1, "windows": [{"frame": [0, 0]}]}]})"; }
+  const std::string bad = dir.file("scene.json");
+  dir.write("scene.json", R"({"apps": [{"pid": 1, "windows": [{"frame": [0, 0]}]}]})");
   EXPECT_FALSE(SimDesktop::loadFile(bad, clock_, error));
   EXPECT_EQ(error, bad + R"(: "apps"[0]."windows"[0]."frame" must be an array of 4 numbers)");
 
   // A failed save keeps the file that was there.
   SimDesktop& d = load();
-  const std::string before = contents(bad);
-  EXPECT_FALSE(d.saveFile(dir.path() + "/no/such/dir/scene.json", error));
+  const std::string before = dir.read("scene.json");
+  EXPECT_FALSE(d.saveFile(dir.file("no/such/dir/scene.json"), error));
   EXPECT_THAT(error, HasSubstr("/no/such/dir/scene.json: cannot be written ("));
-  EXPECT_FALSE(d.saveFile(dir.path(), error));  // a directory cannot be replaced by a file
-  EXPECT_EQ(contents(bad), before);
+  EXPECT_FALSE(d.saveFile(folder, error));  // a directory cannot be replaced by a file
+  EXPECT_EQ(dir.read("scene.json"), before);
 }
 
 }  // namespace

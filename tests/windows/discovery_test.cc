@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include "support/sim_fixture.h"
+#include "support/titles.h"
 #include "windows/window_manager.h"
 
 namespace tessaloom::testing {
@@ -9,12 +10,6 @@ namespace {
 
 using nlohmann::json;
 using ::testing::ElementsAre;
-
-std::vector<std::string> titles(const std::vector<ManagedWindow>& windows) {
-  std::vector<std::string> result;
-  for (const auto& w : windows) result.push_back(w.title());
-  return result;
-}
 
 class DiscoveryTest : public SimDesktopTest {};
 
