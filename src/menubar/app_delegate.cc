@@ -148,8 +148,7 @@ void AppDelegate::menuNeedsUpdate() {
   state.hasSaved = Arranger::hasSaved();
   state.canCheckForUpdates = services.updater && services.updater->canCheckForUpdates();
   state.version = Installer::version();
-  menu_ = buildStatusMenu(state);
-  services.statusItem->setMenu(menu_);
+  services.statusItem->setMenu(buildStatusMenu(state));
 }
 
 void AppDelegate::menuItemChosen(const MenuItem& item) {
