@@ -137,8 +137,9 @@ void AppDelegate::menuNeedsUpdate() {
       state.aiWindows += window.kind() == Kind::ai;
     }
   }
+  const auto overrides = settings.overrides();  // one read for every application listed
   for (const auto& app : WindowManager::regularApps())
-    state.applications.push_back(menuApplication(app, settings));
+    state.applications.push_back(menuApplication(app, overrides));
   state.gap = settings.gap();
   state.displayMode = settings.displayMode();
   state.aiRatio = settings.aiRatio();
@@ -148,8 +149,7 @@ void AppDelegate::menuNeedsUpdate() {
   state.hasSaved = Arranger::hasSaved();
   state.canCheckForUpdates = services.updater && services.updater->canCheckForUpdates();
   state.version = Installer::version();
-  menu_ = buildStatusMenu(state);
-  services.statusItem->setMenu(menu_);
+  services.statusItem->setMenu(buildStatusMenu(state));
 }
 
 void AppDelegate::menuItemChosen(const MenuItem& item) {

@@ -52,8 +52,6 @@ class AppDelegate : public platform::MenuDelegate {
   void menuNeedsUpdate() override;
   /// Carries out the item's action; an item with unexpected data does nothing.
   void menuItemChosen(const MenuItem& item) override;
-  /// The menu as last built; empty before the first opening.
-  const MenuModel& menu() const { return menu_; }
 
  private:
   // The handle that queued work and hot keys hold instead of the delegate itself.
@@ -74,7 +72,6 @@ class AppDelegate : public platform::MenuDelegate {
   HUD& hud_;
   std::shared_ptr<AppDelegate*> self_;
   bool hasStatusItem_ = false;
-  MenuModel menu_;
   std::optional<platform::WorkItem> trustTimer_;
 };
 

@@ -98,11 +98,12 @@ std::vector<MenuItem> settingsSubmenu(const StatusMenuState& state) {
 
 }  // namespace
 
-MenuApplication menuApplication(const platform::RunningApplication& app, const Settings& settings) {
+MenuApplication menuApplication(const platform::RunningApplication& app,
+                                const std::map<std::string, Kind>& overrides) {
   MenuApplication result;
   result.bundleID = app.bundleIdentifier.value_or("");
   result.name = app.localizedName.value_or(result.bundleID);
-  result.current = settings.kind(result.bundleID, result.name);
+  result.current = Settings::kind(overrides, result.bundleID, result.name);
   return result;
 }
 

@@ -3,6 +3,7 @@
 // Pure: gathering the state is the tray application's work.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,6 @@
 #include "platform/workspace.h"
 
 namespace tessaloom {
-
-class Settings;
 
 /// One running application as the classification submenu offers it.
 struct MenuApplication {
@@ -37,8 +36,10 @@ struct StatusMenuState {
   std::string version;
 };
 
-/// The identifier, name and current kind the menu shows for `app`.
-MenuApplication menuApplication(const platform::RunningApplication& app, const Settings& settings);
+/// The identifier, name and current kind the menu shows for `app`, against the user's
+/// `overrides` (read once for the whole list).
+MenuApplication menuApplication(const platform::RunningApplication& app,
+                                const std::map<std::string, Kind>& overrides);
 
 /// The whole status menu for `state`, from the status line to the quit item.
 MenuModel buildStatusMenu(const StatusMenuState& state);

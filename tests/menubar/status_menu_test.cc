@@ -335,11 +335,12 @@ TEST(MenuApplication, FallsBackToTheIdentifierAndToEmptyTexts) {
     platform::RunningApplication app;
     app.bundleIdentifier = c.id;
     app.localizedName = c.name;
-    const auto entry = menuApplication(app, settings);
+    const auto entry = menuApplication(app, settings.overrides());
     EXPECT_EQ(entry.bundleID, c.expectedId);
     EXPECT_EQ(entry.name, c.expectedName);
   }
-  EXPECT_EQ(menuApplication(platform::RunningApplication{}, settings).current, Kind::ignore);
+  EXPECT_EQ(menuApplication(platform::RunningApplication{}, settings.overrides()).current,
+            Kind::ignore);
 }
 
 TEST(BuildStatusMenu, AnApplicationWithoutIdentifierOrNameCarriesEmptyTexts) {

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 
 #include "platform/glib/glib_main_queue.h"
 #include "platform/posix/file_defaults.h"
@@ -74,16 +73,8 @@ class TrayRun final : public Desktop {
   }
   ~TrayRun() override {
     // The tray services go before the desktop whose services they were installed with.
-    Services s = services();
-    s.application = nullptr;
-    s.statusItem = nullptr;
-    s.alerts = nullptr;
-    s.aboutPanel = nullptr;
-    s.overlay = nullptr;
-    s.hotKeys = nullptr;
-    s.loginItem = nullptr;
-    s.installation = nullptr;
-    install(s);
+    const Services& s = services();
+    install({s.accessibility, s.workspace, s.screens, s.defaults, s.mainQueue});
   }
   bool finish(std::string& error) override { return desktop_->finish(error); }
   void run() override { tray_->run(); }

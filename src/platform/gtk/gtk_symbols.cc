@@ -42,17 +42,8 @@ std::string displayTitle(const MenuItem& item) {
 }
 
 bool isCheckItem(const MenuItem& item) {
-  switch (item.action) {
-    case MenuAction::setKind:
-    case MenuAction::setDisplayMode:
-    case MenuAction::setGap:
-    case MenuAction::setAIRatio:
-    case MenuAction::toggleDetectTabs:
-    case MenuAction::toggleLogin:
-      return true;
-    default:
-      return item.on;
-  }
+  return isRadioItem(item) || item.action == MenuAction::toggleDetectTabs ||
+         item.action == MenuAction::toggleLogin || item.on;
 }
 
 bool isRadioItem(const MenuItem& item) {

@@ -106,15 +106,11 @@ nlohmann::ordered_json SimDesktop::currentDocument() const {
   for (std::size_t i = scene_.apps.size(); i < apps_.size(); ++i) {
     if (apps_[i].running) launched.push_back({&apps_[i], nullptr});
   }
-  std::vector<const Launch*> due;
   const double now = clock_.now();
   for (const Launch& l : launches_) {
-    if (l.due <= now) due.push_back(&l);
+    if (l.due > now) break;
+    launched.push_back({nullptr, &l});
   }
-  std::sort(due.begin(), due.end(), [](const Launch* a, const Launch* b) {
-    return std::tie(a->due, a->order) < std::tie(b->due, b->order);
-  });
-  for (const Launch* l : due) launched.push_back({nullptr, l});
 
   std::vector<std::size_t> moved;
   for (const auto& [app, launch] : launched) {
@@ -164,9 +160,6 @@ bool SimDesktop::saveFile(const std::string& path, std::string& error) const {
 
 void SimDesktop::settle() {
   const double now = clock_.now();
-  std::sort(launches_.begin(), launches_.end(), [](const Launch& a, const Launch& b) {
-    return std::tie(a.due, a.order) < std::tie(b.due, b.order);
-  });
   std::size_t done = 0;
   for (; done < launches_.size() && launches_[done].due <= now; ++done) {
     const Launch& l = launches_[done];
@@ -340,35 +333,25 @@ AXError SimDesktop::readApp(App& app, std::string_view attribute, AttributeValue
 AXError SimDesktop::readWindow(const Window& w, std::string_view attribute, AttributeValue& value) {
   const SceneWindow& s = w.facts;
   if (s.failRead.count(attribute)) return AXError::failure;
-  const auto text = [&value](const std::optional<std::string>& v) {
+  // A fact the scene may leave without a value.
+  const auto fact = [&value](const auto& v) {
     if (!v) return AXError::noValue;
     value = *v;
     return AXError::success;
   };
-  const auto flag = [&value](const std::optional<bool>& v) {
-    if (!v) return AXError::noValue;
-    value = *v;
-    return AXError::success;
-  };
-  if (attribute == "AXRole") return text(s.role);
-  if (attribute == "AXSubrole") return text(s.subrole);
-  if (attribute == "AXTitle") return text(s.title);
-  if (attribute == "AXMinimized") return flag(s.minimized);
-  if (attribute == "AXFullScreen") return flag(s.fullScreen);
+  if (attribute == "AXRole") return fact(s.role);
+  if (attribute == "AXSubrole") return fact(s.subrole);
+  if (attribute == "AXTitle") return fact(s.title);
+  if (attribute == "AXMinimized") return fact(s.minimized);
+  if (attribute == "AXFullScreen") return fact(s.fullScreen);
   if (attribute == "AXPosition") {
-    if (s.positionValue == ValueShape::number) {
-      value = w.frame.x;
-    } else {
-      value = w.frame.origin();
-    }
+    value = s.positionValue == ValueShape::number ? AttributeValue{w.frame.x}
+                                                  : AttributeValue{w.frame.origin()};
     return AXError::success;
   }
   if (attribute == "AXSize") {
-    if (s.sizeValue == ValueShape::number) {
-      value = w.frame.width;
-    } else {
-      value = w.frame.size();
-    }
+    value = s.sizeValue == ValueShape::number ? AttributeValue{w.frame.width}
+                                              : AttributeValue{w.frame.size()};
     return AXError::success;
   }
   return AXError::attributeUnsupported;
@@ -504,8 +487,12 @@ void SimDesktop::openApplication(std::string_view url) {
     for (const Launch& l : launches_) {
       if (l.installed == i) return;
     }
-    launches_.push_back(
-        {clock_.now() + scene_.installed[i].launchDelay, launchOrder_++, i, freshPid()});
+    const Launch launch{clock_.now() + scene_.installed[i].launchDelay, i, freshPid()};
+    // Kept in due order, ties in the order asked for, so the due ones are always in front.
+    const auto after =
+        std::upper_bound(launches_.begin(), launches_.end(), launch.due,
+                         [](double due, const Launch& queued) { return due < queued.due; });
+    launches_.insert(after, launch);
     return;
   }
 }

@@ -119,7 +119,6 @@ class SimDesktop final : public Accessibility, public Workspace, public Screens 
   };
   struct Launch {
     double due;
-    std::uint64_t order;
     std::size_t installed;
     std::int32_t pid;
   };
@@ -161,10 +160,9 @@ class SimDesktop final : public Accessibility, public Workspace, public Screens 
   std::vector<Screen> screens_;
   Point mouse_;
   std::optional<std::int32_t> frontmost_;
-  std::vector<App> apps_;  // the scene's in order, then launched ones in launch order
-  std::vector<Launch> launches_;
+  std::vector<App> apps_;         // the scene's in order, then launched ones in launch order
+  std::vector<Launch> launches_;  // in due order, ties in the order asked for
   std::int64_t nextPid_ = 1;
-  std::uint64_t launchOrder_ = 0;
 };
 
 }  // namespace tessaloom::platform
