@@ -168,7 +168,7 @@ inline ::testing::AssertionResult endedWith(const testing::ProgramResult& r, int
          << r.err;
 }
 
-class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
+class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected PrivateDesktop {
  protected:
   static std::string clientPath() {
     return (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient")
@@ -181,22 +181,14 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
     ASSERT_EQ(::access(clientPath().c_str(), X_OK), 0)
         << "build the test client first (target tessaloom-testclient)";
     writeDesktopEntries();
-    std::string error;
-    server_ = XServer::start((dir_.path() / "xvfb.log").string(), error);
-    ASSERT_TRUE(server_) << error;
-    probe_ = std::make_unique<Probe>(server_->display());
-    ASSERT_TRUE(probe_->ok()) << "cannot reach the private X server";
-    wm_ = startWindowManager(GetParam(), server_->display(), dir_, *probe_, error);
-    ASSERT_TRUE(wm_) << error;
+    const std::string error = startDesktop(GetParam());
+    ASSERT_TRUE(error.empty()) << error;
   }
 
+  // Clients the program launched itself leave with the server.
   void TearDown() override {
     clients_.clear();
-    probe_.reset();
-    // The server first: some managers take their time over SIGTERM but leave at once when
-    // their display goes away; so do clients the program launched itself.
-    server_.reset();
-    wm_.reset();
+    stopDesktop();
   }
 
   const std::string& display() const { return server_->display(); }
@@ -248,8 +240,7 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
     return probe_->waitUntil(
         [&] {
           for (const auto& w : windows)
-            if (!probe_->managed(w.id) || probe_->longs(w.id, "_NET_FRAME_EXTENTS").size() != 4)
-              return false;
+            if (!probe_->framed(w.id)) return false;
           return true;
         },
         seconds);
@@ -475,10 +466,6 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
     return nullptr;
   }
 
-  TempDir dir_;
-  std::unique_ptr<XServer> server_;
-  std::unique_ptr<Probe> probe_;
-  std::unique_ptr<Process> wm_;
   std::vector<std::unique_ptr<Process>> clients_;
   std::vector<TestWindow> windows_;
 
