@@ -262,16 +262,8 @@ class TraySession : public ::testing::Test, protected x11test::PrivateDesktop {
     if (!tree) return found;
     const xcb_window_t* children = xcb_query_tree_children(tree);
     const int n = xcb_query_tree_children_length(tree);
-    for (int i = 0; i < n; ++i) {
-      auto* name = xcb_get_property_reply(
-          c,
-          xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-          nullptr);
-      if (name && std::string(static_cast<const char*>(xcb_get_property_value(name)),
-                              xcb_get_property_value_length(name)) == title)
-        found.push_back(children[i]);
-      std::free(name);
-    }
+    for (int i = 0; i < n; ++i)
+      if (probe_->text(children[i], "WM_NAME") == title) found.push_back(children[i]);
     std::free(tree);
     return found;
   }

@@ -252,6 +252,20 @@ class Probe {
     return out;
   }
 
+  /// The bytes of a format-8 property of `w` (of `type`, any when not given); empty when the
+  /// window has none.
+  std::string text(xcb_window_t w, const char* property,
+                   xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) {
+    auto cookie = xcb_get_property(c_, 0, w, atom(property), type, 0, 256);
+    auto* reply = xcb_get_property_reply(c_, cookie, nullptr);
+    std::string out;
+    if (reply && reply->format == 8)
+      out.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                 static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+    std::free(reply);
+    return out;
+  }
+
   std::vector<xcb_window_t> clients() { return longs(root_, "_NET_CLIENT_LIST"); }
   bool managed(xcb_window_t w) {
     for (auto c : clients())

@@ -341,29 +341,11 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected
   }
 
   /// The window's title (_NET_WM_NAME) as the server holds it; empty when it has none.
-  std::string titleOf(xcb_window_t w) {
-    const xcb_atom_t name = probe_->atom("_NET_WM_NAME");
-    auto* r = xcb_get_property_reply(
-        probe_->raw(),
-        xcb_get_property(probe_->raw(), 0, w, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr);
-    std::string text;
-    if (r && r->format == 8)
-      text.assign(static_cast<const char*>(xcb_get_property_value(r)),
-                  static_cast<std::size_t>(xcb_get_property_value_length(r)));
-    std::free(r);
-    return text;
-  }
+  std::string titleOf(xcb_window_t w) { return probe_->text(w, "_NET_WM_NAME"); }
 
   /// The class part of the window's WM_CLASS; empty when it has none.
   std::string classOf(xcb_window_t w) {
-    auto* r = xcb_get_property_reply(
-        probe_->raw(),
-        xcb_get_property(probe_->raw(), 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr);
-    std::string both;
-    if (r && r->format == 8)
-      both.assign(static_cast<const char*>(xcb_get_property_value(r)),
-                  static_cast<std::size_t>(xcb_get_property_value_length(r)));
-    std::free(r);
+    const std::string both = probe_->text(w, "WM_CLASS", XCB_ATOM_STRING);
     const auto nul = both.find('\0');
     if (nul == std::string::npos) return "";
     return both.substr(nul + 1, both.find('\0', nul + 1) - nul - 1);
