@@ -38,11 +38,7 @@ std::filesystem::path buildDirectory() {
 }
 
 // The desktop every benchmark runs against, set up once.
-struct BenchDesktop {
-  TempDir dir;
-  std::unique_ptr<XServer> server;
-  std::unique_ptr<Probe> probe;
-  std::unique_ptr<Process> manager;
+struct BenchDesktop : PrivateDesktop {
   std::vector<std::unique_ptr<Process>> clients;
   std::unique_ptr<platform::GlibMainQueue> queue;
   std::unique_ptr<platform::FileDefaults> defaults;
@@ -51,11 +47,8 @@ struct BenchDesktop {
   std::string error;
 
   BenchDesktop() {
-    server = XServer::start((dir.path() / "xvfb.log").string(), error);
-    if (!server) return;
-    probe = std::make_unique<Probe>(server->display());
-    manager = startWindowManager("openbox", server->display(), dir, *probe, error);
-    if (!manager) return;
+    error = startDesktop("openbox");
+    if (!error.empty()) return;
     const std::string client = (buildDirectory() / "tessaloom-testclient").string();
     std::map<std::string, Kind> overrides;
     for (int a = 0; a < kApplications; ++a) {
@@ -67,7 +60,7 @@ struct BenchDesktop {
                                  name + " window " + std::to_string(w), "--geometry",
                                  "640x480+" + std::to_string(x) + "+" + std::to_string(y)});
       }
-      auto process = Process::start(argv, {"DISPLAY=" + server->display()});
+      auto process = Process::start(argv, {"DISPLAY=" + server_->display()});
       if (!process || !process->readLine(after(30))) {
         error = "a test client did not start";
         return;
@@ -75,15 +68,15 @@ struct BenchDesktop {
       clients.push_back(std::move(process));
       overrides["benchapp" + std::to_string(a)] = Kind::browser;
     }
-    if (!probe->waitUntil(
-            [&] { return probe->clients().size() >= kApplications * kWindowsPerApplication; },
+    if (!probe_->waitUntil(
+            [&] { return probe_->clients().size() >= kApplications * kWindowsPerApplication; },
             30)) {
       error = "the manager did not take every window";
       return;
     }
-    desktop = platform::X11Desktop::connect(server->display(), error);
+    desktop = platform::X11Desktop::connect(server_->display(), error);
     if (!desktop) return;
-    defaultsPath = (dir.path() / "defaults.json").string();
+    defaultsPath = (dir_.path() / "defaults.json").string();
     queue = std::make_unique<platform::GlibMainQueue>();
     defaults = std::make_unique<platform::FileDefaults>(defaultsPath);
     platform::install({&desktop->accessibility(), &desktop->workspace(), &desktop->screens(),
@@ -109,9 +102,7 @@ bool run(const std::vector<std::string>& argv, const std::vector<std::string>& e
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e) environment.emplace_back(*e);
-  environment.insert(environment.end(), env.begin(), env.end());
+  const std::vector<std::string> environment = environmentWith(env);
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -185,7 +176,7 @@ BENCHMARK(BM_Displays)->Unit(benchmark::kMillisecond);
 // window its nine properties, its geometry and its position, each awaited before the next.
 void BM_OneRoundTripPerRequest(benchmark::State& state) {
   if (!bench().ready(state)) return;
-  Probe& p = *bench().probe;
+  Probe& p = *bench().probe_;
   xcb_connection_t* c = p.raw();
   const char* names[] = {"WM_CLASS",      "_GTK_APPLICATION_ID", "_NET_WM_NAME",
                          "WM_NAME",       "_NET_WM_PID",         "_NET_WM_WINDOW_TYPE",
@@ -212,7 +203,7 @@ void BM_WmctrlList(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    if (!run({"wmctrl", "-lpGx"}, {"DISPLAY=" + bench().server->display()})) {
+    if (!run({"wmctrl", "-lpGx"}, {"DISPLAY=" + bench().server_->display()})) {
       state.SkipWithError("wmctrl failed");
       return;
     }
@@ -225,7 +216,7 @@ void BM_TessaloomList(benchmark::State& state) {
   if (!bench().ready(state)) return;
   const std::string program = (buildDirectory() / "tessaloom").string();
   for (auto _ : state) {
-    if (!run({program, "--list"}, {"DISPLAY=" + bench().server->display(),
+    if (!run({program, "--list"}, {"DISPLAY=" + bench().server_->display(),
                                    "TESSALOOM_DEFAULTS=" + bench().defaultsPath})) {
       state.SkipWithError("tessaloom --list failed");
       return;

@@ -3,10 +3,8 @@
 // Every wait is bounded and wakes on output, X events or the process's end.
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,19 +29,9 @@ namespace tessaloom::traytest {
 
 using x11test::after;
 using x11test::Clock;
+using x11test::findProgram;
 using x11test::millisecondsUntil;
 using x11test::onPath;
-
-/// The full path of `program` on PATH; empty when absent.
-inline std::string findProgram(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "");
-  std::string dir;
-  while (std::getline(dirs, dir, ':'))
-    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
-      return dir + "/" + program;
-  return {};
-}
 
 /// The tray program: its output lines and its exit status. Ended with SIGTERM (SIGKILL after a
 /// grace period) and reaped at the end unless it ended before.
@@ -51,37 +39,9 @@ class TrayProcess {
  public:
   static std::unique_ptr<TrayProcess> start(const std::vector<std::string>& env,
                                             const std::string& errorLog) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return nullptr;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e) {
-      const std::string entry = *e;
-      const std::string key = entry.substr(0, entry.find('=') + 1);
-      bool overridden = false;
-      for (const auto& o : env) overridden = overridden || o.rfind(key, 0) == 0;
-      if (!overridden) environment.push_back(entry);
-    }
-    environment.insert(environment.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (auto& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string path = TESSALOOM_BINARY;
-    char* argv[] = {path.data(), nullptr};
-    pid_t pid = 0;
-    const int failed = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (failed) {
-      ::close(out[0]);
-      return nullptr;
-    }
-    return std::unique_ptr<TrayProcess>(new TrayProcess(pid, out[0]));
+    const auto spawned = x11test::spawnReading({TESSALOOM_BINARY}, env, errorLog);
+    if (!spawned) return nullptr;
+    return std::unique_ptr<TrayProcess>(new TrayProcess(spawned->pid, spawned->out));
   }
 
   ~TrayProcess() {
@@ -153,18 +113,13 @@ class TrayProcess {
 
 /// One test's desktop: Xvfb, openbox, a session bus and (when asked and installed) trayer,
 /// with a scene, a defaults file and a runtime folder of its own.
-class TraySession : public ::testing::Test {
+class TraySession : public ::testing::Test, protected x11test::PrivateDesktop {
  protected:
   void SetUp() override {
     for (const char* program : {"Xvfb", "openbox", "xdotool", "dbus-daemon"})
       if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
-    std::string error;
-    server_ = x11test::XServer::start(file("xvfb.log"), error);
-    ASSERT_TRUE(server_) << error;
-    probe_ = std::make_unique<x11test::Probe>(server_->display());
-    ASSERT_TRUE(probe_->ok()) << "cannot reach the private X server";
-    wm_ = x11test::startWindowManager("openbox", server_->display(), dir_, *probe_, error);
-    ASSERT_TRUE(wm_) << error;
+    const std::string error = startDesktop("openbox");
+    ASSERT_TRUE(error.empty()) << error;
     bus_ = x11test::Process::start(
         {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"}, {},
         file("dbus.log"));
@@ -178,9 +133,7 @@ class TraySession : public ::testing::Test {
 
   void TearDown() override {
     trays_.clear();
-    probe_.reset();
-    server_.reset();
-    wm_.reset();
+    stopDesktop();
     bus_.reset();
   }
 
@@ -309,16 +262,8 @@ class TraySession : public ::testing::Test {
     if (!tree) return found;
     const xcb_window_t* children = xcb_query_tree_children(tree);
     const int n = xcb_query_tree_children_length(tree);
-    for (int i = 0; i < n; ++i) {
-      auto* name = xcb_get_property_reply(
-          c,
-          xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-          nullptr);
-      if (name && std::string(static_cast<const char*>(xcb_get_property_value(name)),
-                              xcb_get_property_value_length(name)) == title)
-        found.push_back(children[i]);
-      std::free(name);
-    }
+    for (int i = 0; i < n; ++i)
+      if (probe_->text(children[i], "WM_NAME") == title) found.push_back(children[i]);
     std::free(tree);
     return found;
   }
@@ -357,10 +302,6 @@ class TraySession : public ::testing::Test {
     testing::runProgram(findProgram("import"), args, {{"DISPLAY", display()}});
   }
 
-  x11test::TempDir dir_;
-  std::unique_ptr<x11test::XServer> server_;
-  std::unique_ptr<x11test::Probe> probe_;
-  std::unique_ptr<x11test::Process> wm_;
   std::unique_ptr<x11test::Process> bus_;
   std::unique_ptr<x11test::Process> trayer_;
   std::string busAddress_;

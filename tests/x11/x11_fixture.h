@@ -23,17 +23,12 @@ inline std::string testClientPath() {
 /// The XDG data directory the test program set up before any test (desktop entries).
 const std::filesystem::path& testDataHome();
 
-class DesktopTest : public ::testing::TestWithParam<std::string> {
+class DesktopTest : public ::testing::TestWithParam<std::string>, protected PrivateDesktop {
  protected:
   void SetUp() override {
     if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-    std::string error;
-    server_ = XServer::start((dir_.path() / "xvfb.log").string(), error);
-    ASSERT_TRUE(server_) << error;
-    probe_ = std::make_unique<Probe>(server_->display());
-    ASSERT_TRUE(probe_->ok()) << "cannot reach the private X server";
-    wm_ = startWindowManager(GetParam(), server_->display(), dir_, *probe_, error);
-    ASSERT_TRUE(wm_) << error;
+    std::string error = startDesktop(GetParam());
+    ASSERT_TRUE(error.empty()) << error;
     desktop_ = platform::X11Desktop::connect(server_->display(), error);
     ASSERT_TRUE(desktop_) << error;
   }
@@ -41,11 +36,7 @@ class DesktopTest : public ::testing::TestWithParam<std::string> {
   void TearDown() override {
     desktop_.reset();
     clients_.clear();
-    probe_.reset();
-    // The server first: some managers take their time over SIGTERM but leave at once when
-    // their display goes away.
-    server_.reset();
-    wm_.reset();
+    stopDesktop();
   }
 
   /// Starts a test client with `args` and waits until the manager has framed all its windows.
@@ -66,8 +57,7 @@ class DesktopTest : public ::testing::TestWithParam<std::string> {
     EXPECT_TRUE(probe_->waitUntil(
         [&] {
           for (auto w : windows)
-            if (!probe_->managed(w) || probe_->longs(w, "_NET_FRAME_EXTENTS").size() != 4)
-              return false;
+            if (!probe_->framed(w)) return false;
           return true;
         },
         10))
@@ -135,10 +125,6 @@ class DesktopTest : public ::testing::TestWithParam<std::string> {
            << "frame " << (f ? describe(*f) : "gone") << " instead of " << describe(target);
   }
 
-  TempDir dir_;
-  std::unique_ptr<XServer> server_;
-  std::unique_ptr<Probe> probe_;
-  std::unique_ptr<Process> wm_;
   std::unique_ptr<platform::X11Desktop> desktop_;
   std::vector<std::unique_ptr<Process>> clients_;
 };

@@ -41,14 +41,72 @@ inline int millisecondsUntil(Clock::time_point deadline) {
   return left <= 0 ? 0 : static_cast<int>(left);
 }
 
-/// Whether `program` is an executable somewhere on PATH.
-inline bool onPath(const std::string& program) {
+/// The full path of `program` on PATH; empty when absent.
+inline std::string findProgram(const std::string& program) {
   const char* path = std::getenv("PATH");
   std::stringstream dirs(path ? path : "");
   std::string dir;
   while (std::getline(dirs, dir, ':'))
-    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-  return false;
+    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
+      return dir + "/" + program;
+  return {};
+}
+
+/// Whether `program` is an executable somewhere on PATH.
+inline bool onPath(const std::string& program) {
+  return !findProgram(program).empty();
+}
+
+/// This process's environment with `overrides` (KEY=VALUE) in place of its own values.
+inline std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string key = entry.substr(0, entry.find('='));
+    bool overridden = false;
+    for (const auto& o : overrides)
+      if (o.substr(0, o.find('=')) == key) overridden = true;
+    if (!overridden) environment.push_back(entry);
+  }
+  environment.insert(environment.end(), overrides.begin(), overrides.end());
+  return environment;
+}
+
+/// A started child and the read end of its standard output.
+struct Spawned {
+  pid_t pid = -1;
+  int out = -1;
+};
+
+/// Starts `argv` (a path or a name on PATH) with `env` (KEY=VALUE) added to this process's
+/// environment, standard input from /dev/null, standard output into a pipe and standard error
+/// appended to `errorLog` (or dropped when empty). Nothing when the program cannot be started.
+inline std::optional<Spawned> spawnReading(const std::vector<std::string>& argv,
+                                           const std::vector<std::string>& env,
+                                           const std::string& errorLog) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errorLog.empty() ? "/dev/null" : errorLog.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
+  const std::vector<std::string> environment = environmentWith(env);
+  std::vector<char*> args, envp;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  pid_t pid = 0;
+  const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  if (failed) {
+    ::close(out[0]);
+    return std::nullopt;
+  }
+  return Spawned{pid, out[0]};
 }
 
 /// A temporary directory, removed with everything in it.
@@ -83,39 +141,9 @@ class Process {
   static std::unique_ptr<Process> start(const std::vector<std::string>& argv,
                                         const std::vector<std::string>& env = {},
                                         const std::string& errorLog = "") {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return nullptr;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errorLog.empty() ? "/dev/null" : errorLog.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
-    // Keep every variable not overridden, then the overrides.
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e) {
-      const std::string entry = *e;
-      const std::string key = entry.substr(0, entry.find('='));
-      bool overridden = false;
-      for (const auto& o : env)
-        if (o.substr(0, o.find('=')) == key) overridden = true;
-      if (!overridden) environment.push_back(entry);
-    }
-    environment.insert(environment.end(), env.begin(), env.end());
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (failed) {
-      ::close(out[0]);
-      return nullptr;
-    }
-    return std::unique_ptr<Process>(new Process(pid, out[0]));
+    const auto spawned = spawnReading(argv, env, errorLog);
+    if (!spawned) return nullptr;
+    return std::unique_ptr<Process>(new Process(spawned->pid, spawned->out));
   }
 
   ~Process() {
@@ -224,12 +252,28 @@ class Probe {
     return out;
   }
 
+  /// The bytes of a format-8 property of `w` (of `type`, any when not given); empty when the
+  /// window has none.
+  std::string text(xcb_window_t w, const char* property,
+                   xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) {
+    auto cookie = xcb_get_property(c_, 0, w, atom(property), type, 0, 256);
+    auto* reply = xcb_get_property_reply(c_, cookie, nullptr);
+    std::string out;
+    if (reply && reply->format == 8)
+      out.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                 static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+    std::free(reply);
+    return out;
+  }
+
   std::vector<xcb_window_t> clients() { return longs(root_, "_NET_CLIENT_LIST"); }
   bool managed(xcb_window_t w) {
     for (auto c : clients())
       if (c == w) return true;
     return false;
   }
+  /// Whether the manager has taken `w` and framed it (its frame extents are set).
+  bool framed(xcb_window_t w) { return managed(w) && longs(w, "_NET_FRAME_EXTENTS").size() == 4; }
   bool hasState(xcb_window_t w, const char* state) {
     const xcb_atom_t a = atom(state);
     for (auto s : longs(w, "_NET_WM_STATE"))
@@ -396,5 +440,34 @@ inline std::unique_ptr<Process> startWindowManager(const std::string& name,
   }
   return process;
 }
+
+/// A private desktop for one test: Xvfb, the test's own probe connection and a window manager,
+/// configured in a temporary folder. Fixtures take these members as their own.
+struct PrivateDesktop {
+  /// Starts the server, the probe and `manager`; the empty string, or why one did not come up.
+  std::string startDesktop(const std::string& manager) {
+    std::string error;
+    server_ = XServer::start((dir_.path() / "xvfb.log").string(), error);
+    if (!server_) return error;
+    probe_ = std::make_unique<Probe>(server_->display());
+    if (!probe_->ok()) return "cannot reach the private X server";
+    wm_ = startWindowManager(manager, server_->display(), dir_, *probe_, error);
+    return wm_ ? "" : error;
+  }
+
+  /// Ends what startDesktop started (whatever uses the server should be gone by now).
+  void stopDesktop() {
+    probe_.reset();
+    // The server first: some managers take their time over SIGTERM but leave at once when
+    // their display goes away; so do the clients.
+    server_.reset();
+    wm_.reset();
+  }
+
+  TempDir dir_;
+  std::unique_ptr<XServer> server_;
+  std::unique_ptr<Probe> probe_;
+  std::unique_ptr<Process> wm_;
+};
 
 }  // namespace tessaloom::x11test

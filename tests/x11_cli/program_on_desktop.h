@@ -168,7 +168,7 @@ inline ::testing::AssertionResult endedWith(const testing::ProgramResult& r, int
          << r.err;
 }
 
-class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
+class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected PrivateDesktop {
  protected:
   static std::string clientPath() {
     return (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient")
@@ -181,22 +181,14 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
     ASSERT_EQ(::access(clientPath().c_str(), X_OK), 0)
         << "build the test client first (target tessaloom-testclient)";
     writeDesktopEntries();
-    std::string error;
-    server_ = XServer::start((dir_.path() / "xvfb.log").string(), error);
-    ASSERT_TRUE(server_) << error;
-    probe_ = std::make_unique<Probe>(server_->display());
-    ASSERT_TRUE(probe_->ok()) << "cannot reach the private X server";
-    wm_ = startWindowManager(GetParam(), server_->display(), dir_, *probe_, error);
-    ASSERT_TRUE(wm_) << error;
+    const std::string error = startDesktop(GetParam());
+    ASSERT_TRUE(error.empty()) << error;
   }
 
+  // Clients the program launched itself leave with the server.
   void TearDown() override {
     clients_.clear();
-    probe_.reset();
-    // The server first: some managers take their time over SIGTERM but leave at once when
-    // their display goes away; so do clients the program launched itself.
-    server_.reset();
-    wm_.reset();
+    stopDesktop();
   }
 
   const std::string& display() const { return server_->display(); }
@@ -248,8 +240,7 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
     return probe_->waitUntil(
         [&] {
           for (const auto& w : windows)
-            if (!probe_->managed(w.id) || probe_->longs(w.id, "_NET_FRAME_EXTENTS").size() != 4)
-              return false;
+            if (!probe_->framed(w.id)) return false;
           return true;
         },
         seconds);
@@ -350,29 +341,11 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
   }
 
   /// The window's title (_NET_WM_NAME) as the server holds it; empty when it has none.
-  std::string titleOf(xcb_window_t w) {
-    const xcb_atom_t name = probe_->atom("_NET_WM_NAME");
-    auto* r = xcb_get_property_reply(
-        probe_->raw(),
-        xcb_get_property(probe_->raw(), 0, w, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr);
-    std::string text;
-    if (r && r->format == 8)
-      text.assign(static_cast<const char*>(xcb_get_property_value(r)),
-                  static_cast<std::size_t>(xcb_get_property_value_length(r)));
-    std::free(r);
-    return text;
-  }
+  std::string titleOf(xcb_window_t w) { return probe_->text(w, "_NET_WM_NAME"); }
 
   /// The class part of the window's WM_CLASS; empty when it has none.
   std::string classOf(xcb_window_t w) {
-    auto* r = xcb_get_property_reply(
-        probe_->raw(),
-        xcb_get_property(probe_->raw(), 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr);
-    std::string both;
-    if (r && r->format == 8)
-      both.assign(static_cast<const char*>(xcb_get_property_value(r)),
-                  static_cast<std::size_t>(xcb_get_property_value_length(r)));
-    std::free(r);
+    const std::string both = probe_->text(w, "WM_CLASS", XCB_ATOM_STRING);
     const auto nul = both.find('\0');
     if (nul == std::string::npos) return "";
     return both.substr(nul + 1, both.find('\0', nul + 1) - nul - 1);
@@ -475,10 +448,6 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string> {
     return nullptr;
   }
 
-  TempDir dir_;
-  std::unique_ptr<XServer> server_;
-  std::unique_ptr<Probe> probe_;
-  std::unique_ptr<Process> wm_;
   std::vector<std::unique_ptr<Process>> clients_;
   std::vector<TestWindow> windows_;
 

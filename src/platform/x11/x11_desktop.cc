@@ -3,6 +3,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_window_cache.h"
 #include "platform/x11/x11_workspace.h"
@@ -16,9 +17,8 @@ xcb_window_t supportingCheck(x11::Connection& c, xcb_window_t window) {
                                  XCB_ATOM_WINDOW, 0, 1);
   x11::ReplyBatch batch(c);
   auto reply = batch.take<xcb_get_property_reply_t>(cookie);
-  if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
-    return XCB_WINDOW_NONE;
-  return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+  const auto named = x11::longsOf(reply.get());
+  return named.empty() ? xcb_window_t{XCB_WINDOW_NONE} : named[0];
 }
 
 }  // namespace

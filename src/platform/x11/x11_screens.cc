@@ -1,29 +1,12 @@
 #include "platform/x11/x11_screens.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "platform/x11/x11_monitors.h"
+#include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_text.h"
 
 namespace tessaloom::platform::x11 {
-namespace {
-
-constexpr std::uint32_t kListLength = 16384;
-
-std::span<const std::uint32_t> longsOf(const xcb_get_property_reply_t* reply) {
-  if (!reply || reply->format != 32) return {};
-  return {static_cast<const std::uint32_t*>(xcb_get_property_value(reply)),
-          static_cast<std::size_t>(xcb_get_property_value_length(reply)) / 4};
-}
-
-// The monitors (primary first) and the root's size, read in one batch with `extra`.
-struct Layout {
-  std::vector<Monitor> monitors;
-  Rect root;
-};
-
-}  // namespace
 
 std::vector<Strut> strutsFrom(std::span<const std::uint32_t> v, double rootWidth,
                               double rootHeight) {

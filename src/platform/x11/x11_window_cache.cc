@@ -76,21 +76,22 @@ Point WindowCache::origin() {
   return root_.origin;
 }
 
-const WindowFacts* WindowCache::window(xcb_window_t id) {
-  ensureFresh();
-  if (std::find(stale_.begin(), stale_.end(), id) != stale_.end()) refetchStale();
+const WindowFacts* WindowCache::readable(xcb_window_t id) const {
   auto it = index_.find(id);
   if (it == index_.end()) return nullptr;
   const WindowFacts& facts = windows_[it->second];
   return facts.status == WindowFacts::Status::ok ? &facts : nullptr;
 }
 
+const WindowFacts* WindowCache::window(xcb_window_t id) {
+  ensureFresh();
+  if (std::find(stale_.begin(), stale_.end(), id) != stale_.end()) refetchStale();
+  return readable(id);
+}
+
 const WindowFacts* WindowCache::lastKnown(xcb_window_t id) {
   ensureFresh();
-  auto it = index_.find(id);
-  if (it == index_.end()) return nullptr;
-  const WindowFacts& facts = windows_[it->second];
-  return facts.status == WindowFacts::Status::ok ? &facts : nullptr;
+  return readable(id);
 }
 
 void WindowCache::markStale(xcb_window_t id) {

@@ -79,6 +79,8 @@ class WindowCache {
  private:
   void ensureFresh();
   void refetchStale();
+  // The facts held for `id` when they were read in full; nothing otherwise.
+  const WindowFacts* readable(xcb_window_t id) const;
 
   struct Requested {
     Rect frame;

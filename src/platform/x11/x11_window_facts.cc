@@ -1,31 +1,18 @@
 #include "platform/x11/x11_window_facts.h"
 
 #include <algorithm>
-#include <span>
 #include <string_view>
 
 #include "platform/x11/x11_monitors.h"
+#include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_text.h"
 
 namespace tessaloom::platform::x11 {
 namespace {
 
-constexpr std::uint32_t kListLength = 16384;  // longs: window lists of any realistic size
-constexpr std::uint32_t kTextLength = 1024;   // longs: titles up to 4 KiB
+constexpr std::uint32_t kTextLength = 1024;  // longs: titles up to 4 KiB
 constexpr int kBadWindow = 3;
 constexpr int kBadDrawable = 9;
-
-std::string_view bytesOf(const xcb_get_property_reply_t* reply) {
-  if (!reply || reply->format != 8) return {};
-  return {static_cast<const char*>(xcb_get_property_value(reply)),
-          static_cast<std::size_t>(xcb_get_property_value_length(reply))};
-}
-
-std::span<const std::uint32_t> longsOf(const xcb_get_property_reply_t* reply) {
-  if (!reply || reply->format != 32) return {};
-  return {static_cast<const std::uint32_t*>(xcb_get_property_value(reply)),
-          static_cast<std::size_t>(xcb_get_property_value_length(reply)) / 4};
-}
 
 xcb_get_property_cookie_t property(Connection& c, xcb_window_t window, xcb_atom_t name,
                                    xcb_atom_t type, std::uint32_t length) {

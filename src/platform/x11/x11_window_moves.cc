@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/x11/x11_properties.h"
+
 namespace tessaloom::platform::x11 {
 namespace {
 
@@ -43,13 +45,10 @@ std::optional<bool> stillMaximized(Connection& c, xcb_window_t window, bool full
   ReplyBatch batch(c);
   auto reply = batch.take<xcb_get_property_reply_t>(cookie);
   if (!reply) return std::nullopt;
-  if (reply->format != 32) return false;
-  const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
-  const int count = xcb_get_property_value_length(reply.get()) / 4;
-  for (int i = 0; i < count; ++i) {
-    if (atoms[i] == e._NET_WM_STATE_MAXIMIZED_VERT || atoms[i] == e._NET_WM_STATE_MAXIMIZED_HORZ)
+  for (const xcb_atom_t atom : longsOf(reply.get())) {
+    if (atom == e._NET_WM_STATE_MAXIMIZED_VERT || atom == e._NET_WM_STATE_MAXIMIZED_HORZ)
       return true;
-    if (fullscreen && atoms[i] == e._NET_WM_STATE_FULLSCREEN) return true;
+    if (fullscreen && atom == e._NET_WM_STATE_FULLSCREEN) return true;
   }
   return false;
 }
