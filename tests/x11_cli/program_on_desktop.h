@@ -82,83 +82,6 @@ inline bool near(const Rect& a, const Rect& b, double tolerance = 2) {
          std::fabs(a.width - b.width) <= tolerance && std::fabs(a.height - b.height) <= tolerance;
 }
 
-/// Runs `path` with `args`, `env` changed as runProgram does ("-NAME" unsets), and gives up at
-/// the deadline (the program is killed then; status -1).
-inline testing::ProgramResult runBounded(
-    const std::string& path, const std::vector<std::string>& args,
-    const std::vector<std::pair<std::string, std::string>>& env, double seconds) {
-  testing::ProgramResult result;
-  int outPipe[2], errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0) return result;
-  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-    ::close(outPipe[0]);
-    ::close(outPipe[1]);
-    return result;
-  }
-  std::vector<std::string> argvText = {path};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(outPipe[1], 1);
-    ::dup2(errPipe[1], 2);
-    const int devnull = ::open("/dev/null", O_RDONLY);
-    if (devnull >= 0) ::dup2(devnull, 0);
-    for (const auto& [key, value] : env) {
-      if (value.empty() && key.front() == '-')
-        ::unsetenv(key.c_str() + 1);
-      else
-        ::setenv(key.c_str(), value.c_str(), 1);
-    }
-    std::vector<char*> argv;
-    for (auto& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  const auto deadline = after(seconds);
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  bool timedOut = false;
-  while (open > 0) {
-    const int ready = ::poll(fds, 2, millisecondsUntil(deadline));
-    if (ready == 0) {
-      timedOut = true;
-      break;
-    }
-    if (ready < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(n));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  for (auto& f : fds)
-    if (f.fd >= 0) ::close(f.fd);
-  if (timedOut || pid < 0) {
-    if (pid > 0) ::kill(pid, SIGKILL);
-    if (pid > 0) ::waitpid(pid, nullptr, 0);
-    result.status = -1;
-    std::ostringstream note;
-    note << "[no end within " << seconds << " s]";
-    result.err += note.str();
-    return result;
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
-}
-
 /// Whether the program ended on its own with `status` and wrote nothing to standard error.
 inline ::testing::AssertionResult endedWith(const testing::ProgramResult& r, int status) {
   if (r.status == status && r.err.empty()) return ::testing::AssertionSuccess();
@@ -206,7 +129,7 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected
   }
 
   testing::ProgramResult run(const std::vector<std::string>& args, double seconds = 30) {
-    return runBounded(TESSALOOM_BINARY, args, environment(), seconds);
+    return testing::runProgram(TESSALOOM_BINARY, args, environment(), seconds);
   }
 
   /// Starts a test client with the windows of `app` and waits until the manager has framed
@@ -281,10 +204,11 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected
     const std::string xrandr = "/usr/bin/xrandr";
     ASSERT_EQ(::access(xrandr.c_str(), X_OK), 0) << "xrandr is not installed";
     const std::vector<std::pair<std::string, std::string>> env = {{"DISPLAY", display()}};
-    auto r =
-        runBounded(xrandr, {"--setmonitor", "*LEFT", "960/254x1080/286+0+0", "screen"}, env, 10);
+    auto r = testing::runProgram(
+        xrandr, {"--setmonitor", "*LEFT", "960/254x1080/286+0+0", "screen"}, env, 10);
     ASSERT_EQ(r.status, 0) << r.err;
-    r = runBounded(xrandr, {"--setmonitor", "RIGHT", "960/254x1080/286+960+0", "none"}, env, 10);
+    r = testing::runProgram(xrandr, {"--setmonitor", "RIGHT", "960/254x1080/286+960+0", "none"},
+                            env, 10);
     ASSERT_EQ(r.status, 0) << r.err;
   }
 
@@ -403,11 +327,11 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected
     if (std::filesystem::exists(path("defaults.json")))
       std::filesystem::copy_file(path("defaults.json"), folder / "defaults.json");
     std::ofstream(folder / "scene.json") << testing::normalizedScene(scene).dump(2);
-    const auto r = runBounded(TESSALOOM_BINARY, args,
-                              {{"TESSALOOM_SCENE", (folder / "scene.json").string()},
-                               {"TESSALOOM_DEFAULTS", (folder / "defaults.json").string()},
-                               {"-DISPLAY", ""}},
-                              30);
+    const auto r = testing::runProgram(TESSALOOM_BINARY, args,
+                                       {{"TESSALOOM_SCENE", (folder / "scene.json").string()},
+                                        {"TESSALOOM_DEFAULTS", (folder / "defaults.json").string()},
+                                        {"-DISPLAY", ""}},
+                                       30);
     EXPECT_TRUE(endedWith(r, 0)) << "on the scene";
     if (output) *output = r.out;
 
