@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "layout/records.h"
+#include "base/records.h"
 
 namespace tessaloom::Arranger {
 

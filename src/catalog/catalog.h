@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "layout/records.h"
+#include "base/records.h"
 
 namespace tessaloom::Catalog {
 

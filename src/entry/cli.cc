@@ -5,7 +5,7 @@
 
 #include "arrange/arranger.h"
 #include "catalog/text.h"
-#include "layout/records.h"
+#include "base/records.h"
 #include "platform/main_queue.h"
 #include "platform/services.h"
 #include "settings/settings.h"

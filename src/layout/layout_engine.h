@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "layout/geometry.h"
-#include "layout/records.h"
+#include "base/geometry.h"
+#include "base/records.h"
 
 namespace tessaloom::LayoutEngine {
 

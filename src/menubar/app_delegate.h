@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "layout/records.h"
-#include "menubar/menu_model.h"
+#include "base/records.h"
+#include "base/menu_model.h"
 #include "platform/main_queue.h"
 #include "platform/status_item.h"
 

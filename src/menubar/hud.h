@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "platform/main_queue.h"
 #include "platform/overlay.h"
 #include "platform/screens.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "layout/records.h"
+#include "base/records.h"
 
 namespace tessaloom {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "layout/records.h"
-#include "menubar/menu_model.h"
+#include "base/records.h"
+#include "base/menu_model.h"
 #include "platform/workspace.h"
 
 namespace tessaloom {

@@ -7,9 +7,6 @@
 
 namespace tessaloom::platform {
 
-/// The return code of the first button; the second is 1001, and so on.
-inline constexpr int kAlertFirstButtonReturn = 1000;
-
 struct Alert {
   std::string messageText;
   std::string informativeText;
@@ -22,8 +19,8 @@ class Alerts {
  public:
   virtual ~Alerts() = default;
 
-  /// Shows `alert` and blocks until it is dismissed; returns kAlertFirstButtonReturn plus the
-  /// index of the chosen button (a dialog closed without a button counts as the last one).
+  /// Shows `alert` and blocks until it is dismissed; returns the index of the chosen button (a
+  /// dialog closed without a button counts as the last one).
   virtual int runModal(const Alert& alert) = 0;
 };
 

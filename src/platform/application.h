@@ -10,9 +10,9 @@ class Application {
 
   /// Brings this program to the front even while another application is active, so that a
   /// dialog of a program without windows is not hidden behind it.
-  virtual void activateIgnoringOtherApps() = 0;
+  virtual void bringToFront() = 0;
   /// Asks the event loop to end; the program quits once the current work has returned.
-  virtual void terminate() = 0;
+  virtual void quit() = 0;
 };
 
 }  // namespace tessaloom::platform

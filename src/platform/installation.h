@@ -1,14 +1,14 @@
-// The installation seam: where this program runs from, its bundle information, the file and
-// process services that install housekeeping needs, and the other running copies of it.
+// The installation seam: this program's version, the self-contained package it may run from
+// and the folders where such packages belong, the file services that moving one into place
+// needs, and the other running copies of the program.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/defaults_store.h"
+#include "base/result.h"
 
 namespace tessaloom::platform {
 
@@ -16,35 +16,27 @@ class Installation {
  public:
   virtual ~Installation() = default;
 
-  /// The application bundle this program runs from; empty when it runs from none (always so
-  /// on Linux, where a program is a plain executable).
-  virtual std::string bundlePath() = 0;
-  /// The bundle's identifier; nothing when it has none.
-  virtual std::optional<std::string> bundleIdentifier() = 0;
-  /// A value of the bundle's information dictionary; nothing when absent.
-  virtual std::optional<DefaultsValue> infoValue(std::string_view key) = 0;
-  /// The user's home directory, without a trailing slash.
-  virtual std::string homeDirectory() = 0;
+  /// The program's version ("0.1.0"); empty when unknown.
+  virtual std::string version() = 0;
+  /// The self-contained package this program runs from, which could be moved into one of
+  /// installFolders(); empty when it runs from none (always so on Linux).
+  virtual std::string packagePath() = 0;
+  /// The folders packages are installed in, each ending in '/', the system's first.
+  virtual std::vector<std::string> installFolders() = 0;
 
   virtual bool fileExists(std::string_view path) = 0;
-  /// Moves the item at `path` to the trash; false, with a one-line reason in `error`, on
-  /// failure.
-  virtual bool trashItem(std::string_view path, std::string& error) = 0;
-  /// Copies a file or a whole folder; false, with a one-line reason in `error`, on failure
-  /// (`from` stays as it was either way).
-  virtual bool copyItem(std::string_view from, std::string_view to, std::string& error) = 0;
-  /// Starts a child process without waiting for it; false when it cannot be started.
-  virtual bool launch(std::string_view executable, const std::vector<std::string>& arguments) = 0;
+  /// Moves the item at `path` to the trash.
+  virtual Outcome trashItem(std::string_view path) = 0;
+  /// Copies a package; `from` stays as it was either way.
+  virtual Outcome copyItem(std::string_view from, std::string_view to) = 0;
+  /// Starts the package at `path` as a new copy of the program; the outcome is not reported.
+  virtual void openCopy(std::string_view path) = 0;
 
-  /// The process ids of the running copies of the application with this identifier, this
-  /// process included when it is one.
-  virtual std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) = 0;
-  /// Whether the running copy `pid` started before this process: by start time, and by pid
-  /// between copies started within the same clock tick, so of two copies exactly one counts
-  /// as the earlier. False for this process and for anything that is no running copy.
-  virtual bool startedBeforeThisProcess(std::int32_t pid) = 0;
-  /// Asks a running copy to quit politely; the outcome is not reported.
-  virtual void terminate(std::int32_t pid) = 0;
+  /// The running copies of this program that started before this one (never this process).
+  virtual std::vector<std::int32_t> olderCopies() = 0;
+  /// Asks a running copy to quit politely, and waits a little for it to go, so that what it
+  /// holds (hot keys, the tray icon) is free for this copy.
+  virtual void quitCopy(std::int32_t pid) = 0;
 };
 
 }  // namespace tessaloom::platform

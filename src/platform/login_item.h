@@ -2,23 +2,18 @@
 // on or off. How the item is recorded is the backend's (an autostart entry on Linux).
 #pragma once
 
-#include <string>
+#include "base/result.h"
 
 namespace tessaloom::platform {
-
-/// Status values, numbered as the platform reports them; only `enabled` shows as on.
-enum class LoginItemStatus { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
 
 class LoginItem {
  public:
   virtual ~LoginItem() = default;
 
-  virtual LoginItemStatus status() = 0;
-  /// Starts this program at login from now on; false, with a one-line reason in `error`, on
-  /// failure.
-  virtual bool registerItem(std::string& error) = 0;
-  /// Stops starting it at login; false, with a one-line reason in `error`, on failure.
-  virtual bool unregisterItem(std::string& error) = 0;
+  /// Whether the program starts at login.
+  virtual bool enabled() = 0;
+  /// Starts the program at login from now on, or stops doing so.
+  virtual Outcome setEnabled(bool enabled) = 0;
 };
 
 }  // namespace tessaloom::platform

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 
 namespace tessaloom::platform {
 
@@ -39,7 +39,7 @@ class OverlayPanel {
 
   /// The fitting size of symbol and text with the style's spacing and insets.
   virtual Size size() const = 0;
-  /// Bottom-left corner in the screens' bottom-left convention (see platform/screens.h).
+  /// Top-left corner in the global top-left space of the screens (see window_system.h).
   virtual void setFrameOrigin(Point origin) = 0;
   /// 0 (invisible) to 1 (opaque).
   virtual void setAlpha(double alpha) = 0;

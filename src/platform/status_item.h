@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "menubar/menu_model.h"
+#include "base/menu_model.h"
 
 namespace tessaloom::platform {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 
 namespace tessaloom {
 

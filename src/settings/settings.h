@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/records.h"
+#include "base/records.h"
 #include "settings/saved_frame.h"
 
 namespace tessaloom {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "platform/element.h"
 
 namespace tessaloom::AX {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "layout/records.h"
+#include "base/records.h"
 #include "platform/workspace.h"
 #include "settings/saved_frame.h"
 

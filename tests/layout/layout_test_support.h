@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "layout/geometry.h"
-#include "layout/records.h"
+#include "base/geometry.h"
+#include "base/records.h"
 #include "support/titles.h"
 
 namespace tessaloom {

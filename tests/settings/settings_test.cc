@@ -10,7 +10,7 @@
 #include "platform/posix/file_defaults.h"
 #include "platform/services.h"
 #include "platform/sim/memory_defaults.h"
-#include "settings/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace tessaloom {
 namespace {

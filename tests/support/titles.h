@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "layout/records.h"
+#include "base/records.h"
 
 namespace tessaloom::testing {
 

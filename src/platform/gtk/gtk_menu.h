@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "menubar/menu_model.h"
+#include "base/menu_model.h"
 
 typedef struct _GtkWidget GtkWidget;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "menubar/menu_model.h"
+#include "base/menu_model.h"
 
 namespace tessaloom::platform::gtk {
 

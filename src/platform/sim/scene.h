@@ -54,7 +54,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
 

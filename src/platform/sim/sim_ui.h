@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "menubar/menu_model.h"
+#include "base/menu_model.h"
 #include "platform/about_panel.h"
 #include "platform/alerts.h"
 #include "platform/application.h"

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "platform/screens.h"
 #include "platform/x11/x11_connection.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "platform/x11/x11_connection.h"
 
 namespace tessaloom::platform::x11 {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_window_facts.h"
 

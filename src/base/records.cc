@@ -1,4 +1,4 @@
-#include "layout/records.h"
+#include "base/records.h"
 
 #include <nlohmann/json.hpp>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "layout/records.h"
+#include "base/records.h"
 
 namespace tessaloom::platform::gtk {
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "platform/posix/file_defaults.h"
-#include "settings/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace tessaloom::platform {
 namespace {

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "settings/temp_folder.h"
+#include "support/temp_folder.h"
 #include "support/scoped_environment.h"
 
 namespace tessaloom::platform {

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "base/chord.h"
 
 namespace tessaloom {
 
@@ -27,23 +30,9 @@ enum class MenuAction {
   toggleLogin,
   help,
   about,
-  askForAccessibility,
+  askForControl,
   checkForUpdates,
   terminate,
-};
-/// The action's message name ("layoutAction:", "terminate:", ... ; "" for none).
-std::string_view selector(MenuAction action);
-
-/// Who receives the action: the tray application, the updater, or (no target) the
-/// application object itself.
-enum class MenuTarget { delegate, updater, none };
-
-/// Key-equivalent modifier bits.
-enum MenuModifier : std::uint32_t {
-  kMenuShift = 0x20000,
-  kMenuControl = 0x40000,
-  kMenuOption = 0x80000,
-  kMenuCommand = 0x100000,
 };
 
 /// Data an item carries to its action: nothing, a text, a list of texts or a number.
@@ -54,10 +43,8 @@ struct MenuItem {
   bool separator = false;
   std::string title;
   MenuAction action = MenuAction::none;
-  MenuTarget target = MenuTarget::delegate;
-  /// A lower-case letter, or empty for none.
-  std::string keyEquivalent;
-  std::uint32_t keyEquivalentModifiers = kMenuCommand;
+  /// The chord shown beside the item (and accepted while the menu is open); none when unset.
+  std::optional<Chord> shortcut;
   /// A symbol name, or empty for none.
   std::string image;
   /// When not empty: show the icon of the application with this identifier at 16 by 16

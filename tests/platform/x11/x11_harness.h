@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 
 extern char** environ;
 

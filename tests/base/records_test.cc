@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "layout/records.h"
+#include "base/records.h"
 
 namespace tessaloom {
 namespace {

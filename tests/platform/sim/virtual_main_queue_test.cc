@@ -12,7 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 
 namespace tessaloom::platform {
 namespace {

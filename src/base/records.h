@@ -11,8 +11,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "layout/geometry.h"
-#include "platform/element.h"
+#include "base/geometry.h"
 
 namespace tessaloom {
 
@@ -43,22 +42,27 @@ enum class DisplayMode { perDisplay, mouseDisplay };
 std::string_view rawValue(DisplayMode mode);
 std::optional<DisplayMode> displayModeFromRaw(std::string_view raw);
 
+/// A window as the desktop names it: opaque, unique among the desktop's windows while the window
+/// lives.
+using WindowHandle = std::uint64_t;
+
 /// One target window as discovery found it. Only the frame may change after construction.
 class ManagedWindow {
  public:
-  ManagedWindow(platform::ElementRef element, std::int32_t pid, std::string bundleID,
-                std::string appName, std::string title, Rect frame, Kind kind)
-      : element_(std::move(element)),
+  ManagedWindow(WindowHandle handle, std::int32_t pid, std::string appId, std::string appName,
+                std::string title, Rect frame, Kind kind)
+      : handle_(handle),
         pid_(pid),
-        bundleID_(std::move(bundleID)),
+        appId_(std::move(appId)),
         appName_(std::move(appName)),
         title_(std::move(title)),
         frame_(frame),
         kind_(kind) {}
 
-  const platform::ElementRef& element() const { return element_; }
+  WindowHandle handle() const { return handle_; }
   std::int32_t pid() const { return pid_; }
-  const std::string& bundleID() const { return bundleID_; }
+  /// The application's desktop-entry id.
+  const std::string& appId() const { return appId_; }
   const std::string& appName() const { return appName_; }
   const std::string& title() const { return title_; }
   const Rect& frame() const { return frame_; }
@@ -66,9 +70,9 @@ class ManagedWindow {
   Kind kind() const { return kind_; }
 
  private:
-  platform::ElementRef element_;
+  WindowHandle handle_;
   std::int32_t pid_;
-  std::string bundleID_;
+  std::string appId_;
   std::string appName_;
   std::string title_;
   Rect frame_;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "layout/geometry.h"
+#include "base/geometry.h"
 #include "layout_test_support.h"
 
 namespace tessaloom {

@@ -1,4 +1,4 @@
-#include "layout/geometry.h"
+#include "base/geometry.h"
 
 #include <algorithm>
 #include <charconv>

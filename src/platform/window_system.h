@@ -1,0 +1,97 @@
+// The window seam: the user's running applications and their windows as plain facts, putting
+// windows at frames, the screens and the pointer, launching applications, and whether this
+// program may move windows at all. Every rectangle is in one global space: origin at the top
+// left of the primary screen, y growing downwards, outer frames (decorations included). No
+// policy lives here: which windows count, and where they go, is the core's.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/geometry.h"
+#include "base/records.h"
+
+namespace tessaloom::platform {
+
+/// One top-level window on the current workspace (or shown on every workspace).
+struct WindowFacts {
+  WindowHandle handle = 0;
+  /// Empty when the window has none.
+  std::string title;
+  Rect frame;
+  /// An ordinary application window: not a dialog, panel, dock, menu or splash screen.
+  bool standard = true;
+  bool minimized = false;
+  bool fullScreen = false;
+  friend bool operator==(const WindowFacts&, const WindowFacts&) = default;
+};
+
+/// One running application of the user's (this program left out).
+struct AppFacts {
+  /// Its desktop-entry id ("firefox-esr", "org.gnome.Epiphany"); empty when it has none.
+  std::string id;
+  /// The name people know it by; empty when it has none.
+  std::string name;
+  /// The process id, or a number the backend stands in for it; unique among the applications.
+  std::int32_t pid = 0;
+  /// Hidden by its user (all its windows put away at once); its windows are left alone.
+  bool hidden = false;
+  /// It owns the focused window.
+  bool frontmost = false;
+  friend bool operator==(const AppFacts&, const AppFacts&) = default;
+};
+
+/// One screen: its whole frame, and the part not taken by panels and docks.
+struct Screen {
+  Rect frame;
+  Rect usable;
+  std::string name;
+  friend bool operator==(const Screen&, const Screen&) = default;
+};
+
+/// A window and the frame it is to take (whole numbers).
+struct Placement {
+  WindowHandle window = 0;
+  Rect frame;
+};
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  /// The running applications, in the desktop's own order. Each call looks anew.
+  virtual std::vector<AppFacts> applications() = 0;
+  /// The windows of the application `pid` as the last applications() call found it, in the
+  /// desktop's order; nothing when they cannot be read (the application is gone or does not
+  /// answer in time).
+  virtual std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) = 0;
+  /// The current frames of these windows, in the same order; nothing for a window that is gone
+  /// or cannot be read.
+  virtual std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) = 0;
+  /// Puts each window at its frame, doing whatever the desktop needs for that (leaving full
+  /// screen, un-maximizing, floating on a tiling desktop) with one request per window where
+  /// the desktop allows. Returns once the requests are sent; windows that are gone or refuse
+  /// are skipped. The caller checks the outcome with frames().
+  virtual void place(std::span<const Placement> placements) = 0;
+
+  /// The screens, primary first; empty when there is none.
+  virtual std::vector<Screen> screens() = 0;
+  /// The pointer's position.
+  virtual Point pointer() = 0;
+
+  /// Starts the installed application with this desktop-entry id; false, with nothing
+  /// started, when no such application is installed.
+  virtual bool launch(std::string_view id) = 0;
+
+  /// Whether this program may read and move other applications' windows now.
+  virtual bool controlAvailable() = 0;
+  /// Asks the desktop to let the user grant that control (shows its own request, or opens the
+  /// place where it is granted); does nothing where control is always available.
+  virtual void requestControl() = 0;
+};
+
+}  // namespace tessaloom::platform
