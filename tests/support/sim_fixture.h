@@ -1,5 +1,5 @@
 // A test fixture over the simulated desktop, an in-memory defaults store and a virtual clock,
-// installed as the platform for the duration of one test.
+// handed to the code under test as its context.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,12 +9,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/services.h"
 #include "platform/sim/memory_defaults.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/virtual_main_queue.h"
 #include "settings/settings.h"
 #include "support/scene_json.h"
+#include "windows/context.h"
 
 namespace tessaloom::testing {
 
@@ -41,24 +41,22 @@ inline nlohmann::json oneScreen() {
 
 class SimDesktopTest : public ::testing::Test {
  protected:
-  void TearDown() override { platform::install({}); }
-
-  /// Loads `scene` (screens default to oneScreen()) and installs it as the platform.
+  /// Loads `scene` (screens default to oneScreen()).
   void load(nlohmann::json scene) {
     scene = normalizedScene(std::move(scene));
     if (!scene.contains("screens")) scene["screens"] = oneScreen();
-    std::string error;
-    desktop_ = platform::SimDesktop::fromJson(scene.dump(), queue_, error);
-    ASSERT_TRUE(desktop_) << error;
-    platform::install({desktop_.get(), desktop_.get(), desktop_.get(), &defaults_, &queue_});
+    auto desktop = platform::SimDesktop::fromJson(scene.dump(), queue_);
+    ASSERT_TRUE(desktop) << desktop.error();
+    desktop_ = std::move(*desktop);
   }
 
-  Settings settings() { return Settings(&defaults_); }
+  Context context() { return {*desktop_, settings_, queue_}; }
   platform::SimDesktop& desktop() { return *desktop_; }
   platform::CallLog& log() { return desktop_->log(); }
 
   platform::VirtualMainQueue queue_;
   platform::MemoryDefaults defaults_;
+  Settings settings_{defaults_};
   std::unique_ptr<platform::SimDesktop> desktop_;
 };
 

@@ -1,48 +1,51 @@
 // The scene: a simulated desktop described in one JSON document, and its strict reader. Only
 // reads and checks the document; the desktop that plays it is SimDesktop.
 //
+// The names of faults and facts follow the accessibility attributes the format was first
+// written against ("AXPosition", "AXSize", "AXTitle", "AXWindows" ...); what each one does to
+// the window seam is said below.
+//
 // Members (all optional unless said otherwise; an unknown member is refused):
-//   "trusted": bool (default true). False: every trust check fails, every attribute read and
-//       write fails with apiDisabled.
-//   "trustedAt": seconds on the desktop's clock from which the process counts as trusted.
+//   "trusted": bool (default true). False: control is not available; no window is listed,
+//       read or moved.
+//   "trustedAt": seconds on the desktop's clock from which control is available.
 //   "screens": [{"name": string, "frame": [x, y, w, h], "visible": [x, y, w, h]}], bottom-left
-//       convention, primary first; "frame" required, "visible" defaults to the frame.
-//   "mouse": [x, y] (bottom-left convention; default [0, 0]).
+//       convention (y up from the primary screen's bottom), primary first; "frame" required,
+//       "visible" (the usable area) defaults to the frame. Read into the top-left space whose
+//       origin is the primary screen's top.
+//   "mouse": [x, y] (bottom-left convention like the screens; default [0, 0]).
 //   "frontmost": pid of the frontmost application; must name one of "apps".
-//   "self": pid of this process (default the smallest pid no application uses).
-//   "boxingFails": ["point" and/or "size"]: boxing such values (createValue) fails.
+//   "self": pid of this process, never listed (default the smallest pid no application uses).
+//   "boxingFails": ["point" and/or "size"]: a placement keeps that part of the frame.
 //   "apps": [app], each with a required "pid" (whole number from 1 to 2147483647, unique).
-//   "installed": [app without "pid", with a required "bundleID" and "launchDelay": seconds
-//       (default 0) between the open request and the application's appearance].
-// An app: "bundleID", "name" (strings; absent means none), "policy": "regular" (default) |
-//   "accessory" | "prohibited", "hidden": bool, "enhancedUI": bool (the
-//   "AXEnhancedUserInterface" attribute; absent means the attribute is unsupported),
-//   "windows": [window].
+//   "installed": [app without "pid", with a required "bundleID" (its id for launching) and
+//       "launchDelay": seconds (default 0) between the launch and the application's appearance].
+// An app: "bundleID" (its id), "name" (strings; absent means none), "policy": "regular"
+//   (default) | "accessory" | "prohibited" (only regular ones are listed), "hidden": bool,
+//   "enhancedUI": bool (kept and written back; no effect), "windows": [window].
 // A window: "frame": [x, y, w, h] (required; top-left convention), "title": string (absent: no
-//   "AXTitle"), "role" (default "AXWindow") and "subrole" (default "AXStandardWindow"): string,
-//   or null for none, "minimized", "fullScreen": bool or null for none (default false).
+//   title), "role" (default "AXWindow") and "subrole" (default "AXStandardWindow"): string, or
+//   null for none (standard only with both defaults), "minimized", "fullScreen": bool or null
+//   for none (default false).
 // Faults of an app:
-//   "unresponsive": true   every read and write of the app or its windows fails with
-//                          cannotComplete after the clock has moved on by the messaging timeout:
-//                          the one set on the application element asked, for a window the one
-//                          last set on any element of its application; else 6 s;
-//   "failWindows": true    the "AXWindows" read fails (same as "failRead": ["AXWindows"]);
-//   "failRead": [attr]     these reads of the application element fail with `failure`;
-//   "failWrite": [attr]    these writes of the application element fail with `failure` and
-//                          change nothing (e.g. "AXEnhancedUserInterface");
-//   "windowsValue": "elements" (default) | "string" (the "AXWindows" value is a string) |
-//                          "withNull" (the array carries a null member after the windows).
+//   "unresponsive": true   its windows cannot be listed (after the clock has moved on by the
+//                          answer timeout), read or moved;
+//   "failWindows": true    its windows cannot be listed (same as "failRead": ["AXWindows"]);
+//   "failRead": [attr]     "AXWindows": as "failWindows"; others have no effect;
+//   "failWrite": [attr]    kept; no effect;
+//   "windowsValue": "elements" (default) | "string" | "withNull": the last two make its
+//                          window list unreadable.
 // Faults of a window:
-//   "failRead": [attr]     these reads fail with `failure`;
-//   "failWrite": [attr]    these writes fail with `failure` and change nothing;
-//   "ignoresWrites": true  position and size writes succeed but change nothing;
-//   "minSize": [w, h]      size writes are clamped up to it;
-//   "vanishes": true       the window is gone at the first write to it: that write and every
-//                          later read or write fails with invalidUIElement, and it is no
-//                          longer listed in "AXWindows";
-//   "writeDelay": seconds  position and size writes take effect only that long after them;
-//   "positionValue", "sizeValue": "point"/"size" (default) | "number": the attribute reads as
-//                          a plain number instead of boxed geometry.
+//   "failRead": [attr]     "AXPosition" or "AXSize": the window is not listed and has no frame;
+//                          "AXTitle": no title; "AXRole", "AXSubrole": not standard;
+//                          "AXMinimized", "AXFullScreen": false;
+//   "failWrite": [attr]    "AXPosition" or "AXSize": a placement keeps that part of the frame;
+//   "ignoresWrites": true  placements change nothing;
+//   "minSize": [w, h]      placed sizes are clamped up to it;
+//   "vanishes": true       the window is gone at its first placement;
+//   "writeDelay": seconds  a placement takes effect only that long after it;
+//   "positionValue", "sizeValue": "point"/"size" (default) | "number": as failRead of
+//                          "AXPosition" / "AXSize".
 #pragma once
 
 #include <cstdint>
@@ -55,11 +58,12 @@
 #include <nlohmann/json.hpp>
 
 #include "base/geometry.h"
-#include "platform/screens.h"
-#include "platform/workspace.h"
+#include "base/result.h"
+#include "platform/window_system.h"
 
 namespace tessaloom::platform {
 
+enum class AppPolicy { regular, accessory, prohibited };
 enum class ValueShape { boxed, number };
 enum class WindowsShape { elements, string, withNull };
 
@@ -84,7 +88,7 @@ struct SceneApp {
   std::int32_t pid = 0;  // 0 for an installed application that has not been launched
   std::optional<std::string> bundleID;
   std::optional<std::string> name;
-  ActivationPolicy policy = ActivationPolicy::regular;
+  AppPolicy policy = AppPolicy::regular;
   bool hidden = false;
   std::optional<bool> enhancedUI;
   std::vector<SceneWindow> windows;
@@ -102,8 +106,8 @@ struct SceneInstalled {
 struct Scene {
   bool trusted = true;
   std::optional<double> trustedAt;
-  std::vector<Screen> screens;
-  Point mouse;
+  std::vector<Screen> screens;  // top-left space
+  Point mouse;                  // top-left space
   std::optional<std::int32_t> frontmost;
   std::int32_t self = 1;
   bool pointBoxingFails = false;
@@ -114,9 +118,9 @@ struct Scene {
   nlohmann::ordered_json document;
 };
 
-/// The scene in `text`; nothing, and one line in `error` ("<name>: <where> <problem>"), when
-/// the text is not JSON or does not describe a scene. `name` is the file named in the error.
-std::optional<Scene> readScene(std::string_view text, std::string_view name, std::string& error);
+/// The scene in `text`; the failure ("<name>: <where> <problem>") when the text is not JSON or
+/// does not describe a scene. `name` is the file named in the error.
+Result<Scene> readScene(std::string_view text, std::string_view name);
 
 /// A frame as written back: whole numbers as integers, everything else as it is.
 nlohmann::ordered_json frameJson(const Rect& frame);

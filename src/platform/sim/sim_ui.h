@@ -1,11 +1,11 @@
 // Recording fakes of the tray application's services: application, status item and menu,
 // alerts, about panel, overlay, hot keys, login item, installation and updater. Each keeps
-// what it was asked to do, and all write one shared journal so tests can check the order.
+// what it was asked to do, and several write one shared journal so tests can check the order.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/chord.h"
 #include "base/menu_model.h"
 #include "platform/about_panel.h"
 #include "platform/alerts.h"
@@ -23,25 +24,23 @@
 #include "platform/login_item.h"
 #include "platform/overlay.h"
 #include "platform/status_item.h"
+#include "platform/ui_services.h"
 #include "platform/updater.h"
 
 namespace tessaloom::platform {
 
-struct Services;
-
-/// One line per visible effect, in order: "activate", "terminate", "alert <message>",
-/// "about", "status item", "trash <path>", "copy <from> -> <to>", "launch <argv...>",
-/// "quit <pid>".
+/// One line per visible effect, in order: "front", "quit", "alert <message>", "about",
+/// "status item", "trash <path>", "copy <from> -> <to>", "open <path>", "quit <pid>".
 using UiJournal = std::vector<std::string>;
 
 class SimApplication : public Application {
  public:
   explicit SimApplication(UiJournal& journal) : journal_(journal) {}
-  void activateIgnoringOtherApps() override;
-  void terminate() override;
+  void bringToFront() override;
+  void quit() override;
 
-  int activations = 0;
-  int terminations = 0;
+  int frontings = 0;
+  int quits = 0;
 
  private:
   UiJournal& journal_;
@@ -82,7 +81,7 @@ class SimStatusItem : public StatusItem {
 class SimAlerts : public Alerts {
  public:
   explicit SimAlerts(UiJournal& journal) : journal_(journal) {}
-  /// Records the alert and answers with the next of `answers`, else with the first button.
+  /// Records the alert and answers with the next of `answers`, else with the first button (0).
   int runModal(const Alert& alert) override;
 
   std::vector<Alert> shown;
@@ -109,7 +108,7 @@ class SimOverlay : public Overlay {
   struct Plate {
     OverlayContent content;
     Size size;
-    std::optional<Point> origin;  // nothing until set
+    std::optional<Point> origin;  // top-left; nothing until set
     double alpha = 1;
     std::vector<double> alphas;  // every value set, in order
     bool visible = false;
@@ -131,28 +130,34 @@ class SimOverlay : public Overlay {
   std::vector<std::shared_ptr<Plate>> plates_;
 };
 
+/// Orders chords so they can be kept in a set.
+struct ChordOrder {
+  bool operator()(const Chord& a, const Chord& b) const {
+    return a.letter != b.letter ? a.letter < b.letter : a.modifiers < b.modifiers;
+  }
+};
+
 class SimHotKeys : public HotKeys {
  public:
   struct Registration {
     HotKeyId id;
-    std::int32_t keyCode;
-    std::uint32_t modifiers;
+    Chord chord;
     friend bool operator==(const Registration&, const Registration&) = default;
   };
 
   void setPressedHandler(std::function<void(HotKeyId)> handler) override;
-  /// Refuses combinations in `heldElsewhere` and combinations already registered.
-  bool registerHotKey(HotKeyId id, std::int32_t keyCode, std::uint32_t modifiers) override;
+  /// Refuses chords in `heldElsewhere` and chords already registered.
+  bool registerHotKey(HotKeyId id, Chord chord) override;
   void unregisterHotKey(HotKeyId id) override;
 
-  /// Presses a combination: the handler gets its id when it is registered; false when nothing
-  /// was delivered.
-  bool press(std::int32_t keyCode, std::uint32_t modifiers);
-  /// Delivers a raw id, as the system does when it cannot read one (0).
+  /// Presses a chord: the handler gets its id when it is registered; false when nothing was
+  /// delivered.
+  bool press(Chord chord);
+  /// Delivers a raw id, as a backend does when it cannot tell which chord it was (0).
   void deliver(HotKeyId id);
 
-  /// Combinations another program holds.
-  std::set<std::pair<std::int32_t, std::uint32_t>> heldElsewhere;
+  /// Chords another program holds.
+  std::set<Chord, ChordOrder> heldElsewhere;
   /// The registrations in force, in the order made.
   std::vector<Registration> registered;
   int handlerSets = 0;
@@ -164,47 +169,43 @@ class SimHotKeys : public HotKeys {
 
 class SimLoginItem : public LoginItem {
  public:
-  LoginItemStatus status() override { return current; }
-  bool registerItem(std::string& error) override;
-  bool unregisterItem(std::string& error) override;
+  bool enabled() override { return on; }
+  /// Counts the request; fails with `failure`, changing nothing, when that is set.
+  Outcome setEnabled(bool enabled) override;
 
-  LoginItemStatus current = LoginItemStatus::notRegistered;
-  /// When set, both changes fail with this text and change nothing.
+  bool on = false;
   std::optional<std::string> failure;
-  int registrations = 0;
-  int unregistrations = 0;
+  int enables = 0;
+  int disables = 0;
 };
 
 class SimInstallation : public Installation {
  public:
   explicit SimInstallation(UiJournal& journal) : journal_(journal) {}
-  std::string bundlePath() override { return path; }
-  std::optional<std::string> bundleIdentifier() override { return identifier; }
-  std::optional<DefaultsValue> infoValue(std::string_view key) override;
-  std::string homeDirectory() override { return home; }
+  std::string version() override { return versionText; }
+  std::string packagePath() override { return package; }
+  /// `folders` when set, else the system's and the user's: "/Applications/" and
+  /// home + "/Applications/".
+  std::vector<std::string> installFolders() override;
   bool fileExists(std::string_view p) override { return files.count(std::string(p)) > 0; }
-  bool trashItem(std::string_view p, std::string& error) override;
-  bool copyItem(std::string_view from, std::string_view to, std::string& error) override;
-  bool launch(std::string_view executable, const std::vector<std::string>& arguments) override;
-  std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) override;
-  /// True unless `pid` is in `startedLater`.
-  bool startedBeforeThisProcess(std::int32_t pid) override;
-  void terminate(std::int32_t pid) override;
+  Outcome trashItem(std::string_view path) override;
+  Outcome copyItem(std::string_view from, std::string_view to) override;
+  void openCopy(std::string_view path) override;
+  std::vector<std::int32_t> olderCopies() override { return older; }
+  void quitCopy(std::int32_t pid) override;
 
-  std::string path;
-  std::optional<std::string> identifier = "tessaloom";
-  std::map<std::string, DefaultsValue, std::less<>> info;
+  std::string versionText = "0.1.0";
+  std::string package;
   std::string home = "/home/user";
+  std::optional<std::vector<std::string>> folders;
   /// Paths that exist; copies add theirs, the trash takes its away.
   std::set<std::string> files;
   std::optional<std::string> trashFailure;
   std::optional<std::string> copyFailure;
-  bool launchFails = false;
-  /// Running copies per identifier.
-  std::map<std::string, std::vector<std::int32_t>, std::less<>> instances;
-  /// Running copies that started after this process.
-  std::set<std::int32_t> startedLater;
-  std::vector<std::int32_t> terminated;
+  std::vector<std::string> opened;
+  /// The running copies that started before this one; quitCopy takes them away.
+  std::vector<std::int32_t> older;
+  std::vector<std::int32_t> quitted;
 
  private:
   UiJournal& journal_;
@@ -232,8 +233,8 @@ struct SimUi {
   SimInstallation installation{journal};
   SimUpdater updater;
 
-  /// Sets the tray members of `services` to these fakes; the updater only when `withUpdater`.
-  void installInto(Services& services, bool withUpdater = false);
+  /// These fakes as the tray's services; the updater only when `withUpdater`.
+  UiServices services(bool withUpdater = false);
 };
 
 }  // namespace tessaloom::platform
