@@ -1,22 +1,15 @@
 #include "platform/posix/autostart_login_item.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <string_view>
 #include <system_error>
+
+#include "base/files.h"
 
 namespace tessaloom::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<fs::path> absoluteFromEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  if (!value || value[0] != '/') return std::nullopt;
-  return fs::path(value);
-}
 
 std::string_view trim(std::string_view s) {
   const auto first = s.find_first_not_of(" \t\r");
@@ -87,20 +80,12 @@ std::string keyFileValue(const std::string& value) {
   return out;
 }
 
-std::string describe(const fs::path& path, const std::error_code& ec) {
-  return path.string() + ": " + ec.message();
-}
-
 }  // namespace
 
 std::optional<fs::path> AutostartLoginItem::entryPath() {
-  auto base = absoluteFromEnvironment("XDG_CONFIG_HOME");
-  if (!base) {
-    auto home = absoluteFromEnvironment("HOME");
-    if (!home) return std::nullopt;
-    base = *home / ".config";
-  }
-  return *base / "autostart" / "tessaloom.desktop";
+  const fs::path config = files::configFolder();
+  if (config.empty()) return std::nullopt;
+  return config / "autostart" / "tessaloom.desktop";
 }
 
 std::string AutostartLoginItem::entryText(const std::string& executable) {
@@ -114,65 +99,27 @@ std::string AutostartLoginItem::entryText(const std::string& executable) {
          "X-GNOME-Autostart-enabled=true\n";
 }
 
-LoginItemStatus AutostartLoginItem::status() {
+bool AutostartLoginItem::enabled() {
   const auto path = entryPath();
-  if (!path) return LoginItemStatus::notFound;
+  if (!path) return false;
   std::ifstream in(*path);
-  if (!in) return LoginItemStatus::notRegistered;
-  return isHidden(in) ? LoginItemStatus::notRegistered : LoginItemStatus::enabled;
+  return in && !isHidden(in);
 }
 
-bool AutostartLoginItem::registerItem(std::string& error) {
+Outcome AutostartLoginItem::setEnabled(bool enabled) {
   const auto path = entryPath();
-  if (!path) {
-    error = "XDG_CONFIG_HOME も HOME も設定されていません";
-    return false;
-  }
-  if (executable_.empty() || executable_.front() != '/') {
-    error = "起動するプログラムの場所がわかりません";
-    return false;
-  }
+  if (!path) return Failure{"XDG_CONFIG_HOME も HOME も設定されていません"};
   std::error_code ec;
+  if (!enabled) {
+    fs::remove(*path, ec);
+    if (ec) return Failure{path->string() + ": " + ec.message()};
+    return {};
+  }
+  if (executable_.empty() || executable_.front() != '/')
+    return Failure{"起動するプログラムの場所がわかりません"};
   fs::create_directories(path->parent_path(), ec);
-  if (ec) {
-    error = describe(path->parent_path(), ec);
-    return false;
-  }
-  fs::path temporary = *path;
-  temporary += ".tmp-" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << entryText(executable_);
-    out.close();
-    if (!out) {
-      fs::remove(temporary, ec);
-      error = temporary.string() + ": 書き込めませんでした";
-      return false;
-    }
-  }
-  fs::rename(temporary, *path, ec);
-  if (ec) {
-    error = describe(*path, ec);
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return false;
-  }
-  return true;
-}
-
-bool AutostartLoginItem::unregisterItem(std::string& error) {
-  const auto path = entryPath();
-  if (!path) {
-    error = "XDG_CONFIG_HOME も HOME も設定されていません";
-    return false;
-  }
-  std::error_code ec;
-  fs::remove(*path, ec);
-  if (ec) {
-    error = describe(*path, ec);
-    return false;
-  }
-  return true;
+  if (ec) return Failure{path->parent_path().string() + ": " + ec.message()};
+  return files::replaceFile(*path, entryText(executable_));
 }
 
 }  // namespace tessaloom::platform

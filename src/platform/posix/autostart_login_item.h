@@ -10,7 +10,7 @@
 
 namespace tessaloom::platform {
 
-class AutostartLoginItem : public LoginItem {
+class AutostartLoginItem final : public LoginItem {
  public:
   /// An item that starts `executable` (an absolute path) at login.
   explicit AutostartLoginItem(std::string executable) : executable_(std::move(executable)) {}
@@ -21,13 +21,11 @@ class AutostartLoginItem : public LoginItem {
   /// The text of the entry for `executable`.
   static std::string entryText(const std::string& executable);
 
-  /// enabled, or notRegistered when the entry is absent or hidden; notFound without a place
-  /// for the entry.
-  LoginItemStatus status() override;
-  /// Writes the entry (replacing a hidden one) in one step, so a reader never sees half of it.
-  bool registerItem(std::string& error) override;
-  /// Removes the entry; an absent entry is no error.
-  bool unregisterItem(std::string& error) override;
+  /// Whether the entry exists and is not hidden.
+  bool enabled() override;
+  /// On: writes the entry (replacing a hidden one) in one step, so a reader never sees half
+  /// of it. Off: removes the entry; an absent entry is no error.
+  Outcome setEnabled(bool enabled) override;
 
  private:
   std::string executable_;

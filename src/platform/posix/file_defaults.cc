@@ -1,8 +1,6 @@
 #include "platform/posix/file_defaults.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +9,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <iostream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "base/files.h"
 #include "platform/posix/base64.h"
 
 namespace tessaloom::platform {
@@ -220,7 +222,7 @@ std::optional<Json> parseObject(std::string_view text) {
     Json j = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (!j.is_object()) return std::nullopt;
     return j;
-  } catch (...) {
+  } catch (const Json::exception&) {
     return std::nullopt;
   }
 }
@@ -250,16 +252,6 @@ FileText readText(const std::string& path) {
   return file;
 }
 
-bool writeAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 /// Creates the folder and its missing parents (mode 0700); true when it exists afterwards.
 bool makeFolders(const std::string& folder) {
   for (std::size_t end = 1; end <= folder.size(); ++end) {
@@ -271,26 +263,12 @@ bool makeFolders(const std::string& folder) {
   return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void syncFolder(const std::string& folder) {
-  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd) ::fsync(fd.get());
-}
-
-/// Removes temporary files of writers that died before their rename. Only called under the
-/// lock, when no live writer can own one.
-void removeStaleTemporaries(const std::string& folder, const std::string& prefix) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix)
-      ::unlinkat(::dirfd(dir), entry->d_name, 0);
-  }
-  ::closedir(dir);
-}
-
-/// Renames a corrupt file to `<path>.corrupt-<unix time>` (never over an existing file).
-bool keepAside(const std::string& path) {
+/// Renames a corrupt file to `<path>.corrupt-<unix time>` (never over an existing file); a
+/// symbolic link's target is renamed beside the target, and the link stays.
+bool keepAside(const std::string& link) {
+  std::error_code ec;
+  const std::string path = std::filesystem::canonical(link, ec).string();
+  if (ec) return false;
   const std::string stem = path + ".corrupt-" + std::to_string(std::time(nullptr));
   for (int n = 0; n < 100; ++n) {
     const std::string target = n == 0 ? stem : stem + "-" + std::to_string(n);
@@ -300,21 +278,6 @@ bool keepAside(const std::string& path) {
     return ::rename(path.c_str(), target.c_str()) == 0;
   }
   return false;
-}
-
-/// Writes `text` to a new file in the folder, flushes it and renames it over `path`.
-bool replaceFile(const std::string& folder, const std::string& path, const std::string& text) {
-  std::string temporary = path + ".tmp-XXXXXX";
-  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd) return false;
-  bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
-  ok = fd.close() && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  syncFolder(folder);
-  return true;
 }
 
 /// The file text of an object. Text that is not UTF-8 is written with U+FFFD rather than
@@ -327,12 +290,6 @@ std::string dump(const Json& j, bool& exact) {
     exact = false;
     return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
   }
-}
-
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return {};
 }
 
 }  // namespace
@@ -361,15 +318,8 @@ class FileDefaultsCache {
 std::string FileDefaults::defaultPath() {
   if (const char* explicitPath = std::getenv("TESSALOOM_DEFAULTS"); explicitPath && *explicitPath)
     return explicitPath;
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
-    config = xdg;
-  } else {
-    const std::string home = homeFolder();
-    if (home.empty()) return {};
-    config = home + "/.config";
-  }
-  return config + "/tessaloom/defaults.json";
+  const auto config = files::configFolder();
+  return config.empty() ? std::string() : (config / "tessaloom" / "defaults.json").string();
 }
 
 FileDefaults::FileDefaults() : FileDefaults(defaultPath()) {}
@@ -393,7 +343,7 @@ std::optional<Dictionary> FileDefaults::parse(std::string_view text) {
     const auto object = parseObject(text);
     if (!object) return std::nullopt;
     return dictionaryFromJson(*object);
-  } catch (...) {
+  } catch (const Json::exception&) {
     return std::nullopt;
   }
 }
@@ -404,7 +354,7 @@ std::optional<std::string> FileDefaults::serialize(const Dictionary& values) {
     if (!j) return std::nullopt;
     bool exact = true;
     return dump(*j, exact);
-  } catch (...) {
+  } catch (const Json::exception&) {
     return std::nullopt;
   }
 }
@@ -412,7 +362,7 @@ std::optional<std::string> FileDefaults::serialize(const Dictionary& values) {
 Dictionary FileDefaults::values() {
   try {
     return dictionaryFromJson(*currentObject());
-  } catch (...) {
+  } catch (const Json::exception&) {
     return {};
   }
 }
@@ -420,7 +370,7 @@ Dictionary FileDefaults::values() {
 std::optional<DefaultsValue> FileDefaults::object(std::string_view key) {
   try {
     return memberOf(*currentObject(), key);
-  } catch (...) {
+  } catch (const Json::exception&) {
     return std::nullopt;
   }
 }
@@ -432,52 +382,60 @@ void FileDefaults::setObject(std::string_view key, const DefaultsValue& value) {
   try {
     const auto member = toJson(value, 1);
     if (!member) return;
-    update([&](Json& object) {
+    report(update([&](Json& object) {
       const auto names = namesOf(key);
       const bool onlyOneSpelling = names.size() == 1 || !object.contains(names[1]);
       if (onlyOneSpelling && memberOf(object, key) == value) return false;
       for (const auto& name : names) object.erase(name);
       object[names.front()] = *member;
       return true;
-    });
-  } catch (...) {
+    }));
+  } catch (const Json::exception&) {
     // The write is dropped; the file is as it was.
   }
 }
 
 void FileDefaults::removeObject(std::string_view key) {
   try {
-    update([&](Json& object) {
+    report(update([&](Json& object) {
       bool changed = false;
       for (const auto& name : namesOf(key)) changed = object.erase(name) > 0 || changed;
       return changed;
-    });
-  } catch (...) {
+    }));
+  } catch (const Json::exception&) {
     // The write is dropped; the file is as it was.
   }
 }
 
-bool FileDefaults::update(const std::function<bool(nlohmann::json&)>& change) {
-  if (path_.empty()) return false;
+Outcome FileDefaults::update(const std::function<bool(nlohmann::json&)>& change) {
+  if (path_.empty()) return {};
   const auto slash = path_.rfind('/');
   const std::string folder =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
-  const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-  if (name.empty() || !makeFolders(folder)) return false;
+  const auto failed = [](const std::string& path, int error) {
+    return Failure{path + ": " + std::strerror(error)};
+  };
+  if (slash + 1 == path_.size()) return failed(path_, EISDIR);
+  if (!makeFolders(folder)) return failed(folder, errno);
 
   // The lock lives in its own file: the data file is replaced by rename, which would leave a
   // lock held on it behind with the old inode.
   Fd lock(::open((path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-  if (!lock) return false;
+  if (!lock) return failed(path_ + ".lock", errno);
   while (::flock(lock.get(), LOCK_EX) != 0)
-    if (errno != EINTR) return false;
+    if (errno != EINTR) return failed(path_ + ".lock", errno);
 
-  removeStaleTemporaries(folder, name + ".tmp-");
+  errno = 0;
   FileText file = readText(path_);
   // What cannot be read cannot be modified; replacing it would lose it. A file made read-only
   // is kept as it is, although the rename could replace it.
-  if (file.state == FileState::unreadable) return false;
-  if (file.state != FileState::missing && ::access(path_.c_str(), W_OK) != 0) return false;
+  if (file.state == FileState::unreadable) {
+    struct stat st {};
+    const bool folderAtPath = ::stat(path_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return failed(path_, folderAtPath ? EISDIR : (errno ? errno : EINVAL));
+  }
+  if (file.state != FileState::missing && ::access(path_.c_str(), W_OK) != 0)
+    return failed(path_, errno);
   Json object = Json::object();
   if (file.state == FileState::readable && !file.text.empty()) {
     if (const auto cached = cache_->lookup(file.text))
@@ -487,13 +445,22 @@ bool FileDefaults::update(const std::function<bool(nlohmann::json&)>& change) {
     else
       file.state = FileState::corrupt;
   }
-  if (!change(object)) return true;
+  if (!change(object)) return {};
   bool exact = true;
   std::string text = dump(object, exact);
-  if (file.state == FileState::corrupt && !keepAside(path_)) return false;
-  if (!replaceFile(folder, path_, text)) return false;
+  if (file.state == FileState::corrupt && !keepAside(path_)) return failed(path_, errno);
+  if (auto written = files::replaceFile(path_, text, 0600); !written) return written;
   if (exact) cache_->remember(std::move(text), std::make_shared<const Json>(std::move(object)));
-  return true;
+  return {};
+}
+
+void FileDefaults::report(const Outcome& outcome) {
+  // Once per process: a store that cannot write fails at every write, and one line says it.
+  static std::once_flag once;
+  if (!outcome)
+    std::call_once(once, [&] {
+      std::cerr << "設定を保存できません（" << outcome.error() << "）" << std::endl;
+    });
 }
 
 }  // namespace tessaloom::platform

@@ -9,6 +9,7 @@
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 
+#include "base/result.h"
 #include "platform/defaults_store.h"
 
 namespace tessaloom::platform {
@@ -43,7 +44,8 @@ class FileDefaults final : public DefaultsStore {
 
   std::optional<DefaultsValue> object(std::string_view key) override;
   /// Ignored (the file stays as it was) when the value holds a non-finite number, nests deeper
-  /// than kMaxDepth allows, or the file cannot be read or replaced.
+  /// than kMaxDepth allows, or the file cannot be read or replaced; the last is said on
+  /// standard error, once per process.
   void setObject(std::string_view key, const DefaultsValue& value) override;
   void removeObject(std::string_view key) override;
 
@@ -59,10 +61,12 @@ class FileDefaults final : public DefaultsStore {
 
  private:
   /// Read-modify-write of the file's top-level object under the lock; `change` returns whether
-  /// it changed anything. False when the write could not be made (the file is then as it was).
-  bool update(const std::function<bool(nlohmann::json&)>& change);
+  /// it changed anything. A failure leaves the file as it was.
+  Outcome update(const std::function<bool(nlohmann::json&)>& change);
   /// The file's top-level object as it is now; empty when there is no readable defaults file.
   std::shared_ptr<const nlohmann::json> currentObject();
+  /// Says on standard error, once per process, that a write was dropped.
+  static void report(const Outcome& outcome);
 
   std::string path_;
   std::shared_ptr<FileDefaultsCache> cache_;

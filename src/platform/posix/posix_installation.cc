@@ -1,10 +1,8 @@
 #include "platform/posix/posix_installation.h"
 
-#include <pwd.h>
 #include <spawn.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -30,59 +28,40 @@ bool PosixInstallation::enrollThisProcess() {
   return enrolled_;
 }
 
-std::optional<DefaultsValue> PosixInstallation::infoValue(std::string_view key) {
-  if (key == "CFBundleShortVersionString") return DefaultsValue(TESSALOOM_VERSION);
-  if (key == "CFBundleIdentifier") return DefaultsValue(std::string(kIdentifier));
-  if (key == "CFBundleName") return DefaultsValue("Tessaloom");
-  return std::nullopt;
-}
-
-std::string PosixInstallation::homeDirectory() {
-  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
-  if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return {};
-}
-
 bool PosixInstallation::fileExists(std::string_view path) {
   std::error_code ec;
   return fs::exists(fs::symlink_status(fs::path(path), ec));
 }
 
-bool PosixInstallation::trashItem(std::string_view path, std::string& error) {
-  error = std::string(path) + ": ごみ箱に移せません";
-  return false;
+Outcome PosixInstallation::trashItem(std::string_view path) {
+  return Failure{std::string(path) + ": ごみ箱に移せません"};
 }
 
-bool PosixInstallation::copyItem(std::string_view from, std::string_view to, std::string& error) {
+Outcome PosixInstallation::copyItem(std::string_view from, std::string_view to) {
   std::error_code ec;
   fs::copy(fs::path(from), fs::path(to),
            fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-  if (!ec) return true;
-  error = std::string(to) + ": " + ec.message();
-  return false;
+  if (ec) return Failure{std::string(to) + ": " + ec.message()};
+  return {};
 }
 
-bool PosixInstallation::launch(std::string_view executable,
-                               const std::vector<std::string>& arguments) {
-  std::vector<std::string> words{std::string(executable)};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
+void PosixInstallation::openCopy(std::string_view path) {
+  std::string program(path);
+  char* argv[] = {program.data(), nullptr};
   pid_t child = 0;
-  return ::posix_spawn(&child, words.front().c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+  ::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ);
 }
 
-std::vector<std::int32_t> PosixInstallation::runningInstances(std::string_view bundleIdentifier) {
-  if (!registry_ || bundleIdentifier != kIdentifier) return {};
-  return registry_->instances();
+std::vector<std::int32_t> PosixInstallation::olderCopies() {
+  std::vector<std::int32_t> older;
+  if (!registry_) return older;
+  const auto self = static_cast<std::int32_t>(::getpid());
+  for (const std::int32_t pid : registry_->instances())
+    if (registry_->startedBefore(pid, self)) older.push_back(pid);
+  return older;
 }
 
-bool PosixInstallation::startedBeforeThisProcess(std::int32_t pid) {
-  return registry_ && registry_->startedBefore(pid, static_cast<std::int32_t>(::getpid()));
-}
-
-void PosixInstallation::terminate(std::int32_t pid) {
+void PosixInstallation::quitCopy(std::int32_t pid) {
   if (registry_ && registry_->terminate(pid)) InstanceRegistry::waitForExit(pid, kQuitWaitSeconds);
 }
 

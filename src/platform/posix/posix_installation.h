@@ -1,6 +1,6 @@
-// The installation service on Linux: the program is a plain executable (never an application
-// bundle, so no move is ever offered), its version is the build's, and the other running tray
-// copies come from the per-user instance registry.
+// The installation service on Linux: the program is a plain executable (never a package that
+// could be moved into place), its version is the build's, and the other running tray copies
+// come from the per-user instance registry.
 #pragma once
 
 #include <optional>
@@ -11,11 +11,8 @@
 
 namespace tessaloom::platform {
 
-class PosixInstallation : public Installation {
+class PosixInstallation final : public Installation {
  public:
-  /// The identifier under which the tray copies know each other.
-  static constexpr std::string_view kIdentifier = "tessaloom";
-
   /// The absolute path of the running executable; empty when it cannot be read.
   static std::string executablePath();
 
@@ -31,25 +28,22 @@ class PosixInstallation : public Installation {
   /// no registry or the record cannot be written.
   bool enrollThisProcess();
 
-  std::string bundlePath() override { return {}; }
-  std::optional<std::string> bundleIdentifier() override { return std::string(kIdentifier); }
-  /// "CFBundleShortVersionString" (the build's version), "CFBundleIdentifier" and
-  /// "CFBundleName"; nothing for other keys.
-  std::optional<DefaultsValue> infoValue(std::string_view key) override;
-  /// $HOME, else the password database's entry.
-  std::string homeDirectory() override;
+  /// The build's version.
+  std::string version() override { return TESSALOOM_VERSION; }
+  std::string packagePath() override { return {}; }
+  std::vector<std::string> installFolders() override { return {}; }
   bool fileExists(std::string_view path) override;
-  /// Always false: moving to the trash needs the desktop's file services, which this backend
-  /// does not have (and never needs, as it runs from no bundle).
-  bool trashItem(std::string_view path, std::string& error) override;
-  bool copyItem(std::string_view from, std::string_view to, std::string& error) override;
-  bool launch(std::string_view executable, const std::vector<std::string>& arguments) override;
-  std::vector<std::int32_t> runningInstances(std::string_view bundleIdentifier) override;
-  /// Compares the start times the registry recorded; false without a registry or a record.
-  bool startedBeforeThisProcess(std::int32_t pid) override;
-  /// Sends the request and waits, at most kQuitWaitSeconds, for the copy to end: until then it
-  /// still holds what this copy is about to take over (its hot keys, its tray icon).
-  void terminate(std::int32_t pid) override;
+  /// Always a failure: moving to the trash needs the desktop's file services, which this
+  /// backend does not have (and never needs, as it runs from no package).
+  Outcome trashItem(std::string_view path) override;
+  Outcome copyItem(std::string_view from, std::string_view to) override;
+  void openCopy(std::string_view path) override;
+  /// The live recorded copies that started before this process.
+  std::vector<std::int32_t> olderCopies() override;
+  /// Sends the request to a live recorded copy and waits, at most kQuitWaitSeconds, for it to
+  /// end: until then it still holds what this copy is about to take over (its hot keys, its
+  /// tray icon).
+  void quitCopy(std::int32_t pid) override;
 
   static constexpr double kQuitWaitSeconds = 3.0;
 
