@@ -7,7 +7,6 @@
 
 #include "platform/glib/glib_main_queue.h"
 #include "platform/posix/file_defaults.h"
-#include "platform/services.h"
 #include "platform/sim/sim_desktop.h"
 #ifdef TESSALOOM_HAVE_X11
 #include "platform/x11/x11_desktop.h"
@@ -23,17 +22,17 @@ namespace {
 class SceneRun final : public Desktop {
  public:
   explicit SceneRun(std::string path) : path_(std::move(path)) {}
-  bool open(std::string& error) {
-    scene_ = SimDesktop::loadFile(path_, queue_, error);
-    if (!scene_) return false;
-    install({scene_.get(), scene_.get(), scene_.get(), &defaults_, &queue_});
-    return true;
+  Outcome open() {
+    auto scene = SimDesktop::loadFile(path_, queue_);
+    if (!scene) return Failure{scene.error()};
+    scene_ = std::move(*scene);
+    return {};
   }
+  WindowSystem& windows() override { return *scene_; }
+  DefaultsStore& defaults() override { return defaults_; }
+  MainQueue& queue() override { return queue_; }
   // A run that moved and launched nothing leaves the file as it was, byte for byte.
-  bool finish(std::string& error) override {
-    return !scene_->changed() || scene_->saveFile(path_, error);
-  }
-  ~SceneRun() override { install({}); }
+  Outcome finish() override { return scene_->changed() ? scene_->saveFile(path_) : Outcome(); }
 
  private:
   std::string path_;
@@ -45,13 +44,15 @@ class SceneRun final : public Desktop {
 #ifdef TESSALOOM_HAVE_X11
 class X11Run final : public Desktop {
  public:
-  bool open(std::string& error) {
-    x11_ = X11Desktop::connect(error);
-    if (!x11_) return false;
-    install({&x11_->accessibility(), &x11_->workspace(), &x11_->screens(), &defaults_, &queue_});
-    return true;
+  Outcome open() {
+    auto x11 = X11Desktop::connect();
+    if (!x11) return Failure{x11.error()};
+    x11_ = std::move(*x11);
+    return {};
   }
-  ~X11Run() override { install({}); }
+  WindowSystem& windows() override { return *x11_; }
+  DefaultsStore& defaults() override { return defaults_; }
+  MainQueue& queue() override { return queue_; }
 
  private:
   GlibMainQueue queue_;
@@ -65,18 +66,14 @@ class X11Run final : public Desktop {
 class TrayRun final : public Desktop {
  public:
   TrayRun(std::unique_ptr<Desktop> desktop, std::unique_ptr<TrayServicesHandle> tray)
-      : desktop_(std::move(desktop)), tray_(std::move(tray)) {
-    Services s = services();
-    tray_->installInto(s);
-    install(s);
-    tray_->enrollThisProcess();
-  }
-  ~TrayRun() override {
-    // The tray services go before the desktop whose services they were installed with.
-    const Services& s = services();
-    install({s.accessibility, s.workspace, s.screens, s.defaults, s.mainQueue});
-  }
-  bool finish(std::string& error) override { return desktop_->finish(error); }
+      : desktop_(std::move(desktop)), tray_(std::move(tray)) {}
+  // The tray services go before the desktop they were made beside.
+  ~TrayRun() override { tray_.reset(); }
+  WindowSystem& windows() override { return desktop_->windows(); }
+  DefaultsStore& defaults() override { return desktop_->defaults(); }
+  MainQueue& queue() override { return desktop_->queue(); }
+  UiServices* ui() override { return &tray_->ui(); }
+  Outcome finish() override { return desktop_->finish(); }
   void run() override { tray_->run(); }
 
  private:
@@ -85,20 +82,16 @@ class TrayRun final : public Desktop {
 };
 
 // The tray module beside the program (a build tree), else where it is installed; it stays
-// loaded for the life of the process. Nothing, with the reason in `error`, when it cannot be
-// loaded.
-const TrayModule* loadTrayModule(std::string& error) {
+// loaded for the life of the process.
+Result<const TrayModule*> loadTrayModule() {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) {
-    error = "/proc/self/exe: " + ec.message();
-    return nullptr;
-  }
+  if (ec) return Failure{"/proc/self/exe: " + ec.message()};
   const fs::path candidates[] = {
       program.parent_path() / kTrayModuleFile,
       program.parent_path().parent_path() / TESSALOOM_TRAY_MODULE_DIR / kTrayModuleFile};
-  error.clear();
+  std::string error;
   for (const fs::path& path : candidates) {
     if (!fs::exists(path, ec)) continue;
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -112,7 +105,7 @@ const TrayModule* loadTrayModule(std::string& error) {
     error = path.string() + ": " + kTrayModuleEntry;
   }
   if (error.empty()) error = std::string(kTrayModuleFile) + " not found";
-  return nullptr;
+  return Failure{error};
 }
 #endif
 
@@ -121,53 +114,45 @@ const char* environment(const char* name) {
   return value && *value ? value : nullptr;
 }
 
-std::unique_ptr<Desktop> openBaseDesktop(std::string& error) {
+Result<std::unique_ptr<Desktop>> openBaseDesktop() {
   if (const char* scene = environment("TESSALOOM_SCENE")) {
     auto run = std::make_unique<SceneRun>(scene);
-    if (!run->open(error)) return nullptr;
-    return run;
+    if (auto opened = run->open(); !opened) return Failure{opened.error()};
+    return std::unique_ptr<Desktop>(std::move(run));
   }
-  const char* hint =
+  const std::string hint =
       "X11 のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください";
-  if (!environment("DISPLAY")) {
-    error = std::string("デスクトップに接続できません（DISPLAY が設定されていません）。") + hint;
-    return nullptr;
-  }
+  if (!environment("DISPLAY"))
+    return Failure{"デスクトップに接続できません（DISPLAY が設定されていません）。" + hint};
 #ifdef TESSALOOM_HAVE_X11
   auto run = std::make_unique<X11Run>();
-  std::string reason;
-  if (run->open(reason)) return run;
-  error = "デスクトップに接続できません（" + reason + "）。" + hint;
-  return nullptr;
+  if (auto opened = run->open(); !opened)
+    return Failure{"デスクトップに接続できません（" + opened.error() + "）。" + hint};
+  return std::unique_ptr<Desktop>(std::move(run));
 #else
-  error = std::string("デスクトップに接続できません（X11 対応なしでビルドされています）。") + hint;
-  return nullptr;
+  return Failure{"デスクトップに接続できません（X11 対応なしでビルドされています）。" + hint};
 #endif
 }
 
 }  // namespace
 
-std::unique_ptr<Desktop> openDesktop(std::string& error, RunMode mode) {
-  if (mode == RunMode::commandLine) return openBaseDesktop(error);
+Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
+  if (mode == RunMode::commandLine) return openBaseDesktop();
 #ifdef TESSALOOM_HAVE_TRAY
-  std::string reason;
-  const TrayModule* tray = loadTrayModule(reason);
-  if (!tray) {
-    error = "トレイアプリケーションを読み込めません（" + reason +
-            "）。コマンドラインで --list などを指定してください";
-    return nullptr;
-  }
+  auto tray = loadTrayModule();
+  if (!tray)
+    return Failure{"トレイアプリケーションを読み込めません（" + tray.error() +
+                   "）。コマンドラインで --list などを指定してください"};
   // The toolkit first: without a display there is no tray, whatever desktop is chosen.
-  if (!tray->startToolkit(error)) return nullptr;
-  auto desktop = openBaseDesktop(error);
-  if (!desktop) return nullptr;
-  return std::make_unique<TrayRun>(std::move(desktop),
-                                   std::unique_ptr<TrayServicesHandle>(tray->makeServices()));
+  if (auto started = (*tray)->startToolkit(); !started) return Failure{started.error()};
+  auto desktop = openBaseDesktop();
+  if (!desktop) return desktop;
+  return std::unique_ptr<Desktop>(std::make_unique<TrayRun>(
+      std::move(*desktop), std::unique_ptr<TrayServicesHandle>((*tray)->makeServices())));
 #else
-  error =
+  return Failure{
       "トレイアプリケーションはこのビルドに含まれていません。コマンドラインで --list などを"
-      "指定してください";
-  return nullptr;
+      "指定してください"};
 #endif
 }
 

@@ -3,28 +3,26 @@
 // longer to load than the command takes to run. What the module offers, and its entry.
 #pragma once
 
-#include <string>
+#include "base/result.h"
+#include "platform/ui_services.h"
 
 namespace tessaloom::platform {
 
-struct Services;
-
-/// The tray services made by the module, with the event loop.
+/// The tray services made by the module, and the event loop they live in.
 class TrayServicesHandle {
  public:
   virtual ~TrayServicesHandle() = default;
-  /// Sets the tray members of `services`.
-  virtual void installInto(Services& services) = 0;
-  /// Records this process as a running tray copy, so later copies find it.
-  virtual bool enrollThisProcess() = 0;
-  /// Turns the event loop until the application terminates or SIGTERM or SIGINT arrives.
+  /// The services, alive as long as this handle.
+  virtual UiServices& ui() = 0;
+  /// Turns the event loop until the application quits or SIGTERM or SIGINT arrives.
   virtual void run() = 0;
 };
 
 struct TrayModule {
-  /// Starts the toolkit; false, with one line for the user in `error`, without a display.
-  bool (*startToolkit)(std::string& error);
-  /// The services, after startToolkit() succeeded; the caller owns them.
+  /// Starts the toolkit; a failure (no display) carries one line for the user.
+  Outcome (*startToolkit)();
+  /// The services, after startToolkit() succeeded; the caller owns them. They record this
+  /// process as a running tray copy, so later copies find it.
   TrayServicesHandle* (*makeServices)();
 };
 
