@@ -192,7 +192,7 @@ void readAppBody(const Object& o, SceneApp& app) {
   app.bundleID = o.string("bundleID");
   app.name = o.string("name");
   app.policy =
-      static_cast<ActivationPolicy>(o.choice("policy", {"regular", "accessory", "prohibited"}, 0));
+      static_cast<AppPolicy>(o.choice("policy", {"regular", "accessory", "prohibited"}, 0));
   app.hidden = o.boolean("hidden", false);
   if (const Json* v = o.find("enhancedUI")) {
     if (!v->is_boolean()) fail(o.path("enhancedUI"), "must be true or false");
@@ -229,22 +229,28 @@ Scene readDocument(Json document) {
     }
     scene.trustedAt = v->get<double>();
   }
+  // The file keeps the bottom-left convention; the seam's space has its origin at the
+  // primary screen's top.
+  double reference = 0;
+  const auto flipped = [&reference](const Rect& r) {
+    return Rect{r.x, reference - r.maxY(), r.width, r.height};
+  };
   if (const Json* screens = array(root, "screens")) {
     for (std::size_t i = 0; i < screens->size(); ++i) {
       const Object s((*screens)[i], indexPath(root.path("screens"), i),
                      {"name", "frame", "visible"});
-      Screen screen;
-      screen.localizedName = s.string("name").value_or("");
-      screen.frame = rect(required(s, "frame"), s.path("frame"));
+      const Rect frame = rect(required(s, "frame"), s.path("frame"));
       const Json* visible = s.find("visible");
-      screen.visibleFrame = visible ? rect(*visible, s.path("visible")) : screen.frame;
-      scene.screens.push_back(std::move(screen));
+      const Rect usable = visible ? rect(*visible, s.path("visible")) : frame;
+      if (i == 0) reference = frame.maxY();
+      scene.screens.push_back({flipped(frame), flipped(usable), s.string("name").value_or("")});
     }
   }
   if (const Json* v = root.find("mouse")) {
     const std::vector<double> n = numbers(*v, root.path("mouse"), 2);
     scene.mouse = {n[0], n[1]};
   }
+  scene.mouse.y = reference - scene.mouse.y;
   for (const std::string& kind : root.strings("boxingFails")) {
     if (kind == "point") {
       scene.pointBoxingFails = true;
@@ -315,23 +321,21 @@ std::string jsonProblem(const char* what) {
 
 }  // namespace
 
-std::optional<Scene> readScene(std::string_view text, std::string_view name, std::string& error) {
+Result<Scene> readScene(std::string_view text, std::string_view name) {
   Json document;
   try {
     document = Json::parse(text.begin(), text.end(), nullptr, true, true);
   } catch (const nlohmann::json::exception& e) {
-    error = std::string(name) + ": not valid JSON: " + jsonProblem(e.what());
-    return std::nullopt;
+    return Failure{std::string(name) + ": not valid JSON: " + jsonProblem(e.what())};
   }
   try {
     return readDocument(std::move(document));
   } catch (const SceneError& e) {
-    error = std::string(name) + ": " + e.where + " " + e.problem;
+    return Failure{std::string(name) + ": " + e.where + " " + e.problem};
   } catch (const nlohmann::json::exception& e) {
     // Not expected once every member is checked; refused rather than let through.
-    error = std::string(name) + ": " + jsonProblem(e.what());
+    return Failure{std::string(name) + ": " + jsonProblem(e.what())};
   }
-  return std::nullopt;
 }
 
 nlohmann::ordered_json frameJson(const Rect& frame) {

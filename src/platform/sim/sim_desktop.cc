@@ -11,18 +11,26 @@
 namespace tessaloom::platform {
 namespace {
 
-constexpr std::string_view kLocationPrefix = "sim://installed/";
-
-bool finite(const AttributeValue& value) {
-  if (const auto* p = std::get_if<Point>(&value)) return std::isfinite(p->x) && std::isfinite(p->y);
-  if (const auto* s = std::get_if<Size>(&value)) {
-    return std::isfinite(s->width) && std::isfinite(s->height);
-  }
-  return true;
+std::int32_t pidOf(WindowHandle handle) {
+  return static_cast<std::int32_t>(handle >> 16);
 }
 
-std::string location(const SceneInstalled& entry) {
-  return std::string(kLocationPrefix) + entry.app.bundleID.value_or("");
+std::size_t indexOf(WindowHandle handle) {
+  return static_cast<std::size_t>(handle & 0xffff);
+}
+
+bool finite(Point p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+bool finite(Size s) {
+  return std::isfinite(s.width) && std::isfinite(s.height);
+}
+
+/// Whether the window's position and size can be read at all.
+bool readable(const SceneWindow& w) {
+  return !w.failRead.count("AXPosition") && !w.failRead.count("AXSize") &&
+         w.positionValue == ValueShape::boxed && w.sizeValue == ValueShape::boxed;
 }
 
 }  // namespace
@@ -33,7 +41,7 @@ SimDesktop::SimDesktop(Scene scene, MainQueue& clock)
       trusted_(scene_.trusted),
       trustedAt_(scene_.trustedAt),
       screens_(scene_.screens),
-      mouse_(scene_.mouse),
+      pointer_(scene_.mouse),
       frontmost_(scene_.frontmost) {
   std::int64_t highest = scene_.self;
   for (const SceneApp& facts : scene_.apps) {
@@ -48,25 +56,19 @@ SimDesktop::App SimDesktop::makeApp(const SceneApp& facts, std::int32_t pid) con
   app.facts = facts;
   app.facts.pid = pid;
   app.facts.windows.clear();
-  for (std::size_t i = 0; i < facts.windows.size(); ++i) {
-    Window w;
-    w.facts = facts.windows[i];
-    w.frame = w.facts.frame;
-    w.element = std::make_shared<SimElement>(this, pid, i);
-    app.windows.push_back(std::move(w));
-  }
+  for (const SceneWindow& w : facts.windows) app.windows.push_back(Window{w, w.frame, false, {}});
   return app;
 }
 
-std::unique_ptr<SimDesktop> SimDesktop::fromJson(std::string_view text, MainQueue& clock,
-                                                 std::string& error, std::string_view name) {
-  std::optional<Scene> scene = readScene(text, name, error);
-  if (!scene) return nullptr;
+Result<std::unique_ptr<SimDesktop>> SimDesktop::fromJson(std::string_view text, MainQueue& clock,
+                                                         std::string_view name) {
+  Result<Scene> scene = readScene(text, name);
+  if (!scene) return Failure{scene.error()};
   return std::unique_ptr<SimDesktop>(new SimDesktop(std::move(*scene), clock));
 }
 
-std::unique_ptr<SimDesktop> SimDesktop::loadFile(const std::string& path, MainQueue& clock,
-                                                 std::string& error) {
+Result<std::unique_ptr<SimDesktop>> SimDesktop::loadFile(const std::string& path,
+                                                         MainQueue& clock) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   std::string text;
   if (file) {
@@ -76,10 +78,9 @@ std::unique_ptr<SimDesktop> SimDesktop::loadFile(const std::string& path, MainQu
   }
   // A directory opens but fails to read, so both steps are checked.
   if (!file || std::ferror(file.get())) {
-    error = path + ": cannot be read (" + std::strerror(errno) + ")";
-    return nullptr;
+    return Failure{path + ": cannot be read (" + std::strerror(errno) + ")"};
   }
-  return fromJson(text, clock, error, path);
+  return fromJson(text, clock, path);
 }
 
 std::string SimDesktop::toJson() const {
@@ -135,25 +136,22 @@ bool SimDesktop::changed() const {
   return currentDocument() != scene_.document;
 }
 
-bool SimDesktop::saveFile(const std::string& path, std::string& error) const {
+Outcome SimDesktop::saveFile(const std::string& path) const {
   const std::string text = toJson();
   const std::string temporary = path + ".tmp";
+  const auto failed = [&] {
+    const std::string line = path + ": cannot be written (" + std::strerror(errno) + ")";
+    std::remove(temporary.c_str());
+    return Failure{line};
+  };
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();
-    if (!out) {
-      error = path + ": cannot be written (" + std::strerror(errno) + ")";
-      std::remove(temporary.c_str());
-      return false;
-    }
+    if (!out) return failed();
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = path + ": cannot be written (" + std::strerror(errno) + ")";
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) return failed();
+  return {};
 }
 
 // Time-driven state ------------------------------------------------------------------------
@@ -173,7 +171,7 @@ void SimDesktop::settle() {
     for (Window& w : app.windows) {
       auto first = w.pending.begin();
       for (; first != w.pending.end() && first->due <= now; ++first) {
-        applyWrite(w, first->attribute, first->value);
+        apply(w, first->origin, first->size);
       }
       w.pending.erase(w.pending.begin(), first);
     }
@@ -203,6 +201,10 @@ SimDesktop::Window* SimDesktop::window(std::int32_t pid, std::size_t index) {
   return &app->windows[index];
 }
 
+SimDesktop::Window* SimDesktop::window(WindowHandle handle) {
+  return window(pidOf(handle), indexOf(handle));
+}
+
 std::int32_t SimDesktop::freshPid() {
   if (nextPid_ <= std::numeric_limits<std::int32_t>::max()) {
     return static_cast<std::int32_t>(nextPid_++);
@@ -222,270 +224,146 @@ std::int32_t SimDesktop::freshPid() {
   return pid;
 }
 
-void SimDesktop::record(SimCallKind kind, std::string element, std::string argument,
-                        AttributeValue value, AXError result, std::optional<double> time) {
-  log_.add(SimCall{kind, time.value_or(clock_.now()), std::move(element), std::move(argument),
-                   std::move(value), result});
-}
-
-// Accessibility ----------------------------------------------------------------------------
-
-ElementRef SimDesktop::createApplication(std::int32_t pid) {
-  ElementRef element = std::make_shared<SimElement>(this, pid, std::nullopt);
-  record(SimCallKind::createApplication, describeElement(element));
-  return element;
-}
-
-void SimDesktop::setMessagingTimeout(const ElementRef& application, float seconds) {
-  record(SimCallKind::setMessagingTimeout, describeElement(application), {},
-         static_cast<double>(seconds));
-  auto* element = dynamic_cast<SimElement*>(application.get());
-  if (!element || element->desktop() != this || !element->isApplication()) return;
-  // Zero, negative or NaN puts back the default, as the platform does for zero.
-  const double timeout = seconds > 0 ? static_cast<double>(seconds) : 0;
-  element->setMessagingTimeout(timeout);
-  settle();
-  if (App* app = runningApp(element->pid())) app->messagingTimeout = timeout;
-}
-
-SimDesktop::Target SimDesktop::resolve(const ElementRef& element) {
-  Target target;
-  target.element = dynamic_cast<const SimElement*>(element.get());
-  if (!target.element || target.element->desktop() != this) {
-    target.error = AXError::illegalArgument;
-    return target;
-  }
-  if (!trusted()) {
-    target.error = AXError::apiDisabled;
-    return target;
-  }
-  target.app = runningApp(target.element->pid());
-  if (!target.app) {
-    target.error = AXError::invalidUIElement;
-    return target;
-  }
-  if (const auto index = target.element->window()) {
-    if (*index >= target.app->windows.size() || target.app->windows[*index].gone) {
-      target.error = AXError::invalidUIElement;
-      return target;
+std::string SimDesktop::label(WindowHandle handle) const {
+  for (const App& app : apps_) {
+    if (app.facts.pid == pidOf(handle) && indexOf(handle) < app.windows.size()) {
+      return std::to_string(pidOf(handle)) + "/" + std::to_string(indexOf(handle));
     }
-    target.window = &target.app->windows[*index];
   }
-  if (target.app->facts.unresponsive) {
-    waitForTimeout(target);
-    target.error = AXError::cannotComplete;
-  }
-  return target;
+  return "?";
 }
 
-void SimDesktop::waitForTimeout(const Target& target) {
-  double timeout =
-      target.window ? target.app->messagingTimeout : target.element->messagingTimeout();
-  if (!(timeout > 0)) timeout = kDefaultMessagingTimeout;
-  clock_.sleep(timeout);
+void SimDesktop::record(SimCallKind kind, std::string argument) {
+  log_.add(SimCall{kind, clock_.now(), std::move(argument)});
 }
 
-AXError SimDesktop::copyAttributeValue(const ElementRef& element, std::string_view attribute,
-                                       AttributeValue& value) {
-  const double arrived = clock_.now();
+void SimDesktop::apply(Window& w, const std::optional<Point>& origin,
+                       const std::optional<Size>& size) {
+  if (origin) {
+    w.frame.x = origin->x;
+    w.frame.y = origin->y;
+  }
+  if (size) {
+    const Size least = w.facts.minSize.value_or(Size{});
+    w.frame.width = std::max(size->width, least.width);
+    w.frame.height = std::max(size->height, least.height);
+  }
+}
+
+// The window seam -------------------------------------------------------------------------
+
+std::vector<AppFacts> SimDesktop::applications() {
+  record(SimCallKind::applications);
   settle();
-  const Target target = resolve(element);
-  AttributeValue read;
-  AXError result = target.error;
-  if (result == AXError::success) {
-    result = target.window ? readWindow(*target.window, attribute, read)
-                           : readApp(*target.app, attribute, read);
+  std::vector<AppFacts> result;
+  for (const App& app : apps_) {
+    const SceneApp& f = app.facts;
+    if (!app.running || f.policy != AppPolicy::regular || f.pid == scene_.self) continue;
+    result.push_back(AppFacts{f.bundleID.value_or(""), f.name.value_or(""), f.pid, f.hidden,
+                              frontmost_ == f.pid});
   }
-  if (result == AXError::success) value = read;
-  record(SimCallKind::copyAttributeValue, describeElement(element), std::string(attribute),
-         result == AXError::success ? read : AttributeValue{}, result, arrived);
   return result;
 }
 
-AXError SimDesktop::readApp(App& app, std::string_view attribute, AttributeValue& value) {
-  if (app.facts.failRead.count(attribute)) return AXError::failure;
-  if (attribute == "AXWindows") {
-    if (app.facts.windowsValue == WindowsShape::string) {
-      value = std::string("AXWindows");
-      return AXError::success;
-    }
-    std::vector<ElementRef> windows;
-    for (const Window& w : app.windows) {
-      if (!w.gone) windows.push_back(w.element);
-    }
-    if (app.facts.windowsValue == WindowsShape::withNull) windows.push_back(nullptr);
-    value = std::move(windows);
-    return AXError::success;
-  }
-  if (attribute == "AXEnhancedUserInterface") {
-    if (!app.facts.enhancedUI) return AXError::attributeUnsupported;
-    value = *app.facts.enhancedUI;
-    return AXError::success;
-  }
-  if (attribute == "AXTitle") {
-    if (!app.facts.name) return AXError::noValue;
-    value = *app.facts.name;
-    return AXError::success;
-  }
-  return AXError::attributeUnsupported;
-}
-
-AXError SimDesktop::readWindow(const Window& w, std::string_view attribute, AttributeValue& value) {
-  const SceneWindow& s = w.facts;
-  if (s.failRead.count(attribute)) return AXError::failure;
-  // A fact the scene may leave without a value.
-  const auto fact = [&value](const auto& v) {
-    if (!v) return AXError::noValue;
-    value = *v;
-    return AXError::success;
-  };
-  if (attribute == "AXRole") return fact(s.role);
-  if (attribute == "AXSubrole") return fact(s.subrole);
-  if (attribute == "AXTitle") return fact(s.title);
-  if (attribute == "AXMinimized") return fact(s.minimized);
-  if (attribute == "AXFullScreen") return fact(s.fullScreen);
-  if (attribute == "AXPosition") {
-    value = s.positionValue == ValueShape::number ? AttributeValue{w.frame.x}
-                                                  : AttributeValue{w.frame.origin()};
-    return AXError::success;
-  }
-  if (attribute == "AXSize") {
-    value = s.sizeValue == ValueShape::number ? AttributeValue{w.frame.width}
-                                              : AttributeValue{w.frame.size()};
-    return AXError::success;
-  }
-  return AXError::attributeUnsupported;
-}
-
-AXError SimDesktop::setAttributeValue(const ElementRef& element, std::string_view attribute,
-                                      const AttributeValue& value) {
-  const double arrived = clock_.now();
+std::optional<std::vector<WindowFacts>> SimDesktop::windows(std::int32_t pid) {
+  record(SimCallKind::windows, std::to_string(pid));
   settle();
-  const Target target = resolve(element);
-  AXError result = target.error;
-  if (result == AXError::success) {
-    result = target.window ? writeWindow(*target.window, attribute, value)
-                           : writeApp(*target.app, attribute, value);
+  App* app = runningApp(pid);
+  if (!trusted() || !app) return std::nullopt;
+  if (app->facts.unresponsive) {
+    clock_.sleep(kAnswerTimeout);
+    return std::nullopt;
   }
-  record(SimCallKind::setAttributeValue, describeElement(element), std::string(attribute), value,
-         result, arrived);
+  if (app->facts.failRead.count("AXWindows") || app->facts.windowsValue != WindowsShape::elements) {
+    return std::nullopt;
+  }
+  std::vector<WindowFacts> result;
+  for (std::size_t i = 0; i < app->windows.size(); ++i) {
+    const Window& w = app->windows[i];
+    const SceneWindow& f = w.facts;
+    if (w.gone || !readable(f)) continue;
+    const auto has = [&f](const char* attribute, const auto& value, const auto& wanted) {
+      return !f.failRead.count(attribute) && value == wanted;
+    };
+    WindowFacts facts;
+    facts.handle = (static_cast<WindowHandle>(pid) << 16) | i;
+    if (f.title && !f.failRead.count("AXTitle")) facts.title = *f.title;
+    facts.frame = w.frame;
+    facts.standard =
+        has("AXRole", f.role, "AXWindow") && has("AXSubrole", f.subrole, "AXStandardWindow");
+    facts.minimized = has("AXMinimized", f.minimized, true);
+    facts.fullScreen = has("AXFullScreen", f.fullScreen, true);
+    result.push_back(std::move(facts));
+  }
   return result;
 }
 
-AXError SimDesktop::writeApp(App& app, std::string_view attribute, const AttributeValue& value) {
-  if (attribute != "AXEnhancedUserInterface" || !app.facts.enhancedUI) {
-    return AXError::attributeUnsupported;
+std::vector<std::optional<Rect>> SimDesktop::frames(std::span<const WindowHandle> handles) {
+  std::string asked;
+  std::vector<std::optional<Rect>> result;
+  settle();
+  for (const WindowHandle handle : handles) {
+    asked += (asked.empty() ? "" : " ") + label(handle);
+    const Window* w = window(handle);
+    const bool answers = w && !runningApp(pidOf(handle))->facts.unresponsive;
+    if (trusted() && answers && readable(w->facts)) {
+      result.push_back(w->frame);
+    } else {
+      result.push_back(std::nullopt);
+    }
   }
-  if (app.facts.failWrite.count(attribute)) return AXError::failure;
-  const bool* flag = std::get_if<bool>(&value);
-  if (!flag) return AXError::illegalArgument;
-  app.facts.enhancedUI = *flag;
-  return AXError::success;
+  record(SimCallKind::frames, std::move(asked));
+  return result;
 }
 
-AXError SimDesktop::writeWindow(Window& w, std::string_view attribute,
-                                const AttributeValue& value) {
-  if (w.facts.vanishes) {
-    w.gone = true;
-    w.pending.clear();
-    return AXError::invalidUIElement;
-  }
-  if (attribute != "AXPosition" && attribute != "AXSize") return AXError::attributeUnsupported;
-  if (w.facts.failWrite.count(attribute)) return AXError::failure;
-  const bool fits = attribute == "AXPosition" ? std::holds_alternative<Point>(value)
-                                              : std::holds_alternative<Size>(value);
-  if (!fits || !finite(value)) return AXError::illegalArgument;
-  if (w.facts.ignoresWrites) return AXError::success;
-  if (w.facts.writeDelay > 0) {
-    w.pending.push_back({clock_.now() + w.facts.writeDelay, std::string(attribute), value});
-  } else {
-    applyWrite(w, attribute, value);
-  }
-  return AXError::success;
+void SimDesktop::place(std::span<const Placement> placements) {
+  for (const Placement& p : placements) placeOne(p);
 }
 
-void SimDesktop::applyWrite(Window& w, std::string_view attribute, const AttributeValue& value) {
-  if (attribute == "AXPosition") {
-    const Point p = std::get<Point>(value);
-    w.frame.x = p.x;
-    w.frame.y = p.y;
+void SimDesktop::placeOne(const Placement& placement) {
+  Window* w = window(placement.window);
+  record(SimCallKind::place, label(placement.window) + " " + describe(placement.frame));
+  if (!w || !trusted() || runningApp(pidOf(placement.window))->facts.unresponsive) return;
+  const SceneWindow& f = w->facts;
+  if (f.vanishes) {
+    w->gone = true;
+    w->pending.clear();
     return;
   }
-  const Size s = std::get<Size>(value);
-  const Size least = w.facts.minSize.value_or(Size{});
-  w.frame.width = std::max(s.width, least.width);
-  w.frame.height = std::max(s.height, least.height);
-}
-
-std::optional<AttributeValue> SimDesktop::createValue(Point point) {
-  const bool fails = scene_.pointBoxingFails;
-  record(SimCallKind::createValue, {}, "point", point, fails ? AXError::failure : AXError::success);
-  if (fails) return std::nullopt;
-  return AttributeValue{point};
-}
-
-std::optional<AttributeValue> SimDesktop::createValue(Size size) {
-  const bool fails = scene_.sizeBoxingFails;
-  record(SimCallKind::createValue, {}, "size", size, fails ? AXError::failure : AXError::success);
-  if (fails) return std::nullopt;
-  return AttributeValue{size};
-}
-
-bool SimDesktop::isProcessTrusted(bool prompt) {
-  record(SimCallKind::isProcessTrusted, {}, {}, prompt);
-  return trusted();
-}
-
-// Workspace --------------------------------------------------------------------------------
-
-RunningApplication SimDesktop::describeApp(const App& app) const {
-  return RunningApplication{app.facts.pid, app.facts.policy, app.facts.bundleID, app.facts.name,
-                            app.facts.hidden};
-}
-
-std::vector<RunningApplication> SimDesktop::runningApps() {
-  settle();
-  std::vector<RunningApplication> result;
-  for (const App& app : apps_) {
-    if (app.running) result.push_back(describeApp(app));
+  if (f.ignoresWrites) return;
+  std::optional<Point> origin = placement.frame.origin();
+  std::optional<Size> size = placement.frame.size();
+  if (f.failWrite.count("AXPosition") || scene_.pointBoxingFails || !finite(*origin)) {
+    origin.reset();
   }
-  return result;
-}
-
-std::vector<RunningApplication> SimDesktop::runningApplications() {
-  record(SimCallKind::runningApplications);
-  return runningApps();
-}
-
-std::optional<RunningApplication> SimDesktop::frontmostApplication() {
-  record(SimCallKind::frontmostApplication);
-  settle();
-  if (!frontmost_) return std::nullopt;
-  const App* app = runningApp(*frontmost_);
-  if (!app) return std::nullopt;
-  return describeApp(*app);
-}
-
-std::optional<std::string> SimDesktop::urlForApplication(std::string_view bundleIdentifier) {
-  std::optional<std::string> url;
-  for (const SceneInstalled& entry : scene_.installed) {
-    if (entry.app.bundleID == bundleIdentifier) url = location(entry);
+  if (f.failWrite.count("AXSize") || scene_.sizeBoxingFails || !finite(*size)) size.reset();
+  if (f.writeDelay > 0) {
+    w->pending.push_back({clock_.now() + f.writeDelay, origin, size});
+  } else {
+    apply(*w, origin, size);
   }
-  record(SimCallKind::urlForApplication, {}, std::string(bundleIdentifier),
-         url ? AttributeValue{*url} : AttributeValue{});
-  return url;
 }
 
-void SimDesktop::openApplication(std::string_view url) {
-  record(SimCallKind::openApplication, {}, std::string(url));
+std::vector<Screen> SimDesktop::screens() {
+  record(SimCallKind::screens);
+  return screens_;
+}
+
+Point SimDesktop::pointer() {
+  record(SimCallKind::pointer);
+  return pointer_;
+}
+
+bool SimDesktop::launch(std::string_view id) {
+  record(SimCallKind::launch, std::string(id));
   settle();
   for (std::size_t i = 0; i < scene_.installed.size(); ++i) {
-    if (location(scene_.installed[i]) != url) continue;
+    if (scene_.installed[i].app.bundleID != id) continue;
     for (const App& app : apps_) {
-      if (app.running && app.installed == i) return;  // opening a running one shows it
+      if (app.running && app.installed == i) return true;  // launching a running one shows it
     }
     for (const Launch& l : launches_) {
-      if (l.installed == i) return;
+      if (l.installed == i) return true;
     }
     const Launch launch{clock_.now() + scene_.installed[i].launchDelay, i, freshPid()};
     // Kept in due order, ties in the order asked for, so the due ones are always in front.
@@ -493,42 +371,31 @@ void SimDesktop::openApplication(std::string_view url) {
         std::upper_bound(launches_.begin(), launches_.end(), launch.due,
                          [](double due, const Launch& queued) { return due < queued.due; });
     launches_.insert(after, launch);
-    return;
+    return true;
   }
+  return false;
 }
 
-void SimDesktop::openURL(std::string_view url) {
-  record(SimCallKind::openURL, {}, std::string(url));
+bool SimDesktop::controlAvailable() {
+  record(SimCallKind::controlAvailable);
+  return trusted();
 }
 
-std::int32_t SimDesktop::currentProcessIdentifier() {
-  record(SimCallKind::currentProcessIdentifier);
-  return scene_.self;
+void SimDesktop::requestControl() {
+  record(SimCallKind::requestControl);
 }
 
-// Screens ----------------------------------------------------------------------------------
-
-std::vector<Screen> SimDesktop::screens() {
-  record(SimCallKind::screens);
-  return screens_;
+WindowHandle SimDesktop::windowHandle(std::int32_t pid, std::size_t index) {
+  if (index > 0xffff || !window(pid, index)) return 0;
+  return (static_cast<WindowHandle>(pid) << 16) | index;
 }
 
-Point SimDesktop::mouseLocation() {
-  record(SimCallKind::mouseLocation);
-  return mouse_;
-}
-
-// Test accessors ---------------------------------------------------------------------------
+// Test hooks --------------------------------------------------------------------------------
 
 std::optional<Rect> SimDesktop::windowFrame(std::int32_t pid, std::size_t index) {
   const Window* w = window(pid, index);
   if (!w) return std::nullopt;
   return w->frame;
-}
-
-ElementRef SimDesktop::windowElement(std::int32_t pid, std::size_t index) {
-  const Window* w = window(pid, index);
-  return w ? w->element : nullptr;
 }
 
 bool SimDesktop::setWindowFrame(std::int32_t pid, std::size_t index, const Rect& frame) {
@@ -553,12 +420,6 @@ bool SimDesktop::quitApplication(std::int32_t pid) {
   if (!app) return false;
   app->running = false;
   return true;
-}
-
-std::optional<bool> SimDesktop::enhancedUserInterface(std::int32_t pid) {
-  settle();
-  const App* app = runningApp(pid);
-  return app ? app->facts.enhancedUI : std::nullopt;
 }
 
 std::size_t SimDesktop::pendingLaunches() {

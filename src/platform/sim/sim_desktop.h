@@ -113,6 +113,8 @@ class SimDesktop final : public WindowSystem {
   Window* window(std::int32_t pid, std::size_t index);
   Window* window(WindowHandle handle);
   std::int32_t freshPid();
+  /// "101/0" for a handle of a window the desktop ever had, else "?".
+  std::string label(WindowHandle handle) const;
   void record(SimCallKind kind, std::string argument = {});
   void placeOne(const Placement& placement);
   static void apply(Window& window, const std::optional<Point>& origin,

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/services.h"
-
 namespace tessaloom::platform {
 namespace {
 
@@ -41,14 +39,14 @@ class SimPanel : public OverlayPanel {
 
 }  // namespace
 
-void SimApplication::activateIgnoringOtherApps() {
-  ++activations;
-  journal_.push_back("activate");
+void SimApplication::bringToFront() {
+  ++frontings;
+  journal_.push_back("front");
 }
 
-void SimApplication::terminate() {
-  ++terminations;
-  journal_.push_back("terminate");
+void SimApplication::quit() {
+  ++quits;
+  journal_.push_back("quit");
 }
 
 bool SimStatusItem::create() {
@@ -91,7 +89,7 @@ bool SimStatusItem::choose(std::string_view title) {
 int SimAlerts::runModal(const Alert& alert) {
   shown.push_back(alert);
   journal_.push_back("alert " + alert.messageText);
-  if (answers.empty()) return kAlertFirstButtonReturn;
+  if (answers.empty()) return 0;
   const int answer = answers.front();
   answers.pop_front();
   return answer;
@@ -120,11 +118,11 @@ void SimHotKeys::setPressedHandler(std::function<void(HotKeyId)> handler) {
   handler_ = std::move(handler);
 }
 
-bool SimHotKeys::registerHotKey(HotKeyId id, std::int32_t keyCode, std::uint32_t modifiers) {
-  if (heldElsewhere.count({keyCode, modifiers})) return false;
+bool SimHotKeys::registerHotKey(HotKeyId id, Chord chord) {
+  if (heldElsewhere.count(chord)) return false;
   for (const auto& r : registered)
-    if (r.keyCode == keyCode && r.modifiers == modifiers) return false;
-  registered.push_back({id, keyCode, modifiers});
+    if (r.chord == chord) return false;
+  registered.push_back({id, chord});
   return true;
 }
 
@@ -133,9 +131,9 @@ void SimHotKeys::unregisterHotKey(HotKeyId id) {
   std::erase_if(registered, [id](const Registration& r) { return r.id == id; });
 }
 
-bool SimHotKeys::press(std::int32_t keyCode, std::uint32_t modifiers) {
+bool SimHotKeys::press(Chord chord) {
   for (const auto& r : registered) {
-    if (r.keyCode != keyCode || r.modifiers != modifiers) continue;
+    if (r.chord != chord) continue;
     if (!handler_) return false;
     handler_(r.id);
     return true;
@@ -147,84 +145,47 @@ void SimHotKeys::deliver(HotKeyId id) {
   if (handler_) handler_(id);
 }
 
-bool SimLoginItem::registerItem(std::string& error) {
-  ++registrations;
-  if (failure) {
-    error = *failure;
-    return false;
-  }
-  current = LoginItemStatus::enabled;
-  return true;
+Outcome SimLoginItem::setEnabled(bool enabled) {
+  ++(enabled ? enables : disables);
+  if (failure) return Failure{*failure};
+  on = enabled;
+  return {};
 }
 
-bool SimLoginItem::unregisterItem(std::string& error) {
-  ++unregistrations;
-  if (failure) {
-    error = *failure;
-    return false;
-  }
-  current = LoginItemStatus::notRegistered;
-  return true;
+std::vector<std::string> SimInstallation::installFolders() {
+  if (folders) return *folders;
+  return {"/Applications/", home + "/Applications/"};
 }
 
-std::optional<DefaultsValue> SimInstallation::infoValue(std::string_view key) {
-  const auto it = info.find(key);
-  if (it == info.end()) return std::nullopt;
-  return it->second;
-}
-
-bool SimInstallation::trashItem(std::string_view p, std::string& error) {
-  if (trashFailure) {
-    error = *trashFailure;
-    return false;
-  }
+Outcome SimInstallation::trashItem(std::string_view p) {
+  if (trashFailure) return Failure{*trashFailure};
   files.erase(std::string(p));
   journal_.push_back("trash " + std::string(p));
-  return true;
+  return {};
 }
 
-bool SimInstallation::copyItem(std::string_view from, std::string_view to, std::string& error) {
-  if (copyFailure) {
-    error = *copyFailure;
-    return false;
-  }
+Outcome SimInstallation::copyItem(std::string_view from, std::string_view to) {
+  if (copyFailure) return Failure{*copyFailure};
   files.insert(std::string(to));
   journal_.push_back("copy " + std::string(from) + " -> " + std::string(to));
-  return true;
+  return {};
 }
 
-bool SimInstallation::launch(std::string_view executable,
-                             const std::vector<std::string>& arguments) {
-  std::string line = "launch " + std::string(executable);
-  for (const auto& a : arguments) line += " " + a;
-  journal_.push_back(line + (launchFails ? " (failed)" : ""));
-  return !launchFails;
+void SimInstallation::openCopy(std::string_view path) {
+  opened.emplace_back(path);
+  journal_.push_back("open " + std::string(path));
 }
 
-std::vector<std::int32_t> SimInstallation::runningInstances(std::string_view bundleIdentifier) {
-  const auto it = instances.find(bundleIdentifier);
-  return it == instances.end() ? std::vector<std::int32_t>{} : it->second;
-}
-
-bool SimInstallation::startedBeforeThisProcess(std::int32_t pid) {
-  return startedLater.count(pid) == 0;
-}
-
-void SimInstallation::terminate(std::int32_t pid) {
-  terminated.push_back(pid);
+void SimInstallation::quitCopy(std::int32_t pid) {
+  quitted.push_back(pid);
+  std::erase(older, pid);
   journal_.push_back("quit " + std::to_string(pid));
 }
 
-void SimUi::installInto(Services& services, bool withUpdater) {
-  services.application = &application;
-  services.statusItem = &statusItem;
-  services.alerts = &alerts;
-  services.aboutPanel = &aboutPanel;
-  services.overlay = &overlay;
-  services.hotKeys = &hotKeys;
-  services.loginItem = &loginItem;
-  services.installation = &installation;
-  services.updater = withUpdater ? &updater : nullptr;
+UiServices SimUi::services(bool withUpdater) {
+  return {application, statusItem,   alerts,
+          aboutPanel,  overlay,      hotKeys,
+          loginItem,   installation, withUpdater ? &updater : nullptr};
 }
 
 }  // namespace tessaloom::platform
