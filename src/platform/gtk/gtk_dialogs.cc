@@ -16,8 +16,8 @@ void present(GtkWindow* window, bool raise) {
 
 }  // namespace
 
-void GtkApplicationService::terminate() {
-  terminated_ = true;
+void GtkApplicationService::quit() {
+  quitting_ = true;
   if (quit_) quit_();
 }
 
@@ -30,17 +30,16 @@ int GtkAlerts::runModal(const Alert& alert) {
                                              alert.informativeText.c_str());
   const std::vector<std::string> buttons =
       alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
+  // Response ids are the button indices; GTK's own responses are negative.
   for (std::size_t i = 0; i < buttons.size(); ++i)
-    gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(),
-                          kAlertFirstButtonReturn + static_cast<int>(i));
-  gtk_dialog_set_default_response(GTK_DIALOG(dialog), kAlertFirstButtonReturn);
+    gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(), static_cast<int>(i));
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
   present(GTK_WINDOW(dialog), application_.takeRaiseRequest());
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
-  const int last = kAlertFirstButtonReturn + static_cast<int>(buttons.size()) - 1;
+  const int last = static_cast<int>(buttons.size()) - 1;
   // Closed by the window manager or Escape: the last button, as the caller expects.
-  if (response < kAlertFirstButtonReturn || response > last) return last;
-  return response;
+  return response < 0 || response > last ? last : response;
 }
 
 GtkAboutPanel::~GtkAboutPanel() {

@@ -17,17 +17,18 @@ class GtkApplicationService final : public Application {
   /// `quit` ends the event loop.
   explicit GtkApplicationService(std::function<void()> quit) : quit_(std::move(quit)) {}
   /// The next dialog is raised above every other window when it opens.
-  void activateIgnoringOtherApps() override { raiseNext_ = true; }
-  void terminate() override;
+  void bringToFront() override { raiseNext_ = true; }
+  void quit() override;
 
-  bool terminated() const { return terminated_; }
+  /// Whether quit() was asked for (before the loop turned, the loop then never starts).
+  bool quitting() const { return quitting_; }
   /// Whether a dialog should come to the front, and forget the request.
   bool takeRaiseRequest() { return std::exchange(raiseNext_, false); }
 
  private:
   std::function<void()> quit_;
   bool raiseNext_ = false;
-  bool terminated_ = false;
+  bool quitting_ = false;
 };
 
 class GtkAlerts final : public Alerts {

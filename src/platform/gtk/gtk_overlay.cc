@@ -69,14 +69,14 @@ class GtkPlatePanel final : public OverlayPanel {
   Size size() const override { return {static_cast<double>(width_), static_cast<double>(height_)}; }
 
   void setFrameOrigin(Point origin) override {
-    // Bottom-left convention over the primary screen -> X root coordinates of the top left.
+    // The global space starts at the primary screen's top left; X's at the root's.
     GdkDisplay* display = gtk_widget_get_display(window_);
     GdkMonitor* primary = gdk_display_get_primary_monitor(display);
     if (!primary) primary = gdk_display_get_monitor(display, 0);
     GdkRectangle p{0, 0, 0, 0};
     if (primary) gdk_monitor_get_geometry(primary, &p);
     const double x = p.x + origin.x;
-    const double y = p.y + p.height - (origin.y + height_);
+    const double y = p.y + origin.y;
     gtk_window_move(GTK_WINDOW(window_), static_cast<int>(std::lround(x)),
                     static_cast<int>(std::lround(y)));
   }

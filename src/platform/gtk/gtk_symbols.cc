@@ -10,7 +10,8 @@ namespace {
 // GdkModifierType bits, spelled out so this file needs no toolkit header.
 constexpr std::uint32_t kGdkShift = 1u << 0;
 constexpr std::uint32_t kGdkControl = 1u << 2;
-constexpr std::uint32_t kGdkAlt = 1u << 3;  // GDK_MOD1_MASK
+constexpr std::uint32_t kGdkAlt = 1u << 3;     // GDK_MOD1_MASK
+constexpr std::uint32_t kGdkSuper = 1u << 26;  // GDK_SUPER_MASK
 
 }  // namespace
 
@@ -52,15 +53,16 @@ bool isRadioItem(const MenuItem& item) {
 }
 
 std::optional<Accelerator> accelerator(const MenuItem& item) {
-  if (item.keyEquivalent.size() != 1) return std::nullopt;
-  const char c = item.keyEquivalent[0];
+  if (!item.shortcut) return std::nullopt;
+  const char c = item.shortcut->letter;
   if (c < 'a' || c > 'z') return std::nullopt;
   Accelerator a;
   a.key = static_cast<std::uint32_t>(c);  // GDK key values of the letters are their ASCII codes
-  const auto m = item.keyEquivalentModifiers;
-  if (m & (kMenuControl | kMenuCommand)) a.modifiers |= kGdkControl;
-  if (m & kMenuOption) a.modifiers |= kGdkAlt;
-  if (m & kMenuShift) a.modifiers |= kGdkShift;
+  const auto m = item.shortcut->modifiers;
+  if (m & kControl) a.modifiers |= kGdkControl;
+  if (m & kAlt) a.modifiers |= kGdkAlt;
+  if (m & kShift) a.modifiers |= kGdkShift;
+  if (m & kSuper) a.modifiers |= kGdkSuper;
   return a;
 }
 

@@ -34,8 +34,8 @@ struct Accelerator {
   std::uint32_t modifiers = 0;
   friend bool operator==(const Accelerator&, const Accelerator&) = default;
 };
-/// The accelerator that shows the item's key equivalent; nothing when it has none. Command
-/// shows as Control, Option as Alt.
+/// The accelerator that shows the item's shortcut; nothing when it has none or its key is not
+/// a letter.
 std::optional<Accelerator> accelerator(const MenuItem& item);
 
 }  // namespace tessaloom::platform::gtk

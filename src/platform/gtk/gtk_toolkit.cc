@@ -22,22 +22,20 @@ std::optional<std::string> iconSearchPath() {
   return path;
 }
 
-bool start(std::string& error) {
+Outcome start() {
   // Nothing here draws with OpenGL; without this GDK loads the GL driver (tens of MiB) only to
   // choose visuals.
   g_setenv("GDK_GL", "disable", FALSE);
   g_set_prgname("tessaloom");
   g_set_application_name("Tessaloom");
-  if (!gtk_init_check(nullptr, nullptr)) {
-    error =
+  if (!gtk_init_check(nullptr, nullptr))
+    return Failure{
         "デスクトップに接続できません（ディスプレイを開けません）。X11 のデスクトップで実行して"
-        "ください";
-    return false;
-  }
+        "ください"};
   if (const auto path = iconSearchPath())
     gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), path->c_str());
   gtk_window_set_default_icon_name(std::string(kAppIconName).c_str());
-  return true;
+  return {};
 }
 
 }  // namespace tessaloom::platform::gtk

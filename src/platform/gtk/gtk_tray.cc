@@ -11,7 +11,6 @@
 #include "platform/gtk/gtk_overlay.h"
 #include "platform/gtk/gtk_status_item.h"
 #include "platform/gtk/gtk_toolkit.h"
-#include "platform/services.h"
 #include "platform/x11/x11_hot_keys.h"
 
 namespace tessaloom::platform::gtk {
@@ -22,13 +21,12 @@ namespace {
 class NoHotKeys final : public HotKeys {
  public:
   void setPressedHandler(std::function<void(HotKeyId)>) override {}
-  bool registerHotKey(HotKeyId, std::int32_t, std::uint32_t) override { return false; }
+  bool registerHotKey(HotKeyId, Chord) override { return false; }
   void unregisterHotKey(HotKeyId) override {}
 };
 
 std::unique_ptr<HotKeys> connectHotKeys() {
-  std::string error;
-  if (auto keys = X11HotKeys::connect("", error)) return keys;
+  if (auto keys = X11HotKeys::connect()) return std::move(*keys);
   return std::make_unique<NoHotKeys>();
 }
 
@@ -44,8 +42,8 @@ gboolean quitLoop(gpointer loop) {
 
 }  // namespace
 
-bool TrayServices::startToolkit(std::string& error) {
-  return start(error);
+Outcome TrayServices::startToolkit() {
+  return start();
 }
 
 bool TrayServices::tracing() {
@@ -67,30 +65,23 @@ TrayServices::TrayServices()
       overlay_(std::make_unique<GtkPlateOverlay>()),
       hotKeys_(connectHotKeys()),
       login_(PosixInstallation::executablePath()),
-      installation_(registry()) {}
+      installation_(registry()) {
+  ui_.reset(new UiServices{*application_, *statusItem_, *alerts_, *about_, *overlay_, *hotKeys_,
+                           login_, installation_});
+  installation_.enrollThisProcess();
+}
 
 TrayServices::~TrayServices() {
+  ui_.reset();
   hotKeys_.reset();
   about_.reset();
   statusItem_.reset();
   g_main_loop_unref(loop_);
 }
 
-void TrayServices::installInto(Services& services) {
-  services.application = application_.get();
-  services.statusItem = statusItem_.get();
-  services.alerts = alerts_.get();
-  services.aboutPanel = about_.get();
-  services.overlay = overlay_.get();
-  services.hotKeys = hotKeys_.get();
-  services.loginItem = &login_;
-  services.installation = &installation_;
-  services.updater = nullptr;
-}
-
 void TrayServices::run() {
-  // A copy that ended itself during launch (it moved itself, say) never enters the loop.
-  if (application_->terminated()) return;
+  // A copy that ended itself during launch never enters the loop.
+  if (application_->quitting()) return;
   const guint term = g_unix_signal_add(SIGTERM, quitLoop, loop_);
   const guint interrupt = g_unix_signal_add(SIGINT, quitLoop, loop_);
   trace("ready");

@@ -7,15 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "platform/posix/autostart_login_item.h"
 #include "platform/posix/posix_installation.h"
+#include "platform/ui_services.h"
 
 typedef struct _GMainLoop GMainLoop;
-
-namespace tessaloom::platform {
-struct Services;
-class HotKeys;
-}  // namespace tessaloom::platform
 
 namespace tessaloom::platform::gtk {
 
@@ -27,24 +24,23 @@ class GtkPlateOverlay;
 
 class TrayServices {
  public:
-  /// Starts GTK; false, with one line for the user in `error`, without a display.
-  static bool startToolkit(std::string& error);
+  /// Starts GTK; a failure (no display) carries one line for the user.
+  static Outcome startToolkit();
   /// Whether TESSALOOM_TRACE asks for status lines on standard output.
   static bool tracing();
   /// Writes `line` to standard output when tracing.
   static void trace(const std::string& line);
 
   /// The services, after startToolkit() succeeded. Hot keys grab on the display named by
-  /// DISPLAY; without an X connection every registration is refused.
+  /// DISPLAY; without an X connection every registration is refused. Records this process
+  /// as a running tray copy, so later copies find it.
   TrayServices();
   ~TrayServices();
   TrayServices(const TrayServices&) = delete;
   TrayServices& operator=(const TrayServices&) = delete;
 
-  /// Sets the tray members of `services` (the updater stays null: there is none on Linux).
-  void installInto(Services& services);
-  /// Records this process as a running tray copy, so later copies find it.
-  bool enrollThisProcess() { return installation_.enrollThisProcess(); }
+  /// The services (the updater is null: there is none on Linux).
+  UiServices& ui() { return *ui_; }
   /// Turns the main loop until the application terminates or SIGTERM or SIGINT arrives.
   void run();
 
@@ -58,6 +54,7 @@ class TrayServices {
   std::unique_ptr<HotKeys> hotKeys_;
   AutostartLoginItem login_;
   PosixInstallation installation_;
+  std::unique_ptr<UiServices> ui_;
 };
 
 }  // namespace tessaloom::platform::gtk

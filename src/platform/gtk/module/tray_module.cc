@@ -8,8 +8,7 @@ namespace {
 
 class Handle final : public TrayServicesHandle {
  public:
-  void installInto(Services& services) override { tray_.installInto(services); }
-  bool enrollThisProcess() override { return tray_.enrollThisProcess(); }
+  UiServices& ui() override { return tray_.ui(); }
   void run() override { tray_.run(); }
 
  private:
@@ -17,7 +16,7 @@ class Handle final : public TrayServicesHandle {
 };
 
 const TrayModule kModule = {
-    [](std::string& error) { return TrayServices::startToolkit(error); },
+    [] { return TrayServices::startToolkit(); },
     []() -> TrayServicesHandle* { return new Handle(); },
 };
 
