@@ -6,32 +6,42 @@
 
 namespace tessaloom::Arranger {
 
-int arrange(LayoutKind kind) {
-  const auto windows = WindowManager::targetWindows();
-  const auto plan = LayoutEngine::plan(kind, windows);
+int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
+  const auto windows = WindowManager::targetWindows(ctx);
+  if (windows.empty()) return 0;
+  LayoutEngine::PlanParameters parameters{
+      .gap = ctx.settings.gap(),
+      .aiRatio = ctx.settings.aiRatio(),
+      .displayMode = mode.value_or(ctx.settings.displayMode()),
+      .pointer = ctx.desktop.pointer(),
+      .frontmostPid =
+          kind == LayoutKind::sameSize ? WindowManager::frontmostPid(ctx) : std::nullopt,
+  };
+  const auto plan = LayoutEngine::plan(kind, windows, WindowManager::displays(ctx), parameters);
   if (plan.empty()) return 0;
-  Settings::shared().setSnapshot(WindowManager::snapshot(windows), undoKey);
-  WindowManager::apply(plan);
+  // A refused snapshot has been reported; the arrangement goes ahead.
+  (void)ctx.settings.setSnapshot(WindowManager::snapshot(windows), undoKey);
+  WindowManager::apply(ctx, plan);
   return static_cast<int>(plan.size());
 }
 
-int restore(std::string_view key) {
-  auto& settings = Settings::shared();
-  const auto records = settings.snapshot(key);
-  const auto windows = WindowManager::targetWindows();
+int restore(Context& ctx, std::string_view key) {
+  const auto records = ctx.settings.snapshot(key);
+  if (records.empty()) return 0;
+  const auto windows = WindowManager::targetWindows(ctx, WindowManager::Sizes::any);
   const auto plan = WindowManager::restorePlan(records, windows);
   if (plan.empty()) return 0;
-  settings.setSnapshot(WindowManager::snapshot(windows), undoKey);
-  WindowManager::apply(plan);
+  (void)ctx.settings.setSnapshot(WindowManager::snapshot(windows), undoKey);
+  WindowManager::apply(ctx, plan);
   return static_cast<int>(plan.size());
 }
 
-int undo() {
-  return restore(undoKey);
+int undo(Context& ctx) {
+  return restore(ctx, undoKey);
 }
 
-bool hasUndo() {
-  return !Settings::shared().snapshot(undoKey).empty();
+bool hasUndo(Context& ctx) {
+  return !ctx.settings.snapshot(undoKey).empty();
 }
 
 }  // namespace tessaloom::Arranger

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "base/records.h"
+#include "windows/context.h"
 
 namespace tessaloom::Arranger {
 
@@ -15,15 +17,17 @@ inline constexpr double kReadyCheckInterval = 0.35;
 inline constexpr double kReadyDeadline = 10.0;
 
 /// The number of windows arranged; 0 when nothing was planned (the undo snapshot is kept).
-int arrange(LayoutKind kind);
+/// `mode` replaces the stored display mode for this one arrangement.
+int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode = std::nullopt);
 /// Moves the windows back to the undo snapshot; repeating it toggles.
-int undo();
-bool hasUndo();
-/// Saves the frames of every target window; returns how many.
-int saveCurrent();
+int undo(Context& ctx);
+bool hasUndo(Context& ctx);
+/// Saves the frames of every target window; returns how many (0 when the store refused them).
+int saveCurrent(Context& ctx);
 /// Launches saved applications that are not running, waits for their windows, restores, and
-/// calls `completion` exactly once with the number of windows moved.
-void restoreSaved(std::function<void(int)> completion);
-bool hasSaved();
+/// calls `completion` exactly once with the number of windows moved. `ctx` must outlive the
+/// wait.
+void restoreSaved(Context& ctx, std::function<void(int)> completion);
+bool hasSaved(Context& ctx);
 
 }  // namespace tessaloom::Arranger

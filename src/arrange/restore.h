@@ -3,10 +3,13 @@
 
 #include <string_view>
 
+#include "windows/context.h"
+
 namespace tessaloom::Arranger {
 
-/// Matches the records under `key` to the current windows, stores the current frames as the
-/// undo snapshot when anything matched, applies, and returns the number of windows moved.
-int restore(std::string_view key);
+/// Matches the records under `key` to the current windows (whatever their size), stores the
+/// current frames as the undo snapshot when anything matched, applies, and returns the number
+/// of windows moved.
+int restore(Context& ctx, std::string_view key);
 
 }  // namespace tessaloom::Arranger

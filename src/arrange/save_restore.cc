@@ -1,14 +1,12 @@
+#include <algorithm>
 #include <memory>
-#include <set>
 #include <string>
-#include <utility>
 
 #include "arrange/arranger.h"
 #include "arrange/restore.h"
-#include "catalog/text.h"
+#include "catalog/catalog.h"
 #include "platform/main_queue.h"
-#include "platform/services.h"
-#include "platform/workspace.h"
+#include "platform/window_system.h"
 #include "settings/settings.h"
 #include "windows/window_manager.h"
 
@@ -17,74 +15,79 @@ namespace {
 
 // What one waiting restore holds between its readiness checks.
 struct PendingRestore {
-  std::vector<std::pair<std::string, std::string>> launched;  // identifier, location
+  Context* ctx = nullptr;
+  std::vector<std::string> launched;
   std::vector<SavedFrame> records;
   double deadline = 0;
   std::function<void(int)> completion;
 };
 
+bool anySameApp(const std::vector<std::string>& ids, const std::string& id) {
+  return std::any_of(ids.begin(), ids.end(),
+                     [&id](const std::string& other) { return Catalog::sameApp(other, id); });
+}
+
+// Every launched application shows at least as many windows as the arrangement holds for it.
 bool ready(const PendingRestore& pending) {
-  const auto windows = WindowManager::targetWindows();
-  for (const auto& [id, location] : pending.launched) {
-    std::size_t have = 0;
-    for (const auto& w : windows) have += text::equal(w.bundleID(), id);
-    std::size_t want = 0;
-    for (const auto& r : pending.records) want += text::equal(r.bundleID, id);
+  const auto windows = WindowManager::targetWindows(*pending.ctx, WindowManager::Sizes::any);
+  for (const auto& id : pending.launched) {
+    const auto have = std::count_if(windows.begin(), windows.end(), [&id](const auto& w) {
+      return Catalog::sameApp(w.appId(), id);
+    });
+    const auto want = std::count_if(pending.records.begin(), pending.records.end(),
+                                    [&id](const auto& r) { return Catalog::sameApp(r.appId, id); });
     if (have < want) return false;
   }
   return true;
 }
 
 void finishWhenReady(std::shared_ptr<PendingRestore> pending) {
-  auto& queue = *platform::services().mainQueue;
+  auto& queue = pending->ctx->queue;
   if (!ready(*pending) && queue.now() < pending->deadline) {
     queue.asyncAfter(kReadyCheckInterval, [pending] { finishWhenReady(pending); });
     return;
   }
-  pending->completion(restore(savedKey));
+  pending->completion(restore(*pending->ctx, savedKey));
 }
 
 }  // namespace
 
-int saveCurrent() {
-  const auto windows = WindowManager::targetWindows();
-  Settings::shared().setSnapshot(WindowManager::snapshot(windows), savedKey);
+int saveCurrent(Context& ctx) {
+  const auto windows = WindowManager::targetWindows(ctx);
+  if (!ctx.settings.setSnapshot(WindowManager::snapshot(windows), savedKey)) return 0;
   return static_cast<int>(windows.size());
 }
 
-bool hasSaved() {
-  return !Settings::shared().snapshot(savedKey).empty();
+bool hasSaved(Context& ctx) {
+  return !ctx.settings.snapshot(savedKey).empty();
 }
 
-void restoreSaved(std::function<void(int)> completion) {
-  auto records = Settings::shared().snapshot(savedKey);
+void restoreSaved(Context& ctx, std::function<void(int)> completion) {
+  auto records = ctx.settings.snapshot(savedKey);
   if (records.empty()) {
     completion(0);
     return;
   }
-  auto& workspace = *platform::services().workspace;
-  std::set<std::string> running;
-  for (const auto& app : workspace.runningApplications())
-    if (app.bundleIdentifier) running.insert(*app.bundleIdentifier);
-  std::set<std::string> missing;
+  std::vector<std::string> running;
+  for (const auto& app : ctx.desktop.applications())
+    if (!app.id.empty()) running.push_back(app.id);
+  std::vector<std::string> missing;
   for (const auto& r : records)
-    if (!running.count(r.bundleID)) missing.insert(r.bundleID);
+    if (!anySameApp(running, r.appId) && !anySameApp(missing, r.appId)) missing.push_back(r.appId);
+  std::sort(missing.begin(), missing.end());  // launched in a fixed order
 
   auto pending = std::make_shared<PendingRestore>();
   for (const auto& id : missing)
-    if (auto location = workspace.urlForApplication(id))
-      pending->launched.emplace_back(id, std::move(*location));
+    if (ctx.desktop.launch(id)) pending->launched.push_back(id);
   if (pending->launched.empty()) {
-    completion(restore(savedKey));
+    completion(restore(ctx, savedKey));
     return;
   }
-  for (const auto& [id, location] : pending->launched) workspace.openApplication(location);
-
-  auto& queue = *platform::services().mainQueue;
+  pending->ctx = &ctx;
   pending->records = std::move(records);
-  pending->deadline = queue.now() + kReadyDeadline;
+  pending->deadline = ctx.queue.now() + kReadyDeadline;
   pending->completion = std::move(completion);
-  queue.asyncAfter(kReadyCheckInterval, [pending] { finishWhenReady(pending); });
+  ctx.queue.asyncAfter(kReadyCheckInterval, [pending] { finishWhenReady(pending); });
 }
 
 }  // namespace tessaloom::Arranger

@@ -16,15 +16,19 @@ bool listed(const List& ids, std::string_view id) {
 
 }  // namespace
 
-Kind defaultKind(std::string_view bundleID, std::string_view name) {
+Kind defaultKind(std::string_view appId, std::string_view name) {
   if (text::containsAnyIgnoringCase(name, excludedNameKeywords)) return Kind::ignore;
-  if (listed(browserBundleIDs, bundleID) || listed(linuxBrowserIDs, bundleID)) {
+  if (listed(browserBundleIDs, appId) || listed(linuxBrowserIDs, appId)) {
     return Kind::browser;
   }
-  if (listed(aiBundleIDs, bundleID) || listed(linuxAIIDs, bundleID)) return Kind::ai;
-  if (bundleID.starts_with(aiBundleIDPrefix)) return Kind::ai;
+  if (listed(aiBundleIDs, appId) || listed(linuxAIIDs, appId)) return Kind::ai;
+  if (appId.starts_with(aiBundleIDPrefix)) return Kind::ai;
   if (text::containsAnyIgnoringCase(name, aiNameKeywords)) return Kind::ai;
   return Kind::ignore;
+}
+
+bool sameApp(std::string_view a, std::string_view b) {
+  return text::equal(a, b);
 }
 
 bool looksLikeAI(std::string_view title) {

@@ -4,11 +4,10 @@
 #include <memory>
 
 #include "arrange/arranger.h"
-#include "catalog/text.h"
 #include "base/records.h"
+#include "catalog/text.h"
 #include "platform/main_queue.h"
-#include "platform/services.h"
-#include "settings/settings.h"
+#include "platform/window_system.h"
 #include "windows/window_manager.h"
 
 namespace tessaloom::entry {
@@ -31,47 +30,48 @@ std::string layoutNames() {
   return line;
 }
 
-void list(std::ostream& out) {
-  for (const auto& d : WindowManager::displays())
+void list(Context& ctx, std::ostream& out) {
+  for (const auto& d : WindowManager::displays(ctx))
     out << "display " << text::sanitize(d.name()) << " frame=" << describe(d.frame())
         << " visible=" << describe(d.visible()) << "\n";
-  for (const auto& w : WindowManager::targetWindows())
+  for (const auto& w : WindowManager::targetWindows(ctx))
     out << "[" << label(w.kind()) << "] " << text::sanitize(w.appName()) << " | "
         << text::prefixCharacters(w.title(), kTitleCharacters) << " | " << describe(w.frame())
         << "\n";
 }
 
-int restoreAndWait() {
+int restoreAndWait(Context& ctx) {
   auto finished = std::make_shared<bool>(false);
   auto count = std::make_shared<int>(0);
-  Arranger::restoreSaved([finished, count](int n) {
+  Arranger::restoreSaved(ctx, [finished, count](int n) {
     *count = n;
     *finished = true;
   });
-  auto& queue = *platform::services().mainQueue;
+  auto& queue = ctx.queue;
   while (!*finished) queue.runUntil(queue.now() + 0.1);
   return *count;
 }
 
 // Runs the command named by args[0]; nothing when it is not a command.
-std::optional<int> runCommand(const std::vector<std::string>& args, std::ostream& out) {
+std::optional<int> runCommand(Context& ctx, const std::vector<std::string>& args,
+                              std::optional<DisplayMode> mode, std::ostream& out) {
   const std::string& command = args.front();
   if (command == "--list") {
-    list(out);
+    list(ctx, out);
   } else if (command == "--apply") {
     auto kind = args.size() > 1 ? layoutKindFromRaw(args[1]) : std::nullopt;
     if (!kind) {
       out << layoutNames() << "\n";
       return 1;
     }
-    const int count = Arranger::arrange(*kind);
+    const int count = Arranger::arrange(ctx, *kind, mode);
     out << title(*kind) << ": " << count << "枚\n";
   } else if (command == "--undo") {
-    out << "元に戻した: " << Arranger::undo() << "枚\n";
+    out << "元に戻した: " << Arranger::undo(ctx) << "枚\n";
   } else if (command == "--save") {
-    out << "保存: " << Arranger::saveCurrent() << "枚\n";
+    out << "保存: " << Arranger::saveCurrent(ctx) << "枚\n";
   } else if (command == "--restore") {
-    out << "復元: " << restoreAndWait() << "枚\n";
+    out << "復元: " << restoreAndWait(ctx) << "枚\n";
   } else {
     return std::nullopt;
   }
@@ -80,13 +80,9 @@ std::optional<int> runCommand(const std::vector<std::string>& args, std::ostream
 
 }  // namespace
 
-std::vector<std::string> filterArguments(int argc, const char* const* argv) {
+std::vector<std::string> arguments(int argc, const char* const* argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i] ? argv[i] : "";
-    if (startsWith(a, "-NS") || startsWith(a, "-Apple")) continue;
-    args.emplace_back(a);
-  }
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
   return args;
 }
 
@@ -94,24 +90,23 @@ bool isCommandLineMode(const std::vector<std::string>& args) {
   return !args.empty() && startsWith(args.front(), "--");
 }
 
-int runCLI(const std::vector<std::string>& args, std::ostream& out) {
-  if (!WindowManager::isTrusted(false)) {
+int runCLI(Context& ctx, const std::vector<std::string>& args, std::ostream& out) {
+  if (!ctx.desktop.controlAvailable()) {
     out << "アクセシビリティの許可がありません\n";
     return 2;
   }
-  auto& settings = Settings::shared();
-  const DisplayMode remembered = settings.displayMode();
+  // Both flags given: the later check wins, as it always has.
+  std::optional<DisplayMode> mode;
   if (std::find(args.begin(), args.end(), "--mouse") != args.end())
-    settings.setDisplayMode(DisplayMode::mouseDisplay);
+    mode = DisplayMode::mouseDisplay;
   if (std::find(args.begin(), args.end(), "--per-display") != args.end())
-    settings.setDisplayMode(DisplayMode::perDisplay);
+    mode = DisplayMode::perDisplay;
 
-  std::optional<int> status = args.empty() ? std::nullopt : runCommand(args, out);
+  std::optional<int> status = args.empty() ? std::nullopt : runCommand(ctx, args, mode, out);
   if (!status) {
     out << kUsage << "\n";
     status = 1;
   }
-  settings.setDisplayMode(remembered);
   return *status;
 }
 

@@ -1,4 +1,5 @@
-// Process entry: chooses command-line or tray mode from the arguments and runs it.
+// Process entry: opens the desktop, chooses command-line or tray mode from the arguments and
+// runs it.
 #include <iostream>
 #include <memory>
 #include <string>
@@ -6,48 +7,40 @@
 #include "entry/cli.h"
 #include "menubar/app_delegate.h"
 #include "platform/desktop/desktop.h"
+#include "settings/settings.h"
 
 namespace {
 
 using namespace tessaloom;
 
 // Tray mode: the delegate's launch sequence, then the event loop until the program quits.
-int runTray() {
-  std::string error;
-  auto desktop = platform::openDesktop(error, platform::RunMode::tray);
-  if (!desktop) {
-    std::cout << error << "\n";
-    return 2;
-  }
-  int status = 0;
-  {
-    auto delegate = std::make_unique<AppDelegate>();
-    delegate->applicationDidFinishLaunching();
-    desktop->run();
-  }
-  // The scene of a test run is written back on quit, as after a command.
-  if (!desktop->finish(error)) {
-    std::cout << error << "\n";
-    status = 2;
-  }
-  std::cout.flush();
-  return status;
+int runTray(platform::Desktop& desktop, Context& ctx) {
+  platform::UiServices* ui = desktop.ui();
+  if (!ui) return 2;
+  auto delegate = std::make_unique<AppDelegate>(ctx, *ui);
+  delegate->applicationDidFinishLaunching();
+  desktop.run();
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto args = entry::filterArguments(argc, argv);
-  if (!entry::isCommandLineMode(args)) return runTray();
-  std::string error;
-  auto desktop = platform::openDesktop(error);
-  if (!desktop) {
-    std::cout << error << "\n";
+  const auto args = entry::arguments(argc, argv);
+  const bool commandLine = entry::isCommandLineMode(args);
+  auto opened =
+      platform::openDesktop(commandLine ? platform::RunMode::commandLine : platform::RunMode::tray);
+  if (!opened) {
+    std::cout << opened.error() << "\n";
     return 2;
   }
-  int status = entry::runCLI(args, std::cout);
-  if (!desktop->finish(error)) {
-    std::cout << error << "\n";
+  platform::Desktop& desktop = *opened.value();
+  Settings settings(desktop.defaults());
+  Context ctx{desktop.windows(), settings, desktop.queue()};
+  int status = commandLine ? entry::runCLI(ctx, args, std::cout) : runTray(desktop, ctx);
+  // The scene of a test run is written back at the end, after a command as on quit.
+  if (auto finished = desktop.finish(); !finished) {
+    std::cout << finished.error() << "\n";
     status = 2;
   }
   std::cout.flush();

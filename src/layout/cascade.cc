@@ -1,8 +1,16 @@
 #include <algorithm>
 
+#include "layout/displays.h"
 #include "layout/layout_engine.h"
 
 namespace tessaloom::LayoutEngine {
+namespace {
+
+// The smallest window a deep stack still leaves.
+constexpr double kMinimumWidth = 200;
+constexpr double kMinimumHeight = 150;
+
+}  // namespace
 
 std::vector<Rect> cascade(int count, const Rect& area, double /*gap*/) {
   std::vector<Rect> rects;
@@ -20,6 +28,11 @@ std::vector<Rect> cascade(int count, const Rect& area, double /*gap*/) {
     step = (areaHeight - std::min(areaHeight * 0.6, h)) / steps;
     step = std::min(step, 32.0);
     if (step <= 12) step = 12;
+    // A stack too deep for the area steps closer, so that every window keeps a usable size.
+    const double minW = std::min(kMinimumWidth, areaWidth);
+    const double minH = std::min(kMinimumHeight, areaHeight);
+    const double room = std::min(areaWidth - minW, areaHeight - minH);
+    step = std::min(step, std::max(room, 0.0) / steps);
     offset = step * steps;
     // The whole stack fits the area.
     w = std::min(w, areaWidth - offset);
@@ -30,7 +43,8 @@ std::vector<Rect> cascade(int count, const Rect& area, double /*gap*/) {
   const double x0 = area.x + areaWidth * 0.5 - (w + offset) * 0.5;
   const double y0 = area.y + areaHeight * 0.5 - (h + offset) * 0.5;
   rects.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) rects.emplace_back(x0 + step * i, y0 + step * i, w, h);
+  for (int i = 0; i < count; ++i)
+    rects.push_back(clampTile({x0 + step * i, y0 + step * i, w, h}, area));
   return rects;
 }
 

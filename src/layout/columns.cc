@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "layout/displays.h"
 #include "layout/layout_engine.h"
 
 namespace tessaloom::LayoutEngine {
@@ -20,7 +21,8 @@ void appendColumns(std::vector<Rect>& out, std::int64_t n, const Rect& area, dou
     return;
   }
   for (std::int64_t i = 0; i < n; ++i)
-    out.emplace_back(area.x + (w + gap) * static_cast<double>(i), area.y, w, area.height);
+    out.push_back(
+        clampTile({area.x + (w + gap) * static_cast<double>(i), area.y, w, area.height}, area));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "layout/displays.h"
 #include "layout/layout_engine.h"
 
 namespace tessaloom::LayoutEngine {
@@ -55,7 +56,7 @@ std::vector<Rect> grid(int count, const Rect& area, double gap, double targetAsp
     const double w = (area.width - static_cast<double>(k - 1) * gap) / static_cast<double>(k);
     const double top = area.y + (h + gap) * static_cast<double>(i);
     for (std::int64_t j = 0; j < k; ++j)
-      rects.emplace_back(area.x + (w + gap) * static_cast<double>(j), top, w, h);
+      rects.push_back(clampTile({area.x + (w + gap) * static_cast<double>(j), top, w, h}, area));
   }
   return rects;
 }

@@ -1,7 +1,9 @@
-// The layout engine: pure functions from windows, areas and setting values to a plan. It moves
-// nothing; only the arrangement layer applies plans.
+// The layout engine: pure functions from windows, displays and setting values to a plan. It
+// reads and moves nothing; only the arrangement layer applies plans.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "base/geometry.h"
@@ -10,6 +12,17 @@
 namespace tessaloom::LayoutEngine {
 
 inline constexpr double kGridTargetAspect = 1.3;
+
+/// The setting values and desktop facts one plan depends on.
+struct PlanParameters {
+  double gap = 8;
+  double aiRatio = 0.4;
+  DisplayMode displayMode = DisplayMode::perDisplay;
+  Point pointer;
+  /// The process of the application that owns the focused window, if known: its first window
+  /// gives the size for the same-size layout.
+  std::optional<std::int32_t> frontmostPid;
+};
 
 /// Rows from the top, left to right within a row; exactly `count` rectangles (none below 1).
 std::vector<Rect> grid(int count, const Rect& area, double gap, double targetAspect);
@@ -24,11 +37,12 @@ LayoutPlan aiSplit(const std::vector<ManagedWindow>& windows, const Rect& area, 
 /// Placement order: browsers first, then by columns of 20-point tolerance, top to bottom.
 std::vector<ManagedWindow> sortForLayout(std::vector<ManagedWindow> windows);
 
-/// Every window takes the frontmost window's size and stays where it is, kept inside the
+/// Every window takes the reference window's size and stays where it is, kept inside the
 /// usable area of its display; one pair per window in input order.
 LayoutPlan sameSizePlan(const std::vector<ManagedWindow>& windows,
-                        const std::vector<Display>& displays);
-/// The plan of `kind` for the windows, over the current displays and settings.
-LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows);
+                        const std::vector<Display>& displays, const PlanParameters& parameters);
+/// The plan of `kind` for the windows over `displays`.
+LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows,
+                const std::vector<Display>& displays, const PlanParameters& parameters);
 
 }  // namespace tessaloom::LayoutEngine

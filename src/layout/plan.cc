@@ -1,6 +1,5 @@
+#include "layout/displays.h"
 #include "layout/layout_engine.h"
-#include "settings/settings.h"
-#include "windows/window_manager.h"
 
 namespace tessaloom::LayoutEngine {
 namespace {
@@ -11,16 +10,17 @@ struct Group {
 };
 
 std::vector<Group> groups(const std::vector<ManagedWindow>& windows,
-                          const std::vector<Display>& displays, DisplayMode mode) {
+                          const std::vector<Display>& displays, const PlanParameters& parameters) {
   std::vector<Group> result;
-  if (mode == DisplayMode::mouseDisplay) {
-    if (auto d = WindowManager::mouseDisplay(displays)) result.push_back({*d, windows});
+  if (parameters.displayMode == DisplayMode::mouseDisplay) {
+    if (auto d = displayUnder(parameters.pointer, displays)) result.push_back({*d, windows});
     return result;
   }
   // Each window's display is decided once, then the groups follow the displays' order.
   std::vector<std::optional<Display>> homes;
   homes.reserve(windows.size());
-  for (const auto& w : windows) homes.push_back(WindowManager::display(w.frame(), displays));
+  for (const auto& w : windows)
+    homes.push_back(displayHolding(w.frame(), displays, parameters.pointer));
   for (const auto& d : displays) {
     Group group{d, {}};
     for (std::size_t i = 0; i < windows.size(); ++i)
@@ -32,15 +32,14 @@ std::vector<Group> groups(const std::vector<ManagedWindow>& windows,
 
 }  // namespace
 
-LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows) {
-  const auto displays = WindowManager::displays();
+LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows,
+                const std::vector<Display>& displays, const PlanParameters& parameters) {
   LayoutPlan result;
   if (windows.empty() || displays.empty()) return result;
-  if (kind == LayoutKind::sameSize) return sameSizePlan(windows, displays);
+  if (kind == LayoutKind::sameSize) return sameSizePlan(windows, displays, parameters);
 
-  const Settings& settings = Settings::shared();
-  const double gap = settings.gap();
-  for (auto& group : groups(windows, displays, settings.displayMode())) {
+  const double gap = parameters.gap;
+  for (auto& group : groups(windows, displays, parameters)) {
     const Rect& v = group.display.visible();
     const Rect area{v.x + gap, v.y + gap, v.width - 2 * gap, v.height - 2 * gap};
     // A gap that eats the whole usable area leaves nothing sensible to tile into.
@@ -59,7 +58,7 @@ LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows) {
         tiles = cascade(count, area, gap);
         break;
       case LayoutKind::aiSplit: {
-        auto pairs = aiSplit(ordered, area, gap, settings.aiRatio());
+        auto pairs = aiSplit(ordered, area, gap, parameters.aiRatio);
         result.insert(result.end(), std::make_move_iterator(pairs.begin()),
                       std::make_move_iterator(pairs.end()));
         continue;

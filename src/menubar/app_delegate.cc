@@ -9,12 +9,7 @@
 #include "menubar/installer.h"
 #include "menubar/shortcuts.h"
 #include "menubar/status_menu.h"
-#include "platform/about_panel.h"
-#include "platform/alerts.h"
-#include "platform/application.h"
-#include "platform/login_item.h"
-#include "platform/services.h"
-#include "platform/updater.h"
+#include "platform/window_system.h"
 #include "settings/settings.h"
 #include "windows/window_manager.h"
 
@@ -29,29 +24,27 @@ auto guarded(std::weak_ptr<AppDelegate*> self, Body body) {
   };
 }
 
-platform::MainQueue& mainQueue() {
-  return *platform::services().mainQueue;
-}
-
 }  // namespace
 
-AppDelegate::AppDelegate(HotKeyCenter& hotKeys, HUD& hud)
-    : hotKeys_(hotKeys), hud_(hud), self_(std::make_shared<AppDelegate*>(this)) {}
-
-AppDelegate::AppDelegate() : AppDelegate(HotKeyCenter::shared(), HUD::shared()) {}
+AppDelegate::AppDelegate(Context& ctx, platform::UiServices& ui)
+    : ctx_(ctx),
+      ui_(ui),
+      hotKeys_(ui.hotKeys, ctx.queue),
+      hud_(ui.overlay, ctx.desktop, ctx.queue),
+      self_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() {
   self_.reset();
   if (trustTimer_) trustTimer_->cancel();
-  if (hasStatusItem_) platform::services().statusItem->setMenuDelegate(nullptr);
+  if (hasStatusItem_) ui_.statusItem.setMenuDelegate(nullptr);
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
   // A copy that is being moved into place does nothing more: the new copy takes over.
-  if (Installer::moveToApplicationsIfNeeded()) return;
-  Installer::quitOtherInstances();
+  if (Installer::moveToApplicationsIfNeeded(ui_)) return;
+  Installer::quitOlderCopies(ui_.installation);
 
-  auto& statusItem = *platform::services().statusItem;
+  auto& statusItem = ui_.statusItem;
   hasStatusItem_ = true;
   if (statusItem.create()) {
     statusItem.setImage("rectangle.split.2x2", "Tessaloom");
@@ -62,24 +55,24 @@ void AppDelegate::applicationDidFinishLaunching() {
   // A key another program holds stays unregistered; the menu still reaches the operation.
   for (const auto& shortcut : kShortcuts) {
     const LayoutKind kind = shortcut.kind;
-    hotKeys_.registerHotKey(shortcut.keyCode, HotKeyCenter::controlOption,
+    hotKeys_.registerHotKey(shortcut.chord,
                             guarded(weakSelf(), [kind](AppDelegate& d) { d.run(kind); }));
   }
-  hotKeys_.registerHotKey(kUndoKeyCode, HotKeyCenter::controlOption,
+  hotKeys_.registerHotKey(kUndoChord,
                           guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
 
-  if (WindowManager::isTrusted(false)) return;
-  mainQueue().asyncAfter(kPromptDelaySeconds,
-                         guarded(weakSelf(), [](AppDelegate& d) { d.askForAccessibility(); }));
+  if (ctx_.desktop.controlAvailable()) return;
+  ctx_.queue.asyncAfter(kPromptDelaySeconds,
+                        guarded(weakSelf(), [](AppDelegate& d) { d.askForControl(); }));
   watchForTrust();
 }
 
 void AppDelegate::run(LayoutKind kind) {
-  if (!WindowManager::isTrusted(false)) {
-    askForAccessibility();
+  if (!ctx_.desktop.controlAvailable()) {
+    askForControl();
     return;
   }
-  const int n = Arranger::arrange(kind);
+  const int n = Arranger::arrange(ctx_, kind);
   if (n < 1) {
     hud_.show("整列できるウィンドウがありません", "exclamationmark.triangle");
     return;
@@ -88,16 +81,15 @@ void AppDelegate::run(LayoutKind kind) {
 }
 
 void AppDelegate::undoWithFeedback() {
-  if (!WindowManager::isTrusted(false)) {
-    askForAccessibility();
+  if (!ctx_.desktop.controlAvailable()) {
+    askForControl();
     return;
   }
-  const int n = Arranger::undo();
+  const int n = Arranger::undo(ctx_);
   hud_.show(n < 1 ? "戻せる配置がありません" : "直前の配置に戻しました", "arrow.uturn.backward");
 }
 
-void AppDelegate::askForAccessibility() {
-  auto& services = platform::services();
+void AppDelegate::askForControl() {
   const platform::Alert alert{
       "ウィンドウを動かす許可をください",
       "Tessaloom が他のアプリのウィンドウを動かすには「アクセシビリティ」の許可が必要です。\n\n1."
@@ -107,49 +99,45 @@ void AppDelegate::askForAccessibility() {
       "で削除してから、もう一度追加してください（アップデート後に起こることがあります）。",
       {"設定を開く", "あとで"}};
   // A program without windows would otherwise show its dialog behind the active one.
-  services.application->activateIgnoringOtherApps();
-  if (services.alerts->runModal(alert) == platform::kAlertFirstButtonReturn) {
-    WindowManager::isTrusted(true);
-    WindowManager::openAccessibilitySettings();
-  }
+  ui_.application.bringToFront();
+  if (ui_.alerts.runModal(alert) == 0) ctx_.desktop.requestControl();
   if (!trustTimer_) watchForTrust();
 }
 
 void AppDelegate::watchForTrust() {
   if (trustTimer_) trustTimer_->cancel();
   trustTimer_ =
-      mainQueue().repeating(kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
-                              if (!WindowManager::isTrusted(false)) return;
-                              if (d.trustTimer_) d.trustTimer_->cancel();
-                              d.trustTimer_.reset();
-                              d.hud_.show("準備OK！ ⌃⌥G で整列できます", "checkmark.circle.fill");
-                            }));
+      ctx_.queue.repeating(kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
+                             if (!d.ctx_.desktop.controlAvailable()) return;
+                             if (d.trustTimer_) d.trustTimer_->cancel();
+                             d.trustTimer_.reset();
+                             d.hud_.show("準備OK！ ⌃⌥G で整列できます", "checkmark.circle.fill");
+                           }));
 }
 
 void AppDelegate::menuNeedsUpdate() {
-  auto& services = platform::services();
-  auto& settings = Settings::shared();
+  auto& settings = ctx_.settings;
   StatusMenuState state;
-  state.trusted = WindowManager::isTrusted(false);
+  state.trusted = ctx_.desktop.controlAvailable();
   if (state.trusted) {
-    for (const auto& window : WindowManager::targetWindows()) {
+    for (const auto& window : WindowManager::targetWindows(ctx_)) {
       state.browserWindows += window.kind() == Kind::browser;
       state.aiWindows += window.kind() == Kind::ai;
     }
   }
   const auto overrides = settings.overrides();  // one read for every application listed
-  for (const auto& app : WindowManager::regularApps())
+  for (const auto& app : WindowManager::regularApps(ctx_))
     state.applications.push_back(menuApplication(app, overrides));
   state.gap = settings.gap();
   state.displayMode = settings.displayMode();
   state.aiRatio = settings.aiRatio();
   state.detectAITabs = settings.detectAITabs();
-  state.loginEnabled = services.loginItem->status() == platform::LoginItemStatus::enabled;
-  state.hasUndo = Arranger::hasUndo();
-  state.hasSaved = Arranger::hasSaved();
-  state.canCheckForUpdates = services.updater && services.updater->canCheckForUpdates();
-  state.version = Installer::version();
-  services.statusItem->setMenu(buildStatusMenu(state));
+  state.loginEnabled = ui_.loginItem.enabled();
+  state.hasUndo = Arranger::hasUndo(ctx_);
+  state.hasSaved = Arranger::hasSaved(ctx_);
+  state.canCheckForUpdates = ui_.updater && ui_.updater->canCheckForUpdates();
+  state.version = Installer::version(ui_.installation);
+  ui_.statusItem.setMenu(buildStatusMenu(state));
 }
 
 void AppDelegate::menuItemChosen(const MenuItem& item) {
@@ -161,11 +149,11 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
       const auto* raw = std::get_if<std::string>(&item.representedObject);
       if (!raw) return;
       if (const auto kind = layoutKindFromRaw(*raw))
-        mainQueue().async(guarded(weakSelf(), [k = *kind](AppDelegate& d) { d.run(k); }));
+        ctx_.queue.async(guarded(weakSelf(), [k = *kind](AppDelegate& d) { d.run(k); }));
       return;
     }
     case MenuAction::undo:
-      mainQueue().async(guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
+      ctx_.queue.async(guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
       return;
     case MenuAction::save:
       return saveAction();
@@ -179,40 +167,39 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
       return setNumberAction(item, &Settings::setGap);
     case MenuAction::setAIRatio:
       return setNumberAction(item, &Settings::setAiRatio);
-    case MenuAction::toggleDetectTabs: {
-      auto& settings = Settings::shared();
-      settings.setDetectAITabs(!settings.detectAITabs());
+    case MenuAction::toggleDetectTabs:
+      ctx_.settings.setDetectAITabs(!ctx_.settings.detectAITabs());
       return;
-    }
     case MenuAction::toggleLogin:
       return toggleLoginAction();
     case MenuAction::help:
       return helpAction();
     case MenuAction::about:
       return aboutAction();
-    case MenuAction::askForAccessibility:
-      return askForAccessibility();
+    case MenuAction::askForControl:
+      return askForControl();
     case MenuAction::checkForUpdates:
       return checkForUpdatesAction();
     case MenuAction::terminate:
-      platform::services().application->terminate();
+      ui_.application.quit();
       return;
   }
 }
 
 void AppDelegate::saveAction() {
   // The item is disabled without the permission, so there is no check here.
-  const int n = Arranger::saveCurrent();
+  const int n = Arranger::saveCurrent(ctx_);
   hud_.show(std::to_string(n) + "枚の配置を保存しました", "square.and.arrow.down");
 }
 
 void AppDelegate::restoreAction() {
-  mainQueue().async(guarded(weakSelf(), [](AppDelegate& d) {
-    Arranger::restoreSaved(guarded(d.weakSelf(), [](AppDelegate& self, int n) {
-      self.hud_.show(n < 1 ? "戻せるウィンドウがありません"
-                           : "保存した配置に戻しました（" + std::to_string(n) + "枚）",
-                     "clock.arrow.circlepath");
-    }));
+  ctx_.queue.async(guarded(weakSelf(), [](AppDelegate& d) {
+    Arranger::restoreSaved(d.ctx_, guarded(d.weakSelf(), [](AppDelegate& self, int n) {
+                             self.hud_.show(
+                                 n < 1 ? "戻せるウィンドウがありません"
+                                       : "保存した配置に戻しました（" + std::to_string(n) + "枚）",
+                                 "clock.arrow.circlepath");
+                           }));
   }));
 }
 
@@ -220,39 +207,34 @@ void AppDelegate::setKindAction(const MenuItem& item) {
   const auto* entries = std::get_if<std::vector<std::string>>(&item.representedObject);
   if (!entries || entries->size() != 3) return;
   if (const auto kind = kindFromRaw((*entries)[2]))
-    Settings::shared().setKind(*kind, (*entries)[0], (*entries)[1]);
+    ctx_.settings.setKind(*kind, (*entries)[0], (*entries)[1]);
 }
 
 void AppDelegate::setDisplayModeAction(const MenuItem& item) {
   const auto* raw = std::get_if<std::string>(&item.representedObject);
   if (!raw) return;
-  if (const auto mode = displayModeFromRaw(*raw)) Settings::shared().setDisplayMode(*mode);
+  if (const auto mode = displayModeFromRaw(*raw)) ctx_.settings.setDisplayMode(*mode);
 }
 
 void AppDelegate::setNumberAction(const MenuItem& item, void (Settings::*store)(double)) {
   if (const auto* value = std::get_if<double>(&item.representedObject))
-    (Settings::shared().*store)(*value);
+    (ctx_.settings.*store)(*value);
 }
 
 void AppDelegate::toggleLoginAction() {
-  auto& services = platform::services();
-  auto& login = *services.loginItem;
-  std::string error;
-  const bool changed = login.status() == platform::LoginItemStatus::enabled
-                           ? login.unregisterItem(error)
-                           : login.registerItem(error);
+  auto& login = ui_.loginItem;
+  const Outcome changed = login.setEnabled(!login.enabled());
   if (changed) return;
-  services.alerts->runModal(platform::Alert{
+  ui_.alerts.runModal(platform::Alert{
       "ログイン項目を変更できませんでした",
       "Tessaloom.app を「アプリケーション」フォルダに入れてから、もう一度お試しください。\n\n" +
-          error,
+          changed.error(),
       {}});
 }
 
 void AppDelegate::helpAction() {
-  auto& services = platform::services();
-  services.application->activateIgnoringOtherApps();
-  services.alerts->runModal(platform::Alert{
+  ui_.application.bringToFront();
+  ui_.alerts.runModal(platform::Alert{
       "Tessaloom の使い方",
       "メニューバーのアイコン、またはショートカットで、開いているブラウザとAIのウィンドウを一発で"
       "整えます。\n\n⌃⌥G　自動タイル（画面の形に合わせて敷き詰め）\n⌃⌥H　横一列（ワイドモニター"
@@ -266,14 +248,13 @@ void AppDelegate::helpAction() {
 }
 
 void AppDelegate::aboutAction() {
-  auto& services = platform::services();
-  services.application->activateIgnoringOtherApps();
-  services.aboutPanel->show(platform::AboutInfo{
-      "Tessaloom", Installer::version(), "ブラウザとAIのウィンドウを、ワンキーで整える。", 11});
+  ui_.application.bringToFront();
+  ui_.aboutPanel.show(platform::AboutInfo{"Tessaloom", Installer::version(ui_.installation),
+                                          "ブラウザとAIのウィンドウを、ワンキーで整える。", 11});
 }
 
 void AppDelegate::checkForUpdatesAction() {
-  if (auto* updater = platform::services().updater) updater->checkForUpdates();
+  if (ui_.updater) ui_.updater->checkForUpdates();
 }
 
 }  // namespace tessaloom

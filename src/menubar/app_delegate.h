@@ -1,20 +1,22 @@
 // The tray application: its launch sequence, the permission prompt and watch, the layout and
 // undo runs with their feedback, and the status menu with every action it sends. Reaches the
-// desktop through the arrangement operations, the window layer and the platform services.
+// desktop through the context and the tray services it is given.
 #pragma once
 
 #include <memory>
 #include <optional>
 
-#include "base/records.h"
 #include "base/menu_model.h"
+#include "base/records.h"
+#include "menubar/hot_key_center.h"
+#include "menubar/hud.h"
 #include "platform/main_queue.h"
 #include "platform/status_item.h"
+#include "platform/ui_services.h"
+#include "windows/context.h"
 
 namespace tessaloom {
 
-class HotKeyCenter;
-class HUD;
 class Settings;
 
 class AppDelegate : public platform::MenuDelegate {
@@ -23,12 +25,10 @@ class AppDelegate : public platform::MenuDelegate {
   static constexpr double kPromptDelaySeconds = 0.5;
   static constexpr double kTrustWatchSeconds = 1.0;
 
-  /// A delegate that registers its keys with `hotKeys` and reports through `hud`.
-  explicit AppDelegate(HotKeyCenter& hotKeys, HUD& hud);
-  /// The delegate of the running program, over the shared hot-key centre and overlay.
-  AppDelegate();
-  /// Stops the permission watch; queued work and hot keys that refer to the delegate then do
-  /// nothing.
+  /// The delegate over `ctx` and the tray services `ui`; both must outlive it.
+  AppDelegate(Context& ctx, platform::UiServices& ui);
+  /// Stops the permission watch and gives the hot keys back; queued work that refers to the
+  /// delegate then does nothing.
   ~AppDelegate() override;
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
@@ -42,7 +42,7 @@ class AppDelegate : public platform::MenuDelegate {
   /// Takes the last arrangement back and shows the outcome; the prompt without permission.
   void undoWithFeedback();
   /// The modal permission prompt; starts the watch unless one runs.
-  void askForAccessibility();
+  void askForControl();
   /// Starts (or restarts) the once-a-second watch that reports when the permission arrives.
   void watchForTrust();
   /// Whether the permission watch runs.
@@ -68,8 +68,10 @@ class AppDelegate : public platform::MenuDelegate {
   void aboutAction();
   void checkForUpdatesAction();
 
-  HotKeyCenter& hotKeys_;
-  HUD& hud_;
+  Context& ctx_;
+  platform::UiServices& ui_;
+  HotKeyCenter hotKeys_;
+  HUD hud_;
   std::shared_ptr<AppDelegate*> self_;
   bool hasStatusItem_ = false;
   std::optional<platform::WorkItem> trustTimer_;

@@ -2,28 +2,12 @@
 
 #include <utility>
 
-#include "platform/main_queue.h"
-#include "platform/services.h"
-
 namespace tessaloom {
-
-HotKeyCenter& HotKeyCenter::shared() {
-  static HotKeyCenter* center = new HotKeyCenter();  // never destroyed: keys stay registered
-  return *center;
-}
-
-HotKeyCenter::HotKeyCenter(platform::HotKeys* keys, platform::MainQueue* queue)
-    : keys_(keys), queue_(queue) {}
 
 HotKeyCenter::~HotKeyCenter() {
   if (!installed_) return;
-  auto& k = keys();
-  k.setPressedHandler(nullptr);
-  for (const auto& [id, handler] : state_->handlers) k.unregisterHotKey(id);
-}
-
-platform::HotKeys& HotKeyCenter::keys() const {
-  return keys_ ? *keys_ : *platform::services().hotKeys;
+  keys_.setPressedHandler(nullptr);
+  for (const auto& [id, handler] : state_->handlers) keys_.unregisterHotKey(id);
 }
 
 void HotKeyCenter::installHandlerIfNeeded() {
@@ -32,10 +16,9 @@ void HotKeyCenter::installHandlerIfNeeded() {
   // The press only queues the lookup, so the handler runs after the key event is done; an
   // unknown id (0 included) finds nothing.
   std::weak_ptr<State> weak = state_;
-  platform::MainQueue* fixed = queue_;
-  keys().setPressedHandler([weak, fixed](platform::HotKeyId id) {
-    auto& q = fixed ? *fixed : *platform::services().mainQueue;
-    q.async([weak, id] {
+  platform::MainQueue& queue = queue_;
+  keys_.setPressedHandler([weak, &queue](platform::HotKeyId id) {
+    queue.async([weak, id] {
       auto state = weak.lock();
       if (!state) return;
       auto it = state->handlers.find(id);
@@ -46,11 +29,10 @@ void HotKeyCenter::installHandlerIfNeeded() {
   });
 }
 
-bool HotKeyCenter::registerHotKey(std::int32_t keyCode, std::uint32_t modifiers,
-                                  std::function<void()> handler) {
+bool HotKeyCenter::registerHotKey(Chord chord, std::function<void()> handler) {
   installHandlerIfNeeded();
   const auto id = static_cast<platform::HotKeyId>(state_->handlers.size() + 1);
-  if (!keys().registerHotKey(id, keyCode, modifiers)) return false;
+  if (!keys_.registerHotKey(id, chord)) return false;
   state_->handlers[id] = std::move(handler);
   return true;
 }

@@ -2,36 +2,29 @@
 // hand-off of every press to the main queue. Knows nothing of what the handlers do.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "base/chord.h"
 #include "platform/hot_keys.h"
+#include "platform/main_queue.h"
 
 namespace tessaloom {
-namespace platform {
-class MainQueue;
-}
 
 class HotKeyCenter {
  public:
-  /// Control+Option, the modifiers of every hot key of the program.
-  static constexpr std::uint32_t controlOption = platform::kHotKeyControl | platform::kHotKeyOption;
-
-  /// The instance over the installed services, made on first use and never destroyed.
-  static HotKeyCenter& shared();
-  /// An instance over `keys` and `queue`; null means the installed service at each call.
-  explicit HotKeyCenter(platform::HotKeys* keys = nullptr, platform::MainQueue* queue = nullptr);
-  /// Gives back every combination this instance registered.
+  HotKeyCenter(platform::HotKeys& keys, platform::MainQueue& queue) : keys_(keys), queue_(queue) {}
+  /// Gives back every chord this instance registered.
   ~HotKeyCenter();
   HotKeyCenter(const HotKeyCenter&) = delete;
   HotKeyCenter& operator=(const HotKeyCenter&) = delete;
 
-  /// Registers the combination under the next id (the number of registered keys plus 1) and
-  /// runs `handler` on the main queue after each press. False when the platform refuses it:
-  /// nothing is kept, and the next registration gets the same id.
-  bool registerHotKey(std::int32_t keyCode, std::uint32_t modifiers, std::function<void()> handler);
+  /// Registers the chord under the next id (the number of registered keys plus 1) and runs
+  /// `handler` on the main queue after each press. False when the desktop refuses it: nothing
+  /// is kept, and the next registration gets the same id.
+  bool registerHotKey(Chord chord, std::function<void()> handler);
   /// The number of registered keys.
   std::size_t count() const { return state_->handlers.size(); }
 
@@ -41,11 +34,10 @@ class HotKeyCenter {
     std::map<platform::HotKeyId, std::function<void()>> handlers;
   };
 
-  platform::HotKeys& keys() const;
   void installHandlerIfNeeded();
 
-  platform::HotKeys* keys_;
-  platform::MainQueue* queue_;
+  platform::HotKeys& keys_;
+  platform::MainQueue& queue_;
   std::shared_ptr<State> state_ = std::make_shared<State>();
   bool installed_ = false;
 };

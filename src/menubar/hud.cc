@@ -1,11 +1,10 @@
 #include "menubar/hud.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <utility>
-
-#include "platform/services.h"
 
 namespace tessaloom {
 namespace {
@@ -31,31 +30,25 @@ platform::WorkItem animateAlpha(platform::MainQueue& queue, PanelRef panel, doub
 
 }  // namespace
 
-HUD& HUD::shared() {
-  static HUD* hud = new HUD();  // lives as long as the program
-  return *hud;
-}
-
-std::optional<Point> HUD::origin(const std::vector<platform::Screen>& screens, Point mouse,
+std::optional<Point> HUD::origin(const std::vector<platform::Screen>& screens, Point pointer,
                                  Size size) {
   if (screens.empty()) return std::nullopt;
   auto screen = std::find_if(screens.begin(), screens.end(),
-                             [&](const platform::Screen& s) { return s.frame.contains(mouse); });
-  const Rect& v = (screen != screens.end() ? *screen : screens.front()).visibleFrame;
-  return Point{v.midX() - 0.5 * size.width, v.minY() + kBottomShare * std::fabs(v.height)};
+                             [&](const platform::Screen& s) { return s.frame.contains(pointer); });
+  const Rect& u = (screen != screens.end() ? *screen : screens.front()).usable;
+  return Point{u.midX() - 0.5 * size.width,
+               u.maxY() - kBottomShare * std::fabs(u.height) - size.height};
 }
 
 void HUD::show(std::string_view text, std::string_view symbol) {
-  auto& services = platform::services();
-  auto& queue = *services.mainQueue;
+  auto& queue = queue_;
   hideWork_.cancel();
   fadeIn_.cancel();
   if (panel_) panel_->orderOut();
 
-  PanelRef panel = services.overlay->makePanel(
-      platform::OverlayContent{std::string(text), std::string(symbol), kStyle});
-  if (auto at =
-          origin(services.screens->screens(), services.screens->mouseLocation(), panel->size()))
+  PanelRef panel =
+      overlay_.makePanel(platform::OverlayContent{std::string(text), std::string(symbol), kStyle});
+  if (auto at = origin(desktop_.screens(), desktop_.pointer(), panel->size()))
     panel->setFrameOrigin(*at);
   panel->setAlpha(0);
   panel->orderFront();

@@ -11,7 +11,7 @@
 #include "base/geometry.h"
 #include "platform/main_queue.h"
 #include "platform/overlay.h"
-#include "platform/screens.h"
+#include "platform/window_system.h"
 
 namespace tessaloom {
 
@@ -29,14 +29,13 @@ class HUD {
   /// The fade-out starts this long after the call that showed the plate.
   static constexpr double kHoldSeconds = 1.4;
   static constexpr double kFadeOutSeconds = 0.3;
-  /// The plate's bottom edge sits this share of the visible height above the visible bottom.
+  /// The plate's bottom edge sits this share of the usable height above the usable bottom.
   static constexpr double kBottomShare = 0.18;
   /// The step of the fades.
   static constexpr double kFrameSeconds = 1.0 / 60;
 
-  /// The instance used by the tray application.
-  static HUD& shared();
-  HUD() = default;
+  HUD(platform::Overlay& overlay, platform::WindowSystem& desktop, platform::MainQueue& queue)
+      : overlay_(overlay), desktop_(desktop), queue_(queue) {}
   HUD(const HUD&) = delete;
   HUD& operator=(const HUD&) = delete;
 
@@ -44,13 +43,16 @@ class HUD {
   /// and fades it out kHoldSeconds later. Main thread only.
   void show(std::string_view text, std::string_view symbol);
 
-  /// The bottom-left origin of a plate of `size` (bottom-left convention): centred on the
-  /// visible frame of the first screen whose frame holds `mouse`, else of the first screen;
-  /// nothing when there is no screen.
-  static std::optional<Point> origin(const std::vector<platform::Screen>& screens, Point mouse,
+  /// The top-left origin of a plate of `size`: centred horizontally on the usable area of the
+  /// first screen whose frame holds `pointer`, else of the first screen, its bottom edge
+  /// kBottomShare of the usable height above the usable bottom; nothing without a screen.
+  static std::optional<Point> origin(const std::vector<platform::Screen>& screens, Point pointer,
                                      Size size);
 
  private:
+  platform::Overlay& overlay_;
+  platform::WindowSystem& desktop_;
+  platform::MainQueue& queue_;
   std::shared_ptr<platform::OverlayPanel> panel_;
   platform::WorkItem fadeIn_;
   platform::WorkItem hideWork_;

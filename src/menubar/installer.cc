@@ -1,21 +1,13 @@
 #include "menubar/installer.h"
 
+#include <algorithm>
 #include <string_view>
-
-#include "platform/alerts.h"
-#include "platform/application.h"
-#include "platform/installation.h"
-#include "platform/services.h"
-#include "platform/workspace.h"
 
 namespace tessaloom::Installer {
 namespace {
 
-constexpr std::string_view kApplications = "/Applications/";
-
-bool failed(const std::string& error) {
-  auto& services = platform::services();
-  services.alerts->runModal(platform::Alert{
+bool failed(platform::UiServices& ui, const std::string& error) {
+  ui.alerts.runModal(platform::Alert{
       "移動できませんでした",
       "Finder で Tessaloom.app を「アプリケーション」フォルダへドラッグしてから開いてください。"
       "\n\n" +
@@ -26,50 +18,45 @@ bool failed(const std::string& error) {
 
 }  // namespace
 
-std::string version() {
-  const auto value = platform::services().installation->infoValue("CFBundleShortVersionString");
-  if (value)
-    if (const auto* text = value->get<std::string>()) return *text;
-  return "-";
+std::string version(platform::Installation& installation) {
+  std::string value = installation.version();
+  return value.empty() ? "-" : value;
 }
 
-void quitOtherInstances() {
-  auto& services = platform::services();
-  const auto identifier = services.installation->bundleIdentifier();
-  if (!identifier) return;
-  const auto self = services.workspace->currentProcessIdentifier();
-  for (const auto pid : services.installation->runningInstances(*identifier))
-    // Only older copies: two copies started together must not end each other.
-    if (pid != self && services.installation->startedBeforeThisProcess(pid))
-      services.installation->terminate(pid);
+void quitOlderCopies(platform::Installation& installation) {
+  // Only older copies: two copies started together must not end each other.
+  for (const auto pid : installation.olderCopies()) installation.quitCopy(pid);
 }
 
-bool moveToApplicationsIfNeeded() {
-  auto& services = platform::services();
-  auto& installation = *services.installation;
-  const std::string path = installation.bundlePath();
-  if (!path.ends_with(".app")) return false;
-  if (path.starts_with(kApplications)) return false;
-  if (path.starts_with(installation.homeDirectory() + std::string(kApplications))) return false;
+bool moveToApplicationsIfNeeded(platform::UiServices& ui) {
+  auto& installation = ui.installation;
+  const std::string path = installation.packagePath();
+  if (path.empty()) return false;
+  const auto folders = installation.installFolders();
+  if (folders.empty()) return false;
+  if (std::any_of(folders.begin(), folders.end(),
+                  [&path](const std::string& folder) { return path.starts_with(folder); }))
+    return false;
 
-  services.application->activateIgnoringOtherApps();
-  const int choice = services.alerts->runModal(platform::Alert{
+  ui.application.bringToFront();
+  const int choice = ui.alerts.runModal(platform::Alert{
       "「アプリケーション」フォルダに移動しますか？",
       "Tessaloom "
       "は「アプリケーション」フォルダに入れて使うと、ログイン時の自動起動やウィンドウ操作の"
       "許可が正しく動きます。",
       {"移動して開く", "このまま使う"}});
-  if (choice != platform::kAlertFirstButtonReturn) return false;
+  if (choice != 0) return false;
 
   const auto slash = path.find_last_of('/');
   const std::string destination =
-      std::string(kApplications) + (slash == std::string::npos ? path : path.substr(slash + 1));
-  std::string error;
-  if (installation.fileExists(destination) && !installation.trashItem(destination, error))
-    return failed(error);
-  if (!installation.copyItem(path, destination, error)) return failed(error);
-  installation.launch("/usr/bin/open", {"-n", destination});
-  services.application->terminate();
+      folders.front() + (slash == std::string::npos ? path : path.substr(slash + 1));
+  if (installation.fileExists(destination))
+    if (auto trashed = installation.trashItem(destination); !trashed)
+      return failed(ui, trashed.error());
+  if (auto copied = installation.copyItem(path, destination); !copied)
+    return failed(ui, copied.error());
+  installation.openCopy(destination);
+  ui.application.quit();
   return true;
 }
 

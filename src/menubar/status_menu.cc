@@ -11,7 +11,8 @@
 namespace tessaloom {
 namespace {
 
-constexpr std::uint32_t kControlOption = kMenuControl | kMenuOption;
+// The quit item's chord, as in every application.
+constexpr Chord kQuitChord{'q', kControl};
 
 constexpr std::array<std::pair<std::string_view, DisplayMode>, 2> kDisplayModes = {{
     {"各ディスプレイの中で整列", DisplayMode::perDisplay},
@@ -44,11 +45,11 @@ std::vector<MenuItem> applicationsSubmenu(const StatusMenuState& state) {
   items.push_back(MenuItem::makeSeparator());
   for (const auto& app : state.applications) {
     MenuItem entry = item(app.name + "　—　" + std::string(label(app.current)));
-    entry.applicationIcon = app.bundleID;
+    entry.applicationIcon = app.appId;
     for (const Kind choice : kAllKinds) {
       MenuItem c = item(std::string(label(choice)) + "として扱う", MenuAction::setKind);
       c.representedObject =
-          std::vector<std::string>{app.bundleID, app.name, std::string(rawValue(choice))};
+          std::vector<std::string>{app.appId, app.name, std::string(rawValue(choice))};
       c.on = choice == app.current;
       entry.submenu.push_back(std::move(c));
     }
@@ -98,12 +99,12 @@ std::vector<MenuItem> settingsSubmenu(const StatusMenuState& state) {
 
 }  // namespace
 
-MenuApplication menuApplication(const platform::RunningApplication& app,
+MenuApplication menuApplication(const platform::AppFacts& app,
                                 const std::map<std::string, Kind>& overrides) {
   MenuApplication result;
-  result.bundleID = app.bundleIdentifier.value_or("");
-  result.name = app.localizedName.value_or(result.bundleID);
-  result.current = Settings::kind(overrides, result.bundleID, result.name);
+  result.appId = app.id;
+  result.name = app.name.empty() ? app.id : app.name;
+  result.current = Settings::kind(overrides, result.appId, result.name);
   return result;
 }
 
@@ -116,14 +117,13 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
                             " ／ AI " + std::to_string(state.aiWindows)));
   } else {
     items.push_back(item("⚠️ アクセシビリティの許可が必要です…",
-                         MenuAction::askForAccessibility));
+                         MenuAction::askForControl));
   }
   items.push_back(MenuItem::makeSeparator());
 
   for (const auto& shortcut : kShortcuts) {
     MenuItem i = item(title(shortcut.kind), MenuAction::layout);
-    i.keyEquivalent = std::string(shortcut.letter);
-    if (!shortcut.letter.empty()) i.keyEquivalentModifiers = kControlOption;
+    i.shortcut = shortcut.chord;
     i.representedObject = std::string(rawValue(shortcut.kind));
     i.image = std::string(symbol(shortcut.kind));
     i.enabled = state.trusted;
@@ -132,8 +132,7 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
   items.push_back(MenuItem::makeSeparator());
 
   MenuItem undo = item("直前の配置に戻す", MenuAction::undo);
-  undo.keyEquivalent = std::string(kUndoLetter);
-  undo.keyEquivalentModifiers = kControlOption;
+  undo.shortcut = kUndoChord;
   undo.image = "arrow.uturn.backward";
   undo.enabled = state.trusted && state.hasUndo;
   items.push_back(std::move(undo));
@@ -159,13 +158,11 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
 
   items.push_back(item("使い方", MenuAction::help));
   MenuItem update = item("アップデートを確認…", MenuAction::checkForUpdates);
-  update.target = MenuTarget::updater;
   update.enabled = state.canCheckForUpdates;
   items.push_back(std::move(update));
   items.push_back(item("Tessaloomについて（v" + state.version + "）", MenuAction::about));
   MenuItem quit = item("Tessaloomを終了", MenuAction::terminate);
-  quit.keyEquivalent = "q";
-  quit.target = MenuTarget::none;
+  quit.shortcut = kQuitChord;
   items.push_back(std::move(quit));
   return menu;
 }

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "base/records.h"
 #include "base/menu_model.h"
-#include "platform/workspace.h"
+#include "base/records.h"
+#include "platform/window_system.h"
 
 namespace tessaloom {
 
 /// One running application as the classification submenu offers it.
 struct MenuApplication {
-  std::string bundleID;  // empty when the application has none
-  std::string name;      // the localized name, else the identifier
+  std::string appId;
+  std::string name;  // the application's name, else its identifier
   Kind current = Kind::ignore;
 };
 
@@ -38,7 +38,7 @@ struct StatusMenuState {
 
 /// The identifier, name and current kind the menu shows for `app`, against the user's
 /// `overrides` (read once for the whole list).
-MenuApplication menuApplication(const platform::RunningApplication& app,
+MenuApplication menuApplication(const platform::AppFacts& app,
                                 const std::map<std::string, Kind>& overrides);
 
 /// The whole status menu for `state`, from the status line to the quit item.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "catalog/text.h"
+
 namespace tessaloom {
 namespace {
 
@@ -30,22 +32,35 @@ bool readNumber(const Json& record, const char* name, double& out) {
 
 }  // namespace
 
+std::string boundedText(std::string_view s) {
+  std::string valid = text::sanitize(s);
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < valid.size(); ++i) {
+    // A byte that is not a continuation byte starts a character.
+    if ((static_cast<unsigned char>(valid[i]) & 0xC0) != 0x80 &&
+        ++characters > kMaxTitleCharacters) {
+      valid.resize(i);
+      break;
+    }
+  }
+  return valid;
+}
+
 std::optional<std::string> encodeSavedFrames(const std::vector<SavedFrame>& frames) {
   try {
     OrderedJson array = OrderedJson::array();
     for (const auto& f : frames) {
       if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.w) || !std::isfinite(f.h))
         return std::nullopt;
-      array.push_back(OrderedJson{{"bundleID", f.bundleID},
-                                  {"title", f.title},
+      array.push_back(OrderedJson{{"bundleID", boundedText(f.appId)},
+                                  {"title", boundedText(f.title)},
                                   {"x", f.x},
                                   {"y", f.y},
                                   {"w", f.w},
                                   {"h", f.h}});
     }
-    // Text that is not UTF-8 (a title read from a window) is written with U+FFFD.
     return array.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
-  } catch (...) {
+  } catch (const nlohmann::json::exception&) {
     return std::nullopt;
   }
 }
@@ -62,14 +77,14 @@ std::vector<SavedFrame> decodeSavedFrames(std::string_view json) {
     for (const auto& record : array) {
       if (!record.is_object()) return {};
       SavedFrame f;
-      if (!readString(record, "bundleID", f.bundleID) || !readString(record, "title", f.title) ||
+      if (!readString(record, "bundleID", f.appId) || !readString(record, "title", f.title) ||
           !readNumber(record, "x", f.x) || !readNumber(record, "y", f.y) ||
           !readNumber(record, "w", f.w) || !readNumber(record, "h", f.h))
         return {};
       frames.push_back(std::move(f));
     }
     return frames;
-  } catch (...) {
+  } catch (const nlohmann::json::exception&) {
     return {};
   }
 }

@@ -1,6 +1,8 @@
-// One stored window frame and the JSON form of a stored arrangement. No storage here.
+// One stored window frame and the JSON form of a stored arrangement, bounded so that what is
+// written can always be read back. No storage here.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +13,8 @@
 namespace tessaloom {
 
 struct SavedFrame {
-  std::string bundleID;
+  /// Stored under the member name "bundleID".
+  std::string appId;
   std::string title;
   double x = 0;
   double y = 0;
@@ -22,7 +25,16 @@ struct SavedFrame {
   friend bool operator==(const SavedFrame&, const SavedFrame&) = default;
 };
 
-/// Compact JSON array of objects; nothing when a number is not finite.
+/// Titles and identifiers longer than this many characters are cut when stored.
+inline constexpr std::size_t kMaxTitleCharacters = 1024;
+/// The largest encoded arrangement that is stored: with both arrangements and their base64
+/// form, the defaults file stays well under what its reader accepts.
+inline constexpr std::size_t kMaxEncodedBytes = std::size_t{1} << 20;
+
+/// `s` cut to at most kMaxTitleCharacters code points and four bytes per kept code point, on
+/// a character boundary.
+std::string boundedText(std::string_view s);
+/// Compact JSON array of objects with every text bounded; nothing when a number is not finite.
 std::optional<std::string> encodeSavedFrames(const std::vector<SavedFrame>& frames);
 /// Strict reader: any fault anywhere (not JSON, not an array, an element that is not an object,
 /// a missing member or one of the wrong type) gives an empty list. Extra members are ignored.

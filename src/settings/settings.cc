@@ -1,9 +1,11 @@
 #include "settings/settings.h"
 
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
 #include "catalog/catalog.h"
-#include "catalog/text.h"
 #include "platform/defaults_store.h"
-#include "platform/services.h"
 
 namespace tessaloom {
 namespace {
@@ -26,9 +28,12 @@ constexpr Setting<double> kAiRatio{"aiRatio", 0.4};
 constexpr Setting<bool> kDetectAITabs{"detectAITabs", true};
 constexpr std::string_view kOverridesKey = "overrides";  // absent: no overrides
 
-double read(DefaultsStore& store, const Setting<double>& setting) {
+// A stored number outside [low, high] reads as the nearest bound; one that is not a finite
+// number as the default.
+double read(DefaultsStore& store, const Setting<double>& setting, double low, double high) {
   const auto value = store.object(setting.key);
-  return value ? value->toDouble() : setting.fallback;
+  const double v = value ? value->toDouble() : setting.fallback;
+  return std::isfinite(v) ? std::clamp(v, low, high) : setting.fallback;
 }
 
 bool read(DefaultsStore& store, const Setting<bool>& setting) {
@@ -48,112 +53,110 @@ std::map<std::string, Kind> readOverrides(DefaultsStore& store) {
   if (!stored) return {};
   // One value that is not text makes the whole dictionary unreadable; unknown kinds are
   // dropped one by one.
-  for (const auto& [bundleID, value] : *stored)
+  for (const auto& [appId, value] : *stored)
     if (!value.get<std::string>()) return {};
   std::map<std::string, Kind> overrides;
-  for (const auto& [bundleID, value] : *stored)
-    if (const auto kind = kindFromRaw(*value.get<std::string>()))
-      overrides.emplace(bundleID, *kind);
+  for (const auto& [appId, value] : *stored)
+    if (const auto kind = kindFromRaw(*value.get<std::string>())) overrides.emplace(appId, *kind);
   return overrides;
 }
 
-/// The stored identifier that denotes `bundleID`: itself, else a canonically equivalent one.
+/// The stored identifier that denotes `appId`: itself, else the same application spelled
+/// otherwise.
 std::map<std::string, Kind>::const_iterator findOverride(
-    const std::map<std::string, Kind>& overrides, std::string_view bundleID) {
-  const auto exact = overrides.find(std::string(bundleID));
+    const std::map<std::string, Kind>& overrides, std::string_view appId) {
+  const auto exact = overrides.find(std::string(appId));
   if (exact != overrides.end()) return exact;
   for (auto it = overrides.begin(); it != overrides.end(); ++it)
-    if (text::equal(it->first, bundleID)) return it;
+    if (Catalog::sameApp(it->first, appId)) return it;
   return overrides.end();
 }
 
 }  // namespace
 
-Settings& Settings::shared() {
-  static Settings instance;
-  return instance;
-}
-
-platform::DefaultsStore& Settings::store() const {
-  return store_ ? *store_ : *platform::services().defaults;
-}
-
 double Settings::gap() const {
-  return read(store(), kGap);
+  return read(store_, kGap, 0, kMaxGap);
 }
 void Settings::setGap(double value) {
-  store().setObject(kGap.key, value);
+  store_.setObject(kGap.key, value);
 }
 
 DisplayMode Settings::displayMode() const {
-  return read(store(), kDisplayMode);
+  return read(store_, kDisplayMode);
 }
 void Settings::setDisplayMode(DisplayMode mode) {
-  store().setObject(kDisplayMode.key, std::string(rawValue(mode)));
+  store_.setObject(kDisplayMode.key, std::string(rawValue(mode)));
 }
 
 double Settings::aiRatio() const {
-  return read(store(), kAiRatio);
+  return read(store_, kAiRatio, kMinAiRatio, kMaxAiRatio);
 }
 void Settings::setAiRatio(double value) {
-  store().setObject(kAiRatio.key, value);
+  store_.setObject(kAiRatio.key, value);
 }
 
 bool Settings::detectAITabs() const {
-  return read(store(), kDetectAITabs);
+  return read(store_, kDetectAITabs);
 }
 void Settings::setDetectAITabs(bool value) {
-  store().setObject(kDetectAITabs.key, value);
+  store_.setObject(kDetectAITabs.key, value);
 }
 
 std::map<std::string, Kind> Settings::overrides() const {
-  return readOverrides(store());
+  return readOverrides(store_);
 }
 
 void Settings::setOverrides(const std::map<std::string, Kind>& overrides) {
   DefaultsValue::Dictionary stored;
-  for (const auto& [bundleID, kind] : overrides)
-    stored.emplace(bundleID, std::string(rawValue(kind)));
-  store().setObject(kOverridesKey, std::move(stored));
+  for (const auto& [appId, kind] : overrides) stored.emplace(appId, std::string(rawValue(kind)));
+  store_.setObject(kOverridesKey, std::move(stored));
 }
 
-Kind Settings::kind(std::string_view bundleID, std::string_view name) const {
-  return kind(readOverrides(store()), bundleID, name);
+Kind Settings::kind(std::string_view appId, std::string_view name) const {
+  return kind(readOverrides(store_), appId, name);
 }
 
-Kind Settings::kind(const std::map<std::string, Kind>& overrides, std::string_view bundleID,
+Kind Settings::kind(const std::map<std::string, Kind>& overrides, std::string_view appId,
                     std::string_view name) {
-  const auto it = findOverride(overrides, bundleID);
+  const auto it = findOverride(overrides, appId);
   if (it != overrides.end()) return it->second;
-  return Catalog::defaultKind(bundleID, name);
+  return Catalog::defaultKind(appId, name);
 }
 
-void Settings::setKind(Kind kind, std::string_view bundleID, std::string_view name) {
-  auto overrides = readOverrides(store());
+void Settings::setKind(Kind kind, std::string_view appId, std::string_view name) {
+  auto overrides = readOverrides(store_);
   // One entry per application, whichever of its equivalent spellings was stored before.
-  for (auto it = findOverride(overrides, bundleID); it != overrides.end();
-       it = findOverride(overrides, bundleID))
+  for (auto it = findOverride(overrides, appId); it != overrides.end();
+       it = findOverride(overrides, appId))
     overrides.erase(it);
-  if (kind != Catalog::defaultKind(bundleID, name)) overrides.emplace(bundleID, kind);
+  if (kind != Catalog::defaultKind(appId, name)) overrides.emplace(appId, kind);
   setOverrides(overrides);
 }
 
 std::vector<SavedFrame> Settings::snapshot(std::string_view key) const {
-  const auto data = store().dataForKey(key);
+  const auto data = store_.dataForKey(key);
   if (!data) return {};
   const auto& bytes = data->bytes;
   return decodeSavedFrames(
       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-void Settings::setSnapshot(const std::vector<SavedFrame>& frames, std::string_view key) {
+Outcome Settings::setSnapshot(const std::vector<SavedFrame>& frames, std::string_view key) {
   const auto json = encodeSavedFrames(frames);
   if (!json) {
     // An arrangement that cannot be stored must not leave an older one in its place.
-    store().removeObject(key);
-    return;
+    store_.removeObject(key);
+    return {};
   }
-  store().setObject(key, platform::Data{{json->begin(), json->end()}});
+  if (json->size() > kMaxEncodedBytes) {
+    // Written, it would make the whole defaults file unreadable.
+    Failure failure{"配置を保存できません（" + std::to_string(frames.size()) +
+                    "枚の記録が大きすぎます）"};
+    std::cerr << failure.message << "\n";
+    return failure;
+  }
+  store_.setObject(key, platform::Data{{json->begin(), json->end()}});
+  return {};
 }
 
 }  // namespace tessaloom

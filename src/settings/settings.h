@@ -1,5 +1,6 @@
 // The user's settings and the two stored arrangements, read from and written to the user
-// defaults at every access; nothing is cached here.
+// defaults at every access; nothing is cached here. Stored values out of range read as the
+// nearest sensible value, so no stored number can push a window off its display.
 #pragma once
 
 #include <map>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "base/records.h"
+#include "base/result.h"
 #include "settings/saved_frame.h"
 
 namespace tessaloom {
@@ -17,16 +19,19 @@ class DefaultsStore;
 
 class Settings {
  public:
-  /// The instance over the platform's defaults store (whatever store is installed at the call).
-  static Settings& shared();
-  /// An instance over `store`; a null store means the installed one.
-  explicit Settings(platform::DefaultsStore* store = nullptr) : store_(store) {}
+  /// The gap and AI share that stored values are held to; every value the menu offers lies
+  /// inside.
+  static constexpr double kMaxGap = 64;
+  static constexpr double kMinAiRatio = 0.1;
+  static constexpr double kMaxAiRatio = 0.9;
 
-  double gap() const;  // default 8
+  explicit Settings(platform::DefaultsStore& store) : store_(store) {}
+
+  double gap() const;  // default 8, held to 0 ... kMaxGap
   void setGap(double value);
   DisplayMode displayMode() const;  // default perDisplay
   void setDisplayMode(DisplayMode mode);
-  double aiRatio() const;  // default 0.4
+  double aiRatio() const;  // default 0.4, held to kMinAiRatio ... kMaxAiRatio
   void setAiRatio(double value);
   bool detectAITabs() const;  // default true
   void setDetectAITabs(bool value);
@@ -34,22 +39,23 @@ class Settings {
   void setOverrides(const std::map<std::string, Kind>& overrides);
 
   /// The user's override for the application, else the catalogue's kind.
-  Kind kind(std::string_view bundleID, std::string_view name) const;
+  Kind kind(std::string_view appId, std::string_view name) const;
   /// The same against `overrides` read before, so that one read serves a pass over many
   /// applications.
-  static Kind kind(const std::map<std::string, Kind>& overrides, std::string_view bundleID,
+  static Kind kind(const std::map<std::string, Kind>& overrides, std::string_view appId,
                    std::string_view name);
   /// Stores the user's choice; a choice equal to the catalogue's default removes the override.
-  void setKind(Kind kind, std::string_view bundleID, std::string_view name);
+  void setKind(Kind kind, std::string_view appId, std::string_view name);
 
   /// The records stored under `key`; empty when nothing readable is stored.
   std::vector<SavedFrame> snapshot(std::string_view key) const;
-  /// Replaces the records under `key`; records that cannot be encoded remove the key.
-  void setSnapshot(const std::vector<SavedFrame>& frames, std::string_view key);
+  /// Replaces the records under `key` (titles cut to kMaxTitleCharacters). Records with a
+  /// number that is not finite remove the key; records too large to read back are refused and
+  /// the old value stays.
+  Outcome setSnapshot(const std::vector<SavedFrame>& frames, std::string_view key);
 
  private:
-  platform::DefaultsStore& store() const;
-  platform::DefaultsStore* store_;
+  platform::DefaultsStore& store_;
 };
 
 }  // namespace tessaloom

@@ -1,10 +1,6 @@
-#include <algorithm>
 #include <cmath>
 
-#include "platform/accessibility.h"
 #include "platform/main_queue.h"
-#include "platform/services.h"
-#include "windows/ax.h"
 #include "windows/window_manager.h"
 
 namespace tessaloom::WindowManager {
@@ -19,36 +15,27 @@ bool offTarget(const Rect& current, const Rect& target) {
 
 }  // namespace
 
-void apply(const LayoutPlan& plan) {
-  auto& ax = *platform::services().accessibility;
-
-  // Assistive interfaces slow down or fight moves; switch them off for the batch.
-  std::vector<std::int32_t> pids;
+void apply(Context& ctx, const LayoutPlan& plan) {
+  if (plan.empty()) return;
+  std::vector<platform::Placement> placements;
+  std::vector<WindowHandle> handles;
+  placements.reserve(plan.size());
+  handles.reserve(plan.size());
   for (const auto& entry : plan) {
-    const auto pid = entry.window.pid();
-    if (std::find(pids.begin(), pids.end(), pid) == pids.end()) pids.push_back(pid);
+    placements.push_back({entry.window.handle(), entry.target.integral()});
+    handles.push_back(entry.window.handle());
   }
-  std::vector<platform::ElementRef> switched;
-  for (const auto pid : pids) {
-    auto app = ax.createApplication(pid);
-    if (AX::boolValue(app, "AXEnhancedUserInterface") == true) {
-      ax.setAttributeValue(app, "AXEnhancedUserInterface", false);
-      switched.push_back(std::move(app));
-    }
-  }
+  ctx.desktop.place(placements);
 
-  for (const auto& entry : plan) AX::setFrame(entry.window.element(), entry.target.integral());
+  ctx.queue.sleep(kSettleSeconds);
 
-  platform::services().mainQueue->sleep(kSettleMicroseconds / 1e6);
-
-  for (const auto& entry : plan) {
-    auto current = AX::frame(entry.window.element());
-    if (!current) continue;
-    const Rect target = entry.target.integral();
-    if (offTarget(*current, target)) AX::setFrame(entry.window.element(), target);
-  }
-
-  for (const auto& app : switched) ax.setAttributeValue(app, "AXEnhancedUserInterface", true);
+  // Windows that are gone or unreadable are left alone.
+  const auto frames = ctx.desktop.frames(handles);
+  std::vector<platform::Placement> corrections;
+  for (std::size_t i = 0; i < placements.size() && i < frames.size(); ++i)
+    if (frames[i] && offTarget(*frames[i], placements[i].frame))
+      corrections.push_back(placements[i]);
+  if (!corrections.empty()) ctx.desktop.place(corrections);
 }
 
 }  // namespace tessaloom::WindowManager

@@ -1,3 +1,4 @@
+#include "catalog/catalog.h"
 #include "catalog/text.h"
 #include "windows/window_manager.h"
 
@@ -8,7 +9,7 @@ std::vector<SavedFrame> snapshot(const std::vector<ManagedWindow>& windows) {
   frames.reserve(windows.size());
   for (const auto& w : windows) {
     const Rect& f = w.frame();
-    frames.push_back({w.bundleID(), w.title(), f.minX(), f.minY(), f.width, f.height});
+    frames.push_back({w.appId(), w.title(), f.minX(), f.minY(), f.width, f.height});
   }
   return frames;
 }
@@ -34,8 +35,11 @@ LayoutPlan restorePlan(const std::vector<SavedFrame>& records,
   LayoutPlan plan;
   std::vector<const ManagedWindow*> unmatched;
   for (const auto& w : windows) {
-    const SavedFrame* record = take([&w](const SavedFrame& r) {
-      return text::equal(r.bundleID, w.bundleID()) && text::equal(r.title, w.title());
+    // Stored titles are cut; the window's is compared as it would have been stored.
+    const std::string title = boundedText(w.title());
+    const SavedFrame* record = take([&w, &title](const SavedFrame& r) {
+      return Catalog::sameApp(r.appId, w.appId()) &&
+             (text::equal(r.title, w.title()) || text::equal(r.title, title));
     });
     if (record)
       plan.push_back({w, record->rect()});
@@ -44,7 +48,7 @@ LayoutPlan restorePlan(const std::vector<SavedFrame>& records,
   }
   for (const ManagedWindow* w : unmatched) {
     const SavedFrame* record =
-        take([w](const SavedFrame& r) { return text::equal(r.bundleID, w->bundleID()); });
+        take([w](const SavedFrame& r) { return Catalog::sameApp(r.appId, w->appId()); });
     if (record) plan.push_back({*w, record->rect()});
   }
   return plan;

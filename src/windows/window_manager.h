@@ -1,45 +1,45 @@
-// Everything that reads or writes other applications' windows and the screens: permission,
-// discovery, displays, frame application, snapshots and restore plans. Reaches the desktop only
-// through the platform seam.
+// Everything that reads or moves other applications' windows: which applications and windows
+// count, the displays, frame application with its one correction pass, snapshots and restore
+// plans. Reaches the desktop only through the context's window system.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "base/records.h"
-#include "platform/workspace.h"
+#include "platform/window_system.h"
 #include "settings/saved_frame.h"
+#include "windows/context.h"
 
 namespace tessaloom::WindowManager {
 
-inline constexpr double kMessagingTimeout = 1.0;
 inline constexpr double kMinimumWidth = 200;
 inline constexpr double kMinimumHeight = 150;
 inline constexpr double kTolerance = 2.0;
-inline constexpr unsigned kSettleMicroseconds = 150000;
+inline constexpr double kSettleSeconds = 0.15;
 
-bool isTrusted(bool prompt);
-void openAccessibilitySettings();
+/// Applications with an identifier, sorted by name (hidden ones included).
+std::vector<platform::AppFacts> regularApps(Context& ctx);
 
-/// Regular applications other than this process that have an identifier, sorted by name.
-std::vector<platform::RunningApplication> regularApps();
-/// The standard windows of every running application that is not ignored.
-std::vector<ManagedWindow> targetWindows();
-/// The first window of the frontmost application, else the first window; nothing when empty.
-std::optional<ManagedWindow> frontmostWindow(const std::vector<ManagedWindow>& windows);
+/// Which windows discovery keeps: those of at least the minimum size (what layouts arrange),
+/// or every standard one (what a restore may have to put back, whatever its size now).
+enum class Sizes { atLeastMinimum, any };
+/// The standard, visible windows of every shown application that is not ignored.
+std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes = Sizes::atLeastMinimum);
+/// The process of the application that owns the focused window, if any.
+std::optional<std::int32_t> frontmostPid(Context& ctx);
 
-/// The screens in the global top-left space, primary first.
-std::vector<Display> displays();
-/// The display under the pointer, else the first; nothing for an empty list.
-std::optional<Display> mouseDisplay(const std::vector<Display>& displays);
-/// The display holding the largest part of `rect`, else the mouse display.
-std::optional<Display> display(const Rect& rect, const std::vector<Display>& displays);
+/// The screens as displays, primary first.
+std::vector<Display> displays(Context& ctx);
 
-/// Writes every frame, waits once to settle, and corrects each window that ended off target.
-void apply(const LayoutPlan& plan);
+/// Places every window at its whole-number target in one batch, waits once to settle, reads
+/// the frames back once and places each window that ended more than kTolerance off again, in
+/// one more batch.
+void apply(Context& ctx, const LayoutPlan& plan);
 
 std::vector<SavedFrame> snapshot(const std::vector<ManagedWindow>& windows);
-/// Pairs records with windows: exact identifier and title first, then identifier alone.
+/// Pairs records with windows: same application and exact title first, then application alone.
 LayoutPlan restorePlan(const std::vector<SavedFrame>& records,
                        const std::vector<ManagedWindow>& windows);
 
