@@ -30,17 +30,32 @@ std::unique_ptr<HotKeys> connectHotKeys() {
   return std::make_unique<NoHotKeys>();
 }
 
-std::optional<InstanceRegistry> registry() {
-  if (auto directory = InstanceRegistry::defaultDirectory()) return InstanceRegistry(*directory);
-  return std::nullopt;
-}
-
 gboolean quitLoop(gpointer loop) {
   g_main_loop_quit(static_cast<GMainLoop*>(loop));
   return G_SOURCE_CONTINUE;
 }
 
 }  // namespace
+
+/// The installation with the other copies as the session bus knows them: the name's owner.
+class BusInstallation final : public PosixInstallation {
+ public:
+  explicit BusInstallation(SingleInstance* instance) : instance_(instance) {}
+  std::vector<std::int32_t> olderCopies() override {
+    if (!instance_) return {};
+    if (const auto pid = instance_->ownerPid()) return {*pid};
+    return {};
+  }
+  /// Waits at most kQuitWaitSeconds: until then the copy still holds what this copy is about
+  /// to take over (its hot keys, its tray icon).
+  void quitCopy(std::int32_t pid) override {
+    if (instance_) instance_->takeOver(pid, kQuitWaitSeconds);
+  }
+  static constexpr double kQuitWaitSeconds = 3.0;
+
+ private:
+  SingleInstance* instance_;
+};
 
 Outcome TrayServices::startToolkit() {
   return start();
@@ -64,15 +79,21 @@ TrayServices::TrayServices()
       about_(std::make_unique<GtkAboutPanel>(*application_)),
       overlay_(std::make_unique<GtkPlateOverlay>()),
       hotKeys_(connectHotKeys()),
-      login_(PosixInstallation::executablePath()),
-      installation_(registry()) {
+      login_(PosixInstallation::executablePath()) {
+  if (auto claimed = SingleInstance::claim([this] { application_->quit(); }))
+    instance_ = std::move(*claimed);
+  else
+    std::cerr << "セッションバスに接続できません（" << claimed.error()
+              << "）。ほかに動いているコピーを確かめずに起動します" << std::endl;
+  installation_ = std::make_unique<BusInstallation>(instance_.get());
   ui_.reset(new UiServices{*application_, *statusItem_, *alerts_, *about_, *overlay_, *hotKeys_,
-                           login_, installation_});
-  installation_.enrollThisProcess();
+                           login_, *installation_});
 }
 
 TrayServices::~TrayServices() {
   ui_.reset();
+  installation_.reset();
+  instance_.reset();
   hotKeys_.reset();
   about_.reset();
   statusItem_.reset();

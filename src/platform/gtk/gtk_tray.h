@@ -1,13 +1,14 @@
 // The services of the tray application on Linux, made and owned together: GTK for the status
 // item, dialogs and overlay, X11 key grabs for the hot keys, an XDG autostart entry for the
-// login item and the instance registry for the other running copies; and the event loop that
-// runs until the application terminates or SIGTERM or SIGINT arrives.
+// login item and a well-known name on the session bus for the other running copies; and the
+// event loop that runs until the application quits or SIGTERM or SIGINT arrives.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "base/result.h"
+#include "platform/glib/single_instance.h"
 #include "platform/posix/autostart_login_item.h"
 #include "platform/posix/posix_installation.h"
 #include "platform/ui_services.h"
@@ -21,6 +22,7 @@ class GtkStatusItem;
 class GtkAlerts;
 class GtkAboutPanel;
 class GtkPlateOverlay;
+class BusInstallation;
 
 class TrayServices {
  public:
@@ -32,8 +34,9 @@ class TrayServices {
   static void trace(const std::string& line);
 
   /// The services, after startToolkit() succeeded. Hot keys grab on the display named by
-  /// DISPLAY; without an X connection every registration is refused. Records this process
-  /// as a running tray copy, so later copies find it.
+  /// DISPLAY; without an X connection every registration is refused. Claims the tray's name on
+  /// the session bus, so later copies find this one; without a bus says so on standard error
+  /// and runs anyway.
   TrayServices();
   ~TrayServices();
   TrayServices(const TrayServices&) = delete;
@@ -53,7 +56,8 @@ class TrayServices {
   std::unique_ptr<GtkPlateOverlay> overlay_;
   std::unique_ptr<HotKeys> hotKeys_;
   AutostartLoginItem login_;
-  PosixInstallation installation_;
+  std::unique_ptr<SingleInstance> instance_;
+  std::unique_ptr<BusInstallation> installation_;
   std::unique_ptr<UiServices> ui_;
 };
 
