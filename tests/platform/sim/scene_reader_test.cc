@@ -16,44 +16,30 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 Scene read(const std::string& text) {
-  std::string error;
-  std::optional<Scene> scene = readScene(text, "scene.json", error);
-  EXPECT_TRUE(scene) << error;
+  Result<Scene> scene = readScene(text, "scene.json");
+  EXPECT_TRUE(scene) << scene.error();
   return scene ? std::move(*scene) : Scene{};
 }
 
 TEST(SceneReader, ReadsEveryMember) {
   const Scene scene = read(R"({
     // Comments are allowed in hand-written scenes.
-    "trusted": false, "trustedAt": 2.5,
-    "screens": [{"name": "Built-in", "frame": [0, 0, 1440, 900], "visible": [0, 0, 1440, 875]},
-                {"frame": [1440, 0, 1920, 1080]}],
-    "mouse": [720, 450.5], "frontmost": 202, "self": 101, "boxingFails": ["size"],
+    "trusted": false, "trustedAt": 2.5, "frontmost": 202, "self": 101, "boxingFails": ["size"],
     "apps": [
-      {"pid": 101, "bundleID": "com.google.Chrome", "name": "Google Chrome",
-       "policy": "regular", "hidden": false, "enhancedUI": true,
+      {"pid": 101, "bundleID": "com.google.Chrome", "name": "Google Chrome", "enhancedUI": true,
        "windows": [{"title": "Docs", "frame": [100, 80, 900, 700]},
                    {"frame": [0, 0, 10.5, 20], "role": null, "subrole": "AXDialog",
                     "minimized": null, "fullScreen": true, "failRead": ["AXSize", "AXTitle"],
                     "failWrite": ["AXPosition"], "ignoresWrites": true, "minSize": [300, 200],
-                    "vanishes": true, "writeDelay": 0.2, "positionValue": "number",
-                    "sizeValue": "size"}]},
+                    "vanishes": true, "writeDelay": 0.2, "positionValue": "number"}]},
       {"pid": 202, "policy": "accessory", "hidden": true, "unresponsive": true,
        "failWindows": true, "failWrite": ["AXEnhancedUserInterface"], "windowsValue": "withNull"}
     ],
-    "installed": [{"bundleID": "com.openai.chat", "name": "ChatGPT", "launchDelay": 0.5,
-                   "policy": "prohibited",
-                   "windows": [{"title": "ChatGPT", "frame": [0, 25, 800, 600]}]}]
+    "installed": [{"bundleID": "com.openai.chat", "launchDelay": 0.5, "policy": "prohibited",
+                   "windows": [{"frame": [0, 25, 800, 600]}]}]
   })");
   EXPECT_FALSE(scene.trusted);
   EXPECT_EQ(scene.trustedAt, 2.5);
-  ASSERT_EQ(scene.screens.size(), 2u);
-  EXPECT_EQ(scene.screens[0].localizedName, "Built-in");
-  EXPECT_EQ(scene.screens[0].frame, Rect(0, 0, 1440, 900));
-  EXPECT_EQ(scene.screens[0].visibleFrame, Rect(0, 0, 1440, 875));
-  EXPECT_EQ(scene.screens[1].localizedName, "");
-  EXPECT_EQ(scene.screens[1].visibleFrame, Rect(1440, 0, 1920, 1080));
-  EXPECT_EQ(scene.mouse, (Point{720, 450.5}));
   EXPECT_EQ(scene.frontmost, 202);
   EXPECT_EQ(scene.self, 101);
   EXPECT_FALSE(scene.pointBoxingFails);
@@ -61,10 +47,8 @@ TEST(SceneReader, ReadsEveryMember) {
 
   ASSERT_EQ(scene.apps.size(), 2u);
   const SceneApp& chrome = scene.apps[0];
-  EXPECT_EQ(chrome.pid, 101);
   EXPECT_EQ(chrome.bundleID, "com.google.Chrome");
   EXPECT_EQ(chrome.name, "Google Chrome");
-  EXPECT_EQ(chrome.policy, ActivationPolicy::regular);
   EXPECT_EQ(chrome.enhancedUI, true);
   ASSERT_EQ(chrome.windows.size(), 2u);
   const SceneWindow& plain = chrome.windows[0];
@@ -73,57 +57,41 @@ TEST(SceneReader, ReadsEveryMember) {
   EXPECT_EQ(plain.role, "AXWindow");
   EXPECT_EQ(plain.subrole, "AXStandardWindow");
   EXPECT_EQ(plain.minimized, false);
-  EXPECT_EQ(plain.fullScreen, false);
-  EXPECT_FALSE(plain.ignoresWrites || plain.vanishes || plain.minSize);
   const SceneWindow& odd = chrome.windows[1];
-  EXPECT_FALSE(odd.title);
-  EXPECT_FALSE(odd.role);
+  EXPECT_FALSE(odd.title || odd.role || odd.minimized);
   EXPECT_EQ(odd.subrole, "AXDialog");
-  EXPECT_FALSE(odd.minimized);
   EXPECT_EQ(odd.fullScreen, true);
   EXPECT_THAT(odd.failRead, ElementsAre("AXSize", "AXTitle"));
   EXPECT_THAT(odd.failWrite, ElementsAre("AXPosition"));
-  EXPECT_TRUE(odd.ignoresWrites);
+  EXPECT_TRUE(odd.ignoresWrites && odd.vanishes);
   EXPECT_EQ(odd.minSize, (Size{300, 200}));
-  EXPECT_TRUE(odd.vanishes);
   EXPECT_EQ(odd.writeDelay, 0.2);
   EXPECT_EQ(odd.positionValue, ValueShape::number);
   EXPECT_EQ(odd.sizeValue, ValueShape::boxed);
 
   const SceneApp& background = scene.apps[1];
-  EXPECT_FALSE(background.bundleID);
-  EXPECT_FALSE(background.name);
-  EXPECT_FALSE(background.enhancedUI);
-  EXPECT_EQ(background.policy, ActivationPolicy::accessory);
-  EXPECT_TRUE(background.hidden);
-  EXPECT_TRUE(background.unresponsive);
+  EXPECT_FALSE(background.bundleID || background.name || background.enhancedUI);
+  EXPECT_EQ(background.policy, AppPolicy::accessory);
+  EXPECT_TRUE(background.hidden && background.unresponsive);
   EXPECT_THAT(background.failRead, ElementsAre("AXWindows"));
   EXPECT_THAT(background.failWrite, ElementsAre("AXEnhancedUserInterface"));
   EXPECT_EQ(background.windowsValue, WindowsShape::withNull);
 
   ASSERT_EQ(scene.installed.size(), 1u);
-  EXPECT_EQ(scene.installed[0].app.bundleID, "com.openai.chat");
-  EXPECT_EQ(scene.installed[0].app.policy, ActivationPolicy::prohibited);
+  EXPECT_EQ(scene.installed[0].app.policy, AppPolicy::prohibited);
   EXPECT_EQ(scene.installed[0].launchDelay, 0.5);
-  EXPECT_EQ(scene.installed[0].app.windows.at(0).frame, Rect(0, 25, 800, 600));
 }
 
 TEST(SceneReader, DefaultsOfAnEmptyScene) {
   const Scene scene = read("{}");
   EXPECT_TRUE(scene.trusted);
-  EXPECT_FALSE(scene.trustedAt);
+  EXPECT_FALSE(scene.trustedAt || scene.frontmost);
   EXPECT_TRUE(scene.screens.empty());
   EXPECT_EQ(scene.mouse, (Point{0, 0}));
-  EXPECT_FALSE(scene.frontmost);
-  EXPECT_EQ(scene.self, 1);
   EXPECT_FALSE(scene.pointBoxingFails || scene.sizeBoxingFails);
-}
-
-TEST(SceneReader, OwnPidDefaultsToOneNoApplicationUses) {
+  // This program's pid defaults to the smallest no application uses.
+  EXPECT_EQ(scene.self, 1);
   EXPECT_EQ(read(R"({"apps": [{"pid": 1}, {"pid": 3}, {"pid": 2}]})").self, 4);
-  EXPECT_EQ(read(R"({"apps": [{"pid": 2}]})").self, 1);
-  // Named explicitly, it may be one of the applications (this process listed by the
-  // workspace).
   EXPECT_EQ(read(R"({"self": 2, "apps": [{"pid": 2}]})").self, 2);
 }
 
@@ -134,7 +102,6 @@ TEST(SceneReader, RefusesBadScenesWithOneLineNamingThePlace) {
   };
   const std::vector<Case> cases = {
       {"[]", "the scene must be a JSON object"},
-      {"null", "the scene must be a JSON object"},
       {R"({"screen": []})", R"("screen" is not a known member)"},
       {R"({"a\nb": 1})", R"("a\nb" is not a known member)"},
       {R"({"trusted": "yes"})", R"("trusted" must be true or false)"},
@@ -146,19 +113,12 @@ TEST(SceneReader, RefusesBadScenesWithOneLineNamingThePlace) {
       {R"({"screens": [{"frame": [0, 0, 1, 1], "visible": [0, 0, -1, 1]}]})",
        R"("screens"[0]."visible" must not have a negative width or height)"},
       {R"({"mouse": [1]})", R"("mouse" must be an array of 2 numbers)"},
-      {R"({"mouse": [1, "2"]})", R"("mouse" must be an array of 2 numbers)"},
       {R"({"boxingFails": ["pos"]})", R"("boxingFails" may hold only "point" and "size")"},
       {R"({"boxingFails": "size"})", R"("boxingFails" must be an array of strings)"},
       {R"({"apps": {}})", R"("apps" must be an array)"},
       {R"({"apps": [1]})", R"("apps"[0] must be an object)"},
       {R"({"apps": [{}]})", R"("apps"[0]."pid" is missing)"},
       {R"({"apps": [{"pid": 0}]})",
-       R"("apps"[0]."pid" must be a process identifier (a whole number from 1 to 2147483647))"},
-      {R"({"apps": [{"pid": -3}]})",
-       R"("apps"[0]."pid" must be a process identifier (a whole number from 1 to 2147483647))"},
-      {R"({"apps": [{"pid": 1.5}]})",
-       R"("apps"[0]."pid" must be a process identifier (a whole number from 1 to 2147483647))"},
-      {R"({"apps": [{"pid": "101"}]})",
        R"("apps"[0]."pid" must be a process identifier (a whole number from 1 to 2147483647))"},
       {R"({"apps": [{"pid": 2147483648}]})",
        R"("apps"[0]."pid" must be a process identifier (a whole number from 1 to 2147483647))"},
@@ -180,13 +140,7 @@ TEST(SceneReader, RefusesBadScenesWithOneLineNamingThePlace) {
        R"("apps"[0]."windowsValue" must be one of "elements", "string", "withNull")"},
       {R"({"apps": [{"pid": 1, "windows": [{"title": "t"}]}]})",
        R"("apps"[0]."windows"[0]."frame" is missing)"},
-      {R"({"apps": [{"pid": 1}, {"pid": 2, "windows": [{}, {"frame": [1, 2, 3]}]}]})",
-       R"("apps"[1]."windows"[0]."frame" is missing)"},
       {R"({"apps": [{"pid": 1, "windows": [{"frame": [1, 2, 3, "4"]}]}]})",
-       R"("apps"[0]."windows"[0]."frame" must be an array of 4 numbers)"},
-      {R"({"apps": [{"pid": 1, "windows": [{"frame": [1, 2, 3, 4, 5]}]}]})",
-       R"("apps"[0]."windows"[0]."frame" must be an array of 4 numbers)"},
-      {R"({"apps": [{"pid": 1, "windows": [{"frame": {"x": 1}}]}]})",
        R"("apps"[0]."windows"[0]."frame" must be an array of 4 numbers)"},
       {R"({"apps": [{"pid": 1, "windows": [{"frame": [0, 0, 10, -1]}]}]})",
        R"("apps"[0]."windows"[0]."frame" must not have a negative width or height)"},
@@ -218,9 +172,7 @@ TEST(SceneReader, RefusesBadScenesWithOneLineNamingThePlace) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    std::string error;
-    EXPECT_FALSE(readScene(c.text, "scene.json", error));
-    EXPECT_EQ(error, std::string("scene.json: ") + c.message);
+    EXPECT_EQ(readScene(c.text, "scene.json").error(), std::string("scene.json: ") + c.message);
   }
 }
 
@@ -229,15 +181,12 @@ TEST(SceneReader, RefusesTextThatIsNotJson) {
        {"", "not json", "{\"apps\": [", "{\"mouse\": [1e400, 0]}", "{\"mouse\": [NaN, 0]}",
         "{\"apps\": []} trailing", "{\"name\": \"\xff\"}"}) {
     SCOPED_TRACE(text);
-    std::string error;
-    EXPECT_FALSE(readScene(text, "dir/scene.json", error));
+    const std::string error = readScene(text, "dir/scene.json").error();
     EXPECT_THAT(error, StartsWith("dir/scene.json: not valid JSON: "));
     EXPECT_EQ(error.find('\n'), std::string::npos);
     EXPECT_THAT(error, ::testing::Not(HasSubstr("json.exception")));
   }
-  std::string error;
-  readScene("{\"mouse\": [1e400, 0]}", "s", error);
-  EXPECT_THAT(error, HasSubstr("1e400"));
+  EXPECT_THAT(readScene("{\"mouse\": [1e400, 0]}", "s").error(), HasSubstr("1e400"));
 }
 
 TEST(SceneReader, FramesAreWrittenBackAsWholeNumbersWhereTheyAreWhole) {

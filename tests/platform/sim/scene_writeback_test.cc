@@ -35,16 +35,15 @@ constexpr const char* kScene = R"({
 class SceneWriteBackTest : public ::testing::Test {
  protected:
   SimDesktop& load(const std::string& text = kScene) {
-    std::string error;
-    desktop_ = SimDesktop::fromJson(text, clock_, error);
-    if (!desktop_) ADD_FAILURE() << error;
+    auto desktop = SimDesktop::fromJson(text, clock_);
+    if (!desktop) ADD_FAILURE() << desktop.error();
+    desktop_ = std::move(*desktop);
     return *desktop_;
   }
 
   void move(std::int32_t pid, std::size_t index, Rect frame) {
-    const ElementRef w = desktop_->windowElement(pid, index);
-    desktop_->setAttributeValue(w, "AXSize", Size{frame.width, frame.height});
-    desktop_->setAttributeValue(w, "AXPosition", Point{frame.x, frame.y});
+    const Placement p{desktop_->windowHandle(pid, index), frame};
+    desktop_->place({&p, 1});
   }
 
   VirtualMainQueue clock_;
@@ -53,17 +52,19 @@ class SceneWriteBackTest : public ::testing::Test {
 
 TEST_F(SceneWriteBackTest, AnUntouchedSceneComesBackAsItWas) {
   const SimDesktop& d = load();
+  EXPECT_FALSE(d.changed());
   EXPECT_EQ(Json::parse(d.toJson()), Json::parse(kScene, nullptr, true, true));
   // Member order is kept, and numbers keep their form.
-  EXPECT_THAT(d.toJson(), HasSubstr(R"("screens")"));
   EXPECT_LT(d.toJson().find("\"screens\""), d.toJson().find("\"trusted\""));
   EXPECT_THAT(d.toJson(), HasSubstr("80.0"));
 }
 
 TEST_F(SceneWriteBackTest, OnlyMovedFramesChange) {
   load();
+  move(101, 0, {100, 80, 900, 700});  // where it was: left as written
+  EXPECT_FALSE(desktop_->changed());
   move(101, 1, {-300.5, 40, 700, 500});
-  move(101, 0, {100, 80, 900, 700});  // back where it was: left as written
+  EXPECT_TRUE(desktop_->changed());
   Json expected = Json::parse(kScene, nullptr, true, true);
   expected["apps"][0]["windows"][1]["frame"] = Json::parse("[-300.5, 40, 700, 500]");
   const std::string text = desktop_->toJson();
@@ -73,10 +74,9 @@ TEST_F(SceneWriteBackTest, OnlyMovedFramesChange) {
 
 TEST_F(SceneWriteBackTest, ALaunchedApplicationMovesFromInstalledToApps) {
   SimDesktop& d = load();
-  d.openApplication(*d.urlForApplication("com.openai.chat"));
-  d.openApplication(*d.urlForApplication("com.anthropic.claude"));  // still launching at the end
+  d.launch("com.openai.chat");
+  d.launch("com.anthropic.claude");  // still launching at the end
   clock_.sleep(0.5);
-  ASSERT_EQ(d.runningApps().size(), 3u);
   move(102, 0, {720, 25, 720, 875});
 
   const Json written = Json::parse(d.toJson());
@@ -84,9 +84,6 @@ TEST_F(SceneWriteBackTest, ALaunchedApplicationMovesFromInstalledToApps) {
   EXPECT_EQ(written["apps"][2], Json::parse(R"({"pid": 102, "bundleID": "com.openai.chat",
       "name": "ChatGPT", "windows": [{"title": "ChatGPT", "frame": [720, 25, 720, 875]}]})"));
   EXPECT_EQ(written["apps"][2].begin().key(), "pid");
-  ASSERT_EQ(written["installed"].size(), 1u);
-  EXPECT_EQ(written["installed"][0]["bundleID"], "com.anthropic.claude");
-
   // The rest is as it was.
   Json rest = written;
   Json original = Json::parse(kScene, nullptr, true, true);
@@ -97,78 +94,73 @@ TEST_F(SceneWriteBackTest, ALaunchedApplicationMovesFromInstalledToApps) {
 
 TEST_F(SceneWriteBackTest, ALaunchThatCameDueCountsEvenIfNobodyLooked) {
   SimDesktop& d = load(R"({"installed": [{"bundleID": "a", "launchDelay": 1}]})");
-  d.openApplication("sim://installed/a");
-  EXPECT_EQ(Json::parse(d.toJson())["installed"].size(), 1u);
+  d.launch("a");
+  EXPECT_FALSE(d.changed());
   clock_.sleep(1);
-  const Json written = Json::parse(d.toJson());
-  EXPECT_EQ(written, Json::parse(R"({"installed": [], "apps": [{"pid": 2, "bundleID": "a"}]})"));
+  EXPECT_EQ(Json::parse(d.toJson()),
+            Json::parse(R"({"installed": [], "apps": [{"pid": 2, "bundleID": "a"}]})"));
 }
 
 TEST_F(SceneWriteBackTest, TheWrittenSceneReadsBackToTheSameDesktop) {
   SimDesktop& d = load();
-  d.openApplication("sim://installed/com.openai.chat");
+  d.launch("com.openai.chat");
   clock_.sleep(1);
   move(101, 0, {10.25, 20, 333.5, 444});
   move(102, 0, {1, 2, 300, 400});
 
   VirtualMainQueue clock2;
-  std::string error;
-  auto reloaded = SimDesktop::fromJson(d.toJson(), clock2, error);
-  ASSERT_TRUE(reloaded) << error;
-  EXPECT_EQ(reloaded->windowFrame(101, 0), Rect(10.25, 20, 333.5, 444));
-  EXPECT_EQ(reloaded->windowFrame(102, 0), Rect(1, 2, 300, 400));
-  EXPECT_EQ(reloaded->runningApps().size(), 3u);
-  EXPECT_EQ(reloaded->urlForApplication("com.openai.chat"), std::nullopt);
-  EXPECT_EQ(reloaded->toJson(), d.toJson());
+  auto reloaded = SimDesktop::fromJson(d.toJson(), clock2);
+  ASSERT_TRUE(reloaded) << reloaded.error();
+  EXPECT_EQ((*reloaded)->windowFrame(101, 0), Rect(10.25, 20, 333.5, 444));
+  EXPECT_EQ((*reloaded)->windowFrame(102, 0), Rect(1, 2, 300, 400));
+  EXPECT_FALSE((*reloaded)->launch("com.openai.chat"));  // no longer installed
+  EXPECT_EQ((*reloaded)->toJson(), d.toJson());
 }
 
 TEST_F(SceneWriteBackTest, AQuitLaunchedApplicationStaysInstalled) {
   SimDesktop& d = load();
-  d.openApplication("sim://installed/com.openai.chat");
+  d.launch("com.openai.chat");
   clock_.sleep(1);
   ASSERT_TRUE(d.quitApplication(102));
-  EXPECT_EQ(Json::parse(d.toJson()), Json::parse(kScene, nullptr, true, true));
+  EXPECT_FALSE(d.changed());
 }
 
 TEST_F(SceneWriteBackTest, SavesAndLoadsFiles) {
   TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
   const std::string path = dir.file("scene.json");
   dir.write("scene.json", kScene);
-  std::string error;
-  auto d = SimDesktop::loadFile(path, clock_, error);
-  ASSERT_TRUE(d) << error;
-  d->setAttributeValue(d->windowElement(5, 0), "AXPosition", Point{50, 60});
-  ASSERT_TRUE(d->saveFile(path, error)) << error;
-  EXPECT_EQ(dir.read("scene.json"), d->toJson());
-  EXPECT_FALSE(dir.exists("scene.json.tmp"));
+  auto d = SimDesktop::loadFile(path, clock_);
+  ASSERT_TRUE(d) << d.error();
+  const Placement p{(*d)->windowHandle(5, 0), {50, 60, 3, 4}};
+  (*d)->place({&p, 1});
+  const Outcome saved = (*d)->saveFile(path);
+  ASSERT_TRUE(saved) << saved.error();
+  EXPECT_EQ(dir.read("scene.json"), (*d)->toJson());
 
-  auto again = SimDesktop::loadFile(path, clock_, error);
-  ASSERT_TRUE(again) << error;
-  EXPECT_EQ(again->windowFrame(5, 0), Rect(50, 60, 3, 4));
+  auto again = SimDesktop::loadFile(path, clock_);
+  ASSERT_TRUE(again) << again.error();
+  EXPECT_EQ((*again)->windowFrame(5, 0), Rect(50, 60, 3, 4));
 }
 
 TEST_F(SceneWriteBackTest, FileErrorsNameTheFile) {
   TempDir dir;
   const std::string folder = dir.path().string();
-  std::string error;
   const std::string missing = dir.file("none.json");
-  EXPECT_FALSE(SimDesktop::loadFile(missing, clock_, error));
-  EXPECT_EQ(error, missing + ": cannot be read (No such file or directory)");
-  EXPECT_FALSE(SimDesktop::loadFile(folder, clock_, error));
-  EXPECT_EQ(error, folder + ": cannot be read (Is a directory)");
-
+  EXPECT_EQ(SimDesktop::loadFile(missing, clock_).error(),
+            missing + ": cannot be read (No such file or directory)");
+  EXPECT_EQ(SimDesktop::loadFile(folder, clock_).error(),
+            folder + ": cannot be read (Is a directory)");
   const std::string bad = dir.file("scene.json");
   dir.write("scene.json", R"({"apps": [{"pid": 1, "windows": [{"frame": [0, 0]}]}]})");
-  EXPECT_FALSE(SimDesktop::loadFile(bad, clock_, error));
-  EXPECT_EQ(error, bad + R"(: "apps"[0]."windows"[0]."frame" must be an array of 4 numbers)");
+  EXPECT_EQ(SimDesktop::loadFile(bad, clock_).error(),
+            bad + R"(: "apps"[0]."windows"[0]."frame" must be an array of 4 numbers)");
 
   // A failed save keeps the file that was there.
   SimDesktop& d = load();
   const std::string before = dir.read("scene.json");
-  EXPECT_FALSE(d.saveFile(dir.file("no/such/dir/scene.json"), error));
-  EXPECT_THAT(error, HasSubstr("/no/such/dir/scene.json: cannot be written ("));
-  EXPECT_FALSE(d.saveFile(folder, error));  // a directory cannot be replaced by a file
+  EXPECT_THAT(d.saveFile(dir.file("no/such/dir/scene.json")).error(),
+              HasSubstr("/no/such/dir/scene.json: cannot be written ("));
+  EXPECT_FALSE(d.saveFile(folder));  // a directory cannot be replaced by a file
   EXPECT_EQ(dir.read("scene.json"), before);
 }
 
