@@ -5,8 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
+
+#include "base/files.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -137,21 +138,13 @@ bool SimDesktop::changed() const {
 }
 
 Outcome SimDesktop::saveFile(const std::string& path) const {
-  const std::string text = toJson();
-  const std::string temporary = path + ".tmp";
-  const auto failed = [&] {
-    const std::string line = path + ": cannot be written (" + std::strerror(errno) + ")";
-    std::remove(temporary.c_str());
-    return Failure{line};
-  };
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) return failed();
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) return failed();
-  return {};
+  const Outcome written = files::replaceFile(path, toJson());
+  if (written) return written;
+  // The reason comes last in the line, after the file it concerns.
+  const std::string& line = written.error();
+  const std::size_t colon = line.rfind(": ");
+  const std::string reason = colon == std::string::npos ? line : line.substr(colon + 2);
+  return Failure{path + ": cannot be written (" + reason + ")"};
 }
 
 // Time-driven state ------------------------------------------------------------------------
