@@ -1,9 +1,12 @@
 #include "platform/sim/sim_desktop.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -27,6 +30,15 @@ bool finite(Point p) {
 bool finite(Size s) {
   return std::isfinite(s.width) && std::isfinite(s.height);
 }
+
+/// Closes a descriptor when it goes.
+struct OpenFile {
+  explicit OpenFile(int f) : fd(f) {}
+  int fd;
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() { ::close(fd); }
+};
 
 /// Whether the window's position and size can be read at all.
 bool readable(const SceneWindow& w) {
@@ -70,16 +82,30 @@ Result<std::unique_ptr<SimDesktop>> SimDesktop::fromJson(std::string_view text, 
 
 Result<std::unique_ptr<SimDesktop>> SimDesktop::loadFile(const std::string& path,
                                                          MainQueue& clock) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  const auto refused = [&path](const std::string& reason) {
+    return Failure{path + ": cannot be read (" + reason + ")"};
+  };
+  // Non-blocking, so that naming a FIFO without a writer cannot hang the open; only regular
+  // files are read, so a device or a pipe cannot feed data without end.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refused(std::strerror(errno));
+  const OpenFile closer(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return refused(std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) return refused(std::strerror(EISDIR));
+  if (!S_ISREG(st.st_mode)) return refused("not a regular file");
   std::string text;
-  if (file) {
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, n);
-  }
-  // A directory opens but fails to read, so both steps are checked.
-  if (!file || std::ferror(file.get())) {
-    return Failure{path + ": cannot be read (" + std::strerror(errno) + ")"};
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return refused(std::strerror(errno));
+    if (n == 0) break;
+    // The file may grow while it is read, so the limit applies to what was read.
+    if (text.size() + static_cast<std::size_t>(n) > kMaxSceneBytes) {
+      return refused("larger than 16 MiB");
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
   }
   return fromJson(text, clock, path);
 }

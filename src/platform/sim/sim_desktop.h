@@ -24,6 +24,8 @@ class SimDesktop final : public WindowSystem {
  public:
   /// How long windows() waits on an application that does not answer.
   static constexpr double kAnswerTimeout = 1.0;
+  /// The largest scene file loadFile() reads.
+  static constexpr std::size_t kMaxSceneBytes = 16u << 20;
 
   SimDesktop(const SimDesktop&) = delete;
   SimDesktop& operator=(const SimDesktop&) = delete;
@@ -32,7 +34,7 @@ class SimDesktop final : public WindowSystem {
   /// failure names `name` when the scene is refused.
   static Result<std::unique_ptr<SimDesktop>> fromJson(std::string_view text, MainQueue& clock,
                                                       std::string_view name = "scene");
-  /// The same from a file; its path names it in errors.
+  /// The same from a regular file of at most kMaxSceneBytes; its path names it in errors.
   static Result<std::unique_ptr<SimDesktop>> loadFile(const std::string& path, MainQueue& clock);
   /// The scene as read, with current window frames and with launched applications moved from
   /// "installed" to "apps"; every other member as it was.
