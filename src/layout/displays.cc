@@ -29,7 +29,9 @@ std::optional<Display> displayHolding(const Rect& rect, const std::vector<Displa
 
 Rect clampTile(const Rect& tile, const Rect& area) {
   auto size = [](double v) { return std::isfinite(v) && v >= 1 ? v : 1.0; };
-  auto place = [](double v, double fallback) { return std::isfinite(v) ? v : fallback; };
+  auto place = [](double v, double fallback) {
+    return std::isfinite(v) ? v : std::isfinite(fallback) ? fallback : 0.0;
+  };
   return {place(tile.x, area.x), place(tile.y, area.y), size(tile.width), size(tile.height)};
 }
 

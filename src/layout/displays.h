@@ -16,7 +16,7 @@ std::optional<Display> displayUnder(Point pointer, const std::vector<Display>& d
 std::optional<Display> displayHolding(const Rect& rect, const std::vector<Display>& displays,
                                       Point pointer);
 /// `tile` with a width and height of at least one point and a finite origin (the area's
-/// origin otherwise), so that no layout asks for an impossible size.
+/// origin otherwise, else 0), so that no layout asks for an impossible size.
 Rect clampTile(const Rect& tile, const Rect& area);
 
 }  // namespace tessaloom::LayoutEngine

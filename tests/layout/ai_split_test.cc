@@ -130,35 +130,5 @@ TEST(AISplit, OneKindOnlyEqualsTheGrid) {
   }
 }
 
-TEST(AISplit, NoWindowsGiveAnEmptyPlan) {
-  EXPECT_TRUE(LayoutEngine::aiSplit({}, kArea, 8, 0.4).empty());
-}
-
-// Ratios outside (0, 1) are used as given: one side's cells become zero or negative, and every
-// window is still placed once.
-TEST(AISplit, RatiosOutsideTheUnitRangeStillPlaceEveryWindow) {
-  const std::vector<ManagedWindow> windows = windowsOf({B, A, B, A, A});
-  for (double ratio : {-1.0, 0.0, 1.0, 1.5}) {
-    const LayoutPlan plan = LayoutEngine::aiSplit(windows, kArea, 8, ratio);
-    EXPECT_EQ(titles(plan), (std::vector<std::string>{"w0", "w2", "w1", "w3", "w4"}));
-  }
-  const LayoutPlan none = LayoutEngine::aiSplit(windowsOf({B, A}), kArea, 8, 0.0);
-  EXPECT_EQ(none[1].target.width, 0);
-  const LayoutPlan all = LayoutEngine::aiSplit(windowsOf({B, A}), kArea, 8, 1.0);
-  EXPECT_EQ(all[0].target.width, 0);
-}
-
-TEST(AISplit, PlanWindowsShareTheElementsOfTheInput) {
-  auto element = std::make_shared<platform::Element>();
-  std::vector<ManagedWindow> windows{
-      ManagedWindow(element, 7, "org.example.chat", "Chat", "c", Rect(), Kind::ai),
-      ManagedWindow(nullptr, 8, "org.example.web", "Web", "b", Rect(1, 2, 3, 4), Kind::browser)};
-  const LayoutPlan plan = LayoutEngine::aiSplit(windows, kArea, 8, 0.4);
-  ASSERT_EQ(plan.size(), 2u);
-  EXPECT_EQ(plan[1].window.element(), element);
-  EXPECT_EQ(plan[1].window.pid(), 7);
-  EXPECT_EQ(plan[0].window.frame(), Rect(1, 2, 3, 4)) << "the window's own frame is kept";
-}
-
 }  // namespace
 }  // namespace tessaloom

@@ -12,8 +12,6 @@ namespace tessaloom {
 namespace {
 
 using testing_support::expectRectsNear;
-using testing_support::inside;
-using testing_support::overlap;
 
 constexpr Rect kScreen(0, 0, 960, 600);
 
@@ -76,48 +74,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Columns, CountBelowOneGivesNothing) {
   for (int count : {0, -1, std::numeric_limits<int>::min()})
     EXPECT_TRUE(LayoutEngine::columns(count, kScreen, 8).empty()) << count;
-}
-
-// Invariants: exact count, rows from the top and left to right, rows of two or more columns are
-// at least 400 wide, every row spans the width, tiles inside the area and apart.
-TEST(Columns, TilesTheAreaInRows) {
-  const Rect areas[] = {kScreen, Rect(8, 33, 944, 584), Rect(-2560, -200, 2560, 1415),
-                        Rect(0, 0, 3840, 2135)};
-  for (const Rect& area : areas) {
-    for (double gap : {1.0, 8.0}) {
-      for (int n = 1; n <= 24; ++n) {
-        SCOPED_TRACE(::testing::Message() << describe(area) << " gap " << gap << " n " << n);
-        const std::vector<Rect> rects = LayoutEngine::columns(n, area, gap);
-        ASSERT_EQ(rects.size(), static_cast<std::size_t>(n));
-        std::vector<int> rowLengths{1};
-        for (int i = 1; i < n; ++i) {
-          if (rects[i].y == rects[i - 1].y) {
-            EXPECT_GT(rects[i].x, rects[i - 1].x) << i;
-            ++rowLengths.back();
-          } else {
-            EXPECT_GT(rects[i].y, rects[i - 1].y) << i;
-            rowLengths.push_back(1);
-          }
-        }
-        std::size_t first = 0;
-        for (int len : rowLengths) {
-          if (len > 1) {
-            EXPECT_GE(rects[first].width, 400) << "row at " << rects[first].y;
-          }
-          EXPECT_NEAR(rects[first].x, area.x, 1e-9);
-          const Rect& last = rects[first + len - 1];
-          EXPECT_NEAR(last.x + last.width, area.x + area.width, 1e-6);
-          first += len;
-        }
-        for (int i = 0; i < n; ++i) {
-          EXPECT_TRUE(inside(rects[i], area)) << describe(rects[i]);
-          for (int j = 0; j < i; ++j)
-            EXPECT_FALSE(overlap(rects[i], rects[j])) << describe(rects[i]) << describe(rects[j]);
-        }
-        EXPECT_NEAR(rects.back().y + rects.back().height, area.y + area.height, 1e-6);
-      }
-    }
-  }
 }
 
 // Many windows on a small area: the halves keep splitting until single windows remain, and

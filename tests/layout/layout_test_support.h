@@ -24,9 +24,9 @@ inline void PrintTo(const Rect& r, std::ostream* os) {
 
 namespace testing_support {
 
-// A window whose title names it; the element is left empty, as the layouts never touch it.
+// A window whose title names it; the handle is left 0, as the layouts never use it.
 inline ManagedWindow window(std::string title, Kind kind, Rect frame = {}) {
-  return ManagedWindow(nullptr, 100, "org.example.app", "Example", std::move(title), frame, kind);
+  return ManagedWindow(0, 100, "org.example.app", "Example", std::move(title), frame, kind);
 }
 
 // prefix followed by the number; appended rather than `"w" + std::to_string(i)`, on which

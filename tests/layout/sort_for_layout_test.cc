@@ -207,19 +207,18 @@ TEST(SortForLayout, LargeGroupsAreStableForEqualPositions) {
 }
 
 TEST(SortForLayout, KeepsEveryFieldOfTheWindows) {
-  auto element = std::make_shared<platform::Element>();
   std::vector<ManagedWindow> windows;
   for (int i = 0; i < 70; ++i)
-    windows.emplace_back(i == 33 ? element : nullptr, 1000 + i, numbered("org.example.", i), "App",
-                         numbered("w", i), Rect(1000.0 - 10 * i, 0, 800, 600), B);
+    windows.emplace_back(5000 + i, 1000 + i, numbered("org.example.", i), "App", numbered("w", i),
+                         Rect(1000.0 - 10 * i, 0, 800, 600), B);
   const auto sorted = LayoutEngine::sortForLayout(windows);
   ASSERT_EQ(sorted.size(), 70u);
   for (const auto& w : sorted) {
     const int i = w.pid() - 1000;
     EXPECT_EQ(w.title(), numbered("w", i));
-    EXPECT_EQ(w.bundleID(), numbered("org.example.", i));
+    EXPECT_EQ(w.appId(), numbered("org.example.", i));
     EXPECT_EQ(w.frame().x, 1000.0 - 10 * i);
-    EXPECT_EQ(w.element() == element, i == 33);
+    EXPECT_EQ(w.handle(), 5000u + i);
   }
 }
 
