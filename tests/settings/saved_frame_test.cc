@@ -60,7 +60,7 @@ TEST(SavedFrames, TitleThatIsNotUtf8IsWrittenWithReplacementCharacters) {
   ASSERT_NE(json, std::nullopt);
   const auto read = decodeSavedFrames(*json);
   ASSERT_EQ(read.size(), 1u);
-  EXPECT_EQ(read[0].bundleID, "app\xEF\xBF\xBD");
+  EXPECT_EQ(read[0].appId, "app\xEF\xBF\xBD");
   EXPECT_EQ(read[0].title, "bad \xEF\xBF\xBD\xEF\xBF\xBD title");
 }
 
