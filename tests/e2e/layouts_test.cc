@@ -1,7 +1,7 @@
 // Arranging real windows: every layout puts every window where the plan says, on one monitor
 // and on two, for the monitor under the pointer, for a maximized window and while a window
 // goes away; undo puts them back.
-#include "x11_cli/program_on_desktop.h"
+#include "e2e/program_on_desktop.h"
 
 namespace tessaloom::x11test {
 namespace {

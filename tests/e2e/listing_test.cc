@@ -1,6 +1,6 @@
 // The listing on a real X desktop: monitors with the area a dock leaves them, and the windows
 // of browsers and AI applications with their outer frames as the server reports them.
-#include "x11_cli/program_on_desktop.h"
+#include "e2e/program_on_desktop.h"
 
 namespace tessaloom::x11test {
 namespace {

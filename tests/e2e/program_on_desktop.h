@@ -20,7 +20,7 @@
 
 #include "support/run_program.h"
 #include "support/scene_json.h"
-#include "x11/x11_harness.h"
+#include "support/x11_desktop.h"
 
 namespace tessaloom {
 inline void PrintTo(const Rect& r, std::ostream* out) {

@@ -1,6 +1,6 @@
 // Saving an arrangement and restoring it after an application was quit: the program starts the
 // application from its desktop entry, waits for its windows and puts every window back.
-#include "x11_cli/program_on_desktop.h"
+#include "e2e/program_on_desktop.h"
 
 namespace tessaloom::x11test {
 namespace {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gio/gdesktopappinfo.h>
 #include <glib.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -227,8 +228,11 @@ bool launchDesktopEntry(std::string_view path, const std::string& display) {
   // end before it sees the end of ours.
   const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   GError* error = nullptr;
-  const bool launched = g->launch(info.get(), nullptr, context.get(), G_SPAWN_SEARCH_PATH, nullptr,
-                                  nullptr, nullptr, nullptr, nothing, nothing, nothing, &error);
+  // This process ignores SIGPIPE (see the X connection); the application gets the default.
+  auto defaultSignals = [](gpointer) { ::signal(SIGPIPE, SIG_DFL); };
+  const bool launched =
+      g->launch(info.get(), nullptr, context.get(), G_SPAWN_SEARCH_PATH, defaultSignals, nullptr,
+                nullptr, nullptr, nothing, nothing, nothing, &error);
   if (error) g_error_free(error);
   if (nothing >= 0) ::close(nothing);
   return launched;

@@ -1,6 +1,5 @@
 #include "platform/x11/x11_applications.h"
 
-#include <cstring>
 #include <limits>
 
 namespace tessaloom::platform::x11 {
@@ -43,7 +42,6 @@ std::vector<Application> groupApplications(const std::vector<WindowFacts>& windo
     }
     Application& app = apps[it->second];
     if (onDesktop(w, currentDesktop)) app.windows.push_back(w.id);
-    if (std::strcmp(subroleFor(w), "AXStandardWindow") == 0) app.regular = true;
   }
   return apps;
 }

@@ -1,5 +1,5 @@
 // Groups managed windows into applications: one per (identifier, process), with the pid under
-// which the accessibility seam knows it. Pure logic over fetched facts; no server access.
+// which the window seam names it. Pure logic over fetched facts; no server access.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,6 @@ struct Application {
   std::uint32_t processId = 0;  // _NET_WM_PID, 0 when the windows did not say
   std::optional<std::string> identifier;
   std::optional<std::string> name;
-  bool regular = false;               // it has a standard window
   std::vector<xcb_window_t> windows;  // in client-list order
 };
 

@@ -4,10 +4,15 @@
 #include <xcb/xcbext.h>
 
 #include <poll.h>
+#include <signal.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace tessaloom::platform::x11 {
 namespace {
@@ -34,14 +39,59 @@ xcb_atom_t atomFrom(Connection& connection, xcb_intern_atom_cookie_t cookie, Dea
   return static_cast<xcb_intern_atom_reply_t*>(reply.get())->atom;
 }
 
+// xcb_connect waits for the server's greeting without a time limit, so a stopped server would
+// hold the program forever. It runs on a thread of its own; past the limit the attempt is
+// abandoned (and its connection closed whenever it completes). Nothing when that happens.
+std::optional<xcb_connection_t*> connectWithin(const std::string& display, int& screen,
+                                               Clock::duration limit) {
+  struct Attempt {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    xcb_connection_t* connection = nullptr;
+    int screen = 0;
+  };
+  auto attempt = std::make_shared<Attempt>();
+  std::thread([attempt, display] {
+    int number = 0;
+    xcb_connection_t* c = xcb_connect(display.empty() ? nullptr : display.c_str(), &number);
+    std::lock_guard lock(attempt->mutex);
+    if (attempt->abandoned) {
+      xcb_disconnect(c);
+      return;
+    }
+    attempt->connection = c;
+    attempt->screen = number;
+    attempt->finished = true;
+    attempt->done.notify_one();
+  }).detach();
+  std::unique_lock lock(attempt->mutex);
+  if (!attempt->done.wait_for(lock, limit, [&] { return attempt->finished; })) {
+    attempt->abandoned = true;
+    return std::nullopt;
+  }
+  screen = attempt->screen;
+  return attempt->connection;
+}
+
 }  // namespace
 
 std::unique_ptr<Connection> Connection::open(const std::string& display, std::string& error) {
+  // A write to a server that has gone must fail as a lost connection, not end the program.
+  struct sigaction current {};
+  if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+    ::signal(SIGPIPE, SIG_IGN);
   std::unique_ptr<Connection> connection(new Connection());
   const char* name = display.empty() ? std::getenv("DISPLAY") : display.c_str();
   connection->displayName_ = name ? name : "";
   int screen = 0;
-  connection->c_ = xcb_connect(display.empty() ? nullptr : display.c_str(), &screen);
+  const auto made = connectWithin(display, screen, kConnectTimeout);
+  if (!made) {
+    error = "the X server at " + connection->displayName_ + " does not answer";
+    return nullptr;
+  }
+  connection->c_ = *made;
   if (!connection->c_ || xcb_connection_has_error(connection->c_)) {
     error = connection->displayName_.empty()
                 ? "cannot reach an X server: DISPLAY is not set"
@@ -64,13 +114,22 @@ std::unique_ptr<Connection> Connection::open(const std::string& display, std::st
   const auto compoundText = internAtom(*connection, "COMPOUND_TEXT");
   const auto gtkApplicationId = internAtom(*connection, "_GTK_APPLICATION_ID");
   xcb_prefetch_extension_data(connection->c_, &xcb_randr_id);
+  // xcb-ewmh collects its replies without a deadline: wait for a later reply first, so that
+  // every answer it collects has already arrived.
+  const auto marker = xcb_get_input_focus(connection->c_);
+  connection->flush();
+  const Deadline deadline = connection->replyDeadline();
+  if (!connection->awaitReply(marker.sequence, deadline)) {
+    std::free(cookies);
+    error = "the X server at " + connection->displayName_ + " stopped answering";
+    return nullptr;
+  }
   if (!cookies || !xcb_ewmh_init_atoms_replies(&connection->ewmh_, cookies, nullptr)) {
     error = "the X server at " + connection->displayName_ + " stopped answering";
     return nullptr;
   }
   connection->ewmhReady_ = true;
 
-  const Deadline deadline = connection->replyDeadline();
   connection->atoms_.compoundText = atomFrom(*connection, compoundText, deadline);
   connection->atoms_.gtkApplicationId = atomFrom(*connection, gtkApplicationId, deadline);
 

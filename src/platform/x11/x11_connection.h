@@ -31,8 +31,11 @@ struct ExtraAtoms {
 
 class Connection {
  public:
-  /// Connects to `display` (the DISPLAY variable when empty). Nothing, with a one-line reason
-  /// in `error`, when no server answers.
+  /// How long connecting may take: a frozen server must not hold the program forever.
+  static constexpr Clock::duration kConnectTimeout = std::chrono::seconds(2);
+
+  /// Connects to `display` (the DISPLAY variable when empty) within kConnectTimeout. Nothing,
+  /// with a one-line reason in `error`, when no server answers in time.
   static std::unique_ptr<Connection> open(const std::string& display, std::string& error);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -55,6 +58,9 @@ class Connection {
   Deadline replyDeadline() const;
 
   void flush() { xcb_flush(c_); }
+  /// How many times this connection has waited for replies (one wait per batch).
+  std::size_t roundTrips() const { return roundTrips_; }
+  void countRoundTrip() { ++roundTrips_; }
   /// Waits for the reply to `sequence` until `deadline`. The reply, or nothing on an X error
   /// (its code in `errorCode`), a lost server or the deadline (`errorCode` 0 then).
   XPtr<void> awaitReply(unsigned sequence, Deadline deadline, int* errorCode = nullptr);
@@ -80,6 +86,7 @@ class Connection {
   std::string displayName_;
   bool hasMonitors_ = false;
   Clock::duration replyTimeout_ = std::chrono::seconds(1);
+  std::size_t roundTrips_ = 0;
 };
 
 /// Collects the replies of requests sent together, against one deadline: once one reply is
@@ -89,6 +96,7 @@ class ReplyBatch {
   explicit ReplyBatch(Connection& connection)
       : connection_(connection), deadline_(connection.replyDeadline()) {
     connection_.flush();
+    connection_.countRoundTrip();
   }
 
   /// The reply to `cookie`, or nothing (see Connection::awaitReply).

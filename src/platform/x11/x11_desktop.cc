@@ -1,15 +1,23 @@
 #include "platform/x11/x11_desktop.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+
 #include "platform/x11/desktop_entries.h"
-#include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_window_cache.h"
-#include "platform/x11/x11_workspace.h"
+#include "platform/x11/x11_window_moves.h"
 
 namespace tessaloom::platform {
 namespace {
+
+// How long a placement waits for the manager to take windows out of the maximized state.
+constexpr auto kLeaveStatesWait = std::chrono::milliseconds(500);
 
 // The window _NET_SUPPORTING_WM_CHECK names on `window`, or none.
 xcb_window_t supportingCheck(x11::Connection& c, xcb_window_t window) {
@@ -21,50 +29,145 @@ xcb_window_t supportingCheck(x11::Connection& c, xcb_window_t window) {
   return named.empty() ? xcb_window_t{XCB_WINDOW_NONE} : named[0];
 }
 
+Rect moved(const Rect& r, double dx, double dy) {
+  return {r.x + dx, r.y + dy, r.width, r.height};
+}
+
 }  // namespace
 
 X11Desktop::X11Desktop() = default;
 X11Desktop::~X11Desktop() = default;
 
-std::unique_ptr<X11Desktop> X11Desktop::connect(std::string& error) {
-  return connect("", error);
-}
-
-std::unique_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std::string& error) {
+Result<std::unique_ptr<X11Desktop>> X11Desktop::connect(const std::string& display) {
+  std::string error;
   auto connection = x11::Connection::open(display, error);
-  if (!connection) return nullptr;
+  if (!connection) return Failure{error};
   // An EWMH manager names a child window that names itself.
   const xcb_window_t check = supportingCheck(*connection, connection->root());
   if (check == XCB_WINDOW_NONE || supportingCheck(*connection, check) != check) {
-    error = connection->alive()
-                ? "no EWMH window manager is running on " + connection->displayName()
-                : "lost the connection to the X server at " + connection->displayName();
-    return nullptr;
+    const std::string& name = connection->displayName();
+    return Failure{connection->alive() ? "no EWMH window manager is running on " + name
+                                       : "lost the connection to the X server at " + name};
   }
   std::unique_ptr<X11Desktop> desktop(new X11Desktop());
   desktop->connection_ = std::move(connection);
-  auto& c = *desktop->connection_;
-  desktop->cache_ = std::make_unique<x11::WindowCache>(c, x11::DesktopEntryIndex::installed());
-  desktop->accessibility_ = std::make_unique<x11::X11Accessibility>(c, *desktop->cache_);
-  desktop->workspace_ = std::make_unique<x11::X11Workspace>(c, *desktop->cache_);
-  desktop->screens_ = std::make_unique<x11::X11Screens>(c);
+  desktop->cache_ = std::make_unique<x11::WindowCache>(*desktop->connection_,
+                                                       x11::DesktopEntryIndex::installed());
   return desktop;
 }
 
-Accessibility& X11Desktop::accessibility() {
-  return *accessibility_;
+std::vector<AppFacts> X11Desktop::applications() {
+  cache_->refresh();
+  const x11::Application* front = cache_->frontmost();
+  const auto self = static_cast<std::uint32_t>(::getpid());
+  std::vector<AppFacts> apps;
+  for (const auto& app : cache_->applications()) {
+    if (app.processId == self) continue;
+    apps.push_back(
+        {app.identifier.value_or(""), app.name.value_or(""), app.pid, false, &app == front});
+  }
+  return apps;
 }
-Workspace& X11Desktop::workspace() {
-  return *workspace_;
+
+std::optional<std::vector<WindowFacts>> X11Desktop::windows(std::int32_t pid) {
+  if (!cache_->ok()) return std::nullopt;
+  const x11::Application* app = cache_->application(pid);
+  if (!app) {
+    // A running process without windows has none; anything else is no application.
+    const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+    if (!running) return std::nullopt;
+    return std::vector<WindowFacts>{};
+  }
+  const Point origin = cache_->origin();
+  std::vector<WindowFacts> windows;
+  for (const xcb_window_t id : app->windows) {
+    const x11::WindowFacts* facts = cache_->window(id);
+    if (!facts) continue;
+    windows.push_back({id, facts->title.value_or(""), moved(facts->frame, -origin.x, -origin.y),
+                       x11::isStandard(*facts), facts->hidden, facts->fullscreen});
+  }
+  return windows;
 }
-Screens& X11Desktop::screens() {
-  return *screens_;
+
+std::vector<std::optional<Rect>> X11Desktop::frames(std::span<const WindowHandle> handles) {
+  std::vector<std::optional<Rect>> frames(handles.size());
+  std::vector<xcb_window_t> ids;
+  for (const WindowHandle h : handles)
+    ids.push_back(h <= std::numeric_limits<xcb_window_t>::max() ? static_cast<xcb_window_t>(h)
+                                                                : xcb_window_t{XCB_WINDOW_NONE});
+  const Point origin = cache_->origin();
+  const auto facts = cache_->fetch(ids);
+  for (std::size_t i = 0; i < facts.size(); ++i)
+    if (ids[i] != XCB_WINDOW_NONE && facts[i].status == x11::WindowFacts::Status::ok)
+      frames[i] = moved(facts[i].frame, -origin.x, -origin.y);
+  return frames;
 }
+
+void X11Desktop::place(std::span<const Placement> placements) {
+  auto& c = *connection_;
+  if (!c.alive() || placements.empty()) return;
+  const Point origin = cache_->origin();
+  std::vector<xcb_window_t> ids;
+  std::vector<Rect> targets;  // root coordinates
+  for (const Placement& p : placements) {
+    if (p.window == 0 || p.window > std::numeric_limits<xcb_window_t>::max()) continue;
+    ids.push_back(static_cast<xcb_window_t>(p.window));
+    targets.push_back(moved(p.frame, origin.x, origin.y));
+  }
+  auto facts = cache_->current(ids);
+  auto movable = [&](std::size_t i) {
+    return facts[i].status == x11::WindowFacts::Status::ok &&
+           x11::frameRequest(targets[i], facts[i].extents).has_value();
+  };
+  // Managers drop moves of maximized windows, and the extents change with the state.
+  std::vector<x11::WindowFacts> inState;
+  for (std::size_t i = 0; i < facts.size(); ++i)
+    if (movable(i) && (facts[i].maximized || facts[i].fullscreen)) inState.push_back(facts[i]);
+  if (!inState.empty()) {
+    x11::leaveStates(c, inState, x11::Clock::now() + kLeaveStatesWait);
+    std::vector<xcb_window_t> again;
+    for (const auto& f : inState) again.push_back(f.id);
+    for (auto& fresh : cache_->fetch(again))
+      for (auto& f : facts)
+        if (f.id == fresh.id) f = fresh;
+  }
+  for (std::size_t i = 0; i < facts.size(); ++i) {
+    if (facts[i].status != x11::WindowFacts::Status::ok) continue;
+    const auto request = x11::frameRequest(targets[i], facts[i].extents);
+    if (!request) continue;
+    x11::requestFrame(c, ids[i], *request);
+    cache_->markStale(ids[i]);
+  }
+  c.flush();
+}
+
+std::vector<Screen> X11Desktop::screens() {
+  return x11::fetchScreens(*connection_);
+}
+
+Point X11Desktop::pointer() {
+  return x11::fetchPointer(*connection_).value_or(Point{});
+}
+
+bool X11Desktop::launch(std::string_view id) {
+  const auto path = x11::desktopEntryPath(id);
+  return path && x11::launchDesktopEntry(*path, connection_->displayName());
+}
+
 bool X11Desktop::alive() const {
   return connection_->alive();
 }
+
+std::string X11Desktop::lostMessage() const {
+  return "lost the connection to the X server at " + connection_->displayName();
+}
+
 x11::WindowCache& X11Desktop::windowCache() {
   return *cache_;
+}
+
+x11::Connection& X11Desktop::connection() {
+  return *connection_;
 }
 
 }  // namespace tessaloom::platform

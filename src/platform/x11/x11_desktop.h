@@ -1,51 +1,57 @@
-// The X11 desktop: one connection to an X server run by an EWMH window manager, and the
-// accessibility, workspace and screens services over it. Install them into the platform seam;
-// they live as long as this object.
+// The X11 desktop: one connection to an X server run by an EWMH window manager, and the window
+// seam over it. X has no permission system, so control is available while the server is.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "platform/accessibility.h"
-#include "platform/screens.h"
-#include "platform/workspace.h"
+#include "base/result.h"
+#include "platform/window_system.h"
 
 namespace tessaloom::platform {
 
 namespace x11 {
 class Connection;
 class WindowCache;
-class X11Accessibility;
-class X11Workspace;
-class X11Screens;
 }  // namespace x11
 
-class X11Desktop {
+class X11Desktop final : public WindowSystem {
  public:
-  /// Connects to the display named by DISPLAY. Nothing, with a one-line reason in `error`,
-  /// when no X server answers or no EWMH window manager runs there.
-  static std::unique_ptr<X11Desktop> connect(std::string& error);
-  /// The same for an explicit display name (":1").
-  static std::unique_ptr<X11Desktop> connect(const std::string& display, std::string& error);
-  ~X11Desktop();
+  /// Connects to `display` (the one DISPLAY names when empty), with a deadline on every step.
+  /// Fails, with one line saying why, when no X server answers in time or no EWMH window
+  /// manager runs there.
+  static Result<std::unique_ptr<X11Desktop>> connect(const std::string& display = {});
+  ~X11Desktop() override;
 
-  Accessibility& accessibility();
-  Workspace& workspace();
-  Screens& screens();
+  /// Fetches every window anew (a discovery starts here); empty when the server is unreachable.
+  std::vector<AppFacts> applications() override;
+  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
+  /// One _NET_MOVERESIZE_WINDOW per window (after leaving the maximized and full-screen states
+  /// where needed), all sent with one flush. Frames X cannot carry are not sent.
+  void place(std::span<const Placement> placements) override;
+  std::vector<Screen> screens() override;
+  /// (0, 0) when the server is unreachable.
+  Point pointer() override;
+  bool launch(std::string_view id) override;
+  bool controlAvailable() override { return alive(); }
+  void requestControl() override {}
 
-  /// False once the connection to the server is lost; every service then reports failures.
+  /// False once the connection to the server is lost: every later call fails, and a command
+  /// that was under way must not report success.
   bool alive() const;
-  /// The discovery cache behind the services (for measuring).
+  /// The line that says the connection was lost.
+  std::string lostMessage() const;
+  /// The discovery cache behind the seam (for measuring).
   x11::WindowCache& windowCache();
+  /// The connection (for measuring and tests: it counts round trips).
+  x11::Connection& connection();
 
  private:
   X11Desktop();
 
   std::unique_ptr<x11::Connection> connection_;
   std::unique_ptr<x11::WindowCache> cache_;
-  std::unique_ptr<x11::X11Accessibility> accessibility_;
-  std::unique_ptr<x11::X11Workspace> workspace_;
-  std::unique_ptr<x11::X11Screens> screens_;
 };
 
 }  // namespace tessaloom::platform

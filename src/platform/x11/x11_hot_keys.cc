@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::uint16_t kLock = XCB_MOD_MASK_LOCK;
 constexpr xcb_keysym_t kNumLockSym = 0xff7f;  // XK_Num_Lock
-constexpr xcb_keysym_t kLowerA = 0x61;        // XK_a; the letters follow in order
+constexpr xcb_keysym_t kLowerA = 0x61;        // XK_a: the keysyms of the letters follow in order
 
 gboolean connectionReadable(gint, GIOCondition condition, gpointer data) {
   auto* keys = static_cast<X11HotKeys*>(data);
@@ -23,12 +23,11 @@ gboolean connectionReadable(gint, GIOCondition condition, gpointer data) {
 
 }  // namespace
 
-std::unique_ptr<X11HotKeys> X11HotKeys::connect(const std::string& display, std::string& error) {
+Result<std::unique_ptr<X11HotKeys>> X11HotKeys::connect(const std::string& display) {
   xcb_connection_t* c = xcb_connect(display.empty() ? nullptr : display.c_str(), nullptr);
   if (xcb_connection_has_error(c)) {
     xcb_disconnect(c);
-    error = "X サーバーに接続できません";
-    return nullptr;
+    return Failure{"X サーバーに接続できません"};
   }
   return std::unique_ptr<X11HotKeys>(new X11HotKeys(c));
 }
@@ -54,10 +53,10 @@ X11HotKeys::~X11HotKeys() {
 
 std::optional<std::uint16_t> X11HotKeys::xModifiers(std::uint32_t modifiers) {
   static constexpr std::pair<std::uint32_t, std::uint16_t> kMap[] = {
-      {kHotKeyControl, XCB_MOD_MASK_CONTROL},
-      {kHotKeyOption, XCB_MOD_MASK_1},  // Alt
-      {kHotKeyShift, XCB_MOD_MASK_SHIFT},
-      {kHotKeyCommand, XCB_MOD_MASK_4},  // Super
+      {kControl, XCB_MOD_MASK_CONTROL},
+      {kAlt, XCB_MOD_MASK_1},
+      {kShift, XCB_MOD_MASK_SHIFT},
+      {kSuper, XCB_MOD_MASK_4},
   };
   std::uint16_t x = 0;
   for (const auto& [bit, xbit] : kMap) {
@@ -146,16 +145,14 @@ void X11HotKeys::setPressedHandler(std::function<void(HotKeyId)> handler) {
   handler_ = std::move(handler);
 }
 
-bool X11HotKeys::registerHotKey(HotKeyId id, std::int32_t virtualKeyCode, std::uint32_t modifiers) {
-  const auto letter = hotKeyLetter(virtualKeyCode);
-  const auto mods = xModifiers(modifiers);
-  if (!letter || !mods) return false;
+bool X11HotKeys::registerHotKey(HotKeyId id, Chord chord) {
+  const auto mods = xModifiers(chord.modifiers);
+  if (chord.letter < 'a' || chord.letter > 'z' || !mods) return false;
   for (const auto& r : registrations_)
-    if (r.id == id || (r.virtualKeyCode == virtualKeyCode && r.modifiers == modifiers))
-      return false;
-  auto codes = keycodesFor(*letter);
+    if (r.id == id || r.chord == chord) return false;
+  auto codes = keycodesFor(chord.letter);
   if (codes.empty() || !grab(codes, *mods)) return false;
-  registrations_.push_back({id, virtualKeyCode, modifiers, *mods, std::move(codes)});
+  registrations_.push_back({id, chord, *mods, std::move(codes)});
   return true;
 }
 
@@ -175,7 +172,7 @@ void X11HotKeys::regrabAll() {
   // the menu still reaches its operation.
   std::vector<Registration> kept;
   for (auto& r : registrations_) {
-    r.keycodes = keycodesFor(*hotKeyLetter(r.virtualKeyCode));
+    r.keycodes = keycodesFor(r.chord.letter);
     if (!r.keycodes.empty() && grab(r.keycodes, r.xMods)) kept.push_back(std::move(r));
   }
   registrations_ = std::move(kept);

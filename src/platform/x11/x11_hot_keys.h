@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/hot_keys.h"
 
 typedef struct xcb_connection_t xcb_connection_t;
@@ -19,22 +20,22 @@ namespace tessaloom::platform {
 class X11HotKeys final : public HotKeys {
  public:
   /// Connects to the display named by `display` (DISPLAY when empty) and watches the connection
-  /// from GLib's default main context. Nothing, with a one-line reason in `error`, when no X
-  /// server answers.
-  static std::unique_ptr<X11HotKeys> connect(const std::string& display, std::string& error);
+  /// from GLib's default main context. Fails, with one line saying why, when no X server
+  /// answers.
+  static Result<std::unique_ptr<X11HotKeys>> connect(const std::string& display = {});
   /// Gives every grab back and closes the connection.
   ~X11HotKeys() override;
   X11HotKeys(const X11HotKeys&) = delete;
   X11HotKeys& operator=(const X11HotKeys&) = delete;
 
   void setPressedHandler(std::function<void(HotKeyId)> handler) override;
-  /// Grabs the key with every combination of Caps Lock and Num Lock. False, with no grab left
-  /// behind, when another client holds any of them, when this program already holds the
-  /// combination, or when the key or a modifier has no X equivalent.
-  bool registerHotKey(HotKeyId id, std::int32_t virtualKeyCode, std::uint32_t modifiers) override;
+  /// Grabs the letter's key with every combination of Caps Lock and Num Lock. False, with no
+  /// grab left behind, when another client holds any of them, when this program already holds
+  /// the chord or the id, or when the letter or a modifier has no X equivalent.
+  bool registerHotKey(HotKeyId id, Chord chord) override;
   void unregisterHotKey(HotKeyId id) override;
 
-  /// The X modifier bits of a hot-key mask; nothing when a bit has no X equivalent.
+  /// The X modifier bits of chord modifiers; nothing when a bit has no X equivalent.
   static std::optional<std::uint16_t> xModifiers(std::uint32_t modifiers);
   /// Reads and handles every event waiting on the connection (the main loop does this when
   /// the connection becomes readable). False once the connection is lost.
@@ -43,8 +44,7 @@ class X11HotKeys final : public HotKeys {
  private:
   struct Registration {
     HotKeyId id;
-    std::int32_t virtualKeyCode;
-    std::uint32_t modifiers;
+    Chord chord;
     std::uint16_t xMods;
     std::vector<std::uint8_t> keycodes;  // the grabbed key codes
   };

@@ -57,20 +57,15 @@ Rect usableArea(const Rect& monitor, const std::vector<Strut>& struts) {
   return {left, top, right - left, bottom - top};
 }
 
-Rect toBottomLeft(const Rect& root, const Rect& primary) {
-  const double y = root.minY() - primary.minY();
-  return {root.minX() - primary.minX(), primary.height - (y + root.height), root.width,
-          root.height};
+namespace {
+
+Rect relativeTo(const Rect& r, Point origin) {
+  return {r.x - origin.x, r.y - origin.y, r.width, r.height};
 }
 
-Point toBottomLeft(Point root, const Rect& primary) {
-  return {root.x - primary.minX(), primary.height - (root.y - primary.minY())};
-}
+}  // namespace
 
-X11Screens::X11Screens(Connection& connection) : connection_(connection) {}
-
-std::vector<Screen> X11Screens::screens() {
-  auto& c = connection_;
+std::vector<Screen> fetchScreens(Connection& c) {
   if (!c.alive()) return {};
   c.drainEvents();
   auto monitorsCookie = requestMonitors(c);
@@ -125,34 +120,28 @@ std::vector<Screen> X11Screens::screens() {
   if (monitors.empty()) monitors.push_back({XCB_ATOM_NONE, root, true});
   names.resize(monitors.size());
   if (names.front().empty() && monitors.size() == 1) names.front() = "screen";
-  const Rect primary = monitors.front().rect;
+  const Point origin = monitors.front().rect.origin();
   std::vector<Screen> result;
   for (std::size_t i = 0; i < monitors.size(); ++i) {
     const Rect& m = monitors[i].rect;
-    result.push_back(
-        {toBottomLeft(m, primary), toBottomLeft(usableArea(m, struts), primary), names[i]});
+    result.push_back({relativeTo(m, origin), relativeTo(usableArea(m, struts), origin), names[i]});
   }
   return result;
 }
 
-Point X11Screens::mouseLocation() {
-  auto& c = connection_;
-  if (!c.alive()) return {};
+std::optional<Point> fetchPointer(Connection& c) {
+  if (!c.alive()) return std::nullopt;
   auto monitorsCookie = requestMonitors(c);
-  auto rootCookie = xcb_get_geometry(c.raw(), c.root());
   auto pointerCookie = xcb_query_pointer(c.raw(), c.root());
   ReplyBatch batch(c);
-  std::vector<Monitor> monitors;
+  Point origin;
   if (monitorsCookie)
     if (auto reply = batch.take<xcb_randr_get_monitors_reply_t>(*monitorsCookie))
-      monitors = monitorsFromReply(*reply);
-  auto geometry = batch.take<xcb_get_geometry_reply_t>(rootCookie);
+      if (const auto monitors = monitorsFromReply(*reply); !monitors.empty())
+        origin = monitors.front().rect.origin();
   auto pointer = batch.take<xcb_query_pointer_reply_t>(pointerCookie);
-  if (!geometry || !pointer) return {};
-  const Rect primary =
-      monitors.empty() ? Rect(0, 0, geometry->width, geometry->height) : monitors.front().rect;
-  return toBottomLeft(
-      Point{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)}, primary);
+  if (!pointer) return std::nullopt;
+  return Point{pointer->root_x - origin.x, pointer->root_y - origin.y};
 }
 
 }  // namespace tessaloom::platform::x11

@@ -72,7 +72,8 @@ WindowCookies send(Connection& c, xcb_window_t w) {
   return k;
 }
 
-WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const WindowCookies& k) {
+WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const WindowCookies& k,
+                    Size screen) {
   WindowFacts facts;
   facts.id = w;
   bool gone = false;
@@ -123,12 +124,8 @@ WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const Wind
     if (atom == e._NET_WM_STATE_MAXIMIZED_VERT || atom == e._NET_WM_STATE_MAXIMIZED_HORZ)
       facts.maximized = true;
   }
-  if (const auto x = longsOf(extents.get()); x.size() == 4) {
-    // Extents beyond any screen are nonsense; ignore them rather than report absurd frames.
-    if (std::all_of(x.begin(), x.end(), [](std::uint32_t v) { return v <= 4096; }))
-      facts.extents = {static_cast<int>(x[0]), static_cast<int>(x[1]), static_cast<int>(x[2]),
-                       static_cast<int>(x[3])};
-  }
+  // Any client may set the property; absurd extents would make absurd frames.
+  facts.extents = plausibleExtents(longsOf(extents.get()), screen).value_or(FrameExtents{});
   const int border = geometry->border_width;
   facts.extents.left += border;
   facts.extents.right += border;
@@ -144,23 +141,13 @@ WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const Wind
 
 }  // namespace
 
-const char* subroleFor(const WindowFacts& window) {
-  switch (window.type) {
-    case WindowType::normal:
-      return "AXStandardWindow";
-    case WindowType::none:
-      return window.transient ? "AXDialog" : "AXStandardWindow";
-    case WindowType::dialog:
-      return "AXDialog";
-    case WindowType::utility:
-    case WindowType::toolbar:
-      return "AXFloatingWindow";
-    case WindowType::dock:
-    case WindowType::desktop:
-    case WindowType::other:
-      break;
-  }
-  return "AXUnknown";
+std::optional<FrameExtents> plausibleExtents(std::span<const std::uint32_t> x, Size screen) {
+  if (x.size() != 4) return std::nullopt;
+  const double across[] = {screen.width, screen.width, screen.height, screen.height};
+  for (int i = 0; i < 4; ++i)
+    if (x[i] > kMaxExtent || (across[i] > 0 && x[i] > across[i] / 4)) return std::nullopt;
+  return FrameExtents{static_cast<int>(x[0]), static_cast<int>(x[1]), static_cast<int>(x[2]),
+                      static_cast<int>(x[3])};
 }
 
 RootFacts fetchRootFacts(Connection& c) {
@@ -174,6 +161,7 @@ RootFacts fetchRootFacts(Connection& c) {
   auto active = property(c, root, e._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 1);
   auto desktop = property(c, root, e._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1);
   auto monitors = requestMonitors(c);
+  auto geometry = xcb_get_geometry(c.raw(), root);
 
   ReplyBatch batch(c);
   auto clientsReply = batch.take<xcb_get_property_reply_t>(clients);
@@ -186,6 +174,8 @@ RootFacts fetchRootFacts(Connection& c) {
       if (!list.empty()) facts.origin = list.front().rect.origin();
     }
   }
+  if (auto reply = batch.take<xcb_get_geometry_reply_t>(geometry))
+    facts.rootSize = Size{static_cast<double>(reply->width), static_cast<double>(reply->height)};
   if (batch.failed() || !clientsReply) return facts;
   for (const std::uint32_t w : longsOf(clientsReply.get())) facts.clients.push_back(w);
   for (const std::uint32_t w : longsOf(stackingReply.get())) facts.stacking.push_back(w);
@@ -195,15 +185,17 @@ RootFacts fetchRootFacts(Connection& c) {
   return facts;
 }
 
-std::vector<WindowFacts> fetchWindowFacts(Connection& c, const std::vector<xcb_window_t>& windows) {
+std::vector<WindowFacts> fetchWindowFacts(Connection& c, std::span<const xcb_window_t> windows,
+                                          Size screen) {
+  std::vector<WindowFacts> facts(windows.size());
+  for (std::size_t i = 0; i < windows.size(); ++i) facts[i].id = windows[i];
+  if (windows.empty() || !c.alive()) return facts;
   std::vector<WindowCookies> cookies;
   cookies.reserve(windows.size());
   for (const xcb_window_t w : windows) cookies.push_back(send(c, w));
   ReplyBatch batch(c);
-  std::vector<WindowFacts> facts;
-  facts.reserve(windows.size());
   for (std::size_t i = 0; i < windows.size(); ++i)
-    facts.push_back(collect(c, batch, windows[i], cookies[i]));
+    facts[i] = collect(c, batch, windows[i], cookies[i], screen);
   return facts;
 }
 

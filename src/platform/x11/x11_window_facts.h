@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,11 @@ struct WindowFacts {
 
 inline constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
 
-/// "AXStandardWindow", "AXDialog", "AXFloatingWindow" or "AXUnknown".
-const char* subroleFor(const WindowFacts& window);
+/// An ordinary application window: of the normal type, or of no type and transient for none.
+inline bool isStandard(const WindowFacts& window) {
+  return window.type == WindowType::normal ||
+         (window.type == WindowType::none && !window.transient);
+}
 /// Docks and desktops are part of the desktop, not windows of an application.
 inline bool isApplicationWindow(const WindowFacts& window) {
   return window.type != WindowType::dock && window.type != WindowType::desktop;
@@ -66,15 +70,22 @@ struct RootFacts {
   std::vector<xcb_window_t> stacking;  // _NET_CLIENT_LIST_STACKING, bottom to top
   xcb_window_t active = XCB_WINDOW_NONE;
   std::optional<std::uint32_t> currentDesktop;  // _NET_CURRENT_DESKTOP
-  Point origin;  // the primary monitor's top-left corner in root coordinates
+  Point origin;   // the primary monitor's top-left corner in root coordinates
+  Size rootSize;  // the root window's size; zero when unknown
 };
 
 /// The root window's client lists, active window and the primary monitor's origin.
 RootFacts fetchRootFacts(Connection& connection);
 
 /// The facts of `windows`, in the same order; a window that vanished is `gone`, one whose
-/// replies did not come in time (or a lost server) `unreadable`.
+/// replies did not come in time (or a lost server) `unreadable`. Frame extents beyond a
+/// quarter of `screen` (or 256 pixels) are taken as none.
 std::vector<WindowFacts> fetchWindowFacts(Connection& connection,
-                                          const std::vector<xcb_window_t>& windows);
+                                          std::span<const xcb_window_t> windows, Size screen);
+
+/// The frame extents a window claims, when believable on a screen of this size: no side over
+/// a quarter of the screen's extent across it, nor over kMaxExtent.
+std::optional<FrameExtents> plausibleExtents(std::span<const std::uint32_t> values, Size screen);
+inline constexpr std::uint32_t kMaxExtent = 256;
 
 }  // namespace tessaloom::platform::x11

@@ -1,14 +1,16 @@
 #include "platform/x11/x11_window_moves.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/x11/x11_properties.h"
 
 namespace tessaloom::platform::x11 {
 namespace {
 
-// How long a window must stay without changes to count as settled after leaving a state.
+// How long windows must stay without changes to count as settled after leaving a state.
 constexpr auto kQuiet = std::chrono::milliseconds(25);
 
 template <class T>
@@ -20,37 +22,38 @@ std::optional<T> inRange(double value) {
   return static_cast<T>(rounded);
 }
 
-// Whether `event` reports a change of `window` itself (a property or its geometry).
-bool concerns(const xcb_generic_event_t& event, xcb_window_t window) {
+// The window a property or geometry change reports on; none for other events.
+xcb_window_t changed(const xcb_generic_event_t& event) {
   switch (event.response_type & 0x7F) {
     case XCB_PROPERTY_NOTIFY:
-      return reinterpret_cast<const xcb_property_notify_event_t&>(event).window == window;
+      return reinterpret_cast<const xcb_property_notify_event_t&>(event).window;
     case XCB_CONFIGURE_NOTIFY:
-      return reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == window;
+      return reinterpret_cast<const xcb_configure_notify_event_t&>(event).window;
     default:
-      return false;
+      return XCB_WINDOW_NONE;
   }
 }
 
-bool isPropertyNotify(const xcb_generic_event_t& event, xcb_window_t window, xcb_atom_t atom) {
-  if ((event.response_type & 0x7F) != XCB_PROPERTY_NOTIFY) return false;
-  const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-  return notify.window == window && notify.atom == atom;
-}
-
-// Whether the window still carries a maximized or full-screen state; nothing when unreadable.
-std::optional<bool> stillMaximized(Connection& c, xcb_window_t window, bool fullscreen) {
+// Those of `windows` that still carry a maximized or full-screen state (unreadable ones are
+// dropped: gone, or the server does not answer).
+std::vector<xcb_window_t> stillInState(Connection& c, const std::vector<xcb_window_t>& windows) {
   const auto& e = c.ewmh();
-  auto cookie = xcb_get_property(c.raw(), 0, window, e._NET_WM_STATE, XCB_ATOM_ATOM, 0, 64);
+  std::vector<xcb_get_property_cookie_t> cookies;
+  for (const xcb_window_t w : windows)
+    cookies.push_back(xcb_get_property(c.raw(), 0, w, e._NET_WM_STATE, XCB_ATOM_ATOM, 0, 64));
   ReplyBatch batch(c);
-  auto reply = batch.take<xcb_get_property_reply_t>(cookie);
-  if (!reply) return std::nullopt;
-  for (const xcb_atom_t atom : longsOf(reply.get())) {
-    if (atom == e._NET_WM_STATE_MAXIMIZED_VERT || atom == e._NET_WM_STATE_MAXIMIZED_HORZ)
-      return true;
-    if (fullscreen && atom == e._NET_WM_STATE_FULLSCREEN) return true;
+  std::vector<xcb_window_t> still;
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    auto reply = batch.take<xcb_get_property_reply_t>(cookies[i]);
+    if (!reply) continue;
+    for (const xcb_atom_t atom : longsOf(reply.get()))
+      if (atom == e._NET_WM_STATE_MAXIMIZED_VERT || atom == e._NET_WM_STATE_MAXIMIZED_HORZ ||
+          atom == e._NET_WM_STATE_FULLSCREEN) {
+        still.push_back(windows[i]);
+        break;
+      }
   }
-  return false;
+  return still;
 }
 
 }  // namespace
@@ -79,47 +82,43 @@ void requestFrame(Connection& c, xcb_window_t window, const FrameRequest& reques
       static_cast<std::uint32_t>(static_cast<std::int32_t>(request.x)),
       static_cast<std::uint32_t>(static_cast<std::int32_t>(request.y)), request.clientWidth,
       request.clientHeight);
-  c.flush();
 }
 
-bool leaveMaximized(Connection& c, xcb_window_t window, bool fullscreen, Deadline deadline) {
+void leaveStates(Connection& c, std::span<const WindowFacts> windows, Deadline deadline) {
+  if (windows.empty()) return;
   auto& e = c.ewmh();
-  // Watch the state before asking, so that the change cannot slip by unseen.
+  std::vector<xcb_window_t> pending;
+  // Watch the states before asking, so that no change can slip by unseen.
   const std::uint32_t watch = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-  xcb_change_window_attributes(c.raw(), window, XCB_CW_EVENT_MASK, &watch);
-  xcb_ewmh_request_change_wm_state(&e, c.screenNumber(), window, XCB_EWMH_WM_STATE_REMOVE,
-                                   e._NET_WM_STATE_MAXIMIZED_VERT, e._NET_WM_STATE_MAXIMIZED_HORZ,
-                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
-  if (fullscreen)
-    xcb_ewmh_request_change_wm_state(&e, c.screenNumber(), window, XCB_EWMH_WM_STATE_REMOVE,
-                                     e._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
+  for (const WindowFacts& w : windows) {
+    xcb_change_window_attributes(c.raw(), w.id, XCB_CW_EVENT_MASK, &watch);
+    xcb_ewmh_request_change_wm_state(&e, c.screenNumber(), w.id, XCB_EWMH_WM_STATE_REMOVE,
+                                     e._NET_WM_STATE_MAXIMIZED_VERT, e._NET_WM_STATE_MAXIMIZED_HORZ,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
-  c.flush();
-  bool left = false;
-  for (;;) {
-    const auto state = stillMaximized(c, window, fullscreen);
-    if (!state) break;  // gone or unreadable
-    if (!*state) {
-      left = true;
-      break;
-    }
-    const xcb_atom_t atom = e._NET_WM_STATE;
-    if (!c.waitForEvent([&](const auto& ev) { return isPropertyNotify(ev, window, atom); },
-                        deadline))
-      break;
+    if (w.fullscreen)
+      xcb_ewmh_request_change_wm_state(&e, c.screenNumber(), w.id, XCB_EWMH_WM_STATE_REMOVE,
+                                       e._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
+                                       XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    pending.push_back(w.id);
   }
-  if (left) {
-    // Managers change the state first and the frame extents and geometry after it; a move
-    // computed from the old extents would miss. Let the window settle: wait until it has been
-    // quiet for a moment.
-    while (c.waitForEvent([&](const auto& ev) { return concerns(ev, window); },
-                          std::min(deadline, Clock::now() + kQuiet))) {
-    }
+  auto ours = [&](const xcb_generic_event_t& event) {
+    const xcb_window_t w = changed(event);
+    return std::any_of(windows.begin(), windows.end(),
+                       [&](const WindowFacts& f) { return f.id == w; });
+  };
+  for (;;) {
+    pending = stillInState(c, pending);
+    if (pending.empty()) break;
+    if (!c.waitForEvent(ours, deadline)) break;
+  }
+  // Managers change the state first and the frame extents and geometry after it; a move
+  // computed from the old extents would miss. Wait until the windows have been quiet a moment.
+  while (c.waitForEvent(ours, std::min(deadline, Clock::now() + kQuiet))) {
   }
   const std::uint32_t none = 0;
-  xcb_change_window_attributes(c.raw(), window, XCB_CW_EVENT_MASK, &none);
+  for (const WindowFacts& w : windows)
+    xcb_change_window_attributes(c.raw(), w.id, XCB_CW_EVENT_MASK, &none);
   c.flush();
-  return left;
 }
 
 }  // namespace tessaloom::platform::x11

@@ -1,4 +1,4 @@
-// Asks the window manager to move and resize a client's outer frame, and to take it out of the
+// Asks the window manager to move and resize clients' outer frames, and to take them out of the
 // maximized and full-screen states first (managers drop moves of maximized windows).
 #pragma once
 
@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "base/geometry.h"
 #include "platform/x11/x11_connection.h"
@@ -26,12 +27,13 @@ struct FrameRequest {
 /// client would remain.
 std::optional<FrameRequest> frameRequest(const Rect& frame, const FrameExtents& extents);
 
-/// Sends _NET_MOVERESIZE_WINDOW (north-west gravity, from a pager) for the whole frame.
+/// Queues one _NET_MOVERESIZE_WINDOW (north-west gravity, from a pager) for the whole frame;
+/// the caller flushes.
 void requestFrame(Connection& connection, xcb_window_t window, const FrameRequest& request);
 
-/// Asks the manager to drop the maximized (and full-screen) states of `window` and waits, on
-/// property events, until it has or `deadline` passes. True when the states are gone.
-bool leaveMaximized(Connection& connection, xcb_window_t window, bool fullscreen,
-                    Deadline deadline);
+/// Asks the manager to drop the maximized and full-screen states of `windows`, all at once, and
+/// waits on property events until every one has left them (and then stayed quiet for a moment,
+/// as managers change the extents and geometry after the state) or `deadline` passes.
+void leaveStates(Connection& connection, std::span<const WindowFacts> windows, Deadline deadline);
 
 }  // namespace tessaloom::platform::x11

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/x11/desktop_entries.h"
-#include "x11/x11_harness.h"
+#include "support/x11_desktop.h"
 
 namespace tessaloom::platform::x11 {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "x11/x11_fixture.h"
+#include "platform/x11/x11_fixture.h"
 
 namespace tessaloom::x11test {
 namespace {

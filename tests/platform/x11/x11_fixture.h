@@ -1,19 +1,22 @@
-// The fixture of the X11 end-to-end tests: a private Xvfb and window manager per test (the
-// test's parameter names the manager), the backend connected to it, and test clients.
+// The fixture of the X11 backend's tests on a real server: a private Xvfb and window manager per
+// test (the test's parameter names the manager), the backend connected to it, and test clients.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/accessibility.h"
 #include "platform/x11/x11_desktop.h"
-#include "x11/x11_harness.h"
+#include "support/x11_desktop.h"
 
 namespace tessaloom::x11test {
+
+using platform::AppFacts;
+using platform::WindowFacts;
 
 /// The test client program built next to the main binary.
 inline std::string testClientPath() {
@@ -27,10 +30,11 @@ class DesktopTest : public ::testing::TestWithParam<std::string>, protected Priv
  protected:
   void SetUp() override {
     if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-    std::string error = startDesktop(GetParam());
+    const std::string error = startDesktop(GetParam());
     ASSERT_TRUE(error.empty()) << error;
-    desktop_ = platform::X11Desktop::connect(server_->display(), error);
-    ASSERT_TRUE(desktop_) << error;
+    auto connected = platform::X11Desktop::connect(server_->display());
+    ASSERT_TRUE(connected) << connected.error();
+    desktop_ = std::move(*connected);
   }
 
   void TearDown() override {
@@ -66,63 +70,43 @@ class DesktopTest : public ::testing::TestWithParam<std::string>, protected Priv
     return windows;
   }
 
-  platform::Accessibility& ax() { return desktop_->accessibility(); }
-  platform::Workspace& workspace() { return desktop_->workspace(); }
-
-  /// The running application with this identifier.
-  std::optional<platform::RunningApplication> app(const std::string& identifier) {
-    for (auto& a : workspace().runningApplications())
-      if (a.bundleIdentifier == identifier) return a;
+  /// The running application with this desktop-entry id, as a fresh discovery finds it.
+  std::optional<AppFacts> app(const std::string& id) {
+    for (auto& a : desktop_->applications())
+      if (a.id == id) return a;
     return std::nullopt;
   }
 
-  std::vector<platform::ElementRef> windowsOf(std::int32_t pid) {
-    platform::AttributeValue value;
-    auto element = ax().createApplication(pid);
-    if (ax().copyAttributeValue(element, "AXWindows", value) != platform::AXError::success)
-      return {};
-    return std::get<std::vector<platform::ElementRef>>(value);
-  }
-
-  template <class T>
-  std::optional<T> read(const platform::ElementRef& element, const char* attribute) {
-    platform::AttributeValue value;
-    if (ax().copyAttributeValue(element, attribute, value) != platform::AXError::success)
-      return std::nullopt;
-    if (auto* v = std::get_if<T>(&value)) return *v;
-    return std::nullopt;
-  }
-
-  std::optional<Rect> frame(const platform::ElementRef& window) {
-    auto position = read<Point>(window, "AXPosition");
-    auto size = read<Size>(window, "AXSize");
-    if (!position || !size) return std::nullopt;
-    return Rect(*position, *size);
-  }
-
-  /// The three writes the window layer makes for one window.
-  void setFrame(const platform::ElementRef& window, const Rect& r) {
-    ax().setAttributeValue(window, "AXSize", Size{r.width, r.height});
-    ax().setAttributeValue(window, "AXPosition", Point{r.x, r.y});
-    ax().setAttributeValue(window, "AXSize", Size{r.width, r.height});
+  /// The windows of the application with this id (a fresh discovery).
+  std::vector<WindowFacts> windowsOf(const std::string& id) {
+    const auto a = app(id);
+    return a ? desktop_->windows(a->pid).value_or(std::vector<WindowFacts>{})
+             : std::vector<WindowFacts>{};
   }
 
   /// Waits until the manager's frame around `w` is within `tolerance` of `target`.
   ::testing::AssertionResult settlesAt(xcb_window_t w, const Rect& target, double tolerance = 2,
                                        double seconds = 3) {
-    const bool settled = probe_->waitUntil(
-        [&] {
-          auto f = probe_->outerFrame(w);
-          return f && std::fabs(f->x - target.x) <= tolerance &&
-                 std::fabs(f->y - target.y) <= tolerance &&
-                 std::fabs(f->width - target.width) <= tolerance &&
-                 std::fabs(f->height - target.height) <= tolerance;
-        },
-        seconds);
-    if (settled) return ::testing::AssertionSuccess();
+    auto near = [&](const std::optional<Rect>& f) {
+      return f && std::fabs(f->x - target.x) <= tolerance &&
+             std::fabs(f->y - target.y) <= tolerance &&
+             std::fabs(f->width - target.width) <= tolerance &&
+             std::fabs(f->height - target.height) <= tolerance;
+    };
+    if (probe_->waitUntil([&] { return near(probe_->outerFrame(w)); }, seconds))
+      return ::testing::AssertionSuccess();
     const auto f = probe_->outerFrame(w);
     return ::testing::AssertionFailure()
            << "frame " << (f ? describe(*f) : "gone") << " instead of " << describe(target);
+  }
+
+  /// Runs xrandr on the test's display with `args`.
+  void xrandr(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"xrandr"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto process = Process::start(argv, {"DISPLAY=" + server_->display()});
+    ASSERT_TRUE(process);
+    ASSERT_TRUE(process->waitExit(after(10)));
   }
 
   std::unique_ptr<platform::X11Desktop> desktop_;

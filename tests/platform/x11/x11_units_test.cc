@@ -1,5 +1,6 @@
 // The X11 backend's pure parts, without a server: text decoding, which desktop entry a window
-// belongs to, grouping into applications, struts and the screen conversion, frame requests.
+// belongs to, grouping into applications, standard windows, struts, frame extents and frame
+// requests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "platform/x11/x11_applications.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_text.h"
+#include "platform/x11/x11_window_facts.h"
 #include "platform/x11/x11_window_moves.h"
 
 namespace tessaloom::platform::x11 {
@@ -127,8 +129,6 @@ TEST(X11Applications, GroupsByIdentifierAndProcess) {
   EXPECT_EQ(apps[2].pid, 101);
   EXPECT_THAT(apps[2].windows, ElementsAre(4u));
   EXPECT_EQ(apps[3].identifier, "tools");
-  EXPECT_FALSE(apps[3].regular);  // only a utility window
-  EXPECT_TRUE(apps[0].regular);
 }
 
 TEST(X11Applications, WindowsOnOtherDesktopsAreNotAmongTheWindows) {
@@ -147,7 +147,6 @@ TEST(X11Applications, WindowsOnOtherDesktopsAreNotAmongTheWindows) {
   ASSERT_EQ(apps.size(), 2u);
   EXPECT_THAT(apps[0].windows, ElementsAre(2u, 3u, 5u));
   EXPECT_TRUE(apps[1].windows.empty());  // still running, nothing to arrange here
-  EXPECT_TRUE(apps[1].regular);
   // Without a current desktop every window counts.
   EXPECT_THAT(groupApplications(windows, DesktopEntryIndex(), pids)[0].windows,
               ElementsAre(1u, 2u, 3u, 5u));
@@ -180,16 +179,15 @@ TEST(X11Applications, StandInPidsAreUniqueAndStable) {
   EXPECT_EQ(again[2].pid, 500);
 }
 
-TEST(X11Applications, SubrolesFollowTheWindowType) {
+TEST(X11Applications, StandardWindowsAreNormalOrUntypedAndNotTransient) {
   auto transient = window(1, "x", 1, WindowType::none);
   transient.transient = true;
-  EXPECT_STREQ(subroleFor(window(1, "x", 1, WindowType::normal)), "AXStandardWindow");
-  EXPECT_STREQ(subroleFor(window(1, "x", 1, WindowType::none)), "AXStandardWindow");
-  EXPECT_STREQ(subroleFor(transient), "AXDialog");
-  EXPECT_STREQ(subroleFor(window(1, "x", 1, WindowType::dialog)), "AXDialog");
-  EXPECT_STREQ(subroleFor(window(1, "x", 1, WindowType::utility)), "AXFloatingWindow");
-  EXPECT_STREQ(subroleFor(window(1, "x", 1, WindowType::toolbar)), "AXFloatingWindow");
-  EXPECT_STREQ(subroleFor(window(1, "x", 1, WindowType::other)), "AXUnknown");
+  EXPECT_TRUE(isStandard(window(1, "x", 1, WindowType::normal)));
+  EXPECT_TRUE(isStandard(window(1, "x", 1, WindowType::none)));
+  EXPECT_FALSE(isStandard(transient));
+  for (auto type :
+       {WindowType::dialog, WindowType::utility, WindowType::toolbar, WindowType::other})
+    EXPECT_FALSE(isStandard(window(1, "x", 1, type)));
 }
 
 // --- screens --------------------------------------------------------------------------------
@@ -223,39 +221,6 @@ TEST(X11Struts, MalformedValuesChangeNothing) {
   EXPECT_EQ(usableArea(screen, strutsFrom(everything, 1920, 1080)), screen);
 }
 
-// The window layer's conversion back into the top-left space.
-Rect flipped(const Rect& r, double reference) {
-  return {r.x, reference - (r.y + r.height), r.width, r.height};
-}
-
-TEST(X11ScreenConversion, RoundTripsToRootCoordinatesLessThePrimaryOrigin) {
-  struct Case {
-    const char* name;
-    std::vector<Rect> monitors;  // root coordinates, primary first
-  };
-  const Case cases[] = {
-      {"side by side", {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}}},
-      {"left of the primary", {{1280, 0, 1920, 1080}, {0, 0, 1280, 1024}}},
-      {"stacked", {{0, 0, 1920, 540}, {0, 540, 1920, 540}}},
-      {"primary below", {{0, 540, 1920, 540}, {0, 0, 1920, 540}}},
-  };
-  for (const auto& c : cases) {
-    const Rect primary = c.monitors.front();
-    std::vector<Rect> bottomLeft;
-    for (const auto& m : c.monitors) bottomLeft.push_back(toBottomLeft(m, primary));
-    const double reference = bottomLeft.front().y + bottomLeft.front().height;
-    EXPECT_EQ(bottomLeft.front().y, 0) << c.name;
-    for (std::size_t i = 0; i < c.monitors.size(); ++i) {
-      const Rect& m = c.monitors[i];
-      EXPECT_EQ(flipped(bottomLeft[i], reference),
-                Rect(m.x - primary.x, m.y - primary.y, m.width, m.height))
-          << c.name << " monitor " << i;
-    }
-    const Point p = toBottomLeft(Point{700, 800}, primary);
-    EXPECT_EQ((Point{p.x, reference - p.y}), (Point{700 - primary.x, 800 - primary.y})) << c.name;
-  }
-}
-
 // --- frame requests -------------------------------------------------------------------------
 
 TEST(X11FrameRequests, SubtractTheDecorationAndRefuseWhatXCannotCarry) {
@@ -275,6 +240,24 @@ TEST(X11FrameRequests, SubtractTheDecorationAndRefuseWhatXCannotCarry) {
       {40000, 0, 100, 100}, {0, -33000, 100, 100}, {0, 0, 70000, 100}, {0, 0, 2, 100},
   };
   for (const auto& r : refused) EXPECT_FALSE(frameRequest(r, extents)) << describe(r);
+}
+
+TEST(X11FrameExtents, OnlyBelievableExtentsAreTaken) {
+  const Size screen{1920, 1080};
+  struct Case {
+    std::vector<std::uint32_t> values;
+    std::optional<FrameExtents> expected;
+  };
+  const Case cases[] = {
+      {{1, 1, 20, 5}, FrameExtents{1, 1, 20, 5}},
+      {{256, 0, 256, 0}, FrameExtents{256, 0, 256, 0}},
+      {{4096, 4096, 4096, 4096}, std::nullopt},
+      {{0, 0, 257, 0}, std::nullopt},
+      {{1, 1, 20}, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(plausibleExtents(c.values, screen), c.expected);
+  // A quarter of a small screen is the bound there.
+  EXPECT_FALSE(plausibleExtents(std::vector<std::uint32_t>{0, 0, 0, 200}, Size{640, 480}));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// A private X desktop for the X11 end-to-end tests: a fresh Xvfb found through -displayfd, a
+// A private X desktop for the tests on real X servers: a fresh Xvfb found through -displayfd, a
 // window manager, scriptable test clients, and a probe connection that checks what the server
 // says independently of the backend. Every wait is bounded and wakes on output or X events.
 #pragma once
@@ -366,13 +366,35 @@ class Probe {
       xcb_flush(c_);
       pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
       ::poll(&p, 1, std::min(20, millisecondsUntil(deadline)));
-      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
+      takeEvents();
     }
   }
 
+  /// How many client messages named `message` about `w` were sent to the root so far (the
+  /// probe sees them as it watches the root's children).
+  int messagesSeen(xcb_window_t w, const char* message) {
+    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    takeEvents();
+    const xcb_atom_t type = atom(message);
+    int n = 0;
+    for (const auto& [t, window] : messages_) n += t == type && window == w;
+    return n;
+  }
+
  private:
+  void takeEvents() {
+    while (auto* e = xcb_poll_for_event(c_)) {
+      if ((e->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
+        const auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+        messages_.emplace_back(m->type, m->window);
+      }
+      std::free(e);
+    }
+  }
+
   xcb_connection_t* c_ = nullptr;
   xcb_window_t root_ = XCB_WINDOW_NONE;
+  std::vector<std::pair<xcb_atom_t, xcb_window_t>> messages_;
 };
 
 /// A fresh Xvfb (one 1920x1080 screen) on a display number it picks itself.
