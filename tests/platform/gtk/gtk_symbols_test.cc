@@ -48,46 +48,39 @@ TEST(GtkSymbols, EverySymbolTheProgramShowsHasAnIconThatExists) {
 }
 
 TEST(GtkSymbols, TitlesAreIndentedByLevel) {
-  MenuItem item;
-  item.title = "ふつう";
-  EXPECT_EQ(displayTitle(item), "ふつう");
-  item.indentationLevel = 1;
-  EXPECT_EQ(displayTitle(item), "    ふつう");
-  item.indentationLevel = -3;  // nonsense levels indent nothing
-  EXPECT_EQ(displayTitle(item), "ふつう");
-  item.indentationLevel = 1000;  // and huge ones are capped
-  EXPECT_EQ(displayTitle(item).size(), 16 * 4 + std::string("ふつう").size());
+  // Nonsense levels indent nothing, and huge ones are capped.
+  const std::pair<int, std::size_t> cases[] = {{0, 0}, {1, 4}, {-3, 0}, {1000, 16 * 4}};
+  for (const auto& [level, spaces] : cases) {
+    MenuItem item;
+    item.title = "ふつう";
+    item.indentationLevel = level;
+    EXPECT_EQ(displayTitle(item), std::string(spaces, ' ') + "ふつう") << level;
+  }
 }
 
-TEST(GtkSymbols, KeyEquivalentsBecomeAccelerators) {
-  constexpr std::uint32_t kShift = 1, kControl = 4, kAlt = 8;
-  struct Case {
-    std::string key;
-    std::uint32_t modifiers;
-    std::optional<Accelerator> expected;
+TEST(GtkSymbols, ShortcutsBecomeAccelerators) {
+  constexpr std::uint32_t kGdkShift = 1, kGdkControl = 4, kGdkAlt = 8, kGdkSuper = 1u << 26;
+  const std::pair<std::optional<Chord>, std::optional<Accelerator>> cases[] = {
+      {Chord{'g', kControlAlt}, Accelerator{'g', kGdkControl | kGdkAlt}},
+      {Chord{'q', kControl}, Accelerator{'q', kGdkControl}},
+      {Chord{'z', kControlAlt | kShift | kSuper},
+       Accelerator{'z', kGdkControl | kGdkAlt | kGdkShift | kGdkSuper}},
+      {std::nullopt, std::nullopt},
+      {Chord{'G', kControl}, std::nullopt},  // chords name lower-case letters only
+      {Chord{'1', kControl}, std::nullopt},
   };
-  const Case cases[] = {
-      {"g", kMenuControl | kMenuOption, Accelerator{'g', kControl | kAlt}},
-      {"q", kMenuCommand, Accelerator{'q', kControl}},
-      {"z", kMenuControl | kMenuOption | kMenuShift, Accelerator{'z', kControl | kAlt | kShift}},
-      {"", kMenuCommand, std::nullopt},
-      {"G", kMenuCommand, std::nullopt},  // the model uses lower-case letters only
-      {"gg", kMenuCommand, std::nullopt},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [chord, expected] : cases) {
     MenuItem item;
-    item.keyEquivalent = c.key;
-    item.keyEquivalentModifiers = c.modifiers;
-    EXPECT_EQ(accelerator(item), c.expected) << c.key;
+    item.shortcut = chord;
+    EXPECT_EQ(accelerator(item), expected) << (chord ? describe(*chord) : "none");
   }
 }
 
 TEST(GtkSymbols, ChoicesAndSwitchesHaveCheckBoxesAndOnlyChoicesAreRadios) {
-  struct Case {
+  const struct {
     MenuAction action;
     bool on, check, radio;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {MenuAction::setGap, false, true, true},
       {MenuAction::setKind, true, true, true},
       {MenuAction::setDisplayMode, false, true, true},
@@ -101,8 +94,8 @@ TEST(GtkSymbols, ChoicesAndSwitchesHaveCheckBoxesAndOnlyChoicesAreRadios) {
     MenuItem item;
     item.action = c.action;
     item.on = c.on;
-    EXPECT_EQ(isCheckItem(item), c.check) << selector(c.action);
-    EXPECT_EQ(isRadioItem(item), c.radio) << selector(c.action);
+    EXPECT_EQ(isCheckItem(item), c.check) << static_cast<int>(c.action);
+    EXPECT_EQ(isRadioItem(item), c.radio) << static_cast<int>(c.action);
   }
 }
 

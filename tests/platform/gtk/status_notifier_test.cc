@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tray/tray_session.h"
+#include "platform/gtk/tray_session.h"
 
 namespace tessaloom::traytest {
 namespace {

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
-#include "tray/tray_session.h"
+#include "platform/gtk/tray_session.h"
 
 namespace tessaloom::traytest {
 namespace {
@@ -90,6 +92,37 @@ TEST_F(TrayAppTest, ASecondCopyEndsTheFirstAndTakesItsKeys) {
   pressAndSeeFeedback("ctrl+alt+g");
   EXPECT_EQ(quit(second), 0);
   EXPECT_EQ(frames(), commandLineFrames({"--apply", "grid"}));
+}
+
+TEST_F(TrayAppTest, ACopyNeverSignalsAProcessItHasNotProvenToBeATrayCopy) {
+  // A process that a record in the runtime folder, where copies once listed themselves, names.
+  auto decoy = x11test::Process::start({"sleep", "60"}, {}, file("sleep.log"));
+  ASSERT_TRUE(decoy);
+  std::ifstream stat("/proc/" + std::to_string(decoy->pid()) + "/stat");
+  const std::string fields((std::istreambuf_iterator<char>(stat)), {});
+  std::istringstream rest(fields.substr(fields.rfind(')') + 2));
+  std::string startTime;
+  for (int field = 3; field <= 22; ++field) rest >> startTime;
+  std::filesystem::create_directories(dir_.path() / "runtime" / "tessaloom");
+  std::ofstream(dir_.path() / "runtime" / "tessaloom" / std::to_string(decoy->pid()))
+      << decoy->pid() << ' ' << startTime << '\n';
+  auto& tray = startTray();
+  EXPECT_EQ(::kill(decoy->pid(), 0), 0) << "the tray ended a process it does not know";
+  EXPECT_EQ(registered(), std::vector<int>{tray.pid()});
+  EXPECT_EQ(quit(tray), 0);
+}
+
+TEST_F(TrayAppTest, WithoutASessionBusItSaysSoAndRunsAnyway) {
+  auto env = trayEnvironment();
+  for (auto& entry : env)
+    if (entry.rfind("DBUS_SESSION_BUS_ADDRESS=", 0) == 0) entry = "DBUS_SESSION_BUS_ADDRESS=";
+  auto tray = TrayProcess::start(env, file("alone.log"));
+  ASSERT_TRUE(tray);
+  EXPECT_TRUE(tray->waitForLine("ready", 30));
+  EXPECT_EQ(quit(*tray), 0);
+  std::ifstream log(file("alone.log"));
+  const std::string said((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_NE(said.find("セッションバスに接続できません"), std::string::npos) << said;
 }
 
 TEST_F(TrayAppTest, SigintQuitsCleanlyToo) {

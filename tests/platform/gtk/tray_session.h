@@ -3,6 +3,7 @@
 // Every wait is bounded and wakes on output, X events or the process's end.
 #pragma once
 
+#include <gio/gio.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -22,8 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/glib/single_instance.h"
 #include "support/run_program.h"
-#include "x11/x11_harness.h"
+#include "support/x11_desktop.h"
 
 namespace tessaloom::traytest {
 
@@ -240,17 +242,33 @@ class TraySession : public ::testing::Test, protected x11test::PrivateDesktop {
     return testing::runProgram(findProgram("xdotool"), args, {{"DISPLAY", display()}}).status;
   }
 
-  /// The pids recorded in the instance registry.
+  /// The pid of the copy that owns the tray's name on the session bus; empty when none does.
   std::vector<int> registered() const {
+    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+        busAddress_.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (!bus) return {};
+    const auto ask = [bus](const char* method, GVariant* arguments, const char* type) {
+      return g_dbus_connection_call_sync(
+          bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+          arguments, G_VARIANT_TYPE(type), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    };
     std::vector<int> pids;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir_.path() / "runtime" / "tessaloom", ec), end;
-         !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      if (name.find_first_not_of("0123456789") == std::string::npos)
-        pids.push_back(std::stoi(name));
+    if (GVariant* owner =
+            ask("GetNameOwner", g_variant_new("(s)", platform::SingleInstance::kBusName), "(s)")) {
+      const gchar* name = nullptr;
+      g_variant_get(owner, "(&s)", &name);
+      if (GVariant* pid = ask("GetConnectionUnixProcessID", g_variant_new("(s)", name), "(u)")) {
+        guint32 value = 0;
+        g_variant_get(pid, "(u)", &value);
+        pids.push_back(static_cast<int>(value));
+        g_variant_unref(pid);
+      }
+      g_variant_unref(owner);
     }
-    std::sort(pids.begin(), pids.end());
+    g_object_unref(bus);
     return pids;
   }
 

@@ -12,16 +12,17 @@
 #include <functional>
 #include <vector>
 
-#include "tray/tray_session.h"
+#include "support/run_program.h"
+#include "support/x11_desktop.h"
 
-namespace tessaloom::traytest {
+namespace tessaloom::x11test {
 namespace {
 
 using platform::HotKeyId;
 using platform::X11HotKeys;
 
-constexpr std::uint32_t kControlOption = platform::kHotKeyControl | platform::kHotKeyOption;
-constexpr std::int32_t kG = 5, kH = 4, kK = 40, kZ = 6;
+constexpr Chord kG{'g', kControlAlt}, kH{'h', kControlAlt}, kK{'k', kControlAlt},
+    kZ{'z', kControlAlt};
 
 class X11HotKeysTest : public ::testing::Test {
  protected:
@@ -29,10 +30,11 @@ class X11HotKeysTest : public ::testing::Test {
     for (const char* program : {"Xvfb", "xdotool"})
       if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
     std::string error;
-    server_ = x11test::XServer::start((dir_.path() / "xvfb.log").string(), error);
+    server_ = XServer::start((dir_.path() / "xvfb.log").string(), error);
     ASSERT_TRUE(server_) << error;
-    keys_ = X11HotKeys::connect(server_->display(), error);
-    ASSERT_TRUE(keys_) << error;
+    auto keys = X11HotKeys::connect(server_->display());
+    ASSERT_TRUE(keys.ok()) << keys.error();
+    keys_ = std::move(*keys);
     keys_->setPressedHandler([this](HotKeyId id) { pressed_.push_back(id); });
   }
   void TearDown() override {
@@ -41,8 +43,8 @@ class X11HotKeysTest : public ::testing::Test {
   }
 
   void press(const std::string& keys) {
-    ASSERT_EQ(testing::runProgram(findProgram("xdotool"), {"key", keys},
-                                  {{"DISPLAY", server_->display()}})
+    ASSERT_EQ(tessaloom::testing::runProgram(findProgram("xdotool"), {"key", keys},
+                                             {{"DISPLAY", server_->display()}})
                   .status,
               0);
   }
@@ -64,8 +66,8 @@ class X11HotKeysTest : public ::testing::Test {
     return pressed_.size() >= n;
   }
 
-  x11test::TempDir dir_;
-  std::unique_ptr<x11test::XServer> server_;
+  TempDir dir_;
+  std::unique_ptr<XServer> server_;
   std::unique_ptr<X11HotKeys> keys_;
   std::vector<HotKeyId> pressed_;
 };
@@ -114,8 +116,8 @@ constexpr std::uint16_t kXControlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr std::uint16_t kXNumLock = XCB_MOD_MASK_2;  // where Xvfb's keymap puts Num Lock
 
 TEST_F(X11HotKeysTest, PressesReachTheHandlerWithTheirIdsWhateverLocksAreOn) {
-  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
-  ASSERT_TRUE(keys_->registerHotKey(2, kH, kControlOption));
+  ASSERT_TRUE(keys_->registerHotKey(1, kG));
+  ASSERT_TRUE(keys_->registerHotKey(2, kH));
   press("ctrl+alt+g");
   press("ctrl+alt+h");
   ASSERT_TRUE(waitForPresses(2));
@@ -129,8 +131,8 @@ TEST_F(X11HotKeysTest, PressesReachTheHandlerWithTheirIdsWhateverLocksAreOn) {
 }
 
 TEST_F(X11HotKeysTest, OtherModifiersAndUnregisteredKeysDoNotFire) {
-  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
-  ASSERT_TRUE(keys_->registerHotKey(2, kZ, kControlOption));
+  ASSERT_TRUE(keys_->registerHotKey(1, kG));
+  ASSERT_TRUE(keys_->registerHotKey(2, kZ));
   keys_->unregisterHotKey(1);
   keys_->unregisterHotKey(99);  // unknown: ignored
   // The grabs are in order on one connection, so the Z press arriving first proves that the
@@ -147,40 +149,39 @@ TEST_F(X11HotKeysTest, ACombinationHeldElsewhereIsRefusedAndLeavesNoGrabBehind) 
   OtherClient holder(server_->display());
   // Only the variant with both locks is taken: the grabber gets the others first.
   ASSERT_TRUE(holder.grab('k', kXControlAlt | XCB_MOD_MASK_LOCK | kXNumLock));
-  EXPECT_FALSE(keys_->registerHotKey(1, kK, kControlOption));
+  EXPECT_FALSE(keys_->registerHotKey(1, kK));
   // Had the grabber kept the variants it got, this client could not take them now.
   OtherClient third(server_->display());
   EXPECT_TRUE(third.grab('k', kXControlAlt));
   EXPECT_TRUE(third.grab('k', kXControlAlt | kXNumLock));
   EXPECT_TRUE(third.grab('k', kXControlAlt | XCB_MOD_MASK_LOCK));
   // The id stays free for the next key.
-  EXPECT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
+  EXPECT_TRUE(keys_->registerHotKey(1, kG));
 }
 
 TEST_F(X11HotKeysTest, RefusesWhatItCannotExpressOrAlreadyHolds) {
-  EXPECT_FALSE(keys_->registerHotKey(1, 10, kControlOption));        // no letter on that code
-  EXPECT_FALSE(keys_->registerHotKey(1, kG, kControlOption | 0x1));  // an unknown modifier
-  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
-  EXPECT_FALSE(keys_->registerHotKey(2, kG, kControlOption));  // same combination
-  EXPECT_FALSE(keys_->registerHotKey(1, kH, kControlOption));  // same id
-  EXPECT_EQ(X11HotKeys::xModifiers(kControlOption), kXControlAlt);
-  EXPECT_EQ(X11HotKeys::xModifiers(platform::kHotKeyShift | platform::kHotKeyCommand),
-            XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4);
+  EXPECT_FALSE(keys_->registerHotKey(1, Chord{'1', kControlAlt}));  // not a letter
+  EXPECT_FALSE(keys_->registerHotKey(1, Chord{'g', 0x100}));        // an unknown modifier
+  ASSERT_TRUE(keys_->registerHotKey(1, kG));
+  EXPECT_FALSE(keys_->registerHotKey(2, kG));  // same combination
+  EXPECT_FALSE(keys_->registerHotKey(1, kH));  // same id
+  EXPECT_EQ(X11HotKeys::xModifiers(kControlAlt), kXControlAlt);
+  EXPECT_EQ(X11HotKeys::xModifiers(kShift | kSuper), XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4);
 }
 
 TEST_F(X11HotKeysTest, GrabsFollowAKeyboardMappingChange) {
   const auto xmodmap = findProgram("xmodmap");
   if (xmodmap.empty()) GTEST_SKIP() << "xmodmap is not installed";
-  ASSERT_TRUE(keys_->registerHotKey(1, kG, kControlOption));
-  ASSERT_TRUE(keys_->registerHotKey(2, kH, kControlOption));
+  ASSERT_TRUE(keys_->registerHotKey(1, kG));
+  ASSERT_TRUE(keys_->registerHotKey(2, kH));
   // Swap the letters G and H on the keyboard.
   OtherClient reader(server_->display());
   const auto g = reader.keycode('g'), h = reader.keycode('h');
   ASSERT_TRUE(g && h);
-  ASSERT_EQ(testing::runProgram(xmodmap,
-                                {"-e", "keycode " + std::to_string(g) + " = h H", "-e",
-                                 "keycode " + std::to_string(h) + " = g G"},
-                                {{"DISPLAY", server_->display()}})
+  ASSERT_EQ(tessaloom::testing::runProgram(xmodmap,
+                                           {"-e", "keycode " + std::to_string(g) + " = h H", "-e",
+                                            "keycode " + std::to_string(h) + " = g G"},
+                                           {{"DISPLAY", server_->display()}})
                 .status,
             0);
   // Control+Alt+G now comes from the old H key. Until the grabber has seen the change that
@@ -200,4 +201,4 @@ TEST_F(X11HotKeysTest, GrabsFollowAKeyboardMappingChange) {
 }
 
 }  // namespace
-}  // namespace tessaloom::traytest
+}  // namespace tessaloom::x11test
