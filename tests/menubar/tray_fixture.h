@@ -1,51 +1,57 @@
 // A tray application on the simulated desktop: a scene, in-memory defaults, the virtual clock
-// and the recording fakes of every tray service, installed for the length of one test.
+// and the recording fakes of every tray service, handed to one delegate.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
 
 #include "menubar/app_delegate.h"
-#include "menubar/hot_key_center.h"
-#include "menubar/hud.h"
-#include "platform/services.h"
 #include "platform/sim/memory_defaults.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_ui.h"
 #include "platform/sim/virtual_main_queue.h"
+#include "settings/settings.h"
 
 namespace tessaloom::testing {
 
+/// Three browser windows, one AI window and one window of an ignored application on one
+/// 1920 x 1080 screen, trusted or not.
+inline std::string deskScene(bool trusted) {
+  return std::string(R"({"trusted": )") + (trusted ? "true" : "false") + R"(,
+  "screens": [{"name": "Built-in", "frame": [0, 0, 1920, 1080], "visible": [0, 0, 1920, 1055]}],
+  "frontmost": 101,
+  "apps": [
+    {"pid": 101, "bundleID": "com.google.Chrome", "name": "Google Chrome", "windows": [
+      {"title": "Docs", "frame": [100, 100, 800, 600]},
+      {"title": "Mail", "frame": [150, 150, 900, 700]}]},
+    {"pid": 102, "bundleID": "com.apple.Safari", "name": "Safari", "windows": [
+      {"title": "Apple", "frame": [300, 200, 1000, 700]}]},
+    {"pid": 201, "bundleID": "com.openai.chat", "name": "ChatGPT", "windows": [
+      {"title": "ChatGPT", "frame": [500, 300, 700, 600]}]},
+    {"pid": 301, "bundleID": "com.apple.finder", "name": "Finder", "windows": [
+      {"title": "Home", "frame": [50, 60, 700, 500]}]}
+  ]})";
+}
+
 class TrayTest : public ::testing::Test {
  protected:
-  ~TrayTest() override {
-    app.reset();
-    platform::install({});
-  }
+  ~TrayTest() override { app.reset(); }
 
-  /// Plays `scene` (a scene document) and installs every service; the clock starts at 0.
+  /// Plays `scene`; the clock starts at 0.
   void load(std::string_view scene) {
-    std::string error;
-    desktop = platform::SimDesktop::fromJson(scene, queue, error);
-    ASSERT_TRUE(desktop) << error;
-    platform::Services s;
-    s.accessibility = desktop.get();
-    s.workspace = desktop.get();
-    s.screens = desktop.get();
-    s.defaults = &defaults;
-    s.mainQueue = &queue;
-    ui.installInto(s, withUpdater);
-    platform::install(s);
-    ui.installation.info.insert_or_assign("CFBundleShortVersionString",
-                                          platform::DefaultsValue("0.1.0"));
+    auto loaded = platform::SimDesktop::fromJson(scene, queue);
+    ASSERT_TRUE(loaded) << loaded.error();
+    desktop = std::move(*loaded);
+    ctx.emplace(Context{*desktop, settings, queue});
   }
 
   /// The delegate of this test, created on first use.
   AppDelegate& delegate() {
-    if (!app) app = std::make_unique<AppDelegate>(hotKeys, hud);
+    if (!app) app = std::make_unique<AppDelegate>(*ctx, services);
     return *app;
   }
 
@@ -55,20 +61,19 @@ class TrayTest : public ::testing::Test {
     delegate().applicationDidFinishLaunching();
   }
 
-  /// The text and symbol of the latest overlay plate; empty when none was shown.
-  std::pair<std::string, std::string> lastMessage() const {
+  /// The text of the latest overlay plate; empty when none was shown.
+  std::string lastMessage() const {
     const auto& plates = ui.overlay.plates();
-    if (plates.empty()) return {};
-    return {plates.back()->content.text, plates.back()->content.symbol};
+    return plates.empty() ? std::string() : plates.back()->content.text;
   }
 
-  bool withUpdater = false;
   platform::VirtualMainQueue queue;
   platform::MemoryDefaults defaults;
+  Settings settings{defaults};
   std::unique_ptr<platform::SimDesktop> desktop;
+  std::optional<Context> ctx;
   platform::SimUi ui;
-  HotKeyCenter hotKeys{&ui.hotKeys, &queue};
-  HUD hud;
+  platform::UiServices services = ui.services(true);
   std::unique_ptr<AppDelegate> app;
 };
 
