@@ -28,12 +28,7 @@ class TrayAppTest : public TraySession {
                              {"XDG_CONFIG_HOME", (other.path() / "config").string()},
                              {"-DISPLAY", ""}});
     EXPECT_EQ(result.status, 0) << result.out;
-    std::ifstream in(other.path() / "scene.json");
-    const auto s = nlohmann::json::parse(in, nullptr, false);
-    Frames out;
-    for (const auto& app : s["apps"])
-      for (const auto& w : app["windows"]) out.push_back(w["frame"].get<std::vector<double>>());
-    return out;
+    return frames((other.path() / "scene.json").string());
   }
 
   /// Presses `keys` and waits until a plate shows; then until it has gone again.

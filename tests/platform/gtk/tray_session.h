@@ -3,7 +3,6 @@
 // Every wait is bounded and wakes on output, X events or the process's end.
 #pragma once
 
-#include <gio/gio.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -118,7 +117,7 @@ class TrayProcess {
 class TraySession : public ::testing::Test, protected x11test::PrivateDesktop {
  protected:
   void SetUp() override {
-    for (const char* program : {"Xvfb", "openbox", "xdotool", "dbus-daemon"})
+    for (const char* program : {"Xvfb", "openbox", "xdotool", "dbus-daemon", "dbus-send"})
       if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
     const std::string error = startDesktop("openbox");
     ASSERT_TRUE(error.empty()) << error;
@@ -162,16 +161,15 @@ class TraySession : public ::testing::Test, protected x11test::PrivateDesktop {
   void writeScene(const nlohmann::json& scene) const {
     std::ofstream(file("scene.json")) << scene.dump(2);
   }
-  nlohmann::json scene() const {
-    std::ifstream in(file("scene.json"));
+  nlohmann::json scene(const std::string& path = {}) const {
+    std::ifstream in(path.empty() ? file("scene.json") : path);
     return nlohmann::json::parse(in, nullptr, false);
   }
-  /// The frames of every window in the scene, in scene order.
-  std::vector<std::vector<double>> frames() const {
+  /// The frames of every window in the scene (this session's by default), in scene order.
+  std::vector<std::vector<double>> frames(const std::string& path = {}) const {
     std::vector<std::vector<double>> out;
-    const auto s = scene();
-    if (!s.is_object()) return out;
-    for (const auto& app : s["apps"])
+    const auto s = scene(path);
+    for (const auto& app : s.is_object() ? s["apps"] : nlohmann::json::array())
       for (const auto& w : app["windows"]) out.push_back(w["frame"].get<std::vector<double>>());
     return out;
   }
@@ -244,32 +242,15 @@ class TraySession : public ::testing::Test, protected x11test::PrivateDesktop {
 
   /// The pid of the copy that owns the tray's name on the session bus; empty when none does.
   std::vector<int> registered() const {
-    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-        busAddress_.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    if (!bus) return {};
-    const auto ask = [bus](const char* method, GVariant* arguments, const char* type) {
-      return g_dbus_connection_call_sync(
-          bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
-          arguments, G_VARIANT_TYPE(type), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-    };
-    std::vector<int> pids;
-    if (GVariant* owner =
-            ask("GetNameOwner", g_variant_new("(s)", platform::SingleInstance::kBusName), "(s)")) {
-      const gchar* name = nullptr;
-      g_variant_get(owner, "(&s)", &name);
-      if (GVariant* pid = ask("GetConnectionUnixProcessID", g_variant_new("(s)", name), "(u)")) {
-        guint32 value = 0;
-        g_variant_get(pid, "(u)", &value);
-        pids.push_back(static_cast<int>(value));
-        g_variant_unref(pid);
-      }
-      g_variant_unref(owner);
-    }
-    g_object_unref(bus);
-    return pids;
+    const auto reply = testing::runProgram(
+        findProgram("dbus-send"),
+        {"--bus=" + busAddress_, "--print-reply", "--dest=org.freedesktop.DBus",
+         "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
+         std::string("string:") + platform::SingleInstance::kBusName},
+        {}, 10);
+    const auto at = reply.out.find("uint32 ");
+    if (reply.status != 0 || at == std::string::npos) return {};
+    return {std::stoi(reply.out.substr(at + 7))};
   }
 
   /// The top-level windows (children of the root) titled `title`, mapped or not.

@@ -72,45 +72,27 @@ class X11HotKeysTest : public ::testing::Test {
   std::vector<HotKeyId> pressed_;
 };
 
-// A second client of the same server that holds grabs of its own.
-class OtherClient {
- public:
-  explicit OtherClient(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-    symbols_ = xcb_key_symbols_alloc(c_);
-  }
-  ~OtherClient() {
-    xcb_key_symbols_free(symbols_);
-    xcb_disconnect(c_);
-  }
-  /// The first key code of the letter; 0 when none.
-  xcb_keycode_t keycode(char letter) {
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, static_cast<xcb_keysym_t>(letter));
-    const xcb_keycode_t code = codes && *codes != XCB_NO_SYMBOL ? codes[0] : 0;
-    std::free(codes);
-    return code;
-  }
-  /// Grabs the letter with exactly `mods`; whether the server allowed it.
-  bool grab(char letter, std::uint16_t mods) {
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, static_cast<xcb_keysym_t>(letter));
-    bool ok = codes && *codes != XCB_NO_SYMBOL;
-    if (ok) {
-      auto cookie = xcb_grab_key_checked(c_, 1, root_, mods, codes[0], XCB_GRAB_MODE_ASYNC,
-                                         XCB_GRAB_MODE_ASYNC);
-      if (xcb_generic_error_t* e = xcb_request_check(c_, cookie)) {
-        ok = false;
-        std::free(e);
-      }
-    }
-    std::free(codes);
-    return ok;
-  }
+/// The first key code of the letter on another client's connection; 0 when none.
+xcb_keycode_t keycodeOf(const Probe& client, char letter) {
+  xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(client.raw());
+  xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, static_cast<xcb_keysym_t>(letter));
+  const xcb_keycode_t code = codes && *codes != XCB_NO_SYMBOL ? codes[0] : 0;
+  std::free(codes);
+  xcb_key_symbols_free(symbols);
+  return code;
+}
 
- private:
-  xcb_connection_t* c_;
-  xcb_window_t root_;
-  xcb_key_symbols_t* symbols_;
-};
+/// Grabs the letter with exactly `mods` for another client; whether the server allowed it.
+bool grab(const Probe& client, char letter, std::uint16_t mods) {
+  const xcb_keycode_t code = keycodeOf(client, letter);
+  xcb_generic_error_t* error =
+      code ? xcb_request_check(client.raw(),
+                               xcb_grab_key_checked(client.raw(), 1, client.root(), mods, code,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))
+           : nullptr;
+  std::free(error);
+  return code && !error;
+}
 
 constexpr std::uint16_t kXControlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr std::uint16_t kXNumLock = XCB_MOD_MASK_2;  // where Xvfb's keymap puts Num Lock
@@ -146,15 +128,15 @@ TEST_F(X11HotKeysTest, OtherModifiersAndUnregisteredKeysDoNotFire) {
 }
 
 TEST_F(X11HotKeysTest, ACombinationHeldElsewhereIsRefusedAndLeavesNoGrabBehind) {
-  OtherClient holder(server_->display());
+  Probe holder(server_->display());
   // Only the variant with both locks is taken: the grabber gets the others first.
-  ASSERT_TRUE(holder.grab('k', kXControlAlt | XCB_MOD_MASK_LOCK | kXNumLock));
+  ASSERT_TRUE(grab(holder, 'k', kXControlAlt | XCB_MOD_MASK_LOCK | kXNumLock));
   EXPECT_FALSE(keys_->registerHotKey(1, kK));
   // Had the grabber kept the variants it got, this client could not take them now.
-  OtherClient third(server_->display());
-  EXPECT_TRUE(third.grab('k', kXControlAlt));
-  EXPECT_TRUE(third.grab('k', kXControlAlt | kXNumLock));
-  EXPECT_TRUE(third.grab('k', kXControlAlt | XCB_MOD_MASK_LOCK));
+  Probe third(server_->display());
+  for (const int mods :
+       {kXControlAlt + 0, kXControlAlt | kXNumLock, kXControlAlt | XCB_MOD_MASK_LOCK})
+    EXPECT_TRUE(grab(third, 'k', static_cast<std::uint16_t>(mods))) << mods;
   // The id stays free for the next key.
   EXPECT_TRUE(keys_->registerHotKey(1, kG));
 }
@@ -175,8 +157,8 @@ TEST_F(X11HotKeysTest, GrabsFollowAKeyboardMappingChange) {
   ASSERT_TRUE(keys_->registerHotKey(1, kG));
   ASSERT_TRUE(keys_->registerHotKey(2, kH));
   // Swap the letters G and H on the keyboard.
-  OtherClient reader(server_->display());
-  const auto g = reader.keycode('g'), h = reader.keycode('h');
+  Probe reader(server_->display());
+  const auto g = keycodeOf(reader, 'g'), h = keycodeOf(reader, 'h');
   ASSERT_TRUE(g && h);
   ASSERT_EQ(tessaloom::testing::runProgram(xmodmap,
                                            {"-e", "keycode " + std::to_string(g) + " = h H", "-e",
