@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -38,7 +39,7 @@ class BenchFile {
 /// What a user's file holds: the four settings, overrides and two arrangements.
 void fillTypical(const std::string& path, int windows) {
   FileDefaults store(path);
-  Settings settings(&store);
+  Settings settings(store);
   settings.setGap(12);
   settings.setAiRatio(0.35);
   settings.setDetectAITabs(false);
@@ -51,8 +52,8 @@ void fillTypical(const std::string& path, int windows) {
   for (int i = 0; i < windows; ++i)
     frames.push_back({"org.mozilla.firefox", "Window title number " + std::to_string(i), 10.0 * i,
                       20.5, 800, 600});
-  settings.setSnapshot(frames, "savedLayout");
-  settings.setSnapshot(frames, "undoLayout");
+  if (!settings.setSnapshot(frames, "savedLayout") || !settings.setSnapshot(frames, "undoLayout"))
+    std::abort();
 }
 
 void BM_ReadOneKey(benchmark::State& state) {
@@ -76,7 +77,7 @@ void BM_SettingsKind(benchmark::State& state) {
   BenchFile file;
   fillTypical(file.path(), 40);
   FileDefaults store(file.path());
-  Settings settings(&store);
+  Settings settings(store);
   for (auto _ : state) benchmark::DoNotOptimize(settings.kind("org.example.app7", "App"));
 }
 BENCHMARK(BM_SettingsKind);
