@@ -30,14 +30,35 @@ std::string layoutNames() {
   return line;
 }
 
+// Valid UTF-8 with its control characters written out, so that every listed item stays on one
+// line and nothing reaches the terminal as a command: C0 and DEL as "\x1B", C1 as "\u0085".
+std::string printable(const std::string& valid) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(valid.size());
+  for (std::size_t i = 0; i < valid.size(); ++i) {
+    const auto c = static_cast<unsigned char>(valid[i]);
+    const auto next = i + 1 < valid.size() ? static_cast<unsigned char>(valid[i + 1]) : 0;
+    if (c < 0x20 || c == 0x7F) {
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      out += {'\\', 'u', '0', '0', kHex[next >> 4], kHex[next & 15]};
+      ++i;
+    } else {
+      out += valid[i];
+    }
+  }
+  return out;
+}
+
 void list(Context& ctx, std::ostream& out) {
   for (const auto& d : WindowManager::displays(ctx))
-    out << "display " << text::sanitize(d.name()) << " frame=" << describe(d.frame())
+    out << "display " << printable(text::sanitize(d.name())) << " frame=" << describe(d.frame())
         << " visible=" << describe(d.visible()) << "\n";
   for (const auto& w : WindowManager::targetWindows(ctx))
-    out << "[" << label(w.kind()) << "] " << text::sanitize(w.appName()) << " | "
-        << text::prefixCharacters(w.title(), kTitleCharacters) << " | " << describe(w.frame())
-        << "\n";
+    out << "[" << label(w.kind()) << "] " << printable(text::sanitize(w.appName())) << " | "
+        << printable(text::prefixCharacters(w.title(), kTitleCharacters)) << " | "
+        << describe(w.frame()) << "\n";
 }
 
 int restoreAndWait(Context& ctx) {

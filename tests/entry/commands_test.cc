@@ -1,7 +1,7 @@
 // The command table and its edge cases, on the real binary over scene files.
 #include <nlohmann/json.hpp>
 
-#include "cli/scene_fixture.h"
+#include "entry/scene_fixture.h"
 
 namespace tessaloom::testing {
 namespace {
@@ -47,7 +47,9 @@ TEST_F(CommandsTest, ListPrintsDisplaysThenWindows) {
             "[ブラウザ] Google Chrome | Docs | (100.0, 80.0, 900.0, 700.0)\n"
             "[ブラウザ] Google Chrome | Mail | (150.0, 90.0, 300.0, 200.0)\n");
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(defaults()["displayMode"], "perDisplay");
+  // Neither a listing nor a usage error writes anything.
+  EXPECT_EQ(run({"--bogus"}).out, kUsage);
+  EXPECT_FALSE(dir_.exists("defaults.json"));
 }
 
 TEST_F(CommandsTest, CommandsThatMoveNothingLeaveTheSceneFileAsItWas) {
@@ -180,6 +182,16 @@ TEST_F(CommandsTest, LongTitlesAreCutToFortyCharacters) {
   EXPECT_NE(r.out.find("| " + emoji + std::string(38, 'x') + " |"), std::string::npos) << r.out;
 }
 
+TEST_F(CommandsTest, ControlCharactersAreWrittenOutOneWindowALine) {
+  json app = chrome({window("a\nb\r\n\x1B[2J\x7F\xC2\x85\xC2\xA0", {0, 0, 800, 600})});
+  app["name"] = "Tab\tName";
+  writeScene({{"screens", screen()}, {"apps", {app}}});
+  auto r = run({"--list"});
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1),
+            "[ブラウザ] Tab\\x09Name | a\\x0Ab\\x0D\\x0A\\x1B[2J\\x7F\\u0085\xC2\xA0 | "
+            "(0.0, 0.0, 800.0, 600.0)\n");
+}
+
 TEST_F(CommandsTest, DisplayModeOptionsHoldForOneRunOnly) {
   // Two screens side by side, the pointer over the right one, both windows on the left one.
   auto s = scene();
@@ -190,7 +202,7 @@ TEST_F(CommandsTest, DisplayModeOptionsHoldForOneRunOnly) {
 
   ASSERT_EQ(run({"--apply", "grid", "--mouse"}).status, 0);
   EXPECT_EQ(frame(101, 0), (std::vector<double>{984, 8, 476, 600}));
-  EXPECT_EQ(defaults()["displayMode"], "perDisplay");
+  EXPECT_FALSE(defaults().contains("displayMode")) << "the option is never stored";
 
   writeScene(s);
   writeDefaults({{"displayMode", "mouseDisplay"}});

@@ -1,22 +1,17 @@
 // Mode selection and the failures that end before any command runs.
 #include <nlohmann/json.hpp>
 
-#include "cli/scene_fixture.h"
 #include "entry/cli.h"
+#include "entry/scene_fixture.h"
 
 namespace tessaloom::testing {
 namespace {
 
-TEST(FilterArguments, DropsOnlyTheSystemsLaunchOptionWords) {
-  const char* argv[] = {"/usr/bin/tessaloom",
-                        "-NSDocumentRevisionsDebugMode",
-                        "YES",
-                        "-AppleLanguages",
-                        "(ja)",
-                        "--list",
-                        "-psn_0_42"};
-  EXPECT_EQ(entry::filterArguments(7, argv),
-            (std::vector<std::string>{"YES", "(ja)", "--list", "-psn_0_42"}));
+TEST(Arguments, AreEveryWordAfterTheProgramPath) {
+  const char* argv[] = {"/usr/bin/tessaloom", "-NSDocumentRevisionsDebugMode", "YES", "--list",
+                        nullptr};
+  EXPECT_EQ(entry::arguments(5, argv),
+            (std::vector<std::string>{"-NSDocumentRevisionsDebugMode", "YES", "--list", ""}));
 }
 
 TEST(ModeSelection, OnlyTheFirstArgumentDecides) {
