@@ -1,0 +1,213 @@
+#include "platform/i3ipc/i3_desktop.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "platform/i3ipc/i3_messages.h"
+#include "platform/i3ipc/i3_socket.h"
+#include "platform/x11/desktop_entries.h"
+
+namespace tessaloom::platform {
+namespace {
+
+using nlohmann::json;
+
+std::string pixels(double value) {
+  return std::to_string(static_cast<long long>(std::lround(value)));
+}
+
+std::string conSelector(WindowHandle con) {
+  return "[con_id=" + std::to_string(con) + "] ";
+}
+
+std::string joined(const std::vector<std::string>& commands) {
+  std::string all;
+  for (const std::string& c : commands) all += (all.empty() ? "" : "; ") + c;
+  return all;
+}
+
+x11::WindowClassHints hintsOf(const i3ipc::TreeWindow& w) {
+  // A native window's app id plays the part of both the GTK application id and the class.
+  if (!w.appId.empty()) return {w.appId, "", w.appId};
+  return {"", w.instance, w.wmClass};
+}
+
+}  // namespace
+
+I3Desktop::~I3Desktop() = default;
+
+Result<std::unique_ptr<I3Desktop>> I3Desktop::connect(const std::string& path) {
+  auto socket = i3ipc::IpcSocket::connect(path, "the window manager");
+  if (!socket) return Failure{socket.error()};
+  std::unique_ptr<I3Desktop> desktop(new I3Desktop());
+  desktop->socket_ = std::move(*socket);
+  const auto version = desktop->fetch(i3ipc::kGetVersion);
+  if (!version) return Failure{desktop->lostMessage()};
+  const bool sway = i3ipc::isSway(*version);
+  desktop->flavour_ = sway ? i3ipc::Flavour::sway : i3ipc::Flavour::i3;
+  desktop->name_ = sway ? "sway" : "i3";
+  return desktop;
+}
+
+bool I3Desktop::alive() const {
+  return socket_->alive();
+}
+
+std::string I3Desktop::lostMessage() const {
+  return socket_->lostMessage();
+}
+
+std::optional<json> I3Desktop::fetch(std::uint32_t type) {
+  auto reply = socket_->request(type);
+  if (!reply) return std::nullopt;
+  json parsed = json::parse(*reply, nullptr, false);
+  if (parsed.is_discarded()) return std::nullopt;
+  return parsed;
+}
+
+std::vector<Screen> I3Desktop::fetchScreens() {
+  const auto outputs = fetch(i3ipc::kGetOutputs);
+  const auto workspaces = fetch(i3ipc::kGetWorkspaces);
+  if (!outputs || !workspaces) return {};
+  auto screens = i3ipc::outputScreens(*outputs, *workspaces);
+  if (!screens.empty()) origin_ = screens.front().frame.origin();
+  return screens;
+}
+
+Rect I3Desktop::toGlobal(Rect r) const {
+  const Point o = origin_.value_or(Point{});
+  return {r.x - o.x, r.y - o.y, r.width, r.height};
+}
+
+std::vector<AppFacts> I3Desktop::applications() {
+  apps_.clear();
+  windows_.clear();
+  const auto tree = fetch(i3ipc::kGetTree);
+  const auto workspaces = fetch(i3ipc::kGetWorkspaces);
+  if (!tree || !workspaces) return {};
+  if (!origin_) fetchScreens();
+  const auto visible = i3ipc::visibleWorkspaces(*workspaces);
+  const auto self = static_cast<std::uint32_t>(::getpid());
+  const auto& entries = x11::DesktopEntryIndex::installed();
+  std::map<std::int32_t, std::size_t> byPid;
+  for (auto& w : i3ipc::treeWindows(*tree, flavour_, &visible)) {
+    if (w.pid == self) continue;
+    const auto identity = x11::identifyApplication(entries, hintsOf(w));
+    const std::int32_t pid = pids_.pidFor(identity.identifier, w.pid);
+    auto [it, added] = byPid.emplace(pid, apps_.size());
+    if (added)
+      apps_.push_back(
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+    App& app = apps_[it->second];
+    app.facts.frontmost = app.facts.frontmost || w.focused;
+    app.windows.push_back(w.con);
+    windows_[w.con] = std::move(w);
+  }
+  std::vector<AppFacts> facts;
+  for (const App& app : apps_) facts.push_back(app.facts);
+  return facts;
+}
+
+std::optional<std::vector<WindowFacts>> I3Desktop::windows(std::int32_t pid) {
+  if (!alive()) return std::nullopt;
+  for (const App& app : apps_) {
+    if (app.facts.pid != pid) continue;
+    std::vector<WindowFacts> list;
+    for (const WindowHandle h : app.windows) {
+      const auto& w = windows_.at(h);
+      list.push_back({h, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen});
+    }
+    return list;
+  }
+  // A running process without windows here has none; anything else is no application.
+  const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+  if (!running) return std::nullopt;
+  return std::vector<WindowFacts>{};
+}
+
+std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {
+  std::vector<std::optional<Rect>> frames(handles.size());
+  const auto tree = fetch(i3ipc::kGetTree);
+  if (!tree) return frames;
+  std::map<WindowHandle, Rect> now;
+  for (const auto& w : i3ipc::treeWindows(*tree, flavour_, nullptr)) now[w.con] = w.frame;
+  for (std::size_t i = 0; i < handles.size(); ++i)
+    if (auto it = now.find(handles[i]); it != now.end()) frames[i] = toGlobal(it->second);
+  return frames;
+}
+
+bool I3Desktop::settle() {
+  using namespace std::chrono;
+  const auto deadline = steady_clock::now() + milliseconds(kSettleMilliseconds);
+  std::optional<std::vector<i3ipc::TreeWindow>> last;
+  while (steady_clock::now() < deadline) {
+    const auto tree = fetch(i3ipc::kGetTree);
+    if (!tree) return false;
+    auto now = i3ipc::treeWindows(*tree, flavour_, nullptr);
+    if (last && *last == now) return true;
+    last = std::move(now);
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return true;
+}
+
+void I3Desktop::place(std::span<const Placement> placements) {
+  if (!alive() || placements.empty()) return;
+  const auto tree = fetch(i3ipc::kGetTree);
+  if (!tree) return;
+  if (!origin_) fetchScreens();
+  std::map<WindowHandle, i3ipc::TreeWindow> current;
+  for (auto& w : i3ipc::treeWindows(*tree, flavour_, nullptr)) current[w.con] = std::move(w);
+  std::vector<std::string> prepare;
+  std::vector<std::string> moves;
+  const Point o = origin_.value_or(Point{});
+  for (const Placement& p : placements) {
+    auto it = current.find(p.window);
+    if (it == current.end() || p.frame.width < 1 || p.frame.height < 1) continue;
+    const std::string con = conSelector(p.window);
+    if (it->second.fullScreen) prepare.push_back(con + "fullscreen disable");
+    if (!it->second.floating) prepare.push_back(con + "floating enable");
+    moves.push_back(con + "resize set width " + pixels(p.frame.width) + " px height " +
+                    pixels(p.frame.height) + " px, move absolute position " +
+                    pixels(p.frame.x + o.x) + " " + pixels(p.frame.y + o.y));
+  }
+  // Floating one window re-tiles the rest; sizes sent before that has settled get lost.
+  if (!prepare.empty()) {
+    if (!socket_->request(i3ipc::kRunCommand, joined(prepare))) return;
+    if (!settle()) return;
+  }
+  if (!moves.empty()) (void)socket_->request(i3ipc::kRunCommand, joined(moves));
+}
+
+std::vector<Screen> I3Desktop::screens() {
+  auto screens = fetchScreens();
+  for (Screen& s : screens) {
+    s.frame = toGlobal(s.frame);
+    s.usable = toGlobal(s.usable);
+  }
+  return screens;
+}
+
+Point I3Desktop::pointer() {
+  const auto outputs = fetch(i3ipc::kGetOutputs);
+  const auto workspaces = fetch(i3ipc::kGetWorkspaces);
+  if (!outputs || !workspaces) return {};
+  if (!origin_) fetchScreens();
+  const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces);
+  if (!centre) return {};
+  const Point o = origin_.value_or(Point{});
+  return {centre->x - o.x, centre->y - o.y};
+}
+
+bool I3Desktop::launch(std::string_view id) {
+  const auto path = x11::desktopEntryPath(id);
+  // The program's own environment already names the session's display.
+  return path && x11::launchDesktopEntry(*path, "");
+}
+
+}  // namespace tessaloom::platform

@@ -1,0 +1,76 @@
+// The window seam on sway and i3 over their IPC socket: windows from the layout tree, screens
+// from the outputs and workspaces, and placements as commands. Tiled windows cannot take
+// arbitrary rectangles, so the windows an arrangement moves are made floating first.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "platform/i3ipc/i3_tree.h"
+#include "platform/window_system.h"
+#include "platform/x11/x11_applications.h"
+
+namespace tessaloom::platform {
+
+namespace i3ipc {
+class IpcSocket;
+}
+
+class I3Desktop final : public WindowSystem {
+ public:
+  /// Connects to the socket at `path` and asks which of the two runs there. Fails, with one
+  /// line saying why, when nothing answers in time.
+  static Result<std::unique_ptr<I3Desktop>> connect(const std::string& path);
+  ~I3Desktop() override;
+
+  /// Reads the tree anew; empty when the socket is lost.
+  std::vector<AppFacts> applications() override;
+  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
+  /// Takes the windows out of full screen and makes them floating with one command, waits
+  /// (up to kSettleTime) until the tree stops changing, then sizes and moves every window with
+  /// one more command.
+  void place(std::span<const Placement> placements) override;
+  std::vector<Screen> screens() override;
+  /// The centre of the focused output: the protocol does not tell where the pointer is.
+  Point pointer() override;
+  bool launch(std::string_view id) override;
+  bool controlAvailable() override { return alive(); }
+  void requestControl() override {}
+
+  /// "sway" or "i3".
+  const std::string& name() const { return name_; }
+  bool alive() const;
+  /// The line that says the socket was lost; empty while it is alive.
+  std::string lostMessage() const;
+
+  /// How long a placement waits for the tree to settle after floating windows.
+  static constexpr int kSettleMilliseconds = 300;
+
+ private:
+  struct App {
+    AppFacts facts;
+    std::vector<WindowHandle> windows;
+  };
+
+  I3Desktop() = default;
+  std::optional<nlohmann::json> fetch(std::uint32_t type);
+  // The screens in the compositor's space; also records the global origin.
+  std::vector<Screen> fetchScreens();
+  Rect toGlobal(Rect r) const;
+  bool settle();
+
+  std::unique_ptr<i3ipc::IpcSocket> socket_;
+  i3ipc::Flavour flavour_ = i3ipc::Flavour::i3;
+  std::string name_;
+  std::optional<Point> origin_;  // the primary output's top left, compositor space
+  std::vector<App> apps_;
+  std::map<WindowHandle, i3ipc::TreeWindow> windows_;
+  x11::PidAssigner pids_;
+};
+
+}  // namespace tessaloom::platform

@@ -1,0 +1,188 @@
+#include "platform/i3ipc/i3_tree.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace tessaloom::platform::i3ipc {
+namespace {
+
+using nlohmann::json;
+
+const json& field(const json& object, const char* key) {
+  static const json none;
+  if (!object.is_object()) return none;
+  auto it = object.find(key);
+  return it == object.end() ? none : *it;
+}
+
+std::string text(const json& object, const char* key) {
+  const json& value = field(object, key);
+  return value.is_string() ? value.get<std::string>() : std::string();
+}
+
+std::uint64_t unsignedNumber(const json& object, const char* key) {
+  const json& value = field(object, key);
+  return value.is_number_unsigned() || (value.is_number_integer() && value.get<std::int64_t>() > 0)
+             ? value.get<std::uint64_t>()
+             : 0;
+}
+
+bool flag(const json& object, const char* key) {
+  const json& value = field(object, key);
+  return value.is_boolean() && value.get<bool>();
+}
+
+Rect rect(const json& object, const char* key) {
+  const json& r = field(object, key);
+  auto number = [&](const char* k) {
+    const json& v = field(r, k);
+    return v.is_number() ? v.get<double>() : 0.0;
+  };
+  return {number("x"), number("y"), number("width"), number("height")};
+}
+
+const json& children(const json& node, const char* key) {
+  static const json empty = json::array();
+  const json& list = field(node, key);
+  return list.is_array() ? list : empty;
+}
+
+// A leaf container that holds a client: a native window has an app id (or a pid), an X11
+// window an X window id.
+bool holdsWindow(const json& node) {
+  const std::string type = text(node, "type");
+  if (type != "con" && type != "floating_con") return false;
+  if (!children(node, "nodes").empty() || !children(node, "floating_nodes").empty()) return false;
+  return field(node, "window").is_number() || field(node, "app_id").is_string() ||
+         unsignedNumber(node, "pid") > 0;
+}
+
+TreeWindow windowOf(const json& node, Flavour flavour, bool floating) {
+  TreeWindow w;
+  w.con = unsignedNumber(node, "id");
+  w.appId = text(node, "app_id");
+  const json& properties = field(node, "window_properties");
+  w.instance = text(properties, "instance");
+  w.wmClass = text(properties, "class");
+  w.title = text(node, "name");
+  if (w.title.empty()) w.title = text(properties, "title");
+  w.pid = static_cast<std::uint32_t>(unsignedNumber(node, "pid"));
+  w.frame = rect(node, "rect");
+  if (flavour == Flavour::sway) {
+    // The title bar sits above sway's rect.
+    const double title = rect(node, "deco_rect").height;
+    w.frame.y -= title;
+    w.frame.height += title;
+  }
+  // i3 puts the X window type on the container, sway among the X11 window's properties.
+  std::string type = text(node, "window_type");
+  if (type.empty()) type = text(properties, "window_type");
+  w.standard = type.empty() || type == "normal" || type == "unknown";
+  const json& fullscreen = field(node, "fullscreen_mode");
+  w.fullScreen = fullscreen.is_number_integer() && fullscreen.get<int>() != 0;
+  w.floating = floating;
+  w.focused = flag(node, "focused");
+  return w;
+}
+
+void collect(const json& node, Flavour flavour, bool floating, std::vector<TreeWindow>& out) {
+  // i3 marks scratchpad windows shown on a workspace; they are the user's to toggle.
+  const std::string scratchpad = text(node, "scratchpad_state");
+  if (!scratchpad.empty() && scratchpad != "none") return;
+  if (holdsWindow(node)) {
+    out.push_back(windowOf(node, flavour, floating || text(node, "type") == "floating_con"));
+    return;
+  }
+  for (const json& child : children(node, "nodes")) collect(child, flavour, floating, out);
+  for (const json& child : children(node, "floating_nodes")) collect(child, flavour, true, out);
+}
+
+// Calls `each` with every workspace of the tree except the scratchpad's, below the outputs
+// (sway) or the outputs' content containers (i3); dock areas are not looked into.
+template <class Each>
+void forEachWorkspace(const json& node, Each each) {
+  for (const json& child : children(node, "nodes")) {
+    const std::string type = text(child, "type");
+    if (type == "workspace") {
+      if (text(child, "name") != "__i3_scratch") each(child);
+    } else if (type == "output" || (type == "con" && text(child, "name") == "content")) {
+      forEachWorkspace(child, each);
+    }
+  }
+}
+
+// The workspace shown on each output, by output name.
+const json* visibleWorkspaceOn(const json& workspaces, const std::string& output) {
+  if (!workspaces.is_array()) return nullptr;
+  for (const json& ws : workspaces)
+    if (flag(ws, "visible") && text(ws, "output") == output) return &ws;
+  return nullptr;
+}
+
+}  // namespace
+
+std::set<std::uint64_t> visibleWorkspaces(const json& workspaces) {
+  std::set<std::uint64_t> ids;
+  if (workspaces.is_array())
+    for (const json& ws : workspaces)
+      if (flag(ws, "visible")) ids.insert(unsignedNumber(ws, "id"));
+  return ids;
+}
+
+std::vector<TreeWindow> treeWindows(const json& tree, Flavour flavour,
+                                    const std::set<std::uint64_t>* visible) {
+  std::vector<TreeWindow> windows;
+  forEachWorkspace(tree, [&](const json& ws) {
+    if (!visible || visible->count(unsignedNumber(ws, "id"))) collect(ws, flavour, false, windows);
+  });
+  return windows;
+}
+
+std::vector<Screen> outputScreens(const json& outputs, const json& workspaces) {
+  std::vector<Screen> screens;
+  std::optional<std::size_t> primary;
+  if (!outputs.is_array()) return screens;
+  for (const json& output : outputs) {
+    if (!flag(output, "active")) continue;
+    const Rect frame = rect(output, "rect");
+    if (frame.width <= 0 || frame.height <= 0) continue;
+    const std::string name = text(output, "name");
+    const json* ws = visibleWorkspaceOn(workspaces, name);
+    Rect usable = ws ? rect(*ws, "rect") : frame;
+    if (usable.width <= 0 || usable.height <= 0) usable = frame;
+    if (flag(output, "primary") && !primary) primary = screens.size();
+    screens.push_back({frame, usable, name});
+  }
+  if (primary) {
+    const auto at = screens.begin() + static_cast<std::ptrdiff_t>(*primary);
+    std::rotate(screens.begin(), at, at + 1);
+  }
+  return screens;
+}
+
+std::optional<Point> focusedOutputCentre(const json& outputs, const json& workspaces) {
+  if (!workspaces.is_array() || !outputs.is_array()) return std::nullopt;
+  for (const json& ws : workspaces) {
+    if (!flag(ws, "focused")) continue;
+    for (const json& output : outputs)
+      if (text(output, "name") == text(ws, "output")) {
+        const Rect r = rect(output, "rect");
+        return Point{r.x + r.width / 2, r.y + r.height / 2};
+      }
+  }
+  return std::nullopt;
+}
+
+bool isSway(const json& version) {
+  return text(version, "variant") == "sway";
+}
+
+bool commandsSucceeded(const json& reply) {
+  if (!reply.is_array()) return false;
+  for (const json& result : reply)
+    if (!flag(result, "success")) return false;
+  return true;
+}
+
+}  // namespace tessaloom::platform::i3ipc

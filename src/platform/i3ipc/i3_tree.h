@@ -1,0 +1,62 @@
+// What sway's and i3's replies say, as plain values: the windows of the layout tree on the
+// visible workspaces with their outer frames, and the outputs with their usable areas. Pure
+// code over parsed JSON; every rectangle here is in the compositor's own space.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "base/geometry.h"
+#include "platform/window_system.h"
+
+namespace tessaloom::platform::i3ipc {
+
+/// Where the frame of a window is read from differs: sway's `rect` leaves the title bar out
+/// (`deco_rect` holds its height), i3's `rect` is the whole frame.
+enum class Flavour { sway, i3 };
+
+struct TreeWindow {
+  std::uint64_t con = 0;  // the container's id, the handle of the window
+  std::string appId;      // a native Wayland window's app id; empty for X11 windows
+  std::string instance;   // WM_CLASS instance and class of an X11 window
+  std::string wmClass;
+  std::string title;
+  std::uint32_t pid = 0;  // 0 when the reply has none (i3)
+  Rect frame;
+  bool standard = true;
+  bool fullScreen = false;
+  bool floating = false;
+  bool focused = false;
+  friend bool operator==(const TreeWindow&, const TreeWindow&) = default;
+};
+
+/// The ids of the workspaces shown on some output, from a GET_WORKSPACES reply.
+std::set<std::uint64_t> visibleWorkspaces(const nlohmann::json& workspaces);
+
+/// The application windows of a GET_TREE reply on the workspaces `visible`, in tree order
+/// (tiled before floating on each workspace). Scratchpad windows, dock areas (bars) and
+/// windows on hidden workspaces are left out. With no `visible` set, every window of every
+/// workspace counts (for reading frames back).
+std::vector<TreeWindow> treeWindows(const nlohmann::json& tree, Flavour flavour,
+                                    const std::set<std::uint64_t>* visible);
+
+/// The outputs in use, the primary one first (the one flagged primary, else the first in the
+/// reply), each with the rectangle of its visible workspace as the usable area (bars excluded).
+std::vector<Screen> outputScreens(const nlohmann::json& outputs, const nlohmann::json& workspaces);
+
+/// The centre of the output that holds the focused workspace; nothing when none has it.
+std::optional<Point> focusedOutputCentre(const nlohmann::json& outputs,
+                                         const nlohmann::json& workspaces);
+
+/// Whether a GET_VERSION reply comes from sway.
+bool isSway(const nlohmann::json& version);
+
+/// Whether every command of a RUN_COMMAND reply succeeded.
+bool commandsSucceeded(const nlohmann::json& reply);
+
+}  // namespace tessaloom::platform::i3ipc
