@@ -1,7 +1,7 @@
 // Cost of discovering windows on a real X server: a private Xvfb with openbox and 100 windows
-// of 20 applications. Compares the window layer's discovery over the X11 backend (every read
-// it makes) with wmctrl -lpGx on the same desktop, with one round trip per attribute (what a
-// backend without the batched fetch would pay), and with the whole program's --list.
+// of 20 applications. Compares a discovery through the X11 backend (applications, then the
+// windows of each) with wmctrl -lpGx on the same desktop, with one round trip per request (what
+// a backend without the batched fetch would pay), and with the whole program's --list.
 //
 //   cmake --build build/gcc --target bench_x11_discovery tessaloom tessaloom-testclient
 //   ./build/gcc/bench_x11_discovery
@@ -11,19 +11,13 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "../tests/x11/x11_harness.h"
-#include "platform/glib/glib_main_queue.h"
-#include "platform/posix/file_defaults.h"
-#include "platform/services.h"
+#include "../tests/support/x11_desktop.h"
+#include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_desktop.h"
-#include "platform/x11/x11_window_cache.h"
-#include "settings/settings.h"
-#include "windows/window_manager.h"
 
 namespace tessaloom {
 namespace {
@@ -40,8 +34,6 @@ std::filesystem::path buildDirectory() {
 // The desktop every benchmark runs against, set up once.
 struct BenchDesktop : PrivateDesktop {
   std::vector<std::unique_ptr<Process>> clients;
-  std::unique_ptr<platform::GlibMainQueue> queue;
-  std::unique_ptr<platform::FileDefaults> defaults;
   std::unique_ptr<platform::X11Desktop> desktop;
   std::string defaultsPath;
   std::string error;
@@ -50,7 +42,6 @@ struct BenchDesktop : PrivateDesktop {
     error = startDesktop("openbox");
     if (!error.empty()) return;
     const std::string client = (buildDirectory() / "tessaloom-testclient").string();
-    std::map<std::string, Kind> overrides;
     for (int a = 0; a < kApplications; ++a) {
       const std::string name = "BenchApp" + std::to_string(a);
       std::vector<std::string> argv = {client};
@@ -66,7 +57,6 @@ struct BenchDesktop : PrivateDesktop {
         return;
       }
       clients.push_back(std::move(process));
-      overrides["benchapp" + std::to_string(a)] = Kind::browser;
     }
     if (!probe_->waitUntil(
             [&] { return probe_->clients().size() >= kApplications * kWindowsPerApplication; },
@@ -74,16 +64,14 @@ struct BenchDesktop : PrivateDesktop {
       error = "the manager did not take every window";
       return;
     }
-    desktop = platform::X11Desktop::connect(server_->display(), error);
-    if (!desktop) return;
+    auto connected = platform::X11Desktop::connect(server_->display());
+    if (!connected) {
+      error = connected.error();
+      return;
+    }
+    desktop = std::move(*connected);
     defaultsPath = (dir_.path() / "defaults.json").string();
-    queue = std::make_unique<platform::GlibMainQueue>();
-    defaults = std::make_unique<platform::FileDefaults>(defaultsPath);
-    platform::install({&desktop->accessibility(), &desktop->workspace(), &desktop->screens(),
-                       defaults.get(), queue.get()});
-    Settings::shared().setOverrides(overrides);
   }
-  ~BenchDesktop() { platform::install({}); }
 
   bool ready(benchmark::State& state) {
     if (desktop) return true;
@@ -117,60 +105,41 @@ bool run(const std::vector<std::string>& argv, const std::vector<std::string>& e
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Every read of one discovery, through the window layer itself.
-void BM_TargetWindows(benchmark::State& state) {
+// One discovery through the seam: the applications, then the windows of each.
+void BM_Discovery(benchmark::State& state) {
   if (!bench().ready(state)) return;
-  auto& cache = bench().desktop->windowCache();
-  const std::size_t fetchesBefore = cache.fetchCount();
+  auto& desktop = *bench().desktop;
+  const std::size_t roundTripsBefore = desktop.connection().roundTrips();
   std::size_t listed = 0;
   for (auto _ : state) {
-    auto windows = WindowManager::targetWindows();
-    listed = windows.size();
-    benchmark::DoNotOptimize(windows);
+    listed = 0;
+    for (const auto& app : desktop.applications())
+      if (auto windows = desktop.windows(app.pid)) listed += windows->size();
   }
   if (listed != kApplications * kWindowsPerApplication)
     state.SkipWithError("not every window was listed");
   state.counters["windows"] = static_cast<double>(listed);
-  state.counters["fetches/discovery"] =
-      static_cast<double>(cache.fetchCount() - fetchesBefore) / state.iterations();
+  state.counters["round trips/discovery"] =
+      static_cast<double>(desktop.connection().roundTrips() - roundTripsBefore) /
+      static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_TargetWindows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Discovery)->Unit(benchmark::kMillisecond);
 
-// The same reads straight through the seam, without settings and classification: the
-// backend's share of a discovery.
-void BM_BackendReads(benchmark::State& state) {
+// The frames of every window again, as a check after a placement reads them.
+void BM_Frames(benchmark::State& state) {
   if (!bench().ready(state)) return;
-  auto& ax = bench().desktop->accessibility();
-  auto& workspace = bench().desktop->workspace();
-  std::size_t framed = 0;
-  for (auto _ : state) {
-    framed = 0;
-    for (const auto& app : workspace.runningApplications()) {
-      auto element = ax.createApplication(app.pid);
-      ax.setMessagingTimeout(element, 1.0f);
-      platform::AttributeValue windows;
-      if (ax.copyAttributeValue(element, "AXWindows", windows) != platform::AXError::success)
-        continue;
-      for (const auto& w : std::get<std::vector<platform::ElementRef>>(windows)) {
-        platform::AttributeValue value, position, size;
-        for (const char* attribute :
-             {"AXRole", "AXSubrole", "AXMinimized", "AXFullScreen", "AXTitle"})
-          ax.copyAttributeValue(w, attribute, value);
-        if (ax.copyAttributeValue(w, "AXPosition", position) == platform::AXError::success &&
-            ax.copyAttributeValue(w, "AXSize", size) == platform::AXError::success)
-          ++framed;
-      }
-    }
-  }
-  state.counters["windows"] = static_cast<double>(framed);
+  auto& desktop = *bench().desktop;
+  std::vector<WindowHandle> handles;
+  for (const xcb_window_t w : bench().probe_->clients()) handles.push_back(w);
+  for (auto _ : state) benchmark::DoNotOptimize(desktop.frames(handles));
 }
-BENCHMARK(BM_BackendReads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Frames)->Unit(benchmark::kMillisecond);
 
-void BM_Displays(benchmark::State& state) {
+void BM_Screens(benchmark::State& state) {
   if (!bench().ready(state)) return;
-  for (auto _ : state) benchmark::DoNotOptimize(WindowManager::displays());
+  for (auto _ : state) benchmark::DoNotOptimize(bench().desktop->screens());
 }
-BENCHMARK(BM_Displays)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Screens)->Unit(benchmark::kMillisecond);
 
 // What the same facts cost with one round trip per request: the client list, then for each
 // window its nine properties, its geometry and its position, each awaited before the next.

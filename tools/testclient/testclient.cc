@@ -31,10 +31,13 @@
 //                            chosen by its class)
 //   --exit-on-resize         the client exits as soon as the manager resizes this window after
 //                            "ready" (a window that vanishes in the middle of an arrangement)
+//   --kill-on-resize PID     the same, but first sends SIGKILL to PID (the X server that dies in
+//                            the middle of an arrangement)
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,6 +72,7 @@ struct WindowOptions {
   bool maximized = false, fullscreen = false, hidden = false;
   std::optional<std::uint32_t> color;  // 0xRRGGBB
   bool exitOnResize = false;
+  pid_t killOnResize = 0;
 };
 
 [[noreturn]] void usage(const std::string& why) {
@@ -219,6 +223,9 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
       w.color = static_cast<std::uint32_t>(rgb);
     } else if (arg == "--exit-on-resize") {
       w.exitOnResize = true;
+    } else if (arg == "--kill-on-resize") {
+      w.exitOnResize = true;
+      w.killOnResize = static_cast<pid_t>(std::strtol(value().c_str(), nullptr, 10));
     } else {
       usage("unknown option " + arg);
     }
@@ -322,7 +329,8 @@ class Client {
 
     xcb_map_window(c_, w);
     std::string label = s.title.value_or(s.wmClass ? s.wmClass->second : "");
-    windows_[w] = {latin1(label).substr(0, 255), rgb, s.width, s.height, s.exitOnResize};
+    windows_[w] = {
+        latin1(label).substr(0, 255), rgb, s.width, s.height, s.exitOnResize, s.killOnResize};
     return w;
   }
 
@@ -420,6 +428,7 @@ class Client {
     std::uint32_t rgb = 0;
     int width = 0, height = 0;
     bool exitOnResize = false;
+    pid_t killOnResize = 0;
   };
 
   void handle(const xcb_generic_event_t& event) {
@@ -435,6 +444,7 @@ class Client {
         if (it == windows_.end()) break;
         Window& w = it->second;
         if (notify.width == w.width && notify.height == w.height) break;
+        if (armed_ && w.killOnResize > 0) ::kill(w.killOnResize, SIGKILL);
         if (armed_ && w.exitOnResize) std::exit(0);
         w.width = notify.width;
         w.height = notify.height;
