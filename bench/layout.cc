@@ -28,7 +28,7 @@ std::vector<ManagedWindow> scatteredWindows(int n) {
   for (int i = 0; i < n; ++i) {
     std::string title = std::to_string(i);  // not "w" + ...: gcc 12 -O3 warns falsely on it
     title += " - Example";
-    out.emplace_back(nullptr, 100 + i, "org.example.app", "App", std::move(title),
+    out.emplace_back(i + 1, 100 + i, "org.example.app", "App", std::move(title),
                      Rect(x(rng), y(rng), 900, 700), i % 3 == 2 ? Kind::ai : Kind::browser);
   }
   return out;

@@ -9,10 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "layout/layout_engine.h"
-#include "platform/services.h"
 #include "platform/sim/memory_defaults.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/virtual_main_queue.h"
+#include "settings/settings.h"
 #include "windows/window_manager.h"
 
 namespace tessaloom {
@@ -25,6 +25,7 @@ using nlohmann::json;
 struct Desktop {
   platform::VirtualMainQueue queue;
   platform::MemoryDefaults defaults;
+  Settings settings{defaults};
   std::unique_ptr<platform::SimDesktop> sim;
 
   Desktop(int apps, int perApp) {
@@ -45,18 +46,20 @@ struct Desktop {
                                {"name", "App " + std::to_string(a)},
                                {"windows", windows}});
     }
-    std::string error;
-    sim = platform::SimDesktop::fromJson(scene.dump(), queue, error);
-    platform::install({sim.get(), sim.get(), sim.get(), &defaults, &queue});
+    sim = std::move(*platform::SimDesktop::fromJson(scene.dump(), queue));
   }
-  ~Desktop() { platform::install({}); }
+  Context context() { return {*sim, settings, queue}; }
 };
 
 void BM_Plan(benchmark::State& state) {
   Desktop desktop(100, 10);
-  const auto windows = WindowManager::targetWindows();
+  Context ctx = desktop.context();
+  const auto windows = WindowManager::targetWindows(ctx);
+  const auto displays = WindowManager::displays(ctx);
   const auto kind = static_cast<LayoutKind>(state.range(0));
-  for (auto _ : state) benchmark::DoNotOptimize(LayoutEngine::plan(kind, windows));
+  const LayoutEngine::PlanParameters parameters;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(LayoutEngine::plan(kind, windows, displays, parameters));
   state.SetLabel(std::string(rawValue(kind)) + ", " + std::to_string(windows.size()) + " windows");
 }
 BENCHMARK(BM_Plan)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
@@ -64,7 +67,8 @@ BENCHMARK(BM_Plan)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
 void BM_TargetWindows(benchmark::State& state) {
   Desktop desktop(40, 5);
   for (auto _ : state) {
-    auto windows = WindowManager::targetWindows();
+    Context ctx = desktop.context();
+    auto windows = WindowManager::targetWindows(ctx);
     benchmark::DoNotOptimize(windows);
     desktop.sim->log().clear();
   }

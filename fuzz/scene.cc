@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/sim/scene.h"
 #include "platform/sim/sim_desktop.h"
@@ -15,38 +16,35 @@ using namespace tessaloom::platform;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   VirtualMainQueue clock;
-  std::string error;
-  const auto desktop = SimDesktop::fromJson(text, clock, error, "fuzz.json");
+  auto desktop = SimDesktop::fromJson(text, clock, "fuzz.json");
   if (!desktop) {
+    const std::string& error = desktop.error();
     if (error.empty() || error.find('\n') != std::string::npos) std::abort();
     return 0;
   }
-  const std::optional<Scene> scene = readScene(text, "fuzz.json", error);
+  auto scene = readScene(text, "fuzz.json");
   if (!scene) std::abort();
+  SimDesktop& sim = **desktop;
 
-  for (const SceneInstalled& entry : scene->installed) {
-    if (const auto url = desktop->urlForApplication(*entry.app.bundleID)) {
-      desktop->openApplication(*url);
-    }
-  }
+  for (const SceneInstalled& entry : scene->installed) sim.launch(*entry.app.bundleID);
   clock.sleep(1);
-  for (const RunningApplication& app : desktop->runningApps()) {
-    AttributeValue windows;
-    desktop->copyAttributeValue(desktop->createApplication(app.pid), "AXWindows", windows);
-    if (const auto* list = std::get_if<std::vector<ElementRef>>(&windows)) {
-      for (const ElementRef& w : *list) {
-        desktop->setAttributeValue(w, "AXSize", Size{640.5, 480});
-        desktop->setAttributeValue(w, "AXPosition", Point{-10, 1e15});
-        AttributeValue frame;
-        desktop->copyAttributeValue(w, "AXPosition", frame);
-      }
+  for (const AppFacts& app : sim.applications()) {
+    const auto windows = sim.windows(app.pid);
+    if (!windows) continue;
+    std::vector<Placement> placements;
+    std::vector<WindowHandle> handles;
+    for (const WindowFacts& w : *windows) {
+      placements.push_back({w.handle, Rect(-10, 1e15, 640.5, 480)});
+      handles.push_back(w.handle);
     }
+    sim.place(placements);
+    (void)sim.frames(handles);
   }
   clock.sleep(1);
 
-  const std::string written = desktop->toJson();
+  const std::string written = sim.toJson();
   VirtualMainQueue clock2;
-  const auto again = SimDesktop::fromJson(written, clock2, error, "written.json");
-  if (!again || again->toJson() != written) std::abort();
+  auto again = SimDesktop::fromJson(written, clock2, "written.json");
+  if (!again || (*again)->toJson() != written) std::abort();
   return 0;
 }
