@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/gtk/tray_session.h"
+#include "support/temp_dir.h"
 
 namespace tessaloom::traytest {
 namespace {
@@ -19,7 +20,7 @@ class TrayAppTest : public TraySession {
   /// What the command line makes of the original scene with `args`: the oracle for the
   /// frames the hot keys produce.
   Frames commandLineFrames(const std::vector<std::string>& args) {
-    x11test::TempDir other;
+    testing::TempDir other;
     std::ofstream(other.path() / "scene.json") << defaultScene().dump();
     const auto result =
         testing::runProgram(TESSALOOM_BINARY, args,
