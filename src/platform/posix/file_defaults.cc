@@ -263,6 +263,15 @@ bool makeFolders(const std::string& folder) {
   return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+/// The lock file for the data file at `path`: beside a link's target, so that every path to
+/// one file takes one lock.
+std::string lockPathOf(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(path, ec)) return path + ".lock";
+  const auto target = std::filesystem::weakly_canonical(path, ec);
+  return (ec || target.empty() ? path : target.string()) + ".lock";
+}
+
 /// Renames a corrupt file to `<path>.corrupt-<unix time>` (never over an existing file); a
 /// symbolic link's target is renamed beside the target, and the link stays.
 bool keepAside(const std::string& link) {
@@ -420,10 +429,11 @@ Outcome FileDefaults::update(const std::function<bool(nlohmann::json&)>& change)
 
   // The lock lives in its own file: the data file is replaced by rename, which would leave a
   // lock held on it behind with the old inode.
-  Fd lock(::open((path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-  if (!lock) return failed(path_ + ".lock", errno);
+  const std::string lockPath = lockPathOf(path_);
+  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
+  if (!lock) return failed(lockPath, errno);
   while (::flock(lock.get(), LOCK_EX) != 0)
-    if (errno != EINTR) return failed(path_ + ".lock", errno);
+    if (errno != EINTR) return failed(lockPath, errno);
 
   errno = 0;
   FileText file = readText(path_);

@@ -221,6 +221,7 @@ TEST_F(FileDefaultsTest, ALinkedFileIsWrittenThroughItsLink) {
   store.setObject("gap", 4);
   EXPECT_TRUE(fs::is_symlink(path_));
   EXPECT_EQ(FileDefaults(dir_.file("dotfiles/defaults.json")).object("gap"), DefaultsValue(4));
+  EXPECT_TRUE(dir_.exists("dotfiles/defaults.json.lock")) << "one lock for every path to the file";
 
   // A corrupt target is kept aside beside the target; the link stays and points at the new file.
   dir_.write("dotfiles/defaults.json", "not json");
