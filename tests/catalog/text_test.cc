@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -322,53 +323,13 @@ INSTANTIATE_TEST_SUITE_P(Text, PrefixCharacters, ::testing::ValuesIn(kCutCases))
 
 // A 45-character title of mixed clusters cut to 40 keeps exactly the first 40, whole.
 TEST(TextPrefixCharacters, CutsLongTitleToFortyClusters) {
-  const std::vector<std::string> clusters = {
-      "C",
-      "h",
-      "a",
-      "t",
-      "G",
-      "P",
-      "T",
-      " ",
-      "\u2014",
-      " ",  // 10
-      "e\u0301",
-      "t",
-      "u",
-      "d",
-      "e",
-      " ",
-      "\U0001F468\u200D\U0001F4BB",
-      " ",
-      "d",
-      "e",  // 20
-      " ",
-      "\U0001F1EF\U0001F1F5",
-      " ",
-      "日",
-      "本",
-      "語",
-      " ",
-      "a\u0308\u0301",
-      "b",
-      "c",  // 30
-      "\u2764\uFE0F",
-      " ",
-      "x",
-      "y",
-      "z",
-      "\U0001F44D\U0001F3FF",
-      "1",
-      "2",
-      "3",
-      "4",  // 40
-      "5",
-      "6",
-      "\u0915\u093F",
-      "7",
-      "8",  // 45
-  };
+  // Letters, a dash, combining marks, emoji sequences, a flag, CJK and a Devanagari syllable.
+  std::vector<std::string> clusters;
+  std::stringstream list(
+      "C|h|a|t|G|P|T| |\u2014| |e\u0301|t|u|d|e| |\U0001F468\u200D\U0001F4BB| |d|e| "
+      "|\U0001F1EF\U0001F1F5| |日|本|語| |a\u0308\u0301|b|c|\u2764\uFE0F| "
+      "|x|y|z|\U0001F44D\U0001F3FF|1|2|3|4|5|6|\u0915\u093F|7|8");
+  for (std::string cluster; std::getline(list, cluster, '|');) clusters.push_back(cluster);
   ASSERT_EQ(clusters.size(), 45u);
   std::string title, first40;
   for (std::size_t i = 0; i < clusters.size(); ++i) {

@@ -57,11 +57,6 @@ INSTANTIATE_TEST_SUITE_P(
                       CascadeCase{"the area's origin moves the stack", 3, Rect(-960, 25, 960, 600),
                                   Rect(-960, 29, 896, 528), 32}));
 
-TEST(Cascade, CountBelowOneGivesNothing) {
-  for (int count : {0, -1, std::numeric_limits<int>::min()})
-    EXPECT_TRUE(LayoutEngine::cascade(count, kScreen, 8).empty()) << count;
-}
-
 TEST(Cascade, IgnoresTheGap) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int n : {1, 2, 7, 40}) {

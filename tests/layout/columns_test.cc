@@ -71,11 +71,6 @@ INSTANTIATE_TEST_SUITE_P(
                     {Rect(100, 50, 500, 1000), Rect(600, 50, 500, 1000), Rect(1100, 50, 500, 1000),
                      Rect(1600, 50, 500, 1000)}}));
 
-TEST(Columns, CountBelowOneGivesNothing) {
-  for (int count : {0, -1, std::numeric_limits<int>::min()})
-    EXPECT_TRUE(LayoutEngine::columns(count, kScreen, 8).empty()) << count;
-}
-
 // Many windows on a small area: the halves keep splitting until single windows remain, and
 // still exactly one rectangle per window comes back.
 TEST(Columns, DeepSplitsStillGiveOneRectanglePerWindow) {

@@ -115,10 +115,5 @@ INSTANTIATE_TEST_SUITE_P(
                  {Rect(0, 0, kThird, 600), Rect(kThird + 8, 0, kThird, 600),
                   Rect(2 * (kThird + 8), 0, kThird, 600)}}));
 
-TEST(Grid, CountBelowOneGivesNothing) {
-  for (int count : {0, -1, -1000, std::numeric_limits<int>::min()})
-    EXPECT_TRUE(LayoutEngine::grid(count, kScreen, 8, 1.3).empty()) << count;
-}
-
 }  // namespace
 }  // namespace tessaloom

@@ -127,6 +127,14 @@ TEST(LayoutProperties, AISplitKeepsBrowsersLeftOfAIWindows) {
   }
 }
 
+TEST(LayoutProperties, ACountBelowOneGivesNothing) {
+  for (int count : {0, -1, std::numeric_limits<int>::min()}) {
+    EXPECT_TRUE(LayoutEngine::grid(count, Rect(0, 0, 960, 600), 8, 1.3).empty());
+    EXPECT_TRUE(LayoutEngine::columns(count, Rect(0, 0, 960, 600), 8).empty());
+    EXPECT_TRUE(LayoutEngine::cascade(count, Rect(0, 0, 960, 600), 8).empty());
+  }
+}
+
 // Crowded displays and nonsense numbers: every layout still gives one tile of at least one
 // point per window, with finite numbers, and never a crash.
 TEST(LayoutProperties, NoLayoutGivesAnEmptyOrEndlessSize) {

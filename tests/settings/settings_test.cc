@@ -20,16 +20,11 @@ using platform::DefaultsValue;
 using platform::MemoryDefaults;
 using Dictionary = DefaultsValue::Dictionary;
 
-// Applications whose catalogue kind the tests rely on; checked once below.
+// A browser and an application the catalogue does not know.
 constexpr const char* kBrowserID = "com.google.Chrome";
 constexpr const char* kBrowserName = "Google Chrome";
 constexpr const char* kUnknownID = "org.example.editor";
 constexpr const char* kUnknownName = "Editor";
-
-TEST(SettingsCatalogueAssumptions, Hold) {
-  ASSERT_EQ(Catalog::defaultKind(kBrowserID, kBrowserName), Kind::browser);
-  ASSERT_EQ(Catalog::defaultKind(kUnknownID, kUnknownName), Kind::ignore);
-}
 
 TEST(Settings, FreshStoreGivesTheDefaultsAndReadingWritesNothing) {
   MemoryDefaults store;
