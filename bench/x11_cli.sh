@@ -2,10 +2,10 @@
 # Wall time of the command line on a real X desktop: a private Xvfb (1920x1080) with openbox and
 # 100 windows of 20 applications from the test client.
 #  - `tessaloom --list` against `wmctrl -lpGx` on the same desktop, runs interleaved.
-#    Goal: at most half of wmctrl's median.
+#    Goal: at most 0.4 times wmctrl's median.
 #  - `tessaloom --apply grid` on 20 of the windows (the other applications quit), every run
-#    moving every window (a cascade between runs). Goal: under 150 ms settle + 40 ms, with every
-#    window in its grid cell when the command returns (checked after each run).
+#    moving every window (a cascade between runs). Goal: at most 175 ms, with every window in
+#    its grid cell when the command returns (checked after each run).
 # Medians of RUNS runs (at least 11).
 # Usage: bench/x11_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
 set -euo pipefail
@@ -136,9 +136,9 @@ verdict() { if [ "$1" = 1 ]; then echo "met"; else echo "NOT met"; fi; }
 printf '\n%-44s %10s %s\n' "command (median of $runs runs)" "wall ms" "goal"
 printf '%-44s %10s\n' "wmctrl -lpGx (100 windows)" "$(ms "$wm_list")"
 printf '%-44s %10s %s\n' "tessaloom --list (100 windows)" "$(ms "$tess_list")" \
-  "<= $(ms $((wm_list / 2))): $(verdict $(( tess_list * 2 <= wm_list )))"
+  "<= $(ms $((wm_list * 2 / 5))): $(verdict $(( tess_list * 5 <= wm_list * 2 )))"
 printf '%-44s %10s %s\n' "tessaloom --apply grid (20 windows)" "$(ms "$tess_apply")" \
-  "< 190.0: $(verdict $(( tess_apply < 190000 )))"
+  "<= 175.0: $(verdict $(( tess_apply <= 175000 )))"
 printf '%-44s %10s\n' "  runs with a window off its cell at return" "$misses/$runs"
 printf 'load average before %s, after %s (%s cores)\n' "$load_before" "$load_after" "$(nproc)"
 (( misses == 0 ))
