@@ -61,6 +61,9 @@ class Connection {
   /// How many times this connection has waited for replies (one wait per batch).
   std::size_t roundTrips() const { return roundTrips_; }
   void countRoundTrip() { ++roundTrips_; }
+  /// Whether a reply has missed its deadline since the connection was made.
+  bool missedDeadline() const { return missedDeadline_; }
+  void noteMissedDeadline() { missedDeadline_ = true; }
   /// Waits for the reply to `sequence` until `deadline`. The reply, or nothing on an X error
   /// (its code in `errorCode`), a lost server or the deadline (`errorCode` 0 then).
   XPtr<void> awaitReply(unsigned sequence, Deadline deadline, int* errorCode = nullptr);
@@ -87,6 +90,7 @@ class Connection {
   bool hasMonitors_ = false;
   Clock::duration replyTimeout_ = std::chrono::seconds(1);
   std::size_t roundTrips_ = 0;
+  bool missedDeadline_ = false;
 };
 
 /// Collects the replies of requests sent together, against one deadline: once one reply is
@@ -109,7 +113,10 @@ class ReplyBatch {
     }
     int code = 0;
     auto reply = connection_.awaitReply(cookie.sequence, deadline_, &code);
-    if (!reply && code == 0) late_ = true;
+    if (!reply && code == 0) {
+      late_ = true;
+      if (connection_.alive()) connection_.noteMissedDeadline();
+    }
     if (errorCode) *errorCode = code;
     return XPtr<Reply>(static_cast<Reply*>(reply.release()));
   }

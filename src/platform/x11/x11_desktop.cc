@@ -158,8 +158,11 @@ bool X11Desktop::alive() const {
   return connection_->alive();
 }
 
-std::string X11Desktop::lostMessage() const {
-  return "lost the connection to the X server at " + connection_->displayName();
+std::optional<std::string> X11Desktop::trouble() const {
+  const std::string& name = connection_->displayName();
+  if (!connection_->alive()) return "lost the connection to the X server at " + name;
+  if (connection_->missedDeadline()) return "the X server at " + name + " does not answer";
+  return std::nullopt;
 }
 
 x11::WindowCache& X11Desktop::windowCache() {

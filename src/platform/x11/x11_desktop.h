@@ -37,11 +37,12 @@ class X11Desktop final : public WindowSystem {
   bool controlAvailable() override { return alive(); }
   void requestControl() override {}
 
-  /// False once the connection to the server is lost: every later call fails, and a command
-  /// that was under way must not report success.
+  /// False once the connection to the server is lost: every later call fails.
   bool alive() const;
-  /// The line that says the connection was lost.
-  std::string lostMessage() const;
+  /// What went wrong with the server since connecting, as one line: the connection was lost,
+  /// or a reply missed its deadline (a frozen server). Nothing when all went well; a command
+  /// that ends with trouble must not report success.
+  std::optional<std::string> trouble() const;
   /// The discovery cache behind the seam (for measuring).
   x11::WindowCache& windowCache();
   /// The connection (for measuring and tests: it counts round trips).

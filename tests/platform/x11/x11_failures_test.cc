@@ -57,6 +57,7 @@ TEST_P(Failures, ADeadServerTurnsEverythingIntoFailuresEvenMidPlacement) {
   desktop_->place(std::vector<Placement>{{ids[0], {0, 0, 500, 400}}});
   desktop_->place(std::vector<Placement>{{ids[0], {10, 0, 500, 400}}});
   EXPECT_FALSE(desktop_->alive());
+  EXPECT_THAT(desktop_->trouble().value_or(""), ::testing::HasSubstr("lost the connection"));
   EXPECT_FALSE(desktop_->controlAvailable());
   EXPECT_TRUE(desktop_->applications().empty());
   EXPECT_FALSE(desktop_->windows(doomed->pid));
@@ -69,10 +70,13 @@ TEST_P(Failures, ADeadServerTurnsEverythingIntoFailuresEvenMidPlacement) {
 TEST_P(Failures, AStoppedServerCostsOneTimeoutAndIsUsableWhenItResumes) {
   open({"--window", "--class", "p,Paused", "--title", "paused"});
   ASSERT_TRUE(app("paused"));
+  EXPECT_EQ(desktop_->trouble(), std::nullopt);
   desktop_->connection().setReplyTimeout(0.2);
   server_->process().signal(SIGSTOP);
   EXPECT_TRUE(desktop_->applications().empty());
   EXPECT_TRUE(desktop_->screens().empty());
+  // A command that met this must not report success.
+  EXPECT_THAT(desktop_->trouble().value_or(""), ::testing::HasSubstr("does not answer"));
   server_->process().signal(SIGCONT);
   // The late replies are dropped; new requests get their own answers.
   EXPECT_TRUE(probe_->waitUntil([&] { return app("paused").has_value(); }, 10));
