@@ -26,7 +26,9 @@ class [[nodiscard]] Result {
   T& value() { return std::get<0>(v_); }
   const T& value() const { return std::get<0>(v_); }
   T& operator*() { return value(); }
+  const T& operator*() const { return value(); }
   T* operator->() { return &value(); }
+  const T* operator->() const { return &value(); }
   /// The failure's line; empty on success.
   const std::string& error() const {
     static const std::string none;

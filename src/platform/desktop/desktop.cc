@@ -5,12 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/glib/glib_main_queue.h"
-#include "platform/posix/file_defaults.h"
-#include "platform/sim/sim_desktop.h"
-#ifdef TESSALOOM_HAVE_X11
-#include "platform/x11/x11_desktop.h"
-#endif
+#include <optional>
+
+#include "platform/desktop/backend_choice.h"
+#include "platform/desktop/backend_run.h"
 #ifdef TESSALOOM_HAVE_TRAY
 #include "platform/desktop/tray_module.h"
 #endif
@@ -18,67 +16,36 @@
 namespace tessaloom::platform {
 namespace {
 
-// A scene file played by the simulated desktop, written back when the command ends.
-class SceneRun final : public Desktop {
- public:
-  explicit SceneRun(std::string path) : path_(std::move(path)) {}
-  Outcome open() {
-    auto scene = SimDesktop::loadFile(path_, queue_);
-    if (!scene) return Failure{scene.error()};
-    scene_ = std::move(*scene);
-    return {};
-  }
-  WindowSystem& windows() override { return *scene_; }
-  DefaultsStore& defaults() override { return defaults_; }
-  MainQueue& queue() override { return queue_; }
-  // A run that moved and launched nothing leaves the file as it was, byte for byte.
-  Outcome finish() override { return scene_->changed() ? scene_->saveFile(path_) : Outcome(); }
-
- private:
-  std::string path_;
-  GlibMainQueue queue_;
-  FileDefaults defaults_;
-  std::unique_ptr<SimDesktop> scene_;
-};
-
-#ifdef TESSALOOM_HAVE_X11
-class X11Run final : public Desktop {
- public:
-  Outcome open() {
-    auto x11 = X11Desktop::connect();
-    if (!x11) return Failure{x11.error()};
-    x11_ = std::move(*x11);
-    return {};
-  }
-  WindowSystem& windows() override { return *x11_; }
-  DefaultsStore& defaults() override { return defaults_; }
-  MainQueue& queue() override { return queue_; }
-
- private:
-  GlibMainQueue queue_;
-  FileDefaults defaults_;
-  std::unique_ptr<X11Desktop> x11_;
-};
-#endif
-
 #ifdef TESSALOOM_HAVE_TRAY
 // A desktop with the tray application's services on top, and its event loop.
 class TrayRun final : public Desktop {
  public:
-  TrayRun(std::unique_ptr<Desktop> desktop, std::unique_ptr<TrayServicesHandle> tray)
-      : desktop_(std::move(desktop)), tray_(std::move(tray)) {}
+  TrayRun(std::unique_ptr<BackendRun> desktop, std::unique_ptr<TrayServicesHandle> tray)
+      : desktop_(std::move(desktop)), tray_(std::move(tray)) {
+    // What the desktop offers itself replaces the module's own.
+    UiServices& own = tray_->ui();
+    BackendRun& d = *desktop_;
+    ui_.emplace(UiServices{own.application, d.statusItem() ? *d.statusItem() : own.statusItem,
+                           own.alerts, own.aboutPanel, d.overlay() ? *d.overlay() : own.overlay,
+                           d.hotKeys() ? *d.hotKeys() : own.hotKeys, own.loginItem,
+                           own.installation, own.updater});
+  }
   // The tray services go before the desktop they were made beside.
-  ~TrayRun() override { tray_.reset(); }
+  ~TrayRun() override {
+    ui_.reset();
+    tray_.reset();
+  }
   WindowSystem& windows() override { return desktop_->windows(); }
   DefaultsStore& defaults() override { return desktop_->defaults(); }
   MainQueue& queue() override { return desktop_->queue(); }
-  UiServices* ui() override { return &tray_->ui(); }
+  UiServices* ui() override { return &*ui_; }
   Outcome finish() override { return desktop_->finish(); }
   void run() override { tray_->run(); }
 
  private:
-  std::unique_ptr<Desktop> desktop_;
+  std::unique_ptr<BackendRun> desktop_;
   std::unique_ptr<TrayServicesHandle> tray_;
+  std::optional<UiServices> ui_;
 };
 
 // The tray module beside the program (a build tree), else where it is installed; it stays
@@ -109,35 +76,51 @@ Result<const TrayModule*> loadTrayModule() {
 }
 #endif
 
-const char* environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value ? value : nullptr;
+// Opens one backend; a failure line when it cannot be reached or is not in this build.
+OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
+  switch (backend) {
+    case Backend::scene:
+      return openSceneRun(environment.scene);
+    case Backend::x11:
+#ifdef TESSALOOM_HAVE_X11
+      return openX11Run();
+#else
+      break;
+#endif
+    case Backend::gnome:
+    case Backend::kde:
+    case Backend::sway:
+    case Backend::i3:
+      break;
+  }
+  return Failure{"デスクトップに接続できません（" + std::string(name(backend)) +
+                 " 対応なしでビルドされています）。X11 のデスクトップで実行するか、"
+                 "TESSALOOM_SCENE にシーンファイルを指定してください"};
 }
 
-Result<std::unique_ptr<Desktop>> openBaseDesktop() {
-  if (const char* scene = environment("TESSALOOM_SCENE")) {
-    auto run = std::make_unique<SceneRun>(scene);
-    if (auto opened = run->open(); !opened) return Failure{opened.error()};
-    return std::unique_ptr<Desktop>(std::move(run));
+// The first of the chosen backends that opens; the first one's failure when none does, as
+// that is the desktop the session is.
+OpenedRun openBaseDesktop() {
+  const auto environment = SessionEnvironment::fromProcess();
+  const auto order = chooseBackends(environment);
+  if (!order) return Failure{order.error()};
+  std::optional<std::string> firstFailure;
+  for (const Backend backend : *order) {
+    auto run = openRun(backend, environment);
+    if (run) return run;
+    if (!firstFailure) firstFailure = run.error();
   }
-  const std::string hint =
-      "X11 のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください";
-  if (!environment("DISPLAY"))
-    return Failure{"デスクトップに接続できません（DISPLAY が設定されていません）。" + hint};
-#ifdef TESSALOOM_HAVE_X11
-  auto run = std::make_unique<X11Run>();
-  if (auto opened = run->open(); !opened)
-    return Failure{"デスクトップに接続できません（" + opened.error() + "）。" + hint};
-  return std::unique_ptr<Desktop>(std::move(run));
-#else
-  return Failure{"デスクトップに接続できません（X11 対応なしでビルドされています）。" + hint};
-#endif
+  return Failure{*firstFailure};
 }
 
 }  // namespace
 
 Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
-  if (mode == RunMode::commandLine) return openBaseDesktop();
+  if (mode == RunMode::commandLine) {
+    auto run = openBaseDesktop();
+    if (!run) return Failure{run.error()};
+    return std::unique_ptr<Desktop>(std::move(*run));
+  }
 #ifdef TESSALOOM_HAVE_TRAY
   auto tray = loadTrayModule();
   if (!tray)
@@ -146,7 +129,7 @@ Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
   // The toolkit first: without a display there is no tray, whatever desktop is chosen.
   if (auto started = (*tray)->startToolkit(); !started) return Failure{started.error()};
   auto desktop = openBaseDesktop();
-  if (!desktop) return desktop;
+  if (!desktop) return Failure{desktop.error()};
   return std::unique_ptr<Desktop>(std::make_unique<TrayRun>(
       std::move(*desktop), std::unique_ptr<TrayServicesHandle>((*tray)->makeServices())));
 #else

@@ -1,0 +1,29 @@
+#ifdef TESSALOOM_HAVE_X11
+#include "platform/desktop/backend_run.h"
+#include "platform/x11/x11_desktop.h"
+
+namespace tessaloom::platform {
+namespace {
+
+class X11Run final : public BackendRun {
+ public:
+  explicit X11Run(std::unique_ptr<X11Desktop> x11) : x11_(std::move(x11)) {}
+  WindowSystem& windows() override { return *x11_; }
+
+ private:
+  std::unique_ptr<X11Desktop> x11_;
+};
+
+}  // namespace
+
+OpenedRun openX11Run() {
+  auto x11 = X11Desktop::connect();
+  if (!x11)
+    return Failure{"デスクトップに接続できません（" + x11.error() +
+                   "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
+                   "にシーンファイルを指定してください"};
+  return std::unique_ptr<BackendRun>(std::make_unique<X11Run>(std::move(*x11)));
+}
+
+}  // namespace tessaloom::platform
+#endif
