@@ -131,27 +131,6 @@ TEST(X11Applications, GroupsByIdentifierAndProcess) {
   EXPECT_EQ(apps[3].identifier, "tools");
 }
 
-TEST(X11Applications, WindowsOnOtherDesktopsAreNotAmongTheWindows) {
-  PidAssigner pids;
-  auto elsewhere = window(1, "Term", 100);
-  elsewhere.desktop = 2;
-  auto here = window(2, "Term", 100);
-  here.desktop = 1;
-  auto sticky = window(3, "Term", 100);
-  sticky.desktop = kAllDesktops;
-  auto onlyElsewhere = window(4, "Away", 200);
-  onlyElsewhere.desktop = 0;
-  const std::vector<WindowFacts> windows = {elsewhere, here, sticky, window(5, "Term", 100),
-                                            onlyElsewhere};
-  const auto apps = groupApplications(windows, DesktopEntryIndex(), pids, 1u);
-  ASSERT_EQ(apps.size(), 2u);
-  EXPECT_THAT(apps[0].windows, ElementsAre(2u, 3u, 5u));
-  EXPECT_TRUE(apps[1].windows.empty());  // still running, nothing to arrange here
-  // Without a current desktop every window counts.
-  EXPECT_THAT(groupApplications(windows, DesktopEntryIndex(), pids)[0].windows,
-              ElementsAre(1u, 2u, 3u, 5u));
-}
-
 TEST(X11Applications, StandInPidsAreUniqueAndStable) {
   PidAssigner pids;
   const std::vector<WindowFacts> first = {
