@@ -1,0 +1,74 @@
+// Our script inside KWin, over the session bus: loads it, hands it one request at a time and
+// waits, with a deadline, for its answer; unloads it when this object goes. The script's calls
+// are served on a connection and main context of this object's own, so that waiting for an
+// answer never runs the program's other event handlers.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+
+typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GDBusMethodInvocation GDBusMethodInvocation;
+typedef struct _GMainContext GMainContext;
+typedef struct _GVariant GVariant;
+
+namespace tessaloom::platform::kwin {
+
+class Agent {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  /// Connects to the session bus and starts the script. Fails, with one line saying why, when
+  /// there is no bus or KWin is not on it; succeeds without a running script when KWin refuses
+  /// scripts (see running()).
+  static Result<std::unique_ptr<Agent>> start();
+  /// Ends the script's loop and unloads it.
+  ~Agent();
+  Agent(const Agent&) = delete;
+  Agent& operator=(const Agent&) = delete;
+
+  /// Whether the script runs and answers.
+  bool running() const { return parked_ != nullptr; }
+  /// Why the script does not run; empty while it does.
+  const std::string& problem() const { return problem_; }
+
+  /// Sends `request` and returns the script's answer; nothing when the script does not answer
+  /// in time (then the script is started anew once and the request sent again). A request
+  /// marked sticky is sent again to every later copy of the script (shortcut bindings).
+  std::optional<std::string> ask(const std::string& request, bool sticky = false);
+  /// Answers a request the script has waited on for a while, so that KWin does not give the
+  /// call up (it waits 25 s). For long runs; call it every few seconds.
+  void keepAlive();
+
+  /// How long a script may take to start, and to answer one request.
+  static constexpr std::chrono::milliseconds kStartTime{3000};
+  static constexpr std::chrono::milliseconds kAnswerTime{2000};
+
+ private:
+  Agent() = default;
+  Outcome load();
+  void unload();
+  bool waitForCall(Clock::time_point deadline);
+  void reply(const std::string& request);
+  static void onCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
+                     GVariant* parameters, GDBusMethodInvocation* invocation, void* self);
+
+  GMainContext* context_ = nullptr;
+  GDBusConnection* bus_ = nullptr;
+  unsigned registration_ = 0;
+  std::string plugin_;
+  std::string scriptPath_;
+  bool loaded_ = false;
+  GDBusMethodInvocation* parked_ = nullptr;  // the script's call waiting for its next request
+  Clock::time_point parkedSince_;
+  std::string answer_;  // what the script sent with that call
+  std::string problem_;
+  std::vector<std::string> sticky_;
+};
+
+}  // namespace tessaloom::platform::kwin

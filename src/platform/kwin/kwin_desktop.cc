@@ -1,0 +1,133 @@
+#include "platform/kwin/kwin_desktop.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/kwin/kwin_agent.h"
+#include "platform/x11/desktop_entries.h"
+
+namespace tessaloom::platform {
+
+using kwin::Report;
+using kwin::ReportedWindow;
+
+KWinDesktop::KWinDesktop(std::unique_ptr<kwin::Agent> agent) : agent_(std::move(agent)) {}
+
+KWinDesktop::~KWinDesktop() = default;
+
+Result<std::unique_ptr<KWinDesktop>> KWinDesktop::connect() {
+  auto agent = kwin::Agent::start();
+  if (!agent) return Failure{agent.error()};
+  return std::unique_ptr<KWinDesktop>(new KWinDesktop(std::move(*agent)));
+}
+
+std::optional<Report> KWinDesktop::fetch() {
+  const auto answer = agent_->ask(kwin::reportRequest());
+  if (!answer) return std::nullopt;
+  auto report = kwin::parseReport(*answer);
+  if (report && !report->outputs.empty()) origin_ = report->outputs.front().frame.origin();
+  return report;
+}
+
+Rect KWinDesktop::toGlobal(Rect r) const {
+  return {r.x - origin_.x, r.y - origin_.y, r.width, r.height};
+}
+
+std::vector<const ReportedWindow*> KWinDesktop::candidates(const Report& report,
+                                                           std::uint32_t self) {
+  std::vector<const ReportedWindow*> found;
+  for (const ReportedWindow& w : report.windows)
+    if (!w.deleted && !w.special && w.pid != self && kwin::onDesktop(w, report.desktop))
+      found.push_back(&w);
+  return found;
+}
+
+std::vector<AppFacts> KWinDesktop::applications() {
+  apps_.clear();
+  ids_.clear();
+  const auto report = fetch();
+  if (!report) return {};
+  const auto& entries = x11::DesktopEntryIndex::installed();
+  std::map<std::int32_t, std::size_t> byPid;
+  for (const ReportedWindow* w : candidates(*report, static_cast<std::uint32_t>(::getpid()))) {
+    // KWin gives a native window's app id as its desktop file name and class.
+    const auto identity =
+        x11::identifyApplication(entries, {w->desktopFileName, w->resourceName, w->resourceClass});
+    const std::int32_t pid = pids_.pidFor(identity.identifier, w->pid);
+    auto [it, added] = byPid.emplace(pid, apps_.size());
+    if (added)
+      apps_.push_back(
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+    App& app = apps_[it->second];
+    app.facts.frontmost = app.facts.frontmost || w->active;
+    const WindowHandle handle = kwin::handleOf(w->id);
+    ids_[handle] = w->id;
+    app.windows.push_back(
+        {handle, w->caption, toGlobal(w->frame), w->normal, w->minimized, w->fullScreen});
+  }
+  std::vector<AppFacts> facts;
+  for (const App& app : apps_) facts.push_back(app.facts);
+  return facts;
+}
+
+std::optional<std::vector<WindowFacts>> KWinDesktop::windows(std::int32_t pid) {
+  for (const App& app : apps_)
+    if (app.facts.pid == pid) return app.windows;
+  // A running process without windows here has none; anything else is no application.
+  const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+  if (!running) return std::nullopt;
+  return std::vector<WindowFacts>{};
+}
+
+std::vector<std::optional<Rect>> KWinDesktop::frames(std::span<const WindowHandle> handles) {
+  std::vector<std::optional<Rect>> frames(handles.size());
+  const auto report = fetch();
+  if (!report) return frames;
+  std::map<WindowHandle, Rect> now;
+  for (const ReportedWindow& w : report->windows)
+    if (!w.deleted) now[kwin::handleOf(w.id)] = toGlobal(w.frame);
+  for (std::size_t i = 0; i < handles.size(); ++i)
+    if (auto it = now.find(handles[i]); it != now.end()) frames[i] = it->second;
+  return frames;
+}
+
+void KWinDesktop::place(std::span<const Placement> placements) {
+  std::vector<kwin::Move> moves;
+  for (const Placement& p : placements) {
+    const auto it = ids_.find(p.window);
+    if (it == ids_.end() || p.frame.width < 1 || p.frame.height < 1) continue;
+    moves.push_back(
+        {it->second,
+         {p.frame.x + origin_.x, p.frame.y + origin_.y, p.frame.width, p.frame.height}});
+  }
+  if (!moves.empty()) (void)agent_->ask(kwin::placeRequest(moves));
+}
+
+std::vector<Screen> KWinDesktop::screens() {
+  const auto report = fetch();
+  if (!report) return {};
+  std::vector<Screen> screens;
+  for (const auto& o : report->outputs)
+    screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
+  return screens;
+}
+
+Point KWinDesktop::pointer() {
+  const auto report = fetch();
+  if (!report) return {};
+  return {report->cursor.x - origin_.x, report->cursor.y - origin_.y};
+}
+
+bool KWinDesktop::launch(std::string_view id) {
+  const auto path = x11::desktopEntryPath(id);
+  // The program's own environment names the session's Wayland and X displays.
+  return path && x11::launchDesktopEntry(*path, "");
+}
+
+bool KWinDesktop::controlAvailable() {
+  return agent_->running() || agent_->ask(kwin::idleRequest()).has_value();
+}
+
+}  // namespace tessaloom::platform

@@ -1,0 +1,67 @@
+// The window seam on KDE Plasma (KWin 5 and 6, Wayland or X11): windows and outputs as our
+// KWin script reports them, and placements carried out by it. Which windows count, and how
+// they are grouped into applications, is decided here from the script's plain facts.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "platform/kwin/kwin_report.h"
+#include "platform/window_system.h"
+#include "platform/x11/x11_applications.h"
+
+namespace tessaloom::platform {
+
+namespace kwin {
+class Agent;
+}
+
+class KWinDesktop final : public WindowSystem {
+ public:
+  /// Starts our script in the KWin of the session bus. Fails, with one line saying why, when
+  /// there is no bus or no KWin on it; opens without control when KWin runs no scripts.
+  static Result<std::unique_ptr<KWinDesktop>> connect();
+  ~KWinDesktop() override;
+
+  std::vector<AppFacts> applications() override;
+  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
+  /// One request to the script: each window leaves full screen, is un-maximized and takes its
+  /// frame.
+  void place(std::span<const Placement> placements) override;
+  std::vector<Screen> screens() override;
+  Point pointer() override;
+  bool launch(std::string_view id) override;
+  /// Whether our script runs in KWin (it does not when KWin's scripting is switched off).
+  bool controlAvailable() override;
+  void requestControl() override {}
+
+  kwin::Agent& agent() { return *agent_; }
+
+  /// The windows the program arranges among a report's: shown on the current desktop, not
+  /// deleted, not a panel or other special window, not this process's own. Public for tests.
+  static std::vector<const kwin::ReportedWindow*> candidates(const kwin::Report& report,
+                                                             std::uint32_t self);
+
+ private:
+  struct App {
+    AppFacts facts;
+    std::vector<WindowFacts> windows;
+  };
+
+  explicit KWinDesktop(std::unique_ptr<kwin::Agent> agent);
+  std::optional<kwin::Report> fetch();
+  Rect toGlobal(Rect r) const;
+
+  std::unique_ptr<kwin::Agent> agent_;
+  Point origin_;  // the first output's top left in KWin's space
+  std::vector<App> apps_;
+  std::map<WindowHandle, std::string> ids_;  // handle → KWin's id
+  x11::PidAssigner pids_;
+};
+
+}  // namespace tessaloom::platform

@@ -1,0 +1,98 @@
+#include "platform/kwin/kwin_hot_keys.h"
+
+#include <gio/gio.h>
+
+#include "platform/kwin/kwin_agent.h"
+#include "platform/kwin/kwin_report.h"
+
+namespace tessaloom::platform {
+namespace {
+
+constexpr const char* kIntrospection = R"(<node>
+  <interface name="org.tessaloom.KWinAgent">
+    <method name="Pressed"><arg type="s" direction="in"/></method>
+  </interface>
+</node>)";
+
+}  // namespace
+
+Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
+  std::unique_ptr<KWinHotKeys> keys(new KWinHotKeys(agent));
+  GError* error = nullptr;
+  keys->bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (!keys->bus_) {
+    std::string why = error ? error->message : "unknown error";
+    if (error) g_error_free(error);
+    return Failure{"no session bus: " + why};
+  }
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
+  static const GDBusInterfaceVTable vtable = {
+      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+         GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
+        const gchar* name = nullptr;
+        g_variant_get(parameters, "(&s)", &name);
+        const std::string pressed = name ? name : "";
+        g_dbus_method_invocation_return_value(invocation, nullptr);
+        static_cast<KWinHotKeys*>(self)->pressed(pressed);
+      },
+      nullptr,
+      nullptr,
+      {}};
+  keys->registration_ =
+      g_dbus_connection_register_object(keys->bus_, "/org/tessaloom/KWinAgent", node->interfaces[0],
+                                        &vtable, keys.get(), nullptr, nullptr);
+  g_dbus_node_info_unref(node);
+  keys->keepAlive_ = g_timeout_add_seconds(
+      kKeepAliveSeconds,
+      [](gpointer self) -> gboolean {
+        static_cast<KWinHotKeys*>(self)->agent_.keepAlive();
+        return G_SOURCE_CONTINUE;
+      },
+      keys.get());
+  return keys;
+}
+
+KWinHotKeys::~KWinHotKeys() {
+  if (keepAlive_) g_source_remove(keepAlive_);
+  if (registration_) g_dbus_connection_unregister_object(bus_, registration_);
+  if (bus_) g_object_unref(bus_);
+}
+
+std::optional<std::string> KWinHotKeys::shortcutName(Chord chord) {
+  const auto keys = kwin::keySequence(chord);
+  if (!keys) return std::nullopt;
+  return "Tessaloom " + *keys;
+}
+
+void KWinHotKeys::setPressedHandler(std::function<void(HotKeyId)> handler) {
+  handler_ = std::move(handler);
+}
+
+bool KWinHotKeys::registerHotKey(HotKeyId id, Chord chord) {
+  const auto name = shortcutName(chord);
+  if (!name || bound_.count(id)) return false;
+  for (const auto& [other, taken] : bound_)
+    if (taken == *name) return false;
+  if (!sent_.count(*name)) {
+    const std::string request = kwin::bindRequest(*name, *kwin::keySequence(chord),
+                                                  g_dbus_connection_get_unique_name(bus_));
+    if (!agent_.ask(request, true)) return false;
+    sent_.insert(*name);
+  }
+  bound_[id] = *name;
+  return true;
+}
+
+void KWinHotKeys::unregisterHotKey(HotKeyId id) {
+  bound_.erase(id);
+}
+
+void KWinHotKeys::pressed(const std::string& name) {
+  for (const auto& [id, bound] : bound_)
+    if (bound == name && handler_) {
+      handler_(id);
+      return;
+    }
+}
+
+}  // namespace tessaloom::platform

@@ -1,0 +1,153 @@
+#include "platform/kwin/kwin_report.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace tessaloom::platform::kwin {
+namespace {
+
+using nlohmann::json;
+
+std::string text(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+bool flag(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_boolean() && it->get<bool>();
+}
+
+std::optional<Rect> rect(const json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it == object.end() || !it->is_array() || it->size() != 4) return std::nullopt;
+  for (const json& n : *it)
+    if (!n.is_number() || !std::isfinite(n.get<double>())) return std::nullopt;
+  return Rect{(*it)[0].get<double>(), (*it)[1].get<double>(), (*it)[2].get<double>(),
+              (*it)[3].get<double>()};
+}
+
+std::string outputName(std::size_t index, std::size_t count) {
+  return count > 1 ? "screen-" + std::to_string(index + 1) : "screen";
+}
+
+// KWin's "maximize full": both directions.
+constexpr int kMaximizeFull = 3;
+
+}  // namespace
+
+std::optional<Report> parseReport(std::string_view raw) {
+  const json doc = json::parse(raw, nullptr, false);
+  if (!doc.is_object()) return std::nullopt;
+  const auto windows = doc.find("windows");
+  const auto outputs = doc.find("outputs");
+  if (windows == doc.end() || !windows->is_array() || outputs == doc.end() || !outputs->is_array())
+    return std::nullopt;
+  Report report;
+  for (const json& o : *outputs) {
+    if (!o.is_object()) continue;
+    const auto frame = rect(o, "frame");
+    const auto usable = rect(o, "usable");
+    if (!frame || !usable) continue;
+    report.outputs.push_back({text(o, "name"), *frame, *usable});
+  }
+  for (std::size_t i = 0; i < report.outputs.size(); ++i)
+    if (report.outputs[i].name.empty()) report.outputs[i].name = outputName(i, outputs->size());
+  for (const json& w : *windows) {
+    if (!w.is_object()) continue;
+    const auto frame = rect(w, "frame");
+    if (!frame || text(w, "id").empty()) continue;
+    ReportedWindow window;
+    window.id = text(w, "id");
+    window.desktopFileName = text(w, "desktopFileName");
+    window.resourceClass = text(w, "resourceClass");
+    window.resourceName = text(w, "resourceName");
+    window.caption = text(w, "caption");
+    if (const auto pid = w.find("pid"); pid != w.end() && pid->is_number_unsigned())
+      window.pid = pid->get<std::uint32_t>();
+    window.frame = *frame;
+    window.normal = flag(w, "normal");
+    window.special = flag(w, "special");
+    window.deleted = flag(w, "deleted");
+    window.minimized = flag(w, "minimized");
+    window.fullScreen = flag(w, "fullScreen");
+    window.active = flag(w, "active");
+    if (const auto out = w.find("output"); out != w.end() && out->is_string())
+      window.output = out->get<std::string>();
+    else if (out != w.end() && out->is_number_unsigned() &&
+             out->get<std::size_t>() < report.outputs.size())
+      window.output = report.outputs[out->get<std::size_t>()].name;
+    if (const auto mode = w.find("maximizeMode"); mode != w.end() && mode->is_number_integer()) {
+      window.maximized = mode->get<int>() == kMaximizeFull;
+    } else {
+      for (const auto& o : report.outputs)
+        if (o.name == window.output) window.maximized = o.usable == window.frame;
+    }
+    if (const auto desktops = w.find("desktops"); desktops != w.end() && desktops->is_array())
+      for (const json& d : *desktops)
+        if (d.is_string()) window.desktops.push_back(d.get<std::string>());
+    report.windows.push_back(std::move(window));
+  }
+  report.desktop = text(doc, "desktop");
+  if (const auto c = doc.find("cursor"); c != doc.end() && c->is_array() && c->size() == 2 &&
+                                         (*c)[0].is_number() && (*c)[1].is_number())
+    report.cursor = {(*c)[0].get<double>(), (*c)[1].get<double>()};
+  return report;
+}
+
+bool onDesktop(const ReportedWindow& window, const std::string& desktop) {
+  if (window.desktops.empty()) return true;
+  for (const std::string& d : window.desktops)
+    if (d == desktop) return true;
+  return false;
+}
+
+WindowHandle handleOf(std::string_view id) {
+  // FNV-1a: KWin's ids are random UUIDs, so 64 bits of hash keep them apart.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : id) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+std::optional<std::string> keySequence(Chord chord) {
+  if (chord.letter < 'a' || chord.letter > 'z') return std::nullopt;
+  std::string keys;
+  if (chord.modifiers & kControl) keys += "Ctrl+";
+  if (chord.modifiers & kAlt) keys += "Alt+";
+  if (chord.modifiers & kShift) keys += "Shift+";
+  if (chord.modifiers & kSuper) keys += "Meta+";
+  return keys + static_cast<char>(chord.letter - 'a' + 'A');
+}
+
+std::string reportRequest() {
+  return R"({"op":"report"})";
+}
+
+std::string idleRequest() {
+  return R"({"op":"idle"})";
+}
+
+std::string quitRequest() {
+  return R"({"op":"quit"})";
+}
+
+std::string placeRequest(std::span<const Move> moves) {
+  json list = json::array();
+  for (const Move& m : moves)
+    list.push_back({{"id", m.id},
+                    {"frame",
+                     {std::lround(m.frame.x), std::lround(m.frame.y), std::lround(m.frame.width),
+                      std::lround(m.frame.height)}}});
+  return json{{"op", "place"}, {"moves", list}}.dump();
+}
+
+std::string bindRequest(const std::string& name, const std::string& keys,
+                        const std::string& service) {
+  return json{{"op", "bind"}, {"name", name}, {"text", name}, {"keys", keys}, {"service", service}}
+      .dump();
+}
+
+}  // namespace tessaloom::platform::kwin
