@@ -40,5 +40,9 @@ OpenedRun openSceneRun(const std::string& path);
 /// The X11 desktop named by DISPLAY.
 OpenedRun openX11Run();
 #endif
+#ifdef TESSALOOM_HAVE_KWIN
+/// KDE Plasma: our script in the KWin of the session bus.
+OpenedRun openKWinRun();
+#endif
 
 }  // namespace tessaloom::platform

@@ -87,8 +87,13 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
 #else
       break;
 #endif
-    case Backend::gnome:
     case Backend::kde:
+#ifdef TESSALOOM_HAVE_KWIN
+      return openKWinRun();
+#else
+      break;
+#endif
+    case Backend::gnome:
     case Backend::sway:
     case Backend::i3:
       break;
