@@ -40,6 +40,11 @@ OpenedRun openSceneRun(const std::string& path);
 /// The X11 desktop named by DISPLAY.
 OpenedRun openX11Run();
 #endif
+#ifdef TESSALOOM_HAVE_GNOME
+/// GNOME: the Tessaloom Shell extension on the session bus (on an X11 session only while it
+/// is there).
+OpenedRun openGnomeRun();
+#endif
 #ifdef TESSALOOM_HAVE_KWIN
 /// KDE Plasma: our script in the KWin of the session bus.
 OpenedRun openKWinRun();

@@ -94,6 +94,11 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
       break;
 #endif
     case Backend::gnome:
+#ifdef TESSALOOM_HAVE_GNOME
+      return openGnomeRun();
+#else
+      break;
+#endif
     case Backend::sway:
     case Backend::i3:
       break;

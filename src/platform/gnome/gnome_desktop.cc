@@ -1,0 +1,103 @@
+#include "platform/gnome/gnome_desktop.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+
+#include "platform/x11/desktop_entries.h"
+
+namespace tessaloom::platform {
+
+using gnome::ShellFacts;
+using gnome::ShellWindow;
+
+Result<std::unique_ptr<GnomeDesktop>> GnomeDesktop::connect() {
+  auto channel = gnome::ShellChannel::open();
+  if (!channel) return Failure{channel.error()};
+  return std::unique_ptr<GnomeDesktop>(new GnomeDesktop(std::move(*channel)));
+}
+
+std::optional<ShellFacts> GnomeDesktop::read() {
+  const auto json = channel_->facts();
+  if (!json) return std::nullopt;
+  return gnome::parseFacts(*json);
+}
+
+std::vector<AppFacts> GnomeDesktop::applications() {
+  apps_.clear();
+  const auto facts = read();
+  if (!facts) return {};
+  const auto self = ::getpid();
+  const Point origin = facts->origin();
+  const auto& entries = x11::DesktopEntryIndex::installed();
+  std::map<std::int32_t, std::size_t> byPid;
+  for (const ShellWindow& w : facts->windows) {
+    if (w.processId == self || w.type == gnome::kDesktop || w.type == gnome::kDock) continue;
+    const auto identity = x11::identifyApplication(entries, gnome::hintsOf(w));
+    const std::int32_t pid =
+        pids_.pidFor(identity.identifier, static_cast<std::uint32_t>(std::max(0, w.processId)));
+    auto [it, added] = byPid.emplace(pid, apps_.size());
+    if (added)
+      apps_.push_back(
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+    App& app = apps_[it->second];
+    app.facts.frontmost = app.facts.frontmost || (w.id == facts->focus && w.id != 0);
+    // Windows on other workspaces make their application run but are not arranged.
+    if (gnome::counts(w, facts->workspace)) app.windows.push_back(gnome::factsOf(w, origin));
+  }
+  std::vector<AppFacts> list;
+  for (const App& app : apps_) list.push_back(app.facts);
+  return list;
+}
+
+std::optional<std::vector<WindowFacts>> GnomeDesktop::windows(std::int32_t pid) {
+  for (const App& app : apps_)
+    if (app.facts.pid == pid) return app.windows;
+  // A running process without windows here has none; anything else is no application.
+  const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+  if (!running) return std::nullopt;
+  return std::vector<WindowFacts>{};
+}
+
+std::vector<std::optional<Rect>> GnomeDesktop::frames(std::span<const WindowHandle> handles) {
+  std::vector<std::optional<Rect>> frames(handles.size());
+  const auto facts = read();
+  if (!facts) return frames;
+  const Point origin = facts->origin();
+  for (std::size_t i = 0; i < handles.size(); ++i)
+    if (const ShellWindow* w = facts->find(handles[i]))
+      frames[i] = gnome::factsOf(*w, origin).frame;
+  return frames;
+}
+
+void GnomeDesktop::place(std::span<const Placement> placements) {
+  if (placements.empty()) return;
+  const auto facts = read();
+  if (!facts) return;
+  const std::string moves = gnome::movesFor(*facts, placements);
+  (void)channel_->call("Place", g_variant_new("(s)", moves.c_str()), "()");
+}
+
+std::vector<Screen> GnomeDesktop::screens() {
+  const auto facts = read();
+  return facts ? gnome::screensOf(*facts) : std::vector<Screen>{};
+}
+
+Point GnomeDesktop::pointer() {
+  const auto facts = read();
+  if (!facts) return {};
+  const Point o = facts->origin();
+  return {facts->pointer.x - o.x, facts->pointer.y - o.y};
+}
+
+bool GnomeDesktop::launch(std::string_view id) {
+  const auto path = x11::desktopEntryPath(id);
+  return path && x11::launchDesktopEntry(*path, "");
+}
+
+}  // namespace tessaloom::platform

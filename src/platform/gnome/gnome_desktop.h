@@ -1,0 +1,54 @@
+// The window seam on GNOME, through the Tessaloom Shell extension on the session bus: facts
+// from its Facts call, placements decided here and carried out by it. Control is available
+// while the extension is enabled and answering; disabling it releases its name at once.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "base/result.h"
+#include "platform/gnome/shell_channel.h"
+#include "platform/gnome/shell_facts.h"
+#include "platform/window_system.h"
+#include "platform/x11/x11_applications.h"
+
+namespace tessaloom::platform {
+
+class GnomeDesktop final : public WindowSystem {
+ public:
+  /// Opens the session bus; the extension need not be there yet.
+  static Result<std::unique_ptr<GnomeDesktop>> connect();
+
+  std::vector<AppFacts> applications() override;
+  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
+  /// One Place call for all the windows, each move decided from facts read just before.
+  void place(std::span<const Placement> placements) override;
+  std::vector<Screen> screens() override;
+  Point pointer() override;
+  /// Through GIO, from the desktop entry.
+  bool launch(std::string_view id) override;
+  bool controlAvailable() override { return channel_->answering(); }
+  /// Asks the Shell to enable the extension (it takes effect at once on X11; a Wayland
+  /// session finds an extension installed while it runs only at the next login).
+  void requestControl() override { channel_->enableExtension(); }
+
+  gnome::ShellChannel& channel() { return *channel_; }
+
+ private:
+  struct App {
+    AppFacts facts;
+    std::vector<WindowFacts> windows;
+  };
+  explicit GnomeDesktop(std::unique_ptr<gnome::ShellChannel> channel)
+      : channel_(std::move(channel)) {}
+  std::optional<gnome::ShellFacts> read();
+
+  std::unique_ptr<gnome::ShellChannel> channel_;
+  std::vector<App> apps_;
+  x11::PidAssigner pids_;
+};
+
+}  // namespace tessaloom::platform

@@ -1,0 +1,113 @@
+#include "platform/gnome/gnome_overlay.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <utility>
+
+#include "platform/gnome/shell_facts.h"
+
+namespace tessaloom::platform::gnome {
+namespace {
+
+std::string px(double points) {
+  return std::to_string(static_cast<long>(std::lround(std::max(0.0, points)))) + "px";
+}
+
+class ShellPlate final : public OverlayPanel {
+ public:
+  ShellPlate(ShellChannel& channel, std::uint32_t id, Size size, Point stageOrigin)
+      : channel_(channel), id_(id), size_(size), stage_(stageOrigin) {}
+  ~ShellPlate() override {
+    if (id_) channel_.send("PlateDestroy", g_variant_new("(u)", id_));
+  }
+  Size size() const override { return size_; }
+  void setFrameOrigin(Point origin) override {
+    origin_ = origin;
+    update();
+  }
+  void setAlpha(double alpha) override {
+    alpha_ = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 0.0;
+    update();
+  }
+  void orderFront() override {
+    shown_ = true;
+    update();
+  }
+  void orderOut() override {
+    if (!shown_) return;
+    shown_ = false;
+    update();
+  }
+
+ private:
+  // A hidden plate only keeps its state: the next orderFront() sends it.
+  void update() {
+    if (!id_ || (!shown_ && !sentShown_)) return;
+    sentShown_ = shown_;
+    channel_.send("PlateSet", g_variant_new("(udddb)", id_, origin_.x + stage_.x,
+                                            origin_.y + stage_.y, alpha_, shown_));
+  }
+
+  ShellChannel& channel_;
+  std::uint32_t id_;
+  Size size_;
+  Point stage_;  // the primary monitor's top left on the Shell's stage
+  Point origin_;
+  double alpha_ = 1;
+  bool shown_ = false;
+  bool sentShown_ = false;
+};
+
+}  // namespace
+
+std::string_view iconForSymbol(std::string_view symbol) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kIcons = {{
+      {"square.grid.2x2", "view-grid-symbolic"},
+      {"rectangle.split.3x1", "view-paged-symbolic"},
+      {"rectangle.lefthalf.inset.filled", "view-dual-symbolic"},
+      {"square.stack", "edit-copy-symbolic"},
+      {"arrow.up.left.and.arrow.down.right", "zoom-fit-best-symbolic"},
+      {"arrow.uturn.backward", "edit-undo-symbolic"},
+      {"exclamationmark.triangle", "dialog-warning-symbolic"},
+      {"checkmark.circle.fill", "emblem-ok-symbolic"},
+  }};
+  for (const auto& [name, icon] : kIcons)
+    if (name == symbol) return icon;
+  return "";
+}
+
+std::string plateJson(const OverlayContent& content) {
+  const OverlayStyle& s = content.style;
+  const std::string padding =
+      px(s.insetTop) + " " + px(s.insetRight) + " " + px(s.insetBottom) + " " + px(s.insetLeft);
+  const nlohmann::json plate = {
+      {"text", content.text},
+      {"icon", iconForSymbol(content.symbol)},
+      {"iconSize", std::lround(std::max(0.0, s.symbolPointSize))},
+      // The dark translucent plate of the other desktops, with the desktop's blue accent.
+      {"boxStyle", "background-color: rgba(33, 33, 33, 0.9); border-radius: " + px(s.cornerRadius) +
+                       "; padding: " + padding + "; spacing: " + px(s.spacing) + ";"},
+      {"iconStyle", "color: #3584e4;"},
+      {"labelStyle", "color: #ffffff; font-weight: 600; font-size: " + px(s.fontSize) + ";"},
+  };
+  return plate.dump();
+}
+
+std::unique_ptr<OverlayPanel> GnomeOverlay::makePanel(const OverlayContent& content) {
+  Point stage;
+  if (const auto json = channel_.facts())
+    if (const auto facts = parseFacts(*json)) stage = facts->origin();
+  const std::string plate = plateJson(content);
+  auto reply = channel_.call("PlateCreate", g_variant_new("(s)", plate.c_str()), "(udd)");
+  guint32 id = 0;
+  double width = 0, height = 0;
+  if (reply) g_variant_get(reply->get(), "(udd)", &id, &width, &height);
+  // Without the extension the plate is a stand-in that shows nothing.
+  return std::make_unique<ShellPlate>(channel_, id, Size{width, height}, stage);
+}
+
+}  // namespace tessaloom::platform::gnome

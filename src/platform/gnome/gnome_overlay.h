@@ -1,0 +1,29 @@
+// The overlay seam on GNOME: plates drawn by the Shell extension (never reactive, never
+// focused). The look is decided here and sent as St styles; the core moves and fades them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/gnome/shell_channel.h"
+#include "platform/overlay.h"
+
+namespace tessaloom::platform::gnome {
+
+/// The Adwaita icon that stands for a symbol name; empty for a name without one.
+std::string_view iconForSymbol(std::string_view symbol);
+
+/// What PlateCreate takes for `content`: the text, the icon and its size, and the St styles of
+/// the plate, the icon and the label (lengths in pixels, one per point).
+std::string plateJson(const OverlayContent& content);
+
+class GnomeOverlay final : public Overlay {
+ public:
+  explicit GnomeOverlay(ShellChannel& channel) : channel_(channel) {}
+  std::unique_ptr<OverlayPanel> makePanel(const OverlayContent& content) override;
+
+ private:
+  ShellChannel& channel_;
+};
+
+}  // namespace tessaloom::platform::gnome

@@ -1,0 +1,133 @@
+#include "platform/gnome/shell_channel.h"
+
+#include <gio/gio.h>
+
+namespace tessaloom::platform::gnome {
+namespace {
+
+struct Subscription {
+  GDBusConnection* bus;
+  guint id;
+  std::function<void(GVariant*)> handler;
+};
+
+void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+              GVariant* parameters, gpointer data) {
+  static_cast<Subscription*>(data)->handler(parameters);
+}
+
+void nameAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data) {
+  (*static_cast<std::function<void(bool)>*>(data))(true);
+}
+
+void nameVanished(GDBusConnection*, const gchar*, gpointer data) {
+  (*static_cast<std::function<void(bool)>*>(data))(false);
+}
+
+void freeWatch(gpointer data) {
+  delete static_cast<std::function<void(bool)>*>(data);
+}
+
+bool nameHasOwner(GDBusConnection* bus, const char* name) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+      g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr,
+      nullptr);
+  if (!reply) return false;
+  gboolean owned = FALSE;
+  g_variant_get(reply, "(b)", &owned);
+  g_variant_unref(reply);
+  return owned;
+}
+
+void freeSubscription(gpointer data) {
+  delete static_cast<Subscription*>(data);
+}
+
+}  // namespace
+
+Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (!bus) {
+    std::string message = error ? error->message : "the session bus";
+    g_clear_error(&error);
+    return Failure{message};
+  }
+  return std::unique_ptr<ShellChannel>(new ShellChannel(bus));
+}
+
+ShellChannel::~ShellChannel() {
+  // Calls sent without waiting leave before the connection is let go.
+  g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+  g_object_unref(bus_);
+}
+
+bool ShellChannel::present() {
+  return nameHasOwner(bus_, kBusName);
+}
+
+bool ShellChannel::statusNotifierHost() {
+  return nameHasOwner(bus_, "org.kde.StatusNotifierWatcher");
+}
+
+bool ShellChannel::answering(int milliseconds) {
+  if (!present()) return false;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus_, kBusName, kObjectPath, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr,
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
+  if (!reply) return false;
+  g_variant_unref(reply);
+  return true;
+}
+
+std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters,
+                                        const char* replyType, int milliseconds) {
+  GVariant* reply =
+      g_dbus_connection_call_sync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
+                                  replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
+  if (!reply) return std::nullopt;
+  return Reply(reply, g_variant_unref);
+}
+
+void ShellChannel::send(const char* method, GVariant* parameters) {
+  g_dbus_connection_call(bus_, kBusName, kObjectPath, kInterface, method, parameters, nullptr,
+                         G_DBUS_CALL_FLAGS_NO_AUTO_START, 2000, nullptr, nullptr, nullptr);
+}
+
+std::optional<std::string> ShellChannel::facts() {
+  auto reply = call("Facts", nullptr, "(s)");
+  if (!reply) return std::nullopt;
+  const gchar* text = nullptr;
+  g_variant_get(reply->get(), "(&s)", &text);
+  return std::string(text ? text : "");
+}
+
+std::shared_ptr<void> ShellChannel::subscribe(const char* signal,
+                                              std::function<void(GVariant*)> handler) {
+  auto* s = new Subscription{bus_, 0, std::move(handler)};
+  s->id =
+      g_dbus_connection_signal_subscribe(bus_, kBusName, kInterface, signal, kObjectPath, nullptr,
+                                         G_DBUS_SIGNAL_FLAGS_NONE, onSignal, s, freeSubscription);
+  // GDBus frees the subscription once no signal already queued can reach it.
+  return std::shared_ptr<void>(s, [](void* p) {
+    auto* sub = static_cast<Subscription*>(p);
+    g_dbus_connection_signal_unsubscribe(sub->bus, sub->id);
+  });
+}
+
+std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {
+  const guint id = g_bus_watch_name_on_connection(
+      bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared, nameVanished,
+      new std::function<void(bool)>(std::move(handler)), freeWatch);
+  return std::shared_ptr<void>(nullptr, [id](void*) { g_bus_unwatch_name(id); });
+}
+
+void ShellChannel::enableExtension() {
+  g_dbus_connection_call(bus_, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+                         "EnableExtension", g_variant_new("(s)", kExtensionUuid), nullptr,
+                         G_DBUS_CALL_FLAGS_NO_AUTO_START, 5000, nullptr, nullptr, nullptr);
+}
+
+}  // namespace tessaloom::platform::gnome

@@ -1,0 +1,67 @@
+// The session-bus channel to the Tessaloom GNOME Shell extension: whether its name is owned and
+// answering, method calls with a deadline, and its signals. GDBus from GIO.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/result.h"
+
+typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GVariant GVariant;
+
+namespace tessaloom::platform::gnome {
+
+/// The extension's identity: its uuid (what `gnome-extensions enable` takes) and its object.
+inline constexpr const char* kExtensionUuid = "tessaloom@tessaloom.github.io";
+inline constexpr const char* kBusName = "org.tessaloom.Shell";
+inline constexpr const char* kObjectPath = "/org/tessaloom/Shell";
+inline constexpr const char* kInterface = "org.tessaloom.Shell";
+
+/// A reply, released with the object.
+using Reply = std::unique_ptr<GVariant, void (*)(GVariant*)>;
+
+class ShellChannel {
+ public:
+  /// The session bus; fails, with one line saying why, when it cannot be reached.
+  static Result<std::unique_ptr<ShellChannel>> open();
+  ~ShellChannel();
+  ShellChannel(const ShellChannel&) = delete;
+  ShellChannel& operator=(const ShellChannel&) = delete;
+
+  /// Whether the extension owns its name now (it does from the end of the Shell's start-up
+  /// until it is disabled).
+  bool present();
+  /// Whether it owns its name and answers within `milliseconds`.
+  bool answering(int milliseconds = 1000);
+
+  /// Calls `method` with `parameters` (floating references are taken) and waits up to
+  /// `milliseconds` for a reply of `replyType`; nothing when the call fails.
+  std::optional<Reply> call(const char* method, GVariant* parameters, const char* replyType,
+                            int milliseconds = 2000);
+  /// Sends the call without waiting; calls go out in the order they are made.
+  void send(const char* method, GVariant* parameters);
+  /// The Facts JSON; nothing when the extension does not answer.
+  std::optional<std::string> facts();
+
+  /// Calls `handler` on the main loop with the parameters of every `signal` of the
+  /// extension's, until the returned token is dropped.
+  std::shared_ptr<void> subscribe(const char* signal, std::function<void(GVariant*)> handler);
+
+  /// Calls `handler` on the main loop each time the extension's name appears (true) or goes
+  /// (false), until the returned token is dropped.
+  std::shared_ptr<void> watch(std::function<void(bool)> handler);
+  /// Whether some program hosts StatusNotifier items on the session bus.
+  bool statusNotifierHost();
+
+  /// Asks the Shell to enable the extension (as `gnome-extensions enable` does).
+  void enableExtension();
+
+ private:
+  explicit ShellChannel(GDBusConnection* bus) : bus_(bus) {}
+  GDBusConnection* bus_;
+};
+
+}  // namespace tessaloom::platform::gnome

@@ -1,0 +1,130 @@
+#include "platform/gnome/shell_facts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace tessaloom::platform::gnome {
+namespace {
+
+using nlohmann::json;
+
+Rect rectOf(const json& a) {
+  if (!a.is_array() || a.size() != 4) throw json::type_error::create(302, "not a rectangle", &a);
+  return {a[0].get<double>(), a[1].get<double>(), a[2].get<double>(), a[3].get<double>()};
+}
+
+Rect shifted(Rect r, Point origin) {
+  return {r.x - origin.x, r.y - origin.y, r.width, r.height};
+}
+
+long long whole(double v) {
+  return std::llround(v);
+}
+
+}  // namespace
+
+Point ShellFacts::origin() const {
+  if (primary < 0 || static_cast<std::size_t>(primary) >= monitors.size()) return {};
+  return monitors[static_cast<std::size_t>(primary)].frame.origin();
+}
+
+const ShellWindow* ShellFacts::find(WindowHandle id) const {
+  for (const ShellWindow& w : windows)
+    if (w.id == id) return &w;
+  return nullptr;
+}
+
+std::optional<ShellFacts> parseFacts(std::string_view text) {
+  const json j = json::parse(text, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) return std::nullopt;
+  try {
+    ShellFacts facts;
+    for (const json& w : j.at("windows")) {
+      ShellWindow s;
+      s.id = w.at("id").get<WindowHandle>();
+      s.sequence = w.value("sequence", std::uint64_t{0});
+      s.sandboxedAppId = w.value("sandboxedAppId", "");
+      s.gtkApplicationId = w.value("gtkApplicationId", "");
+      s.wmClass = w.value("wmClass", "");
+      s.wmInstance = w.value("wmInstance", "");
+      s.processId = w.value("pid", 0);
+      s.title = w.value("title", "");
+      s.frame = rectOf(w.at("frame"));
+      s.type = w.value("type", 0);
+      s.minimized = w.value("minimized", false);
+      s.fullScreen = w.value("fullScreen", false);
+      s.maximized = w.value("maximized", false);
+      s.resizable = w.value("resizable", true);
+      s.monitor = w.value("monitor", -1);
+      s.workspace = w.value("workspace", 0);
+      facts.windows.push_back(std::move(s));
+    }
+    std::stable_sort(
+        facts.windows.begin(), facts.windows.end(),
+        [](const ShellWindow& a, const ShellWindow& b) { return a.sequence < b.sequence; });
+    for (const json& m : j.at("monitors"))
+      facts.monitors.push_back({rectOf(m.at("frame")), rectOf(m.at("workArea"))});
+    facts.primary = j.value("primary", 0);
+    const Rect pointer = rectOf(json::array({j.at("pointer").at(0), j.at("pointer").at(1), 0, 0}));
+    facts.pointer = pointer.origin();
+    facts.focus = j.value("focus", WindowHandle{0});
+    facts.workspace = j.value("workspace", 0);
+    return facts;
+  } catch (const json::exception&) {
+    return std::nullopt;
+  }
+}
+
+x11::WindowClassHints hintsOf(const ShellWindow& w) {
+  const std::string& named = w.sandboxedAppId.empty() ? w.gtkApplicationId : w.sandboxedAppId;
+  return {named, w.wmInstance, w.wmClass};
+}
+
+bool counts(const ShellWindow& w, int currentWorkspace) {
+  if (w.type == kDesktop || w.type == kDock) return false;
+  return w.workspace == -1 || w.workspace == currentWorkspace;
+}
+
+WindowFacts factsOf(const ShellWindow& w, Point origin) {
+  return {w.id, w.title, shifted(w.frame, origin), w.type == kNormal, w.minimized, w.fullScreen};
+}
+
+std::vector<Screen> screensOf(const ShellFacts& facts) {
+  const Point origin = facts.origin();
+  std::vector<Screen> screens;
+  for (std::size_t i = 0; i < facts.monitors.size(); ++i) {
+    const ShellMonitor& m = facts.monitors[i];
+    Screen s{shifted(m.frame, origin), shifted(m.workArea, origin),
+             "Monitor " + std::to_string(i + 1)};
+    if (static_cast<int>(i) == facts.primary)
+      screens.insert(screens.begin(), std::move(s));
+    else
+      screens.push_back(std::move(s));
+  }
+  return screens;
+}
+
+std::string movesFor(const ShellFacts& facts, std::span<const Placement> placements) {
+  const Point origin = facts.origin();
+  json moves = json::array();
+  for (const Placement& p : placements) {
+    const ShellWindow* w = facts.find(p.window);
+    if (!w || !(p.frame.width >= 1) || !(p.frame.height >= 1)) continue;
+    // Mutter refuses a size to a maximized or full-screen window, and lets it go once they
+    // are left.
+    const bool resize = w->resizable || w->maximized || w->fullScreen;
+    json m = {{"id", w->id},
+              {"x", whole(p.frame.x + origin.x)},
+              {"y", whole(p.frame.y + origin.y)},
+              {"width", whole(p.frame.width)},
+              {"height", whole(p.frame.height)},
+              {"resize", resize}};
+    if (w->fullScreen) m["leaveFullScreen"] = true;
+    if (w->maximized) m["unmaximize"] = true;
+    moves.push_back(std::move(m));
+  }
+  return moves.dump();
+}
+
+}  // namespace tessaloom::platform::gnome
