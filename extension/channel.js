@@ -111,9 +111,13 @@ var TessaloomChannel = class {
     });
     const [x, y] = global.get_pointer();
     const focus = global.display.focus_window;
+    // The overlay plates on show, as the Shell draws them.
+    const plates = [...this._plates.values()].filter(p => p.visible).map(p => ({
+      text: p.get_last_child().text, frame: [p.x, p.y, p.width, p.height], opacity: p.opacity,
+    }));
     return JSON.stringify({
       windows, monitors, primary: Main.layoutManager.primaryIndex, pointer: [x, y],
-      focus: focus ? focus.get_id() : 0, workspace: workspace.index(),
+      focus: focus ? focus.get_id() : 0, workspace: workspace.index(), plates,
     });
   }
 

@@ -41,18 +41,19 @@ std::string menuJson(const MenuModel& menu) {
 std::optional<MenuItem> itemAt(const MenuModel& menu, std::string_view path) {
   const std::vector<MenuItem>* items = &menu.items;
   const MenuItem* item = nullptr;
-  while (!path.empty()) {
+  for (bool more = true; more;) {
     if (item) items = &item->submenu;
     const auto slash = path.find('/');
     const std::string_view part = path.substr(0, slash);
     std::size_t index = 0;
     const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), index);
-    if (error != std::errc() || end != part.data() + part.size() || index >= items->size())
+    if (part.empty() || error != std::errc() || end != part.data() + part.size() ||
+        index >= items->size())
       return std::nullopt;
     item = &(*items)[index];
-    path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    more = slash != std::string_view::npos;
+    if (more) path.remove_prefix(slash + 1);
   }
-  if (!item) return std::nullopt;
   return *item;
 }
 
