@@ -157,7 +157,7 @@ for a in "${!classes[@]}"; do
   virtual_desktop_open "${args[@]}"
 done
 
-dbus-run-session -- "$bin" >"$work/tray.log" 2>&1 &
+NO_AT_BRIDGE=1 dbus-run-session -- "$bin" >"$work/tray.log" 2>&1 &
 tray=$!
 "$work/probe" wait-grab || { echo "the tray did not grab Control+Alt+G"; cat "$work/tray.log"; exit 1; }
 
@@ -170,7 +170,9 @@ for _ in $(seq "$runs"); do
   "$client" --frames >"$work/targets"
   (( $(wc -l <"$work/targets") == 20 )) || { echo "expected 20 windows"; exit 1; }
   "$bin" --undo >/dev/null
-  if t=$("$work/probe" time "$work/targets"); then times+=("$t"); else misses=$((misses + 1)); fi
+  if t=$("$work/probe" time "$work/targets"); then times+=("$t"); else
+    misses=$((misses + 1)) && echo "missed: $t" >&2
+  fi
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 (( ${#times[@]} > 0 )) || { echo "no run put every window in place"; exit 1; }
