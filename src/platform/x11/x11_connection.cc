@@ -39,6 +39,8 @@ xcb_atom_t atomFrom(Connection& connection, xcb_intern_atom_cookie_t cookie, Dea
   return static_cast<xcb_intern_atom_reply_t*>(reply.get())->atom;
 }
 
+}  // namespace
+
 // xcb_connect waits for the server's greeting without a time limit, so a stopped server would
 // hold the program forever. It runs on a thread of its own; past the limit the attempt is
 // abandoned (and its connection closed whenever it completes). Nothing when that happens.
@@ -74,8 +76,6 @@ std::optional<xcb_connection_t*> connectWithin(const std::string& display, int& 
   screen = attempt->screen;
   return attempt->connection;
 }
-
-}  // namespace
 
 std::unique_ptr<Connection> Connection::open(const std::string& display, std::string& error) {
   // A write to a server that has gone must fail as a lost connection, not end the program.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tessaloom::platform::x11 {
@@ -28,6 +29,11 @@ struct ExtraAtoms {
   xcb_atom_t compoundText = XCB_ATOM_NONE;
   xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
 };
+
+/// xcb_connect on a thread of its own, given up after `limit` (a stopped server never
+/// answers); nothing then, else the connection (which may carry an error) and its screen.
+std::optional<xcb_connection_t*> connectWithin(const std::string& display, int& screen,
+                                               Clock::duration limit);
 
 class Connection {
  public:

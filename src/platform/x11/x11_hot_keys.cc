@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/x11/x11_connection.h"
+
 namespace tessaloom::platform {
 namespace {
 
@@ -24,7 +26,10 @@ gboolean connectionReadable(gint, GIOCondition condition, gpointer data) {
 }  // namespace
 
 Result<std::unique_ptr<X11HotKeys>> X11HotKeys::connect(const std::string& display) {
-  xcb_connection_t* c = xcb_connect(display.empty() ? nullptr : display.c_str(), nullptr);
+  int screen = 0;
+  const auto made = x11::connectWithin(display, screen, x11::Connection::kConnectTimeout);
+  if (!made) return Failure{"X サーバーに接続できません"};
+  xcb_connection_t* c = *made;
   if (xcb_connection_has_error(c)) {
     xcb_disconnect(c);
     return Failure{"X サーバーに接続できません"};
