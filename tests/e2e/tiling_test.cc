@@ -1,0 +1,306 @@
+// The program on sway (headless) and i3 (on Xvfb), which it drives over their IPC socket:
+// listing, every layout against the plan worked out on a scene of the same windows, undo,
+// two outputs and the output in focus, save and restore with a relaunch, and a window that
+// goes away mid-arrangement.
+#include <gtest/gtest.h>
+
+#include "support/scene_json.h"
+#include "support/tiling_session.h"
+
+namespace tessaloom::tilingtest {
+namespace {
+
+struct Display {
+  std::string name;
+  Rect frame, visible;
+};
+
+struct App {
+  std::string id;  // app_id on sway, WM_CLASS instance,class for the X11 client
+  std::string identifier, name;
+};
+
+const App kChrome{"google-chrome", "google-chrome", "Google Chrome"};
+const App kFirefox{"firefox", "firefox", "Firefox"};
+const App kChat{"chatapp,ChatApp", "org.example.ChatApp", "ChatGPT"};
+
+constexpr std::pair<const char*, const char*> kLayouts[] = {
+    {"grid", "自動タイルで整列"},
+    {"columns", "横一列に並べる"},
+    {"aiSplit", "ブラウザ左＋AI右に分ける"},
+    {"cascade", "同じサイズで重ねる"},
+    {"sameSize", "サイズだけ揃える（位置はそのまま）"}};
+
+::testing::AssertionResult endedWith(const testing::ProgramResult& r, int status) {
+  if (r.status == status && r.err.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "status " << r.status << "\nstdout:\n"
+                                       << r.out << "stderr:\n"
+                                       << r.err;
+}
+
+class OnTilingDesktop : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    for (const char* p : {GetParam() == "sway" ? "sway" : "i3", "Xvfb", "foot", "setpriv"})
+      if (!x11test::onPath(p)) GTEST_SKIP() << p << " is not installed";
+    const std::string client = TilingSession::testClient();
+    std::string chat = client;
+    for (const char* title : {"New chat", "Project notes"})
+      chat += " --window --class chatapp,ChatApp --title \"" + std::string(title) + "\"";
+    // On sway the program's children are not XWayland's user: the chat starts as a foot.
+    if (sway()) chat = "foot --app-id org.example.ChatApp -T \"New chat\" sleep 100000";
+    dir_.write("data/applications/google-chrome.desktop",
+               "[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=" + client + "\n");
+    dir_.write("data/applications/firefox.desktop",
+               "[Desktop Entry]\nType=Application\nName=Firefox\nStartupWMClass=firefox\nExec=" +
+                   client + "\n");
+    dir_.write("data/applications/org.example.ChatApp.desktop",
+               "[Desktop Entry]\nType=Application\nName=ChatGPT\nStartupWMClass=ChatApp\nExec=" +
+                   chat + "\n");
+    std::filesystem::create_directories(dir_.path() / "system-data");
+    const std::string error = session_.start(GetParam(), dir_);
+    ASSERT_TRUE(error.empty()) << error;
+  }
+
+  bool sway() const { return GetParam() == "sway"; }
+
+  testing::ProgramResult run(const std::vector<std::string>& args) {
+    auto env = session_.programEnvironment();
+    env.insert(env.end(), {{"-TESSALOOM_SCENE", ""},
+                           {"-TESSALOOM_BACKEND", ""},
+                           {"TESSALOOM_DEFAULTS", (dir_.path() / "defaults.json").string()},
+                           {"XDG_CONFIG_HOME", (dir_.path() / "config").string()},
+                           {"XDG_DATA_HOME", (dir_.path() / "data").string()},
+                           {"XDG_DATA_DIRS", (dir_.path() / "system-data").string()}});
+    return testing::runProgram(TESSALOOM_BINARY, args, env, 30);
+  }
+
+  /// Opens windows of `app`: native ones on sway unless `x11`, X11 ones on i3.
+  std::vector<int> open(const App& app, const std::vector<std::string>& titles, bool x11 = false,
+                        const std::vector<std::string>& extra = {}) {
+    x11 = x11 || !sway();
+    const std::string id =
+        x11 ? (app.id.find(',') == std::string::npos ? app.id + "," + app.id : app.id)
+            : app.identifier;
+    auto made = session_.open(id, titles, x11, extra);
+    EXPECT_FALSE(made.empty()) << "the windows of " << app.name << " did not show";
+    for (const auto& t : titles) apps_[t] = &app;
+    return made;
+  }
+
+  std::map<std::string, Rect> framesNow() {
+    std::map<std::string, Rect> frames;
+    for (const auto& w : session_.windows()) frames[w.title] = w.frame;
+    return frames;
+  }
+
+  /// Waits until every window titled in `targets` is within 2 of its frame there.
+  ::testing::AssertionResult settleAt(const std::map<std::string, Rect>& targets) {
+    std::string misses;
+    const bool ok = TilingSession::waitUntil(
+        [&] {
+          misses.clear();
+          const auto now = framesNow();
+          for (const auto& [title, want] : targets) {
+            auto it = now.find(title);
+            if (it == now.end() || std::fabs(it->second.x - want.x) > 2 ||
+                std::fabs(it->second.y - want.y) > 2 ||
+                std::fabs(it->second.width - want.width) > 2 ||
+                std::fabs(it->second.height - want.height) > 2)
+              misses += "\n  " + title + ": " + (it == now.end() ? "gone" : describe(it->second)) +
+                        " instead of " + describe(want);
+          }
+          return misses.empty();
+        },
+        5);
+    if (ok) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "frames off:" << misses;
+  }
+
+  /// The frames the program plans for `args`, found by running it on a scene of the same
+  /// displays, pointer, applications and windows; that run's output goes to `output`.
+  std::map<std::string, Rect> plannedFrames(const std::vector<std::string>& args,
+                                            const std::vector<Display>& displays,
+                                            std::string* output = nullptr) {
+    using nlohmann::json;
+    const double height = displays.front().frame.height;
+    auto bottomLeft = [&](const Rect& r) {
+      return json::array({r.x, height - (r.y + r.height), r.width, r.height});
+    };
+    json scene = {{"screens", json::array()}, {"apps", json::array()}};
+    for (const auto& d : displays)
+      scene["screens"].push_back(
+          {{"name", d.name}, {"frame", bottomLeft(d.frame)}, {"visible", bottomLeft(d.visible)}});
+    // The pointer stands for the centre of the output in focus.
+    const auto windows = session_.windows();
+    Point pointer{displays.front().frame.midX(), displays.front().frame.midY()};
+    // Applications as the backend groups them: by identity and process, in tree order.
+    std::vector<std::pair<std::string, std::uint32_t>> keys;
+    std::vector<std::vector<std::string>> titles;  // per application
+    for (const auto& w : windows) {
+      const App* app = apps_.count(w.title) ? apps_[w.title] : nullptr;
+      if (!app) continue;
+      const auto key = std::make_pair(app->identifier, w.pid);
+      auto it = std::find(keys.begin(), keys.end(), key);
+      if (it == keys.end()) {
+        keys.push_back(key);
+        scene["apps"].push_back({{"pid", 1000 + keys.size()},
+                                 {"bundleID", app->identifier},
+                                 {"name", app->name},
+                                 {"windows", json::array()}});
+        titles.emplace_back();
+        it = keys.end() - 1;
+      }
+      titles[static_cast<std::size_t>(it - keys.begin())].push_back(w.title);
+      json& entry = scene["apps"][static_cast<std::size_t>(it - keys.begin())];
+      entry["windows"].push_back(
+          {{"title", w.title}, {"frame", {w.frame.x, w.frame.y, w.frame.width, w.frame.height}}});
+      if (w.focused) {
+        scene["frontmost"] = entry["pid"];
+        for (const auto& d : displays)
+          if (d.frame.contains({w.frame.midX(), w.frame.midY()}))
+            pointer = {d.frame.midX(), d.frame.midY()};
+      }
+    }
+    scene["mouse"] = json::array({pointer.x, height - pointer.y});
+    const auto folder = dir_.path() / "plan";
+    std::filesystem::create_directories(folder);
+    std::filesystem::remove(folder / "defaults.json");
+    if (std::filesystem::exists(dir_.path() / "defaults.json"))
+      std::filesystem::copy_file(dir_.path() / "defaults.json", folder / "defaults.json");
+    std::ofstream(folder / "scene.json") << testing::normalizedScene(scene).dump(2);
+    const auto r =
+        testing::runProgram(TESSALOOM_BINARY, args,
+                            {{"TESSALOOM_SCENE", (folder / "scene.json").string()},
+                             {"TESSALOOM_DEFAULTS", (folder / "defaults.json").string()}},
+                            30);
+    EXPECT_TRUE(endedWith(r, 0)) << "on the scene";
+    if (output) *output = r.out;
+    json after;
+    std::ifstream(folder / "scene.json") >> after;
+    std::map<std::string, Rect> planned;
+    for (std::size_t a = 0; a < titles.size() && a < after["apps"].size(); ++a)
+      for (std::size_t i = 0; i < titles[a].size() && i < after["apps"][a]["windows"].size(); ++i) {
+        const auto f = after["apps"][a]["windows"][i]["frame"].get<std::vector<double>>();
+        if (f.size() == 4) planned[titles[a][i]] = Rect(f[0], f[1], f[2], f[3]);
+      }
+    return planned;
+  }
+
+  std::vector<Display> oneScreen() const {
+    return {{sway() ? "HEADLESS-1" : "screen", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}}};
+  }
+
+  TempDir dir_;
+  TilingSession session_;
+  std::map<std::string, const App*> apps_;
+};
+
+TEST_P(OnTilingDesktop, ListsTheWindowsOfTheVisibleWorkspaceWithTheirFrames) {
+  open(kChrome, {"Quarterly report - Google Docs", "ChatGPT - Summarise the report"});
+  open(kChat, {"New chat"}, true);
+  std::string onScene;
+  plannedFrames({"--list"}, oneScreen(), &onScene);
+  const auto r = run({"--list"});
+  ASSERT_TRUE(endedWith(r, 0));
+  EXPECT_EQ(r.out, onScene);
+  EXPECT_NE(r.out.find("[AI] ChatGPT | New chat | "), std::string::npos) << r.out;
+}
+
+TEST_P(OnTilingDesktop, EveryLayoutPutsTiledWindowsAtTheirPlannedFramesAndUndoToggles) {
+  open(kChrome, {"Quarterly report - Google Docs", "ChatGPT - Summarise the report"});
+  open(kFirefox, {"Release notes - Mozilla Firefox"});
+  open(kChat, {"New chat", "Project notes"}, true);
+  for (const auto& [layout, title] : kLayouts) {
+    SCOPED_TRACE(layout);
+    const auto before = framesNow();
+    std::string onScene;
+    const auto planned = plannedFrames({"--apply", layout}, oneScreen(), &onScene);
+    ASSERT_EQ(planned.size(), 5u);
+    auto r = run({"--apply", layout});
+    ASSERT_TRUE(endedWith(r, 0));
+    EXPECT_EQ(r.out, std::string(title) + ": 5枚\n");
+    EXPECT_EQ(r.out, onScene);
+    EXPECT_TRUE(settleAt(planned));
+    // Undo twice: back where they were, then the arrangement again.
+    r = run({"--undo"});
+    ASSERT_TRUE(endedWith(r, 0));
+    EXPECT_EQ(r.out, "元に戻した: 5枚\n");
+    EXPECT_TRUE(settleAt(before));
+    ASSERT_TRUE(endedWith(run({"--undo"}), 0));
+    EXPECT_TRUE(settleAt(planned));
+  }
+}
+
+TEST_P(OnTilingDesktop, TwoOutputsEachOnItsOwnOrAllOnTheOneInFocus) {
+  ASSERT_TRUE(session_.addOutput());
+  const std::vector<Display> outputs =
+      sway() ? std::vector<Display>{{"HEADLESS-1", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
+                                    {"HEADLESS-2", {1920, 0, 1280, 720}, {1920, 0, 1280, 720}}}
+             : std::vector<Display>{{"LEFT", {0, 0, 960, 1080}, {0, 0, 960, 1080}},
+                                    {"RIGHT", {960, 0, 960, 1080}, {960, 0, 960, 1080}}};
+  open(kChrome, {"Left one", "Left two"});
+  session_.ask("command", "focus output " + outputs[1].name);
+  open(kFirefox, {"Right one"});
+  open(kChat, {"Right chat"}, true);
+  for (const char* mode : {"--per-display", "--mouse"})
+    for (const auto& [layout, title] : kLayouts) {
+      SCOPED_TRACE(std::string(layout) + " " + mode);
+      std::string onScene;
+      const auto planned = plannedFrames({"--apply", layout, mode}, outputs, &onScene);
+      ASSERT_EQ(planned.size(), 4u);
+      const auto r = run({"--apply", layout, mode});
+      ASSERT_TRUE(endedWith(r, 0));
+      EXPECT_EQ(r.out, onScene);
+      EXPECT_TRUE(settleAt(planned));
+    }
+}
+
+TEST_P(OnTilingDesktop, RestoreStartsAQuitApplicationFromItsEntryAndPutsItsWindowsBack) {
+  open(kChrome, {"Docs", "Mail"});
+  const std::vector<std::string> chatTitles =
+      sway() ? std::vector<std::string>{"New chat"}
+             : std::vector<std::string>{"New chat", "Project notes"};
+  const auto chat = open(kChat, chatTitles, false);
+  ASSERT_FALSE(chat.empty());
+  const std::size_t count = 2 + chatTitles.size();
+  const auto columns = plannedFrames({"--apply", "columns"}, oneScreen());
+  ASSERT_TRUE(endedWith(run({"--apply", "columns"}), 0));
+  ASSERT_TRUE(settleAt(columns));
+  auto r = run({"--save"});
+  ASSERT_TRUE(endedWith(r, 0));
+  EXPECT_EQ(r.out, "保存: " + std::to_string(count) + "枚\n");
+  const auto saved = framesNow();
+  ASSERT_TRUE(endedWith(run({"--apply", "cascade"}), 0));
+  ASSERT_TRUE(session_.quit(chat.front(), chatTitles));
+
+  r = run({"--restore"});
+  ASSERT_TRUE(endedWith(r, 0));
+  EXPECT_EQ(r.out, "復元: " + std::to_string(count) + "枚\n");
+  EXPECT_TRUE(settleAt(saved));
+}
+
+TEST_P(OnTilingDesktop, AWindowThatVanishesDuringTheArrangementIsNoFailure) {
+  open(kChrome, {"Docs", "Mail"});
+  // Its client quits as soon as the window is resized: when it is made floating.
+  open(kChat, {"Going"}, true, {"--exit-on-resize"});
+  auto planned = plannedFrames({"--apply", "grid"}, oneScreen());
+  ASSERT_EQ(planned.size(), 3u);
+  auto r = run({"--apply", "grid"});
+  ASSERT_TRUE(endedWith(r, 0));
+  EXPECT_EQ(r.out, "自動タイルで整列: 3枚\n");
+  planned.erase("Going");
+  EXPECT_TRUE(settleAt(planned));
+  r = run({"--undo"});
+  ASSERT_TRUE(endedWith(r, 0));
+  EXPECT_EQ(r.out, "元に戻した: 2枚\n");
+}
+
+std::string desktopName(const ::testing::TestParamInfo<std::string>& desktop) {
+  return desktop.param;
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, OnTilingDesktop, ::testing::Values("sway", "i3"), desktopName);
+
+}  // namespace
+}  // namespace tessaloom::tilingtest
