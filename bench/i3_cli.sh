@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Wall time of the command line on sway (headless, 1920x1080) and on i3 (on Xvfb) with 20
+# windows of 4 applications (on sway 10 native foot windows and 10 X11 windows through
+# XWayland, on i3 20 X11 windows from the test client):
+#  - `tessaloom --list` against `swaymsg -t get_tree` / `i3-msg -t get_tree`, runs interleaved;
+#  - `tessaloom --apply grid`, every run moving every window (a cascade between runs).
+# Medians of RUNS runs (at least 11). sway refuses to run as root: as root it runs as the user
+# tessaloom-wm (created when missing), as the end-to-end tests do.
+# Usage: bench/i3_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=$(realpath "${1:-build/release/tessaloom}")
+runs=${2:-21}
+(( runs >= 11 )) || { echo "at least 11 runs"; exit 1; }
+client="$(dirname "$bin")/tessaloom-testclient"
+for tool in "$bin" "$client"; do
+  [ -x "$tool" ] || { echo "missing $tool (build tessaloom and tessaloom-testclient first)"; exit 1; }
+done
+for tool in sway swaymsg foot i3 i3-msg Xvfb; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
+done
+
+work=$(mktemp -d)
+chmod 755 "$work"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export TESSALOOM_DEFAULTS="$work/defaults.json" XDG_CONFIG_HOME="$work/config" \
+  XDG_DATA_HOME="$work/data" XDG_DATA_DIRS="$work/system-data"
+unset TESSALOOM_SCENE TESSALOOM_BACKEND SWAYSOCK I3SOCK WAYLAND_DISPLAY DISPLAY
+
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  id tessaloom-wm >/dev/null 2>&1 ||
+    useradd --system --no-create-home --shell /usr/sbin/nologin tessaloom-wm
+  as_user=(setpriv --reuid="$(id -u tessaloom-wm)" --regid="$(id -g tessaloom-wm)" --clear-groups)
+fi
+
+wall_us() {
+  local start=$EPOCHREALTIME
+  "$@" >/dev/null
+  local end=$EPOCHREALTIME
+  echo $(( 10#${end//[.,]/} - 10#${start//[.,]/} ))
+}
+median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
+ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
+# Waits until the program lists `count` windows.
+wait_listed() {
+  local deadline=$((SECONDS + 20))
+  until [ "$("$bin" --list | grep -c '^\[' || true)" -ge "$1" ]; do
+    (( SECONDS < deadline )) || { echo "only $("$bin" --list | grep -c '^\[') windows came up"; exit 1; }
+    sleep 0.1
+  done
+}
+classes=(google-chrome,Google-chrome Navigator,firefox chatgpt,ChatGPT claude,Claude)
+native=(google-chrome firefox)  # the same browsers' Wayland app ids
+x11_clients() {  # first and last application index
+  for a in $(seq "$1" "$2"); do
+    args=()
+    for w in 0 1 2 3 4; do args+=(--window --class "${classes[a]}" --title "Window $w of $a"); done
+    "${as_user[@]}" env DISPLAY="$DISPLAY" "$client" "${args[@]}" >/dev/null 2>&1 &
+    pids+=($!)
+  done
+}
+# Times the listing against the desktop's own tree request, then the grid.
+measure() {
+  local name=$1; shift
+  "$bin" --list >/dev/null; "$@" >/dev/null
+  local tess=() own=() apply=()
+  for _ in $(seq "$runs"); do
+    tess+=("$(wall_us "$bin" --list)")
+    own+=("$(wall_us "$@")")
+  done
+  for _ in $(seq "$runs"); do
+    "$bin" --apply cascade >/dev/null
+    apply+=("$(wall_us "$bin" --apply grid)")
+  done
+  printf '%-44s %10s\n' "$* (20 windows)" "$(ms "$(printf '%s\n' "${own[@]}" | median)")"
+  printf '%-44s %10s\n' "tessaloom --list on $name" "$(ms "$(printf '%s\n' "${tess[@]}" | median)")"
+  printf '%-44s %10s\n' "tessaloom --apply grid on $name" \
+    "$(ms "$(printf '%s\n' "${apply[@]}" | median)")"
+}
+
+printf '\n%-44s %10s\n' "command (median of $runs runs)" "wall ms"
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# Twenty tiles side by side would be too narrow to count as windows: they open floating.
+floating='for_window [title=".*"] floating enable'
+
+# --- sway ---------------------------------------------------------------------------------------
+run=$work/run
+mkdir -m 700 "$run"
+[ ${#as_user[@]} -eq 0 ] || chown tessaloom-wm "$run"
+printf 'output HEADLESS-1 resolution 1920x1080 position 0 0\nxwayland enable\n%s\n' \
+  "$floating" >"$work/sway.config"
+"${as_user[@]}" env XDG_RUNTIME_DIR="$run" HOME="$run" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+  WLR_LIBINPUT_NO_DEVICES=1 sway -c "$work/sway.config" >"$work/sway.log" 2>&1 &
+pids+=($!)
+deadline=$((SECONDS + 20))
+until SWAYSOCK=$(ls "$run"/sway-ipc.* 2>/dev/null) && swaymsg -s "$SWAYSOCK" -t get_version >/dev/null 2>&1; do
+  (( SECONDS < deadline )) || { echo "sway did not start"; exit 1; }
+  sleep 0.05
+done
+export SWAYSOCK XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=$(basename "$(ls "$run"/wayland-* | grep -v lock | head -1)")
+swaymsg exec "printf %s \"\$DISPLAY\" > $run/display" >/dev/null
+until [ -s "$run/display" ]; do sleep 0.05; done
+export DISPLAY=$(cat "$run/display")
+for a in 0 1; do
+  for w in 0 1 2 3 4; do
+    "${as_user[@]}" env XDG_RUNTIME_DIR="$run" HOME="$run" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
+      foot --app-id "${native[a]}" -T "Window $w of $a" sleep 100000 >/dev/null 2>&1 &
+    pids+=($!)
+  done
+done
+x11_clients 2 3
+wait_listed 20
+measure sway swaymsg -t get_tree
+kill "${pids[@]}" 2>/dev/null || true
+wait 2>/dev/null || true
+pids=()
+unset SWAYSOCK WAYLAND_DISPLAY XDG_RUNTIME_DIR
+
+# --- i3 -----------------------------------------------------------------------------------------
+exec {xvfb}< <(Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 1920x1080x24 2>/dev/null)
+pids+=($!)
+read -r -t 15 number <&"$xvfb" || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$number"
+as_user=()
+printf '# i3 config file (v4)\nfont pango:monospace 8\n%s\n' "$floating" >"$work/i3.config"
+i3 -c "$work/i3.config" >"$work/i3.log" 2>&1 &
+pids+=($!)
+until i3-msg -t get_version >/dev/null 2>&1; do sleep 0.05; done
+x11_clients 0 3
+wait_listed 20
+measure i3 i3-msg -t get_tree
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
