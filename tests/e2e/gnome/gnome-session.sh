@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # A headless GNOME Shell with the Tessaloom extension on private buses, for tests and
 # measurements: prints the session's environment (KEY=VALUE lines, then "ready") once the
-# extension's name is on the bus, and ends everything when its standard input closes.
+# extension's name is on the bus, and ends everything once WORK/stop exists or the process
+# that started it is gone.
 #
 #   gnome-session.sh WORK EXTENSION [WxH...]
 #
 # WORK is an empty folder it owns; EXTENSION the extension's folder (named after its uuid);
-# every WxH adds a virtual monitor (default 1280x800). TESSALOOM_SHELL_EXTENSION=no starts the
-# Shell without the extension and prints "ready" once the Shell itself is on the bus.
+# every WxH adds a virtual monitor (default 1280x800). TESSALOOM_SHELL_EXTENSION=no installs the
+# extension without enabling it and prints "ready" once the Shell itself is on the bus.
 set -euo pipefail
 work=$1 extension=$2
 shift 2
@@ -16,7 +17,8 @@ shift 2
 if [ -z "${TESSALOOM_SESSION_INNER:-}" ]; then
   mkdir -p "$work/runtime" "$work/home"
   chmod 0700 "$work/runtime"
-  exec env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS TESSALOOM_SESSION_INNER=1 \
+  exec env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS TESSALOOM_SESSION_OWNER=${TESSALOOM_SESSION_OWNER:-$PPID} \
+    TESSALOOM_SESSION_INNER=1 \
     HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/home/.config" \
     XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache" \
     dbus-run-session -- "$0" "$work" "$extension" "$@" 2>>"$work/session.log"
@@ -37,10 +39,10 @@ pids+=($!)
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/runtime/system_bus"
 
 uuid=$(basename "$extension")
+# Only extensions installed before the Shell starts are found on Wayland.
+mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
+ln -sfn "$(realpath "$extension")" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
 if [ "${TESSALOOM_SHELL_EXTENSION:-yes}" != no ]; then
-  mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
-  ln -sfn "$(realpath "$extension")" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
-  # Only extensions enabled before the Shell starts are found on Wayland.
   gsettings set org.gnome.shell enabled-extensions "['$uuid']"
 fi
 gsettings set org.gnome.desktop.interface enable-animations false
@@ -68,5 +70,4 @@ echo "WAYLAND_DISPLAY=tessaloom-wayland"
 echo "XDG_CURRENT_DESKTOP=GNOME"
 echo "XDG_SESSION_TYPE=wayland"
 echo ready
-# Ends with the test: standard input closes when the test goes.
-cat >/dev/null || true
+while [ ! -e "$work/stop" ] && kill -0 "$TESSALOOM_SESSION_OWNER" 2>/dev/null; do sleep 0.2; done
