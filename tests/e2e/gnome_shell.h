@@ -6,6 +6,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "e2e/program_on_desktop.h"
 #include "support/run_program.h"
 #include "support/scene_json.h"
 #include "support/temp_dir.h"
-#include "e2e/program_on_desktop.h"
 #include "support/x11_desktop.h"
 
 namespace tessaloom::gnometest {
@@ -55,16 +56,15 @@ inline std::string extensionPath() {
 /// A running Shell: its folder and the environment of its session.
 class ShellSession {
  public:
-  static std::unique_ptr<ShellSession> start(std::vector<std::string> monitors,
-                                             bool withExtension, std::string* error) {
+  static std::unique_ptr<ShellSession> start(std::vector<std::string> monitors, bool withExtension,
+                                             std::string* error) {
     auto session = std::unique_ptr<ShellSession>(new ShellSession());
     std::vector<std::string> argv = {sourcePath("tests/e2e/gnome/gnome-session.sh"),
                                      session->dir_.path().string(), extensionPath()};
     argv.insert(argv.end(), monitors.begin(), monitors.end());
-    session->process_ =
-        Process::start(argv, {withExtension ? "TESSALOOM_SHELL_EXTENSION=yes"
-                                            : "TESSALOOM_SHELL_EXTENSION=no"},
-                       (session->dir_.path() / "session.err").string());
+    session->process_ = Process::start(
+        argv, {withExtension ? "TESSALOOM_SHELL_EXTENSION=yes" : "TESSALOOM_SHELL_EXTENSION=no"},
+        (session->dir_.path() / "session.err").string());
     if (!session->process_) return *error = "cannot start gnome-session.sh", nullptr;
     for (auto deadline = after(90);;) {
       const auto line = session->process_->readLine(deadline);
@@ -105,8 +105,10 @@ inline std::string unquoteVariant(const std::string& printed) {
       continue;
     }
     const char c = printed[++i];
-    if (c == 'n') text += '\n';
-    else if (c == 't') text += '\t';
+    if (c == 'n')
+      text += '\n';
+    else if (c == 't')
+      text += '\t';
     else if (c == 'u' && i + 4 < close) {  // control characters only: the rest is UTF-8
       text += static_cast<char>(std::stoul(printed.substr(i + 1, 4), nullptr, 16));
       i += 4;
@@ -145,7 +147,12 @@ class GnomeShellTest : public ::testing::Test {
   // Every client goes, and the Shell lets go of its windows, before the next test.
   void TearDown() override {
     clients_.clear();
-    if (session_) waitUntil([&] { return facts()["windows"].empty(); }, 10);
+    if (!session_) return;
+    // Clients the program launched have only the Shell to name them.
+    const json left = facts();
+    for (const json& w : left["windows"])
+      if (w.value("pid", 0) > 0) ::kill(w["pid"].get<pid_t>(), SIGTERM);
+    waitUntil([&] { return facts()["windows"].empty(); }, 10);
   }
 
   std::filesystem::path path(const std::string& name) const { return dir_.path() / name; }
@@ -234,8 +241,8 @@ class GnomeShellTest : public ::testing::Test {
     const json& primary = f["monitors"][f.value("primary", 0)]["frame"];
     for (const json& w : f["windows"])
       frames[w["id"]] = Rect(w["frame"][0].get<double>() - primary[0].get<double>(),
-                             w["frame"][1].get<double>() - primary[1].get<double>(),
-                             w["frame"][2], w["frame"][3]);
+                             w["frame"][1].get<double>() - primary[1].get<double>(), w["frame"][2],
+                             w["frame"][3]);
     return frames;
   }
 
@@ -286,8 +293,8 @@ class GnomeShellTest : public ::testing::Test {
       else
         scene["screens"].push_back(screen);
     }
-    scene["mouse"] = json::array({f["pointer"][0].get<double>() - px,
-                                  height - (f["pointer"][1].get<double>() - py)});
+    scene["mouse"] = json::array(
+        {f["pointer"][0].get<double>() - px, height - (f["pointer"][1].get<double>() - py)});
     // Applications in the order of their first window, windows in creation order.
     std::vector<json> windows(f["windows"].begin(), f["windows"].end());
     std::sort(windows.begin(), windows.end(),
@@ -354,7 +361,9 @@ class GnomeShellTest : public ::testing::Test {
 
  private:
   void writeDesktopEntries() {
-    const std::string client = sourcePath("tests/e2e/gnome/gtk-client.js");
+    // GTK finds its icons and image loaders only in the system's data folders.
+    const std::string client = "env XDG_DATA_DIRS=/usr/local/share:/usr/share " +
+                               sourcePath("tests/e2e/gnome/gtk-client.js");
     dir_.write("data/applications/google-chrome.desktop",
                "[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=" + client +
                    " google-chrome Chrome\n");

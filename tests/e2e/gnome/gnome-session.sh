@@ -54,12 +54,23 @@ gnome-shell --wayland --headless --wayland-display=tessaloom-wayland "${monitors
   >"$work/shell.log" 2>&1 </dev/null &
 pids+=($!)
 
-name=org.tessaloom.Shell
-[ "${TESSALOOM_SHELL_EXTENSION:-yes}" != no ] || name=org.gnome.Shell
-if ! gdbus wait --session --timeout 60 "$name" >/dev/null 2>&1; then
-  echo "failed: $name did not appear on the bus (see $work/shell.log)"
-  exit 1
-fi
+# Ready: our extension's name, or without it the Shell's own extension interface answering.
+ready() {
+  if [ "${TESSALOOM_SHELL_EXTENSION:-yes}" != no ]; then
+    gdbus wait --session --timeout 1 org.tessaloom.Shell
+  else
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+      --method org.gnome.Shell.Extensions.ListExtensions --timeout 1
+  fi
+}
+deadline=$((SECONDS + 60))
+until ready >/dev/null 2>&1; do
+  if ((SECONDS > deadline)); then
+    echo "failed: the Shell did not come up (see $work/shell.log)"
+    exit 1
+  fi
+  sleep 0.1
+done
 # XWayland's display, as mutter names it (its auth file holds no display number).
 display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/shell.log" | head -n1)
 echo "DISPLAY=$display"
