@@ -24,6 +24,8 @@ debian13_packages=(
   gjs gir1.2-gtk-3.0 python3-gi libglib2.0-bin dbus-daemon xwayland
   # KDE Plasma 6
   kwin-wayland kwin-style-breeze
+  # GNOME 48 and its test build (the end-to-end tests are GoogleTest programs)
+  gnome-shell libgl1-mesa-dri dconf-gsettings-backend libgtest-dev libgmock-dev
 )
 
 # The mount points under the root, in mounting order.
