@@ -1,8 +1,9 @@
 // The program on sway (headless) and i3 (on Xvfb), which it drives over their IPC socket:
 // listing, every layout against the plan worked out on a scene of the same windows, undo,
-// two outputs and the output in focus, save and restore with a relaunch, and a window that
-// goes away mid-arrangement.
+// two outputs and the output in focus, save and restore with a relaunch, a window that goes
+// away mid-arrangement, and a compositor that freezes or dies.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "support/scene_json.h"
 #include "support/tiling_session.h"
@@ -282,18 +283,49 @@ TEST_P(OnTilingDesktop, RestoreStartsAQuitApplicationFromItsEntryAndPutsItsWindo
 
 TEST_P(OnTilingDesktop, AWindowThatVanishesDuringTheArrangementIsNoFailure) {
   open(kChrome, {"Docs", "Mail"});
-  // Its client quits as soon as the window is resized: when it is made floating.
-  open(kChat, {"Going"}, true, {"--exit-on-resize"});
+  // Its client quits as soon as the window is resized, in the middle of the arrangement.
+  open(kChat, {"Floating chat"}, true, {"--exit-on-resize"});
   auto planned = plannedFrames({"--apply", "grid"}, oneScreen());
   ASSERT_EQ(planned.size(), 3u);
   auto r = run({"--apply", "grid"});
   ASSERT_TRUE(endedWith(r, 0));
   EXPECT_EQ(r.out, "自動タイルで整列: 3枚\n");
-  planned.erase("Going");
+  planned.erase("Floating chat");
   EXPECT_TRUE(settleAt(planned));
   r = run({"--undo"});
   ASSERT_TRUE(endedWith(r, 0));
   EXPECT_EQ(r.out, "元に戻した: 2枚\n");
+}
+
+// Failures come last, as one line, with status 2.
+::testing::AssertionResult failedWithOneLine(const testing::ProgramResult& r) {
+  const auto last = r.out.rfind('\n', r.out.size() >= 2 ? r.out.size() - 2 : 0);
+  const std::string line = r.out.substr(last == std::string::npos ? 0 : last + 1);
+  if (r.status == 2 && !line.empty() && line.find("枚") == std::string::npos && r.err.empty())
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "status " << r.status << "\nstdout:\n"
+                                       << r.out << "stderr:\n"
+                                       << r.err;
+}
+
+TEST_P(OnTilingDesktop, ACompositorThatDiesMidArrangementFailsTheCommand) {
+  open(kChrome, {"Docs", "Mail"});
+  // Its client kills the compositor as soon as the window is resized.
+  open(kChat, {"Floating chat"}, true,
+       {"--kill-on-resize", std::to_string(session_.compositor().pid())});
+  EXPECT_TRUE(failedWithOneLine(run({"--apply", "grid"})));
+}
+
+TEST_P(OnTilingDesktop, AFrozenSwayFailsTheCommandWithinSeconds) {
+  // A frozen i3 leaves the X server answering: the program falls back to plain X11 there.
+  if (!sway()) GTEST_SKIP() << "sway only";
+  open(kChrome, {"Docs"});
+  session_.compositor().signal(SIGSTOP);
+  const auto start = Clock::now();
+  const auto r = run({"--list"});
+  session_.compositor().signal(SIGCONT);
+  EXPECT_TRUE(failedWithOneLine(r));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
 }
 
 std::string desktopName(const ::testing::TestParamInfo<std::string>& desktop) {

@@ -33,6 +33,10 @@ struct TreeWindow {
   bool focused = false;
 };
 
+/// Windows whose title starts with "Floating " open floating: a client that reacts to its
+/// first resize must not meet the tiling's before the test sees its window.
+inline constexpr const char* kFloatingRule = "for_window [title=\"^Floating \"] floating enable\n";
+
 /// The user sway runs as when the tests run as root (sway refuses root).
 inline constexpr const char* kSwayUser = "tessaloom-wm";
 
@@ -55,6 +59,8 @@ class TilingSession {
 
   const std::string& kind() const { return kind_; }
   bool sway() const { return kind_ == "sway"; }
+  /// sway or i3 itself.
+  Process& compositor() { return *wm_; }
   /// The X display: i3's Xvfb, or sway's XWayland.
   const std::string& display() const { return display_; }
 
@@ -226,7 +232,8 @@ class TilingSession {
     }
     const std::string config = (dir_ / "sway.config").string();
     std::ofstream(config) << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
-                             "xwayland enable\n";
+                             "xwayland enable\n"
+                          << kFloatingRule;
     ::chmod(config.c_str(), 0644);
     wm_ = Process::start(
         asUser({"sway", "-c", config}),
@@ -261,7 +268,7 @@ class TilingSession {
     display_ = xvfb_->display();
     // Without the header line i3 converts the file and adds a bar of its own.
     const std::string config = (dir_ / "i3.config").string();
-    std::ofstream(config) << "# i3 config file (v4)\nfont pango:monospace 8\n";
+    std::ofstream(config) << "# i3 config file (v4)\nfont pango:monospace 8\n" << kFloatingRule;
     wm_ = Process::start({"i3", "-c", config}, {"DISPLAY=" + display_, "HOME=" + dir_.string()},
                          (dir_ / "i3.log").string());
     if (!wm_) return "i3 could not be started";
