@@ -27,8 +27,9 @@ void roundedRectangle(cairo_t* cr, double w, double h, double r) {
 
 class GtkPlatePanel final : public OverlayPanel {
  public:
-  explicit GtkPlatePanel(const OverlayContent& content) : content_(content) {
-    window_ = gtk_window_new(GTK_WINDOW_POPUP);
+  GtkPlatePanel(GtkPlateOverlay& overlay, const OverlayContent& content)
+      : overlay_(overlay), content_(content) {
+    window_ = overlay_.makeWindow();
     g_object_ref_sink(window_);
     GdkScreen* screen = gtk_widget_get_screen(window_);
     composited_ = gdk_screen_is_composited(screen);
@@ -68,18 +69,7 @@ class GtkPlatePanel final : public OverlayPanel {
 
   Size size() const override { return {static_cast<double>(width_), static_cast<double>(height_)}; }
 
-  void setFrameOrigin(Point origin) override {
-    // The global space starts at the primary screen's top left; X's at the root's.
-    GdkDisplay* display = gtk_widget_get_display(window_);
-    GdkMonitor* primary = gdk_display_get_primary_monitor(display);
-    if (!primary) primary = gdk_display_get_monitor(display, 0);
-    GdkRectangle p{0, 0, 0, 0};
-    if (primary) gdk_monitor_get_geometry(primary, &p);
-    const double x = p.x + origin.x;
-    const double y = p.y + origin.y;
-    gtk_window_move(GTK_WINDOW(window_), static_cast<int>(std::lround(x)),
-                    static_cast<int>(std::lround(y)));
-  }
+  void setFrameOrigin(Point origin) override { overlay_.placeWindow(window_, origin); }
 
   void setAlpha(double alpha) override {
     alpha_ = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 0.0;
@@ -183,6 +173,7 @@ class GtkPlatePanel final : public OverlayPanel {
     pango_cairo_show_layout(cr, layout_);
   }
 
+  GtkPlateOverlay& overlay_;
   OverlayContent content_;
   GtkWidget* window_ = nullptr;
   PangoLayout* layout_ = nullptr;
@@ -200,7 +191,24 @@ class GtkPlatePanel final : public OverlayPanel {
 }  // namespace
 
 std::unique_ptr<OverlayPanel> GtkPlateOverlay::makePanel(const OverlayContent& content) {
-  return std::make_unique<GtkPlatePanel>(content);
+  return std::make_unique<GtkPlatePanel>(*this, content);
+}
+
+GtkWidget* GtkPlateOverlay::makeWindow() {
+  return gtk_window_new(GTK_WINDOW_POPUP);
+}
+
+void GtkPlateOverlay::placeWindow(GtkWidget* window, Point origin) {
+  // The global space starts at the primary screen's top left; X's at the root's.
+  GdkDisplay* display = gtk_widget_get_display(window);
+  GdkMonitor* primary = gdk_display_get_primary_monitor(display);
+  if (!primary) primary = gdk_display_get_monitor(display, 0);
+  GdkRectangle p{0, 0, 0, 0};
+  if (primary) gdk_monitor_get_geometry(primary, &p);
+  const double x = p.x + origin.x;
+  const double y = p.y + origin.y;
+  gtk_window_move(GTK_WINDOW(window), static_cast<int>(std::lround(x)),
+                  static_cast<int>(std::lround(y)));
 }
 
 }  // namespace tessaloom::platform::gtk

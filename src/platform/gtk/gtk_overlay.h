@@ -7,13 +7,20 @@
 
 #include "platform/overlay.h"
 
+typedef struct _GtkWidget GtkWidget;
+
 namespace tessaloom::platform::gtk {
 
-class GtkPlateOverlay final : public Overlay {
+class GtkPlateOverlay : public Overlay {
  public:
   /// The window title of every plate (the way to find one on the screen).
   static constexpr const char* kTitle = "Tessaloom HUD";
   std::unique_ptr<OverlayPanel> makePanel(const OverlayContent& content) override;
+
+  /// A plate's window, not yet realized: here an override-redirect popup.
+  virtual GtkWidget* makeWindow();
+  /// Puts a plate's window with its top left at `origin` (the global top-left space).
+  virtual void placeWindow(GtkWidget* window, Point origin);
 };
 
 }  // namespace tessaloom::platform::gtk

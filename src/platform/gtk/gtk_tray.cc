@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "platform/gtk/gtk_dialogs.h"
+#include "platform/gtk/gtk_layer_overlay.h"
 #include "platform/gtk/gtk_overlay.h"
 #include "platform/gtk/gtk_status_item.h"
 #include "platform/gtk/gtk_toolkit.h"
@@ -28,6 +29,12 @@ class NoHotKeys final : public HotKeys {
 std::unique_ptr<HotKeys> connectHotKeys() {
   if (auto keys = X11HotKeys::connect()) return std::move(*keys);
   return std::make_unique<NoHotKeys>();
+}
+
+// Wayland has no override-redirect popups: the plate goes on the layer shell there.
+std::unique_ptr<GtkPlateOverlay> makeOverlay() {
+  if (auto layer = GtkLayerOverlay::ifSupported()) return layer;
+  return std::make_unique<GtkPlateOverlay>();
 }
 
 gboolean quitLoop(gpointer loop) {
@@ -77,7 +84,7 @@ TrayServices::TrayServices()
       statusItem_(std::make_unique<GtkStatusItem>(&TrayServices::trace)),
       alerts_(std::make_unique<GtkAlerts>(*application_)),
       about_(std::make_unique<GtkAboutPanel>(*application_)),
-      overlay_(std::make_unique<GtkPlateOverlay>()),
+      overlay_(makeOverlay()),
       hotKeys_(connectHotKeys()),
       login_(PosixInstallation::executablePath()) {
   if (auto claimed = SingleInstance::claim([this] { application_->quit(); }))
