@@ -1,9 +1,51 @@
 #include "platform/gnome/shell_channel.h"
 
+#include <dlfcn.h>
 #include <gio/gio.h>
+
+#include <optional>
+#include <type_traits>
 
 namespace tessaloom::platform::gnome {
 namespace {
+
+// GIO is loaded when a channel opens, not with the program: a command on another desktop must
+// not pay for loading it.
+struct Gio {
+  decltype(&g_bus_get_sync) busGet = nullptr;
+  decltype(&g_dbus_connection_call_sync) callSync = nullptr;
+  decltype(&g_dbus_connection_call) call = nullptr;
+  decltype(&g_dbus_connection_flush_sync) flush = nullptr;
+  decltype(&g_dbus_connection_signal_subscribe) subscribe = nullptr;
+  decltype(&g_dbus_connection_signal_unsubscribe) unsubscribe = nullptr;
+  decltype(&g_bus_watch_name_on_connection) watch = nullptr;
+  decltype(&g_bus_unwatch_name) unwatch = nullptr;
+};
+
+const Gio* gio() {
+  static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
+    void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return std::nullopt;
+    Gio g;
+    bool complete = true;
+    auto symbol = [&](auto& function, const char* name) {
+      function =
+          reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+      complete = complete && function;
+    };
+    symbol(g.busGet, "g_bus_get_sync");
+    symbol(g.callSync, "g_dbus_connection_call_sync");
+    symbol(g.call, "g_dbus_connection_call");
+    symbol(g.flush, "g_dbus_connection_flush_sync");
+    symbol(g.subscribe, "g_dbus_connection_signal_subscribe");
+    symbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe");
+    symbol(g.watch, "g_bus_watch_name_on_connection");
+    symbol(g.unwatch, "g_bus_unwatch_name");
+    if (!complete) return std::nullopt;
+    return g;
+  }();
+  return loaded ? &*loaded : nullptr;
+}
 
 struct Subscription {
   GDBusConnection* bus;
@@ -29,10 +71,10 @@ void freeWatch(gpointer data) {
 }
 
 bool nameHasOwner(GDBusConnection* bus, const char* name) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-      g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr,
-      nullptr);
+  GVariant* reply =
+      gio()->callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
+                      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
   if (!reply) return false;
   gboolean owned = FALSE;
   g_variant_get(reply, "(b)", &owned);
@@ -47,8 +89,9 @@ void freeSubscription(gpointer data) {
 }  // namespace
 
 Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
+  if (!gio()) return Failure{"libgio-2.0.so.0 を読み込めません"};
   GError* error = nullptr;
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  GDBusConnection* bus = gio()->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
   if (!bus) {
     std::string message = error ? error->message : "the session bus";
     g_clear_error(&error);
@@ -59,7 +102,7 @@ Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
 
 ShellChannel::~ShellChannel() {
   // Calls sent without waiting leave before the connection is let go.
-  g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+  gio()->flush(bus_, nullptr, nullptr);
   g_object_unref(bus_);
 }
 
@@ -73,9 +116,9 @@ bool ShellChannel::statusNotifierHost() {
 
 bool ShellChannel::answering(int milliseconds) {
   if (!present()) return false;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus_, kBusName, kObjectPath, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr,
-      G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
+  GVariant* reply =
+      gio()->callSync(bus_, kBusName, kObjectPath, "org.freedesktop.DBus.Peer", "Ping", nullptr,
+                      nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
   if (!reply) return false;
   g_variant_unref(reply);
   return true;
@@ -84,16 +127,16 @@ bool ShellChannel::answering(int milliseconds) {
 std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters,
                                         const char* replyType, int milliseconds) {
   GVariant* reply =
-      g_dbus_connection_call_sync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
-                                  replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
+      gio()->callSync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
+                      replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                      G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
   if (!reply) return std::nullopt;
   return Reply(reply, g_variant_unref);
 }
 
 void ShellChannel::send(const char* method, GVariant* parameters) {
-  g_dbus_connection_call(bus_, kBusName, kObjectPath, kInterface, method, parameters, nullptr,
-                         G_DBUS_CALL_FLAGS_NO_AUTO_START, 2000, nullptr, nullptr, nullptr);
+  gio()->call(bus_, kBusName, kObjectPath, kInterface, method, parameters, nullptr,
+              G_DBUS_CALL_FLAGS_NO_AUTO_START, 2000, nullptr, nullptr, nullptr);
 }
 
 std::optional<std::string> ShellChannel::facts() {
@@ -107,27 +150,26 @@ std::optional<std::string> ShellChannel::facts() {
 std::shared_ptr<void> ShellChannel::subscribe(const char* signal,
                                               std::function<void(GVariant*)> handler) {
   auto* s = new Subscription{bus_, 0, std::move(handler)};
-  s->id =
-      g_dbus_connection_signal_subscribe(bus_, kBusName, kInterface, signal, kObjectPath, nullptr,
-                                         G_DBUS_SIGNAL_FLAGS_NONE, onSignal, s, freeSubscription);
+  s->id = gio()->subscribe(bus_, kBusName, kInterface, signal, kObjectPath, nullptr,
+                           G_DBUS_SIGNAL_FLAGS_NONE, onSignal, s, freeSubscription);
   // GDBus frees the subscription once no signal already queued can reach it.
   return std::shared_ptr<void>(s, [](void* p) {
     auto* sub = static_cast<Subscription*>(p);
-    g_dbus_connection_signal_unsubscribe(sub->bus, sub->id);
+    gio()->unsubscribe(sub->bus, sub->id);
   });
 }
 
 std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {
-  const guint id = g_bus_watch_name_on_connection(
-      bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared, nameVanished,
-      new std::function<void(bool)>(std::move(handler)), freeWatch);
-  return std::shared_ptr<void>(nullptr, [id](void*) { g_bus_unwatch_name(id); });
+  const guint id =
+      gio()->watch(bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared, nameVanished,
+                   new std::function<void(bool)>(std::move(handler)), freeWatch);
+  return std::shared_ptr<void>(nullptr, [id](void*) { gio()->unwatch(id); });
 }
 
 void ShellChannel::enableExtension() {
-  g_dbus_connection_call(bus_, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions",
-                         "EnableExtension", g_variant_new("(s)", kExtensionUuid), nullptr,
-                         G_DBUS_CALL_FLAGS_NO_AUTO_START, 5000, nullptr, nullptr, nullptr);
+  gio()->call(bus_, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+              "EnableExtension", g_variant_new("(s)", kExtensionUuid), nullptr,
+              G_DBUS_CALL_FLAGS_NO_AUTO_START, 5000, nullptr, nullptr, nullptr);
 }
 
 }  // namespace tessaloom::platform::gnome
