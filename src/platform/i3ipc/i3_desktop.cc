@@ -90,7 +90,8 @@ std::vector<AppFacts> I3Desktop::applications() {
   const auto tree = fetch(i3ipc::kGetTree);
   const auto workspaces = fetch(i3ipc::kGetWorkspaces);
   if (!tree || !workspaces) return {};
-  if (!origin_) fetchScreens();
+  // A discovery starts here: outputs may have come or gone since the last one.
+  fetchScreens();
   const auto visible = i3ipc::visibleWorkspaces(*workspaces);
   const auto self = static_cast<std::uint32_t>(::getpid());
   const auto& entries = x11::DesktopEntryIndex::installed();
