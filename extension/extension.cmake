@@ -4,6 +4,10 @@
 set(TESSALOOM_EXTENSION_UUID "tessaloom@tessaloom.github.io")
 set(extension_src ${PROJECT_SOURCE_DIR}/extension)
 find_program(TESSALOOM_GLIB_COMPILE_SCHEMAS glib-compile-schemas)
+if(NOT TESSALOOM_GLIB_COMPILE_SCHEMAS)
+  message(STATUS "glib-compile-schemas not found: the GNOME Shell extension is not built")
+  return()
+endif()
 find_program(TESSALOOM_GNOME_SHELL gnome-shell)
 set(shell_api module)
 if(TESSALOOM_GNOME_SHELL)
@@ -37,6 +41,10 @@ foreach(flavour legacy module)
   list(APPEND extension_outputs ${dir}/extension.js ${compiled})
 endforeach()
 add_custom_target(tessaloom_extension ALL DEPENDS ${extension_outputs})
+# The GNOME end-to-end tests load it from the build tree.
+if(TARGET test_e2e)
+  add_dependencies(test_e2e tessaloom_extension)
+endif()
 
 set(installed ${CMAKE_BINARY_DIR}/extension/${TESSALOOM_GNOME_SHELL_API}/${TESSALOOM_EXTENSION_UUID})
 install(DIRECTORY ${installed}
