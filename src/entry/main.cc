@@ -2,6 +2,7 @@
 // runs it.
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "entry/cli.h"
@@ -37,11 +38,16 @@ int main(int argc, char** argv) {
   platform::Desktop& desktop = *opened.value();
   Settings settings(desktop.defaults());
   Context ctx{desktop.windows(), settings, desktop.queue()};
-  int status = commandLine ? entry::runCLI(ctx, args, std::cout) : runTray(desktop, ctx);
+  // A command's lines wait until the desktop has said how the run went: a desktop lost on the
+  // way fails the command with one line, and no result is reported as if it had worked.
+  std::ostringstream lines;
+  int status = commandLine ? entry::runCLI(ctx, args, lines) : runTray(desktop, ctx);
   // The scene of a test run is written back at the end, after a command as on quit.
   if (auto finished = desktop.finish(); !finished) {
     std::cout << finished.error() << "\n";
     status = 2;
+  } else {
+    std::cout << lines.str();
   }
   std::cout.flush();
   return status;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/geometry.h"
-#include "layout_test_support.h"
+#include "layout/layout_test_support.h"
 
 namespace tessaloom {
 namespace {

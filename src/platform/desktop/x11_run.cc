@@ -9,6 +9,12 @@ class X11Run final : public BackendRun {
  public:
   explicit X11Run(std::unique_ptr<X11Desktop> x11) : x11_(std::move(x11)) {}
   WindowSystem& windows() override { return *x11_; }
+  // A server lost or stuck during the command makes it fail, whatever it printed it did.
+  Outcome finish() override {
+    if (auto trouble = x11_->trouble())
+      return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
+    return {};
+  }
 
  private:
   std::unique_ptr<X11Desktop> x11_;
