@@ -13,5 +13,5 @@ debian13_chroot_run sh -c '
   cmake -S /src -B /var/cache/tessaloom-gnome48 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTESSALOOM_BENCH=OFF >/dev/null
   cmake --build /var/cache/tessaloom-gnome48 -j 2 \
-    --target tessaloom tessaloom-tray tessaloom_extension test_e2e >/dev/null
+    --target tessaloom tessaloom-tray tessaloom_extension test_e2e | grep -E "error|FAILED" || true
   /var/cache/tessaloom-gnome48/test_e2e --gtest_filter="GnomeShell*" --gtest_brief=1'

@@ -46,6 +46,7 @@ if [ "${TESSALOOM_SHELL_EXTENSION:-yes}" != no ]; then
   gsettings set org.gnome.shell enabled-extensions "['$uuid']"
 fi
 gsettings set org.gnome.desktop.interface enable-animations false
+gsettings set org.gnome.desktop.notifications show-banners false
 gsettings set org.gnome.shell welcome-dialog-last-shown-version '999'
 
 monitors=()
