@@ -11,6 +11,7 @@
 
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
+#include "platform/i3ipc/i3_socket_path.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::platform::i3ipc {
@@ -126,6 +127,17 @@ TEST(I3Socket, NamesWhatCannotBeReached) {
   auto socket = IpcSocket::connect(dir.file("nothing"), "i3");
   EXPECT_EQ(socket.error(),
             "cannot connect to i3 at " + dir.file("nothing") + ": No such file or directory");
+}
+
+TEST(I3SocketPath, FindsTheSocketOfARunningSwayOnly) {
+  testing::TempDir dir;
+  EXPECT_FALSE(swaySocketInRuntimeDirectory(dir.path().string()));
+  // A sway that is gone left its socket; ours stands for one that runs.
+  const std::string running = "sway-ipc.1000." + std::to_string(::getpid()) + ".sock";
+  for (const std::string& name :
+       {std::string("sway-ipc.1000.999999999.sock"), std::string("wayland-1"), running})
+    dir.write(name, "");
+  EXPECT_EQ(swaySocketInRuntimeDirectory(dir.path().string()), dir.file(running));
 }
 
 }  // namespace
