@@ -47,7 +47,9 @@ Result<std::unique_ptr<I3Desktop>> I3Desktop::connect(const std::string& path) {
   std::unique_ptr<I3Desktop> desktop(new I3Desktop());
   desktop->socket_ = std::move(*socket);
   const auto version = desktop->fetch(i3ipc::kGetVersion);
-  if (!version) return Failure{desktop->lostMessage()};
+  if (!version)
+    return Failure{desktop->alive() ? path + " does not answer as sway or i3 do"
+                                    : desktop->lostMessage()};
   const bool sway = i3ipc::isSway(*version);
   desktop->flavour_ = sway ? i3ipc::Flavour::sway : i3ipc::Flavour::i3;
   desktop->name_ = sway ? "sway" : "i3";
