@@ -135,7 +135,8 @@ class OnTilingDesktop : public ::testing::TestWithParam<std::string> {
     // The pointer stands for the centre of the output in focus.
     const auto windows = session_.windows();
     Point pointer{displays.front().frame.midX(), displays.front().frame.midY()};
-    // Applications as the backend groups them: by identity and process, in tree order.
+    // Applications as the backend groups them: by identity and process, in tree order (i3's
+    // tree has no process ids: the tests there run one client per application).
     std::vector<std::pair<std::string, std::uint32_t>> keys;
     std::vector<std::vector<std::string>> titles;  // per application
     for (const auto& w : windows) {

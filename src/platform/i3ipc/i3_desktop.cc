@@ -10,6 +10,7 @@
 
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
+#include "platform/i3ipc/i3_x11_pids.h"
 #include "platform/x11/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -98,7 +99,17 @@ std::vector<AppFacts> I3Desktop::applications() {
   const auto self = static_cast<std::uint32_t>(::getpid());
   const auto& entries = x11::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
-  for (auto& w : i3ipc::treeWindows(*tree, flavour_, &visible)) {
+  auto found = i3ipc::treeWindows(*tree, flavour_, &visible);
+  // i3 leaves process ids out of its tree: X has them.
+  if (flavour_ == i3ipc::Flavour::i3) {
+    std::vector<std::uint32_t> x11Windows;
+    for (const auto& w : found)
+      if (w.x11Window) x11Windows.push_back(w.x11Window);
+    const auto pids = i3ipc::x11ProcessIds(x11Windows);
+    for (auto& w : found)
+      if (auto it = pids.find(w.x11Window); !w.pid && it != pids.end()) w.pid = it->second;
+  }
+  for (auto& w : found) {
     if (w.pid == self) continue;
     const auto identity = x11::identifyApplication(entries, hintsOf(w));
     const std::int32_t pid = pids_.pidFor(identity.identifier, w.pid);

@@ -68,6 +68,7 @@ TreeWindow windowOf(const json& node, Flavour flavour, bool floating) {
   w.title = text(node, "name");
   if (w.title.empty()) w.title = text(properties, "title");
   w.pid = static_cast<std::uint32_t>(unsignedNumber(node, "pid"));
+  w.x11Window = static_cast<std::uint32_t>(unsignedNumber(node, "window"));
   w.frame = rect(node, "rect");
   if (flavour == Flavour::sway) {
     // The title bar sits above sway's rect.

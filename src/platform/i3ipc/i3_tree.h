@@ -26,7 +26,8 @@ struct TreeWindow {
   std::string instance;   // WM_CLASS instance and class of an X11 window
   std::string wmClass;
   std::string title;
-  std::uint32_t pid = 0;  // 0 when the reply has none (i3)
+  std::uint32_t pid = 0;        // 0 when the reply has none (i3)
+  std::uint32_t x11Window = 0;  // the X window of an X11 client; 0 for a native one
   Rect frame;
   bool standard = true;
   bool fullScreen = false;

@@ -65,6 +65,7 @@ TEST(I3Tree, I3WindowsWithoutDocksOrScratchpad) {
                  {94479251626368, "Chat", {960, 0, 960, 1080}, true, true, false, true},
                  {94479251637424, "Chat dialog", {1238, 370, 404, 320}, false, false, true}});
   EXPECT_EQ(windows[0].pid, 0u) << "i3 does not say";
+  EXPECT_EQ(windows[0].x11Window, 12582912u);
   EXPECT_EQ(treeWindows(i3["tree"], Flavour::i3, nullptr).size(), 4u);
 }
 
