@@ -92,8 +92,9 @@ TEST_F(GnomeShell, RestoreRelaunchesAQuitApplicationFromItsDesktopEntry) {
 }
 
 TEST_F(GnomeShell, AMaximizedWindowIsUnmaximizedAndPlaced) {
-  open(kChat, {"New chat=640x480"});
-  const auto chrome = open(kChrome, {"Docs=700x500"}, {"--maximized"});
+  open(kChrome, {"Docs=700x500"});
+  // A Wayland client: GNOME 48 ignores an XWayland client's wish to map maximized.
+  open(kEpiphany, {"Web=700x500"}, {"--maximized"});
   auto maximized = [&] {
     const json now = facts();
     return std::count_if(now["windows"].begin(), now["windows"].end(),
