@@ -26,7 +26,8 @@ export KWIN_COMPOSE=Q QT_QPA_PLATFORM=wayland
 # KWin starts this inside its session: it hands on the session's displays, then waits.
 cat >"$work/inside.sh" <<INSIDE
 #!/bin/sh
-printf 'DISPLAY=%s\\nWAYLAND_DISPLAY=%s\\n' "\$DISPLAY" "\$WAYLAND_DISPLAY" >"$work/displays.tmp"
+printf 'DISPLAY=%s\\nWAYLAND_DISPLAY=%s\\nXAUTHORITY=%s\\n' "\$DISPLAY" "\$WAYLAND_DISPLAY" "\$XAUTHORITY" \\
+  >"$work/displays.tmp"
 mv "$work/displays.tmp" "$work/displays"
 exec sleep infinity
 INSIDE
