@@ -37,8 +37,9 @@ using OpenedRun = Result<std::unique_ptr<BackendRun>>;
 /// A scene file played by the simulated desktop, written back when the command ends.
 OpenedRun openSceneRun(const std::string& path);
 #ifdef TESSALOOM_HAVE_X11
-/// The X11 desktop named by DISPLAY.
-OpenedRun openX11Run();
+/// The X11 desktop named by DISPLAY; with `tilingHandOver`, the i3 that names its socket on
+/// that display's root window instead, as plain X11 cannot move its tiled windows.
+OpenedRun openX11Run(bool tilingHandOver = false);
 #endif
 #ifdef TESSALOOM_HAVE_GNOME
 /// GNOME: the Tessaloom Shell extension on the session bus (on an X11 session only while it
@@ -48,6 +49,10 @@ OpenedRun openGnomeRun();
 #ifdef TESSALOOM_HAVE_KWIN
 /// KDE Plasma: our script in the KWin of the session bus.
 OpenedRun openKWinRun();
+#endif
+#ifdef TESSALOOM_HAVE_I3IPC
+/// sway, or i3, over the IPC socket at `socket` (found from the session when empty).
+OpenedRun openI3Run(bool sway, const std::string& socket = {});
 #endif
 
 }  // namespace tessaloom::platform

@@ -83,7 +83,7 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
       return openSceneRun(environment.scene);
     case Backend::x11:
 #ifdef TESSALOOM_HAVE_X11
-      return openX11Run();
+      return openX11Run(environment.forced.empty());
 #else
       break;
 #endif
@@ -101,7 +101,11 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
 #endif
     case Backend::sway:
     case Backend::i3:
+#ifdef TESSALOOM_HAVE_I3IPC
+      return openI3Run(backend == Backend::sway);
+#else
       break;
+#endif
   }
   return Failure{"デスクトップに接続できません（" + std::string(name(backend)) +
                  " 対応なしでビルドされています）。X11 のデスクトップで実行するか、"

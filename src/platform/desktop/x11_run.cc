@@ -22,8 +22,15 @@ class X11Run final : public BackendRun {
 
 }  // namespace
 
-OpenedRun openX11Run() {
+OpenedRun openX11Run(bool tilingHandOver) {
   auto x11 = X11Desktop::connect();
+#ifdef TESSALOOM_HAVE_I3IPC
+  if (x11 && tilingHandOver)
+    if (const auto socket = (*x11)->i3SocketPath())
+      if (auto i3 = openI3Run(false, *socket)) return i3;
+#else
+  (void)tilingHandOver;
+#endif
   if (!x11)
     return Failure{"デスクトップに接続できません（" + x11.error() +
                    "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "

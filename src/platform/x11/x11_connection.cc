@@ -113,6 +113,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& display, std::st
   xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(connection->c_, &connection->ewmh_);
   const auto compoundText = internAtom(*connection, "COMPOUND_TEXT");
   const auto gtkApplicationId = internAtom(*connection, "_GTK_APPLICATION_ID");
+  const auto i3SocketPath = xcb_intern_atom(connection->c_, 1, 14, "I3_SOCKET_PATH");
   xcb_prefetch_extension_data(connection->c_, &xcb_randr_id);
   // xcb-ewmh collects its replies without a deadline: wait for a later reply first, so that
   // every answer it collects has already arrived.
@@ -132,6 +133,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& display, std::st
 
   connection->atoms_.compoundText = atomFrom(*connection, compoundText, deadline);
   connection->atoms_.gtkApplicationId = atomFrom(*connection, gtkApplicationId, deadline);
+  connection->atoms_.i3SocketPath = atomFrom(*connection, i3SocketPath, deadline);
 
   const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection->c_, &xcb_randr_id);
   if (randr && randr->present) {

@@ -28,6 +28,8 @@ using XPtr = std::unique_ptr<T, FreeDeleter>;
 struct ExtraAtoms {
   xcb_atom_t compoundText = XCB_ATOM_NONE;
   xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
+  /// Only when some client has used it on this server (i3 names its socket with it).
+  xcb_atom_t i3SocketPath = XCB_ATOM_NONE;
 };
 
 /// xcb_connect on a thread of its own, given up after `limit` (a stopped server never

@@ -154,6 +154,18 @@ bool X11Desktop::launch(std::string_view id) {
   return path && x11::launchDesktopEntry(*path, connection_->displayName());
 }
 
+std::optional<std::string> X11Desktop::i3SocketPath() {
+  x11::Connection& c = *connection_;
+  const xcb_atom_t atom = c.atoms().i3SocketPath;
+  if (atom == XCB_ATOM_NONE || !c.alive()) return std::nullopt;
+  auto cookie = xcb_get_property(c.raw(), 0, c.root(), atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024);
+  x11::ReplyBatch batch(c);
+  auto reply = batch.take<xcb_get_property_reply_t>(cookie);
+  const std::string_view path = x11::bytesOf(reply.get());
+  if (path.empty()) return std::nullopt;
+  return std::string(path);
+}
+
 bool X11Desktop::alive() const {
   return connection_->alive();
 }

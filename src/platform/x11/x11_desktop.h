@@ -43,6 +43,9 @@ class X11Desktop final : public WindowSystem {
   /// or a reply missed its deadline (a frozen server). Nothing when all went well; a command
   /// that ends with trouble must not report success.
   std::optional<std::string> trouble() const;
+  /// The IPC socket an i3 window manager names on the root window; nothing elsewhere (and no
+  /// round trip on a server where no client ever used the property's name).
+  std::optional<std::string> i3SocketPath();
   /// The discovery cache behind the seam (for measuring).
   x11::WindowCache& windowCache();
   /// The connection (for measuring and tests: it counts round trips).

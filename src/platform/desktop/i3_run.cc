@@ -1,0 +1,55 @@
+#ifdef TESSALOOM_HAVE_I3IPC
+#include "platform/desktop/backend_run.h"
+#include "platform/i3ipc/i3_desktop.h"
+#include "platform/i3ipc/i3_hot_keys.h"
+#include "platform/i3ipc/i3_socket_path.h"
+
+namespace tessaloom::platform {
+namespace {
+
+class I3Run final : public BackendRun {
+ public:
+  I3Run(std::unique_ptr<I3Desktop> desktop, std::string socket)
+      : desktop_(std::move(desktop)), socket_(std::move(socket)) {}
+  WindowSystem& windows() override { return *desktop_; }
+  // sway binds chords at run time; i3 only from its configuration file, so there the tray's
+  // X11 key grabs serve. Only the tray asks: a command never binds keys.
+  HotKeys* hotKeys() override {
+    if (!keys_ && desktop_->name() == "sway")
+      if (auto keys = I3HotKeys::connect(socket_)) keys_ = std::move(*keys);
+    return keys_.get();
+  }
+  // A socket lost during the command makes it fail, whatever it printed it did.
+  Outcome finish() override {
+    if (desktop_->alive()) return {};
+    return Failure{"デスクトップとの接続が失われました（" + desktop_->lostMessage() + "）"};
+  }
+
+ private:
+  std::unique_ptr<I3Desktop> desktop_;
+  std::string socket_;
+  std::unique_ptr<I3HotKeys> keys_;
+};
+
+}  // namespace
+
+OpenedRun openI3Run(bool sway, const std::string& named) {
+  std::optional<std::string> socket;
+  if (!named.empty()) socket = named;
+  if (!socket) socket = i3ipc::socketPathFromEnvironment();
+  if (!socket)
+    socket = sway ? i3ipc::swaySocketInRuntimeDirectory() : i3ipc::socketPathFromDisplay();
+  std::string error = sway ? "no sway socket is named or running" : "i3 names no IPC socket";
+  if (socket) {
+    auto desktop = I3Desktop::connect(*socket);
+    if (desktop)
+      return std::unique_ptr<BackendRun>(std::make_unique<I3Run>(std::move(*desktop), *socket));
+    error = desktop.error();
+  }
+  return Failure{"デスクトップに接続できません（" + error +
+                 "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
+                 "にシーンファイルを指定してください"};
+}
+
+}  // namespace tessaloom::platform
+#endif
