@@ -11,6 +11,7 @@ TESSALOOM_BINARY names the program (the test client is found beside it).
 """
 import json
 import os
+import re
 import select
 import shutil
 import signal
@@ -338,8 +339,15 @@ class KWinTest(unittest.TestCase):
         self.open_wayland(CHAT, "New chat=800x600", "Project notes=600x500")
         self.assertEqual(len(self.windows()), 5)
 
-    def assert_no_script_of(self, pid):
-        self.assertFalse(self.session.scripting("isScriptLoaded", "tessaloom-%d" % pid)[0])
+    def loaded_scripts(self):
+        """The script objects KWin has: /<id> on KWin 5, /Scripting/Script<id> on KWin 6."""
+        found = []
+        for path in ("/", "/Scripting"):
+            (xml,) = self.session.call("org.kde.KWin", path, "org.freedesktop.DBus.Introspectable",
+                                       "Introspect", None, "(s)")
+            nodes = [n.path for n in Gio.DBusNodeInfo.new_for_xml(xml).nodes]
+            found += [n for n in nodes if re.fullmatch(r"\d+|Script\d+", n)]
+        return found
 
 
 class Commands(KWinTest):
@@ -358,7 +366,8 @@ class Commands(KWinTest):
             self.assertIn("[%s] %s | %s | (%.1f, %.1f, %.1f, %.1f)" % (kind, app, title, *f),
                           lines)
         self.assertEqual(len(lines), 6)
-        self.assert_no_script_of(0)
+        # The command leaves no script of ours loaded.
+        self.assertEqual(self.loaded_scripts(), [])
 
     def test_every_layout_puts_windows_at_their_planned_frames_and_undo_toggles(self):
         self.open_mixed()
@@ -456,10 +465,11 @@ class Tray(KWinTest):
                                               if w["pid"] == tray.pid], 2)
                 self.assertEqual([(w["title"], w["frame"][1] > 540) for w in overlay],
                                  [("", True)])
+        self.assertEqual(len(self.loaded_scripts()), 1)
         tray.send_signal(signal.SIGTERM)
         with open(log) as errors:
             self.assertEqual(tray.wait(10), 0, errors.read()[-3000:])
-        self.assert_no_script_of(tray.pid)
+        self.assertEqual(self.loaded_scripts(), [])
 
 
 if __name__ == "__main__":
