@@ -61,6 +61,16 @@ callDBus("%s", "/probe", "org.tessaloom.Probe", "Report", JSON.stringify({
             special: w.specialWindow};
   })}));
 """
+# Sends the window titled "Elsewhere" to a second virtual desktop (KWin 6, then KWin 5).
+TO_SECOND_DESKTOP = """
+var ws = workspace.windowList ? workspace.windowList() : workspace.clientList();
+ws.forEach(function (w) {
+  if (w.caption !== "Elsewhere") return;
+  if (workspace.windowList) { workspace.createDesktop(1, "Two"); w.desktops = [workspace.desktops[1]]; }
+  else { workspace.desktops = 2; w.desktop = 2; }
+});
+callDBus("%s", "/probe", "org.tessaloom.Probe", "Report", "{}");
+"""
 PROBE_XML = """<node><interface name="org.tessaloom.Probe">
   <method name="Report"><arg type="s" direction="in"/></method></interface></node>"""
 
@@ -137,13 +147,13 @@ class KWinSession:
         return self.call("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", method,
                          GLib.Variant(types, args), reply)
 
-    def probe(self):
-        """KWin's own report of every window and the cursor."""
+    def probe(self, script=PROBE):
+        """What a script of the test's reports: by default every window and the cursor."""
         self.probes += 1
         name = "tessaloom-probe-%d" % self.probes
         path = os.path.join(self.work, name + ".js")
         with open(path, "w") as f:
-            f.write(PROBE % self.bus.get_unique_name())
+            f.write(script.replace("%s", self.bus.get_unique_name(), 1))
         self.reports.clear()
         (script,) = self.scripting("loadScript", path, name)
         try:
@@ -383,6 +393,15 @@ class Commands(KWinTest):
                 # Undo again takes the arrangement back.
                 self.assertEqual(self.ok("--undo"), "元に戻した: 5枚\n")
                 self.settle_at(planned)
+
+    def test_windows_on_another_virtual_desktop_are_left_alone(self):
+        self.open_x11(CHROME, ("Docs", "800x600+100+100"), ("Elsewhere", "700x500+300+200"))
+        self.session.probe(TO_SECOND_DESKTOP)
+        before = self.frames()
+        self.assertNotIn("Elsewhere", self.ok("--list"))
+        self.assertEqual(self.ok("--apply", "grid"), "自動タイルで整列: 1枚\n")
+        elsewhere = [k for k in before if k[1] == "Elsewhere"]
+        self.assertEqual(self.frames()[elsewhere[0]], before[elsewhere[0]])
 
     def test_a_maximized_window_is_un_maximized_and_placed(self):
         self.open_x11(CHROME, ("Docs", "800x600+100+100"))
