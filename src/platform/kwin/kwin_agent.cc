@@ -124,7 +124,9 @@ void Agent::onCall(GDBusConnection*, const char*, const char*, const char*, cons
 
 Outcome Agent::load() {
   plugin_ = "tessaloom-" + std::to_string(::getpid());
+  // KWin reads the script from a file of this user's: the runtime folder, else the cache.
   const std::string dir = g_get_user_runtime_dir();
+  g_mkdir_with_parents(dir.c_str(), 0700);
   scriptPath_ = dir + "/" + plugin_ + ".js";
   const std::string script =
       agentScript({g_dbus_connection_get_unique_name(bus_), kObjectPath, kInterface});
