@@ -1,9 +1,11 @@
 // The program on sway (headless) and i3 (on Xvfb), which it drives over their IPC socket:
 // listing, every layout against the plan worked out on a scene of the same windows, undo,
 // two outputs and the output in focus, save and restore with a relaunch, a window that goes
-// away mid-arrangement, and a compositor that freezes or dies.
+// away mid-arrangement, a compositor that freezes or dies, and the tray's grid hot key with its
+// plate.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include "support/scene_json.h"
 #include "support/tiling_session.h"
@@ -59,13 +61,15 @@ class OnTilingDesktop : public ::testing::TestWithParam<std::string> {
                "[Desktop Entry]\nType=Application\nName=ChatGPT\nStartupWMClass=ChatApp\nExec=" +
                    chat + "\n");
     std::filesystem::create_directories(dir_.path() / "system-data");
-    const std::string error = session_.start(GetParam(), dir_);
+    const std::string error = session_.start(GetParam(), dir_, debugLog());
     ASSERT_TRUE(error.empty()) << error;
   }
 
+  virtual bool debugLog() const { return false; }
   bool sway() const { return GetParam() == "sway"; }
 
-  testing::ProgramResult run(const std::vector<std::string>& args) {
+  /// The program's environment ("-NAME" unsets NAME).
+  std::vector<std::pair<std::string, std::string>> environment() const {
     auto env = session_.programEnvironment();
     env.insert(env.end(), {{"-TESSALOOM_SCENE", ""},
                            {"-TESSALOOM_BACKEND", ""},
@@ -73,7 +77,11 @@ class OnTilingDesktop : public ::testing::TestWithParam<std::string> {
                            {"XDG_CONFIG_HOME", (dir_.path() / "config").string()},
                            {"XDG_DATA_HOME", (dir_.path() / "data").string()},
                            {"XDG_DATA_DIRS", (dir_.path() / "system-data").string()}});
-    return testing::runProgram(TESSALOOM_BINARY, args, env, 30);
+    return env;
+  }
+
+  testing::ProgramResult run(const std::vector<std::string>& args) {
+    return testing::runProgram(TESSALOOM_BINARY, args, environment(), 30);
   }
 
   /// Opens windows of `app`: native ones on sway unless `x11`, X11 ones on i3.
@@ -329,11 +337,80 @@ TEST_P(OnTilingDesktop, AFrozenSwayFailsTheCommandWithinSeconds) {
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
 }
 
+// The tray application: its grid hot key pressed on the desktop's own keyboard (sway's is
+// bound at run time, i3's grabbed from X) puts every window in its cell and shows the plate
+// (on the layer shell on sway); when it quits, sway keeps no binding of it.
+class TrayOnTilingDesktop : public OnTilingDesktop {
+ protected:
+  bool debugLog() const override { return true; }
+
+  /// Reads the tray's lines until `line`; false at the deadline or its end.
+  static bool said(Process& tray, const std::string& line) {
+    const auto deadline = after(20);
+    for (auto next = tray.readLine(deadline); next; next = tray.readLine(deadline))
+      if (*next == line) return true;
+    return false;
+  }
+
+  /// The exit status of `pid` once it has ended, left for its owner to reap; -1 at the
+  /// deadline or when a signal ended it.
+  static int exitStatus(pid_t pid) {
+    siginfo_t info{};
+    TilingSession::waitUntil(
+        [&] {
+          return ::waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid;
+        },
+        10);
+    return info.si_pid && info.si_code == CLD_EXITED ? info.si_status : -1;
+  }
+};
+
+TEST_P(TrayOnTilingDesktop, TheGridKeyPutsEveryWindowInItsCellShowsThePlateAndUnbindsOnQuit) {
+  for (const char* p : {sway() ? "wtype" : "xdotool", "dbus-daemon"})
+    if (!x11test::onPath(p)) GTEST_SKIP() << p << " is not installed";
+  if (!std::filesystem::exists(std::filesystem::path(TESSALOOM_BINARY).parent_path() /
+                               "tessaloom-tray.so"))
+    GTEST_SKIP() << "the tray is not in this build";
+  open(kChrome, {"Docs", "Mail"});
+  open(kChat, {"New chat"}, true);
+  const auto planned = plannedFrames({"--apply", "grid"}, oneScreen());
+  ASSERT_EQ(planned.size(), 3u);
+  auto bus = Process::start({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+  const auto address = bus ? bus->readLine(after(15)) : std::nullopt;
+  ASSERT_TRUE(address && !address->empty()) << "no session bus";
+  std::vector<std::string> env = {
+      "DBUS_SESSION_BUS_ADDRESS=" + *address, "HOME=" + dir_.path().string(), "TESSALOOM_TRACE=1",
+      "NO_AT_BRIDGE=1",
+      "LSAN_OPTIONS=suppressions=" TESSALOOM_SOURCE_DIR "/tests/lsan.supp:print_suppressions=0"};
+  // GTK finds its icon themes and file types in the system's data folders.
+  for (auto [name, value] : environment()) {
+    if (name == "XDG_DATA_DIRS") value = "/usr/local/share:/usr/share";
+    env.push_back((name.front() == '-' ? name.substr(1) : name) + "=" + value);
+  }
+  const std::string log = (dir_.path() / "tray.log").string();
+  auto tray = Process::start({TESSALOOM_BINARY}, env, log);
+  ASSERT_TRUE(tray && said(*tray, "ready")) << "the tray did not start:\n"
+                                            << std::ifstream(log).rdbuf();
+
+  ASSERT_TRUE(session_.pressControlAltG());
+  EXPECT_TRUE(TilingSession::waitUntil([&] { return session_.plate(true); }, 5)) << "no plate";
+  EXPECT_TRUE(settleAt(planned));
+  EXPECT_TRUE(TilingSession::waitUntil([&] { return session_.plate(false); }, 5)) << "plate stays";
+  tray->signal(SIGTERM);
+  EXPECT_TRUE(said(*tray, "quit"));
+  EXPECT_EQ(exitStatus(tray->pid()), 0);
+  if (sway()) {
+    EXPECT_FALSE(session_.ask("command", "unbindsym Ctrl+Mod1+g")[0].value("success", true));
+  }
+}
+
 std::string desktopName(const ::testing::TestParamInfo<std::string>& desktop) {
   return desktop.param;
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, OnTilingDesktop, ::testing::Values("sway", "i3"), desktopName);
+INSTANTIATE_TEST_SUITE_P(Desktops, TrayOnTilingDesktop, ::testing::Values("sway", "i3"),
+                         desktopName);
 
 }  // namespace
 }  // namespace tessaloom::tilingtest

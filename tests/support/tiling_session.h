@@ -44,14 +44,17 @@ class TilingSession {
  public:
   ~TilingSession() { stop(); }
 
-  /// Starts `kind` ("sway" or "i3") with its files in `dir`; the empty string, or why not.
-  std::string start(const std::string& kind, const TempDir& dir) {
+  /// Starts `kind` ("sway" or "i3") with its files in `dir`, sway with its debug log when
+  /// `debugLog`; the empty string, or why not.
+  std::string start(const std::string& kind, const TempDir& dir, bool debugLog = false) {
     kind_ = kind;
     dir_ = dir.path();
+    debugLog_ = debugLog;
     return kind == "sway" ? startSway() : startI3();
   }
 
   void stop() {
+    probe_.reset();
     clients_.clear();
     wm_.reset();
     xvfb_.reset();
@@ -177,6 +180,47 @@ class TilingSession {
         10);
   }
 
+  /// Presses Control+Alt+G on the desktop's own keyboard: a virtual Wayland keyboard (wtype,
+  /// as sway's user) on sway, XTEST (xdotool) on i3.
+  bool pressControlAltG() {
+    if (!sway())
+      return testing::runProgram(x11test::findProgram("xdotool"), {"key", "ctrl+alt+g"},
+                                 {{"DISPLAY", display_}}, 10)
+                 .status == 0;
+    auto argv = asUser({"wtype", "-M", "ctrl", "-M", "alt", "g", "-m", "alt", "-m", "ctrl"});
+    const std::string program = argv.front();
+    argv.erase(argv.begin());
+    return testing::runProgram(x11test::findProgram(program), argv,
+                               {{"WAYLAND_DISPLAY", wayland_}, {"XDG_RUNTIME_DIR", runtime_}}, 10)
+               .status == 0;
+  }
+
+  /// Whether the tray's plate shows (`shown`), or has gone again. sway's IPC lists no layer
+  /// surfaces: there its debug log tells when one of the tray's namespace goes on the overlay
+  /// layer and when it is destroyed. On i3 it is an override-redirect window titled as plates
+  /// are, viewable while it shows.
+  bool plate(bool shown) {
+    if (sway()) {
+      std::ifstream in(dir_ / "sway.log");
+      const std::string log((std::istreambuf_iterator<char>(in)), {});
+      return log.find(shown ? "new layer surface: namespace tessaloom-hud layer 3 "
+                            : "Layer surface destroyed (tessaloom-hud)") != std::string::npos;
+    }
+    if (!probe_) probe_ = std::make_unique<x11test::Probe>(display_);
+    xcb_connection_t* c = probe_->raw();
+    auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, probe_->root()), nullptr);
+    bool viewable = false;
+    for (int i = 0; tree && i < xcb_query_tree_children_length(tree); ++i) {
+      const xcb_window_t w = xcb_query_tree_children(tree)[i];
+      auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr);
+      viewable = viewable || (a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE &&
+                              probe_->text(w, "WM_NAME") == "Tessaloom HUD");
+      std::free(a);
+    }
+    std::free(tree);
+    return viewable == shown;
+  }
+
   /// Waits, checking every 20 ms, until `done` holds; false after `seconds`.
   static bool waitUntil(const std::function<bool()>& done, double seconds) {
     const auto deadline = after(seconds);
@@ -235,8 +279,10 @@ class TilingSession {
                              "xwayland enable\n"
                           << kFloatingRule;
     ::chmod(config.c_str(), 0644);
+    std::vector<std::string> argv = {"sway", "-c", config};
+    if (debugLog_) argv.push_back("-d");
     wm_ = Process::start(
-        asUser({"sway", "-c", config}),
+        asUser(argv),
         {"XDG_RUNTIME_DIR=" + runtime_, "HOME=" + runtime_, "WLR_BACKENDS=headless",
          "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY=", "DISPLAY="},
         (dir_ / "sway.log").string());
@@ -322,6 +368,8 @@ class TilingSession {
 
   std::string kind_;
   std::filesystem::path dir_;
+  bool debugLog_ = false;
+  std::unique_ptr<x11test::Probe> probe_;
   std::string runtime_, socket_, wayland_, display_;
   std::unique_ptr<x11test::XServer> xvfb_;
   std::unique_ptr<Process> wm_;
