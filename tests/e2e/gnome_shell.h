@@ -168,6 +168,20 @@ class GnomeShellTest : public ::testing::Test {
     return env;
   }
 
+  /// The tray application, traced, with GTK's own data folders (its dialogs need their icons).
+  std::unique_ptr<Process> startTray() {
+    std::vector<std::string> env = {"TESSALOOM_TRACE=1"};
+    for (const auto& [k, v] : environment())
+      if (k.front() != '-' && k != "XDG_DATA_DIRS") env.push_back(k + "=" + v);
+    env.push_back("XDG_DATA_DIRS=" + path("system-data").string() + ":/usr/local/share:/usr/share");
+    auto tray = Process::start({TESSALOOM_BINARY}, env, path("tray.log").string());
+    EXPECT_TRUE(tray);
+    if (tray) {
+      EXPECT_EQ(tray->readLine(after(20)).value_or("(nothing)"), "ready");
+    }
+    return tray;
+  }
+
   testing::ProgramResult run(const std::vector<std::string>& args, double seconds = 30) {
     return testing::runProgram(TESSALOOM_BINARY, args, environment(), seconds);
   }

@@ -129,12 +129,8 @@ TEST_F(GnomeShell, AWindowClosedMidArrangementLeavesTheOthersArranged) {
 TEST_F(GnomeShell, TheTrayArrangesOnARealHotKeyAndShowsItsOverlay) {
   openFour();
   const auto planned = plannedFrames({"--apply", "grid"});
-  std::vector<std::string> env = {"TESSALOOM_TRACE=1"};
-  for (const auto& [k, v] : environment())
-    if (k.front() != '-') env.push_back(k + "=" + v);
-  auto tray = Process::start({TESSALOOM_BINARY}, env, path("tray.log").string());
+  auto tray = startTray();
   ASSERT_TRUE(tray);
-  ASSERT_EQ(tray->readLine(after(20)).value_or("(nothing)"), "ready");
   // The program's key bindings are in place once the extension has a client.
   const auto keys = testing::runProgram(sourcePath("tests/e2e/gnome/press-keys.js"),
                                         {"Control_L", "Alt_L", "g"}, session_->environment(), 20);
@@ -201,6 +197,28 @@ TEST_F(GnomeShellWithoutExtension, TheCommandSaysWhatToRunUntilTheExtensionAnswe
   // Switched off, it lets go of its name at once.
   switchExtension("DisableExtension");
   EXPECT_EQ(run({"--list"}).status, 2);
+}
+
+TEST_F(GnomeShellWithoutExtension, TheTrayGetsReadyOnceTheExtensionIsEnabled) {
+  auto tray = startTray();
+  ASSERT_TRUE(tray);
+  switchExtension("EnableExtension");
+  // The tray looks every second, then says it is ready on the Shell's own overlay, and its
+  // hot keys, asked for before the extension came, work.
+  json plates;
+  EXPECT_TRUE(waitUntil([&] { return !(plates = facts()["plates"]).empty(); }, 5));
+  if (!plates.empty()) {
+    EXPECT_NE(plates[0]["text"].get<std::string>().find("準備OK"), std::string::npos) << plates;
+  }
+  open(kChat, {"New chat=640x480"});
+  const auto planned = plannedFrames({"--apply", "grid"});
+  const auto keys = testing::runProgram(sourcePath("tests/e2e/gnome/press-keys.js"),
+                                        {"Control_L", "Alt_L", "g"}, session_->environment(), 20);
+  ASSERT_EQ(keys.status, 0) << keys.err;
+  EXPECT_TRUE(settleAt(planned));
+  // Its request for the extension is still open: the tray ends by force if need be.
+  tray->stop();
+  switchExtension("DisableExtension");
 }
 
 }  // namespace

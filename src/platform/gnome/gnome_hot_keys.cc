@@ -42,11 +42,14 @@ void GnomeHotKeys::setPressedHandler(std::function<void(HotKeyId)> handler) {
 bool GnomeHotKeys::registerHotKey(HotKeyId id, Chord chord) {
   if (accelerator(chord).empty()) return false;
   unregisterHotKey(id);
+  // Without the extension the chord waits for it; only its refusal is final.
+  const auto bound = bind(id, chord);
+  if (bound && !*bound) return false;
   wanted_[id] = chord;
-  return bind(id, chord);
+  return true;
 }
 
-bool GnomeHotKeys::bind(HotKeyId id, Chord chord) {
+std::optional<bool> GnomeHotKeys::bind(HotKeyId id, Chord chord) {
   const std::string keys = accelerator(chord);
   unsigned slot = 0;
   for (bool taken = true; taken && slot < kSlots;) {
@@ -56,10 +59,11 @@ bool GnomeHotKeys::bind(HotKeyId id, Chord chord) {
   }
   if (slot >= kSlots) return false;
   auto reply = channel_.call("BindKey", g_variant_new("(us)", slot, keys.c_str()), "(b)");
+  if (!reply) return std::nullopt;
   gboolean bound = FALSE;
-  if (reply) g_variant_get(reply->get(), "(b)", &bound);
+  g_variant_get(reply->get(), "(b)", &bound);
   if (bound) slots_[id] = slot;
-  return bound;
+  return bound != FALSE;
 }
 
 void GnomeHotKeys::unregisterHotKey(HotKeyId id) {

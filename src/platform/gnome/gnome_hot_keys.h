@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/gnome/shell_channel.h"
@@ -28,7 +29,8 @@ class GnomeHotKeys final : public HotKeys {
   void unregisterHotKey(HotKeyId id) override;
 
  private:
-  bool bind(HotKeyId id, Chord chord);
+  // Whether the extension bound the chord; nothing when it did not answer.
+  std::optional<bool> bind(HotKeyId id, Chord chord);
 
   ShellChannel& channel_;
   std::function<void(HotKeyId)> handler_;
