@@ -88,7 +88,10 @@ Result<std::unique_ptr<Agent>> Agent::start() {
   g_main_context_pop_thread_default(agent->context_);
   if (!agent->bus_) return Failure{"no session bus: " + error.text()};
   if (!kwinOnBus(agent->bus_)) return Failure{"KWin is not on the session bus"};
-  if (auto loaded = agent->load(); !loaded) agent->problem_ = loaded.error();
+  if (auto loaded = agent->load(); !loaded) {
+    agent->problem_ = loaded.error();
+    agent->retryAfter_ = Clock::now() + kRetryPause;
+  }
   return agent;
 }
 
@@ -208,6 +211,9 @@ std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     while (!parked_ && g_main_context_iteration(context_, FALSE)) {
     }
+    // A KWin that just failed to start the script is not asked again at once: a frozen one
+    // would hold every request of a command for the whole of its deadlines.
+    if (!parked_ && Clock::now() < retryAfter_) return std::nullopt;
     if (parked_) {
       reply(request);
       if (waitForCall(Clock::now() + kAnswerTime)) {
@@ -220,6 +226,7 @@ std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {
     unload();
     if (auto loaded = load(); !loaded) {
       problem_ = loaded.error();
+      retryAfter_ = Clock::now() + kRetryPause;
       return std::nullopt;
     }
     problem_.clear();

@@ -48,6 +48,8 @@ class Agent {
   /// How long a script may take to start, and to answer one request.
   static constexpr std::chrono::milliseconds kStartTime{3000};
   static constexpr std::chrono::milliseconds kAnswerTime{2000};
+  /// How long after a failed start the script is not tried again.
+  static constexpr std::chrono::milliseconds kRetryPause{5000};
 
  private:
   Agent() = default;
@@ -68,6 +70,7 @@ class Agent {
   Clock::time_point parkedSince_;
   std::string answer_;  // what the script sent with that call
   std::string problem_;
+  Clock::time_point retryAfter_;
   std::vector<std::string> sticky_;
 };
 

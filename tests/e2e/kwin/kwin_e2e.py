@@ -251,8 +251,11 @@ class KWinTest(unittest.TestCase):
     def open_wayland(self, app, *titles, flags=()):
         """Native Wayland GTK windows: titles as TITLE=WxH."""
         process = self.start_client(["gjs", GTK_CLIENT, app[0]] + list(titles) + list(flags))
-        # Drawn is not yet sized: wait until KWin shows every window with a size.
-        wait_until(lambda: all(w["frame"][2] > 0 for w in self.windows() if w["pid"] == process.pid), 5)
+        # Drawn is not yet shown: wait until KWin has every window, with a size.
+        def shown():
+            mine = [w for w in self.windows() if w["pid"] == process.pid]
+            return len(mine) == len(titles) and all(w["frame"][2] > 0 for w in mine)
+        self.assertTrue(wait_until(shown, 5), "KWin does not show the GTK client's windows")
         return process
 
     def run_program(self, *args, env=None, seconds=30):

@@ -216,6 +216,10 @@ TEST_F(AgentTest, OpensWithoutControlWhereKWinRunsNoScriptsOrTheScriptStaysSilen
     EXPECT_EQ((*agent)->problem().rfind(c.problem, 0), 0u) << (*agent)->problem();
     EXPECT_LT(std::chrono::steady_clock::now() - started,
               Agent::kStartTime + std::chrono::seconds(1));
+    // Asked again at once, it does not wait through the deadlines a second time.
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE((*agent)->ask(reportRequest()));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(100));
     EXPECT_EQ(kwin.loads(), c.loads);
     EXPECT_EQ(kwin.unloads(), c.loads);
   }
