@@ -3,7 +3,10 @@
 # windows of 4 applications (on sway 10 native foot windows and 10 X11 windows through
 # XWayland, on i3 20 X11 windows from the test client):
 #  - `tessaloom --list` against `swaymsg -t get_tree` / `i3-msg -t get_tree`, runs interleaved;
-#  - `tessaloom --apply grid`, every run moving every window (a cascade between runs).
+#  - `tessaloom --apply grid`, every run moving every window (a cascade between runs);
+#  - the tray's grid hot key: from pressing Control+Alt+G (wtype on sway, xdotool on i3, both
+#    started for each press and counted in) until GET_TREE shows every window where the same
+#    key put it from the same cascade before (within 2 pixels).
 # Medians of RUNS runs (at least 11). sway refuses to run as root: as root it runs as the user
 # tessaloom-wm (created when missing), as the end-to-end tests do.
 # Usage: bench/i3_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
@@ -16,7 +19,7 @@ client="$(dirname "$bin")/tessaloom-testclient"
 for tool in "$bin" "$client"; do
   [ -x "$tool" ] || { echo "missing $tool (build tessaloom and tessaloom-testclient first)"; exit 1; }
 done
-for tool in sway swaymsg foot i3 i3-msg Xvfb; do
+for tool in sway swaymsg foot i3 i3-msg Xvfb wtype xdotool dbus-daemon python3; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
 done
 
@@ -85,6 +88,77 @@ measure() {
     "$(ms "$(printf '%s\n' "${apply[@]}" | median)")"
 }
 
+# The probe (`frames KIND SOCKET`, `time KIND SOCKET TARGETS COMMAND...`): prints the windows'
+# outer frames from the tree, or runs COMMAND and times it until every window is at its frame
+# in TARGETS (one "id x y width height" a line).
+cat >"$work/probe.py" <<'EOF_PY'
+import json, socket, struct, subprocess, sys, time
+def tree(path):
+    s = socket.socket(socket.AF_UNIX); s.connect(path)
+    s.sendall(b"i3-ipc" + struct.pack("<II", 0, 4))
+    def take(n):
+        b = b""
+        while len(b) < n: b += s.recv(n - len(b))
+        return b
+    size, _ = struct.unpack("<II", take(14)[6:]); t = json.loads(take(size)); s.close()
+    return t
+def frames(node, sway, out):
+    if node.get("app_id") is not None or node.get("window"):
+        r, title = node["rect"], node["deco_rect"]["height"] if sway else 0
+        out[node["id"]] = (r["x"], r["y"] - title, r["width"], r["height"] + title)
+    for k in ("nodes", "floating_nodes"):
+        for c in node.get(k, []): frames(c, sway, out)
+    return out
+sway, path = sys.argv[2] == "sway", sys.argv[3]
+if sys.argv[1] == "frames":
+    for i, f in frames(tree(path), sway, {}).items(): print(i, *f)
+    sys.exit()
+targets = {int(l.split()[0]): tuple(map(int, l.split()[1:])) for l in open(sys.argv[4])}
+start = time.monotonic()
+subprocess.run(sys.argv[5:], check=True)
+while time.monotonic() - start < 5:
+    now = frames(tree(path), sway, {})
+    if all(i in now and max(abs(a - b) for a, b in zip(now[i], t)) <= 2 for i, t in targets.items()):
+        print(round((time.monotonic() - start) * 1e6)); sys.exit()
+print("timeout"); sys.exit(1)
+EOF_PY
+# Starts the tray on a bus of its own, then times the grid hot key RUNS times; `press` is the
+# command that presses Control+Alt+G.
+hot_key() {
+  local socket=$1; shift
+  dbus-daemon --session --nofork --print-address=1 >"$work/bus" 2>/dev/null &
+  pids+=($!)
+  until [ -s "$work/bus" ]; do sleep 0.05; done
+  DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus") TESSALOOM_TRACE=1 NO_AT_BRIDGE=1 \
+    XDG_DATA_DIRS=/usr/local/share:/usr/share "$bin" >"$work/tray.log" 2>&1 &
+  local tray=$!
+  pids+=($tray)
+  local deadline=$((SECONDS + 20))
+  until grep -qsx ready "$work/tray.log"; do
+    (( SECONDS < deadline )) || { echo "the tray did not start"; cat "$work/tray.log"; exit 1; }
+    sleep 0.05
+  done
+  local times=() misses=0
+  for _ in $(seq "$runs"); do
+    # Where the hot key's grid puts the windows from a cascade (the order of the cells follows
+    # the focus), then back to that cascade.
+    "$bin" --apply cascade >/dev/null
+    "$@"
+    sleep 0.5
+    python3 "$work/probe.py" frames "$name" "$socket" >"$work/targets"
+    "$bin" --undo >/dev/null
+    sleep 0.3
+    if t=$(python3 "$work/probe.py" time "$name" "$socket" "$work/targets" "$@"); then times+=("$t"); else
+      misses=$((misses + 1))
+    fi
+  done
+  kill "$tray"
+  (( ${#times[@]} > 0 )) || { echo "no run put every window in place"; exit 1; }
+  printf '%-44s %10s\n' "grid hot key on $name, $misses/$runs missed" \
+    "$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (${#times[@]} + 1) / 2 ))p" |
+      { read -r m; ms "$m"; })"
+}
+
 printf '\n%-44s %10s\n' "command (median of $runs runs)" "wall ms"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -119,6 +193,8 @@ done
 x11_clients 2 3
 wait_listed 20
 measure sway swaymsg -t get_tree
+name=sway hot_key "$SWAYSOCK" "${as_user[@]}" env XDG_RUNTIME_DIR="$run" \
+  WAYLAND_DISPLAY="$WAYLAND_DISPLAY" wtype -M ctrl -M alt g -m alt -m ctrl
 kill "${pids[@]}" 2>/dev/null || true
 wait 2>/dev/null || true
 pids=()
@@ -137,4 +213,5 @@ until i3-msg -t get_version >/dev/null 2>&1; do sleep 0.05; done
 x11_clients 0 3
 wait_listed 20
 measure i3 i3-msg -t get_tree
+name=i3 hot_key "$(i3 --get-socketpath)" xdotool key ctrl+alt+g
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
