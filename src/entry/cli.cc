@@ -113,7 +113,8 @@ bool isCommandLineMode(const std::vector<std::string>& args) {
 
 int runCLI(Context& ctx, const std::vector<std::string>& args, std::ostream& out) {
   if (!ctx.desktop.controlAvailable()) {
-    out << "アクセシビリティの許可がありません\n";
+    const auto prompt = ctx.desktop.controlPrompt();
+    out << (prompt ? prompt->line : "アクセシビリティの許可がありません") << "\n";
     return 2;
   }
   // Both flags given: the later check wins, as it always has.

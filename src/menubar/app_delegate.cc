@@ -90,7 +90,7 @@ void AppDelegate::undoWithFeedback() {
 }
 
 void AppDelegate::askForControl() {
-  const platform::Alert alert{
+  platform::Alert alert{
       "ウィンドウを動かす許可をください",
       "Tessaloom が他のアプリのウィンドウを動かすには「アクセシビリティ」の許可が必要です。\n\n1."
       "「設定を開く」を押す\n2. 一覧の「Tessaloom」をオンにする（無ければ ＋ "
@@ -98,6 +98,9 @@ void AppDelegate::askForControl() {
       "オンなのに動かないときは、一覧の「Tessaloom」を − "
       "で削除してから、もう一度追加してください（アップデート後に起こることがあります）。",
       {"設定を開く", "あとで"}};
+  // A desktop where control takes another step says which.
+  if (auto prompt = ctx_.desktop.controlPrompt())
+    alert = {std::move(prompt->title), std::move(prompt->text), std::move(prompt->buttons)};
   // A program without windows would otherwise show its dialog behind the active one.
   ui_.application.bringToFront();
   if (ui_.alerts.runModal(alert) == 0) ctx_.desktop.requestControl();

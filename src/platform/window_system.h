@@ -53,6 +53,18 @@ struct Screen {
   friend bool operator==(const Screen&, const Screen&) = default;
 };
 
+/// What to tell a person who must let this program move windows on a desktop where that takes
+/// a step of theirs (enabling an extension, allowing scripts).
+struct ControlPrompt {
+  /// The command line's one line.
+  std::string line;
+  /// The tray's alert: its title, its text and its buttons, the first of which asks the
+  /// desktop for control through requestControl().
+  std::string title;
+  std::string text;
+  std::vector<std::string> buttons;
+};
+
 /// A window and the frame it is to take (whole numbers).
 struct Placement {
   WindowHandle window = 0;
@@ -92,6 +104,8 @@ class WindowSystem {
   /// Asks the desktop to let the user grant that control (shows its own request, or opens the
   /// place where it is granted); does nothing where control is always available.
   virtual void requestControl() = 0;
+  /// The words this desktop needs for that request; nothing where the program's own serve.
+  virtual std::optional<ControlPrompt> controlPrompt() { return std::nullopt; }
 };
 
 }  // namespace tessaloom::platform

@@ -67,6 +67,18 @@ TEST_F(TrayAppTest, WithControlEverythingIsSetUpAndNothingIsAsked) {
   EXPECT_FALSE(delegate().isWatchingForTrust());
 }
 
+TEST_F(TrayAppTest, ADesktopsOwnPromptReplacesTheProgramsAndItsFirstButtonAsks) {
+  ui.alerts.answers = {0};
+  launch(deskScene(false));
+  desktop->setControlPrompt(
+      platform::ControlPrompt{"line", "Enable it", "How", {"Enable", "Later"}});
+  ui.hotKeys.press({'h', kControlAlt});
+  queue.advance(0.01);
+  ASSERT_EQ(ui.alerts.shown.size(), 1u);
+  EXPECT_EQ(ui.alerts.shown[0], (platform::Alert{"Enable it", "How", {"Enable", "Later"}}));
+  EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 1u);
+}
+
 TEST_F(TrayAppTest, AnAcceptedMoveEndsTheLaunchAtOnce) {
   ui.installation.package = "/tmp/Tessaloom.app";
   launch(deskScene(true));

@@ -46,9 +46,6 @@ class GnomeRun final : public BackendRun {
       item_ = std::make_unique<gnome::GnomeStatusItem>(gnome_->channel(), panelIcon());
     return item_.get();
   }
-  std::string controlHint() override {
-    return gnome_->controlAvailable() ? std::string() : gnome::kExtensionMissingLine;
-  }
 
  private:
   std::unique_ptr<GnomeDesktop> gnome_;

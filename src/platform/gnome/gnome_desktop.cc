@@ -1,5 +1,7 @@
 #include "platform/gnome/gnome_desktop.h"
 
+#include "platform/gnome/gnome_messages.h"
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -98,6 +100,14 @@ Point GnomeDesktop::pointer() {
 bool GnomeDesktop::launch(std::string_view id) {
   const auto path = x11::desktopEntryPath(id);
   return path && x11::launchDesktopEntry(*path, "");
+}
+
+std::optional<ControlPrompt> GnomeDesktop::controlPrompt() {
+  return ControlPrompt{
+      gnome::kExtensionMissingLine,
+      gnome::kExtensionAlertTitle,
+      gnome::kExtensionAlertText,
+      {std::begin(gnome::kExtensionAlertButtons), std::end(gnome::kExtensionAlertButtons)}};
 }
 
 }  // namespace tessaloom::platform

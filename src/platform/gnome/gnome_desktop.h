@@ -34,6 +34,8 @@ class GnomeDesktop final : public WindowSystem {
   /// Asks the Shell to enable the extension (it takes effect at once on X11; a Wayland
   /// session finds an extension installed while it runs only at the next login).
   void requestControl() override { channel_->enableExtension(); }
+  /// How to enable the extension, and that a Wayland session needs a new login.
+  std::optional<ControlPrompt> controlPrompt() override;
 
   gnome::ShellChannel& channel() { return *channel_; }
 

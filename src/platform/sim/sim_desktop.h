@@ -73,6 +73,9 @@ class SimDesktop final : public WindowSystem {
   /// Launch requests that have not yet come due.
   std::size_t pendingLaunches();
   void setTrusted(bool trusted);
+  /// The words this desktop gives for asking control; nothing (the default) for the program's.
+  void setControlPrompt(std::optional<ControlPrompt> prompt) { prompt_ = std::move(prompt); }
+  std::optional<ControlPrompt> controlPrompt() override { return prompt_; }
   /// In the seam's top-left space.
   void setPointer(Point location) { pointer_ = location; }
   void setFrontmost(std::optional<std::int32_t> pid) { frontmost_ = pid; }
@@ -133,6 +136,7 @@ class SimDesktop final : public WindowSystem {
   std::vector<App> apps_;         // the scene's in order, then launched ones in launch order
   std::vector<Launch> launches_;  // in due order, ties in the order asked for
   std::int64_t nextPid_ = 1;
+  std::optional<ControlPrompt> prompt_;
 };
 
 }  // namespace tessaloom::platform
