@@ -35,11 +35,17 @@ int GtkAlerts::runModal(const Alert& alert) {
     gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(), static_cast<int>(i));
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
   present(GTK_WINDOW(dialog), application_.takeRaiseRequest());
+  open_ = dialog;
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  open_ = nullptr;
   gtk_widget_destroy(dialog);
   const int last = static_cast<int>(buttons.size()) - 1;
   // Closed by the window manager or Escape: the last button, as the caller expects.
   return response < 0 || response > last ? last : response;
+}
+
+void GtkAlerts::dismiss() {
+  if (open_) gtk_dialog_response(GTK_DIALOG(open_), GTK_RESPONSE_DELETE_EVENT);
 }
 
 GtkAboutPanel::~GtkAboutPanel() {

@@ -36,9 +36,13 @@ class GtkAlerts final : public Alerts {
   explicit GtkAlerts(GtkApplicationService& application) : application_(application) {}
   /// A modal GtkMessageDialog with the buttons in order, the first as default.
   int runModal(const Alert& alert) override;
+  /// Closes the open dialog as if dismissed, so that a program asked to quit is not held by
+  /// the dialog's own loop.
+  void dismiss();
 
  private:
   GtkApplicationService& application_;
+  GtkWidget* open_ = nullptr;
 };
 
 class GtkAboutPanel final : public AboutPanel {

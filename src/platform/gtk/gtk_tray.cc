@@ -37,8 +37,8 @@ std::unique_ptr<GtkPlateOverlay> makeOverlay() {
   return std::make_unique<GtkPlateOverlay>();
 }
 
-gboolean quitLoop(gpointer loop) {
-  g_main_loop_quit(static_cast<GMainLoop*>(loop));
+gboolean quitApplication(gpointer application) {
+  static_cast<GtkApplicationService*>(application)->quit();
   return G_SOURCE_CONTINUE;
 }
 
@@ -80,7 +80,11 @@ void TrayServices::trace(const std::string& line) {
 
 TrayServices::TrayServices()
     : loop_(g_main_loop_new(nullptr, FALSE)),
-      application_(std::make_unique<GtkApplicationService>([this] { g_main_loop_quit(loop_); })),
+      // An open dialog runs a loop of its own: it is closed first, or it would hold the quit.
+      application_(std::make_unique<GtkApplicationService>([this] {
+        if (alerts_) alerts_->dismiss();
+        g_main_loop_quit(loop_);
+      })),
       statusItem_(std::make_unique<GtkStatusItem>(&TrayServices::trace)),
       alerts_(std::make_unique<GtkAlerts>(*application_)),
       about_(std::make_unique<GtkAboutPanel>(*application_)),
@@ -110,8 +114,8 @@ TrayServices::~TrayServices() {
 void TrayServices::run() {
   // A copy that ended itself during launch never enters the loop.
   if (application_->quitting()) return;
-  const guint term = g_unix_signal_add(SIGTERM, quitLoop, loop_);
-  const guint interrupt = g_unix_signal_add(SIGINT, quitLoop, loop_);
+  const guint term = g_unix_signal_add(SIGTERM, quitApplication, application_.get());
+  const guint interrupt = g_unix_signal_add(SIGINT, quitApplication, application_.get());
   trace("ready");
   g_main_loop_run(loop_);
   g_source_remove(term);

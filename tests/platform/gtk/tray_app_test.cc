@@ -130,6 +130,17 @@ TEST_F(TrayAppTest, SigintQuitsCleanlyToo) {
   EXPECT_TRUE(scene().is_object());
 }
 
+TEST_F(TrayAppTest, AnOpenPromptDoesNotHoldTheQuit) {
+  auto scene = defaultScene();
+  scene["trusted"] = false;
+  writeScene(scene);
+  auto& tray = startTray();
+  // The prompt follows the launch by half a second: the only window this desktop manages.
+  ASSERT_TRUE(probe().waitUntil([&] { return !probe().clients().empty(); }, 20)) << "no prompt";
+  tray.signal(SIGTERM);
+  EXPECT_EQ(tray.waitExit(10), 0);
+}
+
 TEST_F(TrayAppTest, WithoutADisplayItSaysSoAndExitsWithStatusTwo) {
   const auto result = testing::runProgram(TESSALOOM_BINARY, {},
                                           {{"-DISPLAY", ""},
