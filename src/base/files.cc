@@ -1,4 +1,5 @@
 #include "base/files.h"
+#include "base/fd.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -14,28 +15,6 @@ namespace tessaloom::files {
 namespace {
 
 namespace fs = std::filesystem;
-
-/// Closes the descriptor it owns.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  /// Closes now; false when the close reported an error (a lost write).
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 Failure failure(const fs::path& path, int error) {
   return Failure{path.string() + ": " + std::strerror(error)};

@@ -1,10 +1,11 @@
 #include "platform/gnome/shell_channel.h"
 
-#include <dlfcn.h>
 #include <gio/gio.h>
 
 #include <optional>
 #include <type_traits>
+
+#include "platform/glib/lazy_gio.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
@@ -24,25 +25,16 @@ struct Gio {
 
 const Gio* gio() {
   static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
-    void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (!library) return std::nullopt;
     Gio g;
-    bool complete = true;
-    auto symbol = [&](auto& function, const char* name) {
-      function =
-          reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
-      complete = complete && function;
-    };
-    symbol(g.busGet, "g_bus_get_sync");
-    symbol(g.callSync, "g_dbus_connection_call_sync");
-    symbol(g.call, "g_dbus_connection_call");
-    symbol(g.flush, "g_dbus_connection_flush_sync");
-    symbol(g.subscribe, "g_dbus_connection_signal_subscribe");
-    symbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe");
-    symbol(g.watch, "g_bus_watch_name_on_connection");
-    symbol(g.unwatch, "g_bus_unwatch_name");
-    if (!complete) return std::nullopt;
-    return g;
+    const bool complete = glib::gioSymbol(g.busGet, "g_bus_get_sync") &&
+                          glib::gioSymbol(g.callSync, "g_dbus_connection_call_sync") &&
+                          glib::gioSymbol(g.call, "g_dbus_connection_call") &&
+                          glib::gioSymbol(g.flush, "g_dbus_connection_flush_sync") &&
+                          glib::gioSymbol(g.subscribe, "g_dbus_connection_signal_subscribe") &&
+                          glib::gioSymbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe") &&
+                          glib::gioSymbol(g.watch, "g_bus_watch_name_on_connection") &&
+                          glib::gioSymbol(g.unwatch, "g_bus_unwatch_name");
+    return complete ? std::optional<Gio>(g) : std::nullopt;
   }();
   return loaded ? &*loaded : nullptr;
 }

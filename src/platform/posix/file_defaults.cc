@@ -1,4 +1,5 @@
 #include "platform/posix/file_defaults.h"
+#include "base/fd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -153,28 +154,6 @@ std::optional<Json> toJson(const DefaultsValue& value, int depth) {
 }
 
 // ---- Files --------------------------------------------------------------------------------
-
-/// Owns one file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  /// Closes now; false when the close reported an error (a lost write).
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 enum class FileState {
   missing,     // no file: no values

@@ -1,6 +1,5 @@
 #include "platform/x11/desktop_entries.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <gio/gdesktopappinfo.h>
 #include <glib.h>
@@ -10,6 +9,8 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+
+#include "platform/glib/lazy_gio.h"
 
 namespace tessaloom::platform::x11 {
 namespace {
@@ -111,22 +112,14 @@ struct Gio {
 
 const Gio* gio() {
   static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
-    void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (!library) return std::nullopt;
     Gio g;
-    bool complete = true;
-    auto symbol = [&](auto& function, const char* name) {
-      function =
-          reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
-      complete = complete && function;
-    };
-    symbol(g.newFromFilename, "g_desktop_app_info_new_from_filename");
-    symbol(g.newContext, "g_app_launch_context_new");
-    symbol(g.setenv, "g_app_launch_context_setenv");
-    symbol(g.launch, "g_desktop_app_info_launch_uris_as_manager_with_fds");
-    symbol(g.unref, "g_object_unref");
-    if (!complete) return std::nullopt;
-    return g;
+    const bool complete =
+        glib::gioSymbol(g.newFromFilename, "g_desktop_app_info_new_from_filename") &&
+        glib::gioSymbol(g.newContext, "g_app_launch_context_new") &&
+        glib::gioSymbol(g.setenv, "g_app_launch_context_setenv") &&
+        glib::gioSymbol(g.launch, "g_desktop_app_info_launch_uris_as_manager_with_fds") &&
+        glib::gioSymbol(g.unref, "g_object_unref");
+    return complete ? std::optional<Gio>(g) : std::nullopt;
   }();
   return loaded ? &*loaded : nullptr;
 }
