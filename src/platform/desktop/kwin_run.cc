@@ -19,10 +19,6 @@ class KWinRun final : public BackendRun {
       if (auto keys = KWinHotKeys::connect(kwin_->agent())) keys_ = std::move(*keys);
     return keys_.get();
   }
-  std::string controlHint() override {
-    const std::string& problem = kwin_->agent().problem();
-    return problem.empty() ? std::string() : "KWin のスクリプトを使えません（" + problem + "）";
-  }
 
  private:
   std::unique_ptr<KWinDesktop> kwin_;

@@ -44,6 +44,8 @@ class Agent {
   /// Answers a request the script has waited on for a while, so that KWin does not give the
   /// call up (it waits 25 s). For long runs; call it every few seconds.
   void keepAlive();
+  /// Lets the next request start the script again at once, even right after a failed start.
+  void allowRetry() { retryAfter_ = {}; }
 
   /// How long a script may take to start, and to answer one request.
   static constexpr std::chrono::milliseconds kStartTime{3000};

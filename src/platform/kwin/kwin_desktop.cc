@@ -130,4 +130,20 @@ bool KWinDesktop::controlAvailable() {
   return agent_->running() || agent_->ask(kwin::idleRequest()).has_value();
 }
 
+void KWinDesktop::requestControl() {
+  agent_->allowRetry();
+  (void)agent_->ask(kwin::idleRequest());
+}
+
+std::optional<ControlPrompt> KWinDesktop::controlPrompt() {
+  return ControlPrompt{
+      "KWin がスクリプトを読み込みません。KWin "
+      "のスクリプトを有効にしてから、もう一度実行してください",
+      "KWin のスクリプトを有効にしてください",
+      "Tessaloom は小さな KWin スクリプトでウィンドウを読み取り、動かします。いまの KWin "
+      "はスクリプトを読み込まないため、ウィンドウを動かせません。\n\nKWin "
+      "のスクリプトを有効にしてから「もう一度試す」を押してください。",
+      {"もう一度試す", "あとで"}};
+}
+
 }  // namespace tessaloom::platform

@@ -38,7 +38,10 @@ class KWinDesktop final : public WindowSystem {
   bool launch(std::string_view id) override;
   /// Whether our script runs in KWin (it does not when KWin's scripting is switched off).
   bool controlAvailable() override;
-  void requestControl() override {}
+  /// Tries to start the script again at once.
+  void requestControl() override;
+  /// Says that KWin runs no scripts of ours, and how to let it.
+  std::optional<ControlPrompt> controlPrompt() override;
 
   kwin::Agent& agent() { return *agent_; }
 

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "platform/kwin/kwin_desktop.h"
 #include "platform/kwin/kwin_report.h"
 #include "support/scoped_environment.h"
 
@@ -223,6 +224,18 @@ TEST_F(AgentTest, OpensWithoutControlWhereKWinRunsNoScriptsOrTheScriptStaysSilen
     EXPECT_EQ(kwin.loads(), c.loads);
     EXPECT_EQ(kwin.unloads(), c.loads);
   }
+}
+
+TEST_F(AgentTest, TheDesktopWithoutScriptsHasNoControlAndSaysHowToGetIt) {
+  FakeKWin kwin(bus_.address(), Scripts::none);
+  auto desktop = KWinDesktop::connect();
+  ASSERT_TRUE(desktop) << desktop.error();
+  EXPECT_FALSE((*desktop)->controlAvailable());
+  EXPECT_TRUE((*desktop)->applications().empty());
+  const auto prompt = (*desktop)->controlPrompt();
+  ASSERT_TRUE(prompt);
+  EXPECT_NE(prompt->line.find("KWin"), std::string::npos);
+  EXPECT_EQ(prompt->buttons.size(), 2u);
 }
 
 TEST_F(AgentTest, HandsTheScriptOneRequestAtATimeAndUnloadsItAtTheEnd) {
