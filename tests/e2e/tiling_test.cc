@@ -339,18 +339,20 @@ TEST_P(OnTilingDesktop, AFrozenSwayFailsTheCommandWithinSeconds) {
 
 // The tray application: its grid hot key pressed on the desktop's own keyboard (sway's is
 // bound at run time, i3's grabbed from X) puts every window in its cell and shows the plate
-// (on the layer shell on sway); when it quits, sway keeps no binding of it.
+// (on the layer shell on sway); its item is the classic icon on X11 only; when it quits, sway
+// keeps no binding of it.
 class TrayOnTilingDesktop : public OnTilingDesktop {
  protected:
   bool debugLog() const override { return true; }
 
   /// Reads the tray's lines until `line`; false at the deadline or its end.
-  static bool said(Process& tray, const std::string& line) {
+  bool said(Process& tray, const std::string& line) {
     const auto deadline = after(20);
     for (auto next = tray.readLine(deadline); next; next = tray.readLine(deadline))
-      if (*next == line) return true;
+      if (lines_.push_back(*next); *next == line) return true;
     return false;
   }
+  std::vector<std::string> lines_;
 
   /// The exit status of `pid` once it has ended, left for its owner to reap; -1 at the
   /// deadline or when a signal ended it.
@@ -392,6 +394,10 @@ TEST_P(TrayOnTilingDesktop, TheGridKeyPutsEveryWindowInItsCellShowsThePlateAndUn
   ASSERT_TRUE(tray && said(*tray, "ready")) << "the tray did not start:\n"
                                             << std::ifstream(log).rdbuf();
 
+  // No XEmbed on Wayland: there the item waits for a StatusNotifier host (none runs here).
+  const std::string item = sway() ? "status-item status-notifier" : "status-item xembed";
+  EXPECT_NE(std::find(lines_.begin(), lines_.end(), item), lines_.end());
+
   ASSERT_TRUE(session_.pressControlAltG());
   EXPECT_TRUE(TilingSession::waitUntil([&] { return session_.plate(true); }, 5)) << "no plate";
   EXPECT_TRUE(settleAt(planned));
@@ -399,6 +405,9 @@ TEST_P(TrayOnTilingDesktop, TheGridKeyPutsEveryWindowInItsCellShowsThePlateAndUn
   tray->signal(SIGTERM);
   EXPECT_TRUE(said(*tray, "quit"));
   EXPECT_EQ(exitStatus(tray->pid()), 0);
+  std::stringstream errors;
+  errors << std::ifstream(log).rdbuf();
+  EXPECT_EQ(errors.str().find("CRITICAL"), std::string::npos) << errors.str();
   if (sway()) {
     EXPECT_FALSE(session_.ask("command", "unbindsym Ctrl+Mod1+g")[0].value("success", true));
   }

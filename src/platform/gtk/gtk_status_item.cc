@@ -1,5 +1,6 @@
 #include "platform/gtk/gtk_status_item.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 
@@ -31,6 +32,19 @@ bool sessionBusConfigured() {
   std::error_code ec;
   return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
 }
+
+// A classic tray icon is embedded with XEmbed, which exists on X11 only (on Wayland GTK's icon
+// has nowhere to go and complains at every change).
+bool xembedPossible() {
+  GdkDisplay* display = gdk_display_get_default();
+  return display && GDK_IS_X11_DISPLAY(display);
+}
+
+// Stand in for the indicator library's own classic icon where none can be embedded.
+GtkStatusIcon* noFallback(AppIndicator*) {
+  return nullptr;
+}
+void noUnfallback(AppIndicator*, GtkStatusIcon*) {}
 
 }  // namespace
 
@@ -80,10 +94,16 @@ GtkStatusItem::~GtkStatusItem() {
 
 bool GtkStatusItem::create() {
   const std::string icon(kAppSymbolicIconName);
-  if (statusNotifierHostAvailable()) {
+  // Off X11 the item waits for a host that starts later (a bar started after the tray).
+  if (statusNotifierHostAvailable() || !xembedPossible()) {
     kind_ = TrayKind::statusNotifier;
     indicator_ =
         app_indicator_new("tessaloom", icon.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
+    if (!xembedPossible()) {
+      AppIndicatorClass* indicatorClass = APP_INDICATOR_GET_CLASS(indicator_);
+      indicatorClass->fallback = noFallback;
+      indicatorClass->unfallback = noUnfallback;
+    }
     if (const auto path = iconSearchPath())
       app_indicator_set_icon_theme_path(indicator_, path->c_str());
     // The item registers only once it has a menu; the real one follows with the delegate.
