@@ -23,9 +23,6 @@ class BackendRun : public Desktop {
   virtual HotKeys* hotKeys() { return nullptr; }
   virtual Overlay* overlay() { return nullptr; }
   virtual StatusItem* statusItem() { return nullptr; }
-  /// The line a person sees when the backend opened but cannot move windows yet (for example
-  /// a desktop whose extension is not enabled); empty when there is nothing to say.
-  virtual std::string controlHint() { return {}; }
 
  protected:
   GlibMainQueue queue_;

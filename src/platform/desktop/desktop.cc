@@ -133,10 +133,6 @@ Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
   if (mode == RunMode::commandLine) {
     auto run = openBaseDesktop();
     if (!run) return Failure{run.error()};
-    // A command cannot wait for control: it says what to do instead (the tray asks and waits).
-    if (const std::string hint = (*run)->controlHint();
-        !hint.empty() && !(*run)->windows().controlAvailable())
-      return Failure{hint};
     return std::unique_ptr<Desktop>(std::move(*run));
   }
 #ifdef TESSALOOM_HAVE_TRAY
