@@ -8,10 +8,11 @@
 #                                     mounted; unmounts when CMD ends, fails or is interrupted
 #
 # Needs root (debootstrap, mount, chroot). TESSALOOM_CHROOT names the folder (default:
-# build/debian13-chroot in the source tree).
+# /var/cache/tessaloom/debian13-chroot, outside any checkout, so that fresh clones of the
+# project on one machine share it).
 
 debian13_source=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-debian13_root=${TESSALOOM_CHROOT:-$debian13_source/build/debian13-chroot}
+debian13_root=${TESSALOOM_CHROOT:-/var/cache/tessaloom/debian13-chroot}
 debian13_mirror=${TESSALOOM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
 # Everything the suites need inside, without recommends. Each desktop adds its own lines.
@@ -38,6 +39,7 @@ debian13_chroot_ensure() {
   if [ ! -x "$root/usr/bin/apt-get" ]; then
     command -v debootstrap >/dev/null || { echo "debootstrap is not installed" >&2; return 1; }
     echo "building the Debian 13 chroot in $root (a few minutes, once)"
+    mkdir -p "$(dirname "$root")"
     rm -rf "$root.partial"
     debootstrap --variant=minbase --include=dbus,dbus-daemon trixie "$root.partial" \
       "$debian13_mirror" >"$root.log" 2>&1 || { echo "debootstrap failed (see $root.log)" >&2; return 1; }
@@ -95,3 +97,14 @@ debian13_chroot_run() {
       LANG=C.UTF-8 "$@"
   )
 }
+
+# The one build of the program inside the chroot, against its libraries, shared by the suites:
+# configures and builds the targets named (warnings of the newer compiler and toolkit headers
+# stay warnings here; the host's builds hold the code to -Werror). Run inside the chroot.
+debian13_build_script='
+  set -e
+  build=/var/cache/tessaloom-debian13
+  cmake -S /src -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTESSALOOM_WERROR=OFF -DTESSALOOM_BENCH=OFF >/tmp/debian13-build.log 2>&1 &&
+  cmake --build "$build" -j "$(nproc)" --target "$@" >>/tmp/debian13-build.log 2>&1 ||
+    { tail -n 30 /tmp/debian13-build.log; exit 1; }'
