@@ -1,10 +1,10 @@
 #include "platform/kwin/kwin_agent.h"
 
-#include <gio/gio.h>
 #include <unistd.h>
 
 #include <cstdio>
 
+#include "platform/kwin/kwin_gio.h"
 #include "platform/kwin/kwin_report.h"
 #include "platform/kwin/kwin_script.h"
 
@@ -35,10 +35,9 @@ struct ErrorText {
 GVariant* callKWin(GDBusConnection* bus, const std::string& path, const char* interface,
                    const char* method, GVariant* parameters, const char* replyType,
                    ErrorText& error) {
-  return g_dbus_connection_call_sync(bus, kKWin, path.c_str(), interface, method, parameters,
-                                     replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                                     G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr,
-                                     &error.error);
+  return gio()->callSync(bus, kKWin, path.c_str(), interface, method, parameters,
+                         replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                         G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr, &error.error);
 }
 
 // Calls that only succeed or fail.
@@ -51,10 +50,10 @@ bool callKWin(GDBusConnection* bus, const std::string& path, const char* interfa
 }
 
 bool kwinOnBus(GDBusConnection* bus) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-      g_variant_new("(s)", kKWin), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds,
-      nullptr, nullptr);
+  GVariant* reply =
+      gio()->callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "NameHasOwner", g_variant_new("(s)", kKWin), G_VARIANT_TYPE("(b)"),
+                      G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
   if (!reply) return false;
   gboolean owned = FALSE;
   g_variant_get(reply, "(b)", &owned);
@@ -65,25 +64,26 @@ bool kwinOnBus(GDBusConnection* bus) {
 }  // namespace
 
 Result<std::unique_ptr<Agent>> Agent::start() {
+  if (!gio()) return Failure{kNoGio};
   std::unique_ptr<Agent> agent(new Agent());
   ErrorText error;
-  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error.error);
+  gchar* address = gio()->busAddress(G_BUS_TYPE_SESSION, nullptr, &error.error);
   if (!address) return Failure{"no session bus: " + error.text()};
   agent->context_ = g_main_context_new();
   // The script's calls are dispatched in the context current when the object is registered.
   g_main_context_push_thread_default(agent->context_);
-  agent->bus_ = g_dbus_connection_new_for_address_sync(
+  agent->bus_ = gio()->connect(
       address,
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &error.error);
   g_free(address);
   if (agent->bus_) {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
+    GDBusNodeInfo* node = gio()->nodeInfo(kIntrospection, nullptr);
     static const GDBusInterfaceVTable vtable = {&Agent::onCall, nullptr, nullptr, {}};
-    agent->registration_ = g_dbus_connection_register_object(
-        agent->bus_, kObjectPath, node->interfaces[0], &vtable, agent.get(), nullptr, nullptr);
-    g_dbus_node_info_unref(node);
+    agent->registration_ = gio()->registerObject(agent->bus_, kObjectPath, node->interfaces[0],
+                                                 &vtable, agent.get(), nullptr, nullptr);
+    gio()->nodeInfoUnref(node);
   }
   g_main_context_pop_thread_default(agent->context_);
   if (!agent->bus_) return Failure{"no session bus: " + error.text()};
@@ -98,10 +98,10 @@ Result<std::unique_ptr<Agent>> Agent::start() {
 Agent::~Agent() {
   unload();
   if (bus_) {
-    if (registration_) g_dbus_connection_unregister_object(bus_, registration_);
-    g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
-    g_dbus_connection_close_sync(bus_, nullptr, nullptr);
-    g_object_unref(bus_);
+    if (registration_) gio()->unregisterObject(bus_, registration_);
+    gio()->flush(bus_, nullptr, nullptr);
+    gio()->close(bus_, nullptr, nullptr);
+    gio()->unref(bus_);
   }
   if (context_) {
     while (g_main_context_iteration(context_, FALSE)) {
@@ -116,8 +116,7 @@ void Agent::onCall(GDBusConnection*, const char*, const char*, const char*, cons
   if (std::string(method) != "Next") return;
   // One call waits at a time; an older one belongs to a script that was started anew.
   if (agent->parked_)
-    g_dbus_method_invocation_return_dbus_error(agent->parked_, "org.tessaloom.Error.Superseded",
-                                               "superseded");
+    gio()->returnError(agent->parked_, "org.tessaloom.Error.Superseded", "superseded");
   const gchar* text = nullptr;
   g_variant_get(parameters, "(&s)", &text);
   agent->answer_ = text ? text : "";
@@ -131,8 +130,7 @@ Outcome Agent::load() {
   const std::string dir = g_get_user_runtime_dir();
   g_mkdir_with_parents(dir.c_str(), 0700);
   scriptPath_ = dir + "/" + plugin_ + ".js";
-  const std::string script =
-      agentScript({g_dbus_connection_get_unique_name(bus_), kObjectPath, kInterface});
+  const std::string script = agentScript({gio()->uniqueName(bus_), kObjectPath, kInterface});
   if (!g_file_set_contents(scriptPath_.c_str(), script.data(), static_cast<gssize>(script.size()),
                            nullptr))
     return Failure{"cannot write " + scriptPath_};
@@ -179,7 +177,7 @@ Outcome Agent::load() {
 void Agent::unload() {
   if (parked_) reply(quitRequest());
   if (loaded_) {
-    g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+    gio()->flush(bus_, nullptr, nullptr);
     callKWin(bus_, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
              g_variant_new("(s)", plugin_.c_str()));
     loaded_ = false;
@@ -203,7 +201,7 @@ bool Agent::waitForCall(Clock::time_point deadline) {
 }
 
 void Agent::reply(const std::string& request) {
-  g_dbus_method_invocation_return_value(parked_, g_variant_new("(s)", request.c_str()));
+  gio()->returnValue(parked_, g_variant_new("(s)", request.c_str()));
   parked_ = nullptr;
 }
 

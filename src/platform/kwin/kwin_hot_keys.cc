@@ -1,8 +1,7 @@
 #include "platform/kwin/kwin_hot_keys.h"
 
-#include <gio/gio.h>
-
 #include "platform/kwin/kwin_agent.h"
+#include "platform/kwin/kwin_gio.h"
 #include "platform/kwin/kwin_report.h"
 
 namespace tessaloom::platform {
@@ -17,31 +16,32 @@ constexpr const char* kIntrospection = R"(<node>
 }  // namespace
 
 Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
+  if (!kwin::gio()) return Failure{kwin::kNoGio};
   std::unique_ptr<KWinHotKeys> keys(new KWinHotKeys(agent));
   GError* error = nullptr;
-  keys->bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  keys->bus_ = kwin::gio()->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
   if (!keys->bus_) {
     std::string why = error ? error->message : "unknown error";
     if (error) g_error_free(error);
     return Failure{"no session bus: " + why};
   }
-  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
+  GDBusNodeInfo* node = kwin::gio()->nodeInfo(kIntrospection, nullptr);
   static const GDBusInterfaceVTable vtable = {
       [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
          GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
         const gchar* name = nullptr;
         g_variant_get(parameters, "(&s)", &name);
         const std::string pressed = name ? name : "";
-        g_dbus_method_invocation_return_value(invocation, nullptr);
+        kwin::gio()->returnValue(invocation, nullptr);
         static_cast<KWinHotKeys*>(self)->pressed(pressed);
       },
       nullptr,
       nullptr,
       {}};
   keys->registration_ =
-      g_dbus_connection_register_object(keys->bus_, "/org/tessaloom/KWinAgent", node->interfaces[0],
-                                        &vtable, keys.get(), nullptr, nullptr);
-  g_dbus_node_info_unref(node);
+      kwin::gio()->registerObject(keys->bus_, "/org/tessaloom/KWinAgent", node->interfaces[0],
+                                  &vtable, keys.get(), nullptr, nullptr);
+  kwin::gio()->nodeInfoUnref(node);
   keys->keepAlive_ = g_timeout_add_seconds(
       kKeepAliveSeconds,
       [](gpointer self) -> gboolean {
@@ -54,8 +54,8 @@ Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
 
 KWinHotKeys::~KWinHotKeys() {
   if (keepAlive_) g_source_remove(keepAlive_);
-  if (registration_) g_dbus_connection_unregister_object(bus_, registration_);
-  if (bus_) g_object_unref(bus_);
+  if (registration_) kwin::gio()->unregisterObject(bus_, registration_);
+  if (bus_) kwin::gio()->unref(bus_);
 }
 
 std::optional<std::string> KWinHotKeys::shortcutName(Chord chord) {
@@ -74,8 +74,8 @@ bool KWinHotKeys::registerHotKey(HotKeyId id, Chord chord) {
   for (const auto& [other, taken] : bound_)
     if (taken == *name) return false;
   if (!sent_.count(*name)) {
-    const std::string request = kwin::bindRequest(*name, *kwin::keySequence(chord),
-                                                  g_dbus_connection_get_unique_name(bus_));
+    const std::string request =
+        kwin::bindRequest(*name, *kwin::keySequence(chord), kwin::gio()->uniqueName(bus_));
     if (!agent_.ask(request, true)) return false;
     sent_.insert(*name);
   }
