@@ -21,6 +21,7 @@ struct Gio {
   decltype(&g_dbus_connection_signal_unsubscribe) unsubscribe = nullptr;
   decltype(&g_bus_watch_name_on_connection) watch = nullptr;
   decltype(&g_bus_unwatch_name) unwatch = nullptr;
+  decltype(&g_object_unref) unref = nullptr;
 };
 
 const Gio* gio() {
@@ -33,7 +34,8 @@ const Gio* gio() {
                           glib::gioSymbol(g.subscribe, "g_dbus_connection_signal_subscribe") &&
                           glib::gioSymbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe") &&
                           glib::gioSymbol(g.watch, "g_bus_watch_name_on_connection") &&
-                          glib::gioSymbol(g.unwatch, "g_bus_unwatch_name");
+                          glib::gioSymbol(g.unwatch, "g_bus_unwatch_name") &&
+                          glib::gioSymbol(g.unref, "g_object_unref");
     return complete ? std::optional<Gio>(g) : std::nullopt;
   }();
   return loaded ? &*loaded : nullptr;
@@ -95,7 +97,7 @@ Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
 ShellChannel::~ShellChannel() {
   // Calls sent without waiting leave before the connection is let go.
   gio()->flush(bus_, nullptr, nullptr);
-  g_object_unref(bus_);
+  gio()->unref(bus_);
 }
 
 bool ShellChannel::present() {
