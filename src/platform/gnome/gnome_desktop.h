@@ -30,7 +30,9 @@ class GnomeDesktop final : public WindowSystem {
   Point pointer() override;
   /// Through GIO, from the desktop entry.
   bool launch(std::string_view id) override;
-  bool controlAvailable() override { return channel_->answering(); }
+  // The extension holds its name only while enabled, and the bus daemon answers for it even
+  // while the Shell itself is busy: a slow Shell must not look like a missing extension.
+  bool controlAvailable() override { return channel_->present(); }
   /// Asks the Shell to enable the extension (it takes effect at once on X11; a Wayland
   /// session finds an extension installed while it runs only at the next login).
   void requestControl() override { channel_->enableExtension(); }

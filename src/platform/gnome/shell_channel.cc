@@ -108,16 +108,6 @@ bool ShellChannel::statusNotifierHost() {
   return nameHasOwner(bus_, "org.kde.StatusNotifierWatcher");
 }
 
-bool ShellChannel::answering(int milliseconds) {
-  if (!present()) return false;
-  GVariant* reply =
-      gio()->callSync(bus_, kBusName, kObjectPath, "org.freedesktop.DBus.Peer", "Ping", nullptr,
-                      nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
-  if (!reply) return false;
-  g_variant_unref(reply);
-  return true;
-}
-
 std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters,
                                         const char* replyType, int milliseconds) {
   GVariant* reply =

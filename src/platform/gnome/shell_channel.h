@@ -34,8 +34,6 @@ class ShellChannel {
   /// Whether the extension owns its name now (it does from the end of the Shell's start-up
   /// until it is disabled).
   bool present();
-  /// Whether it owns its name and answers within `milliseconds`.
-  bool answering(int milliseconds = 1000);
 
   /// Calls `method` with `parameters` (floating references are taken) and waits up to
   /// `milliseconds` for a reply of `replyType`; nothing when the call fails.
