@@ -286,6 +286,15 @@ class GnomeShellTest : public ::testing::Test {
   /// The frames the program plans for `args` on the windows as they are now: the same command
   /// on a scene of the same monitors, pointer, applications, windows and settings.
   std::map<std::uint64_t, Rect> plannedFrames(const std::vector<std::string>& args) {
+    // Windows the Shell is still placing, or a client still resizing, would give another plan.
+    auto last = framesNow();
+    waitUntil(
+        [&] {
+          auto now = framesNow();
+          std::swap(now, last);
+          return now == last;
+        },
+        3);
     const json f = facts();
     const json& primary = f["monitors"][f.value("primary", 0)]["frame"];
     const double px = primary[0], py = primary[1], height = primary[3];
