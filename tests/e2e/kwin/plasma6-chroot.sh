@@ -11,5 +11,5 @@ fi
 source scripts/lib/debian13-chroot.bash
 debian13_chroot_ensure
 debian13_chroot_run sh -c "$debian13_build_script
-  TESSALOOM_BINARY=/var/cache/tessaloom-debian13/tessaloom python3 /src/tests/e2e/kwin/kwin_e2e.py \
-    plasma6" build tessaloom tessaloom-tray tessaloom-testclient
+  TESSALOOM_BINARY=/var/cache/tessaloom-debian13/tessaloom python3 \
+    /src/tests/e2e/kwin/kwin_e2e.py" build tessaloom tessaloom-tray tessaloom-testclient
