@@ -17,43 +17,14 @@
 
 #include "platform/kwin/kwin_desktop.h"
 #include "platform/kwin/kwin_report.h"
+#include "support/private_bus.h"
 #include "support/scoped_environment.h"
 
 namespace tessaloom::platform::kwin {
 namespace {
 
+using testing::PrivateBus;
 using testing::ScopedEnvironment;
-
-/// A session bus of the test's own, ended with the test.
-class PrivateBus {
- public:
-  PrivateBus() {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(STDERR_FILENO);
-      ::execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile",
-               "--print-address=1", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') address_ += c;
-    ::close(out[0]);
-  }
-  ~PrivateBus() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  const std::string& address() const { return address_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string address_;
-};
 
 enum class Scripts { none, silent, answering };
 
