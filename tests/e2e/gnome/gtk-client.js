@@ -9,7 +9,7 @@ imports.gi.versions.Gdk = '3.0';
 const {GLib} = imports.gi;
 
 const flags = ARGV.filter(a => a.startsWith('--'));
-const [appId, ...specs] = ARGV.filter(a => !a.startsWith('--'));
+const [appId, ...requests] = ARGV.filter(a => !a.startsWith('--'));
 // The WM_CLASS under X11 and the app id on Wayland: set before GTK starts.
 GLib.set_prgname(appId);
 const {Gdk, Gtk} = imports.gi;
@@ -17,8 +17,8 @@ Gtk.init(null);
 
 const windows = [];
 const drawn = new Set();
-for (const spec of specs) {
-  const [title, size] = spec.split('=');
+for (const request of requests) {
+  const [title, size] = request.split('=');
   const [width, height] = (size ?? '480x320').split('x').map(Number);
   const window = new Gtk.Window({title});
   window.set_default_size(width, height);
