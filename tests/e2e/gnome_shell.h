@@ -19,6 +19,7 @@
 #include "e2e/program_on_desktop.h"
 #include "support/run_program.h"
 #include "support/scene_json.h"
+#include "support/scene_run.h"
 #include "support/temp_dir.h"
 #include "support/x11_desktop.h"
 
@@ -345,29 +346,12 @@ class GnomeShellTest : public ::testing::Test {
       order.push_back(w["id"]);
       if (w["id"] == f["focus"]) scene["frontmost"] = pid;
     }
-    const std::filesystem::path folder = path("plan");
-    std::filesystem::create_directories(folder);
-    std::filesystem::remove(folder / "defaults.json");
-    if (std::filesystem::exists(path("defaults.json")))
-      std::filesystem::copy_file(path("defaults.json"), folder / "defaults.json");
-    std::ofstream(folder / "scene.json") << testing::normalizedScene(scene).dump(2);
-    const auto r = testing::runProgram(TESSALOOM_BINARY, args,
-                                       {{"TESSALOOM_SCENE", (folder / "scene.json").string()},
-                                        {"TESSALOOM_DEFAULTS", (folder / "defaults.json").string()},
-                                        {"-DISPLAY", ""}},
-                                       30);
-    EXPECT_EQ(r.status, 0) << "on the scene: " << r.out << r.err;
+    const auto run = testing::runOnScene(path("plan"), scene, path("defaults.json"), args);
+    EXPECT_EQ(run.result.status, 0) << "on the scene: " << run.result.out << run.result.err;
     std::map<std::uint64_t, Rect> planned;
-    json after;
-    std::ifstream(folder / "scene.json") >> after;
-    std::size_t i = 0;
-    for (const auto& app : after["apps"])
-      for (const auto& w : app["windows"]) {
-        const auto frame = w["frame"].get<std::vector<double>>();
-        if (i < order.size() && frame.size() == 4)
-          planned[order[i]] = Rect(frame[0], frame[1], frame[2], frame[3]);
-        ++i;
-      }
+    for (std::size_t i = 0; i < order.size() && i < run.frames.size(); ++i)
+      if (const auto& r = run.frames[i]; r.size() == 4)
+        planned[order[i]] = Rect(r[0], r[1], r[2], r[3]);
     return planned;
   }
 

@@ -20,6 +20,7 @@
 
 #include "support/run_program.h"
 #include "support/scene_json.h"
+#include "support/scene_run.h"
 #include "support/x11_desktop.h"
 
 namespace tessaloom {
@@ -321,30 +322,13 @@ class ProgramOnDesktop : public ::testing::TestWithParam<std::string>, protected
     }
     if (const TestWindow* front = frontmost()) scene["frontmost"] = 1000 + front->client;
 
-    const std::filesystem::path folder = path("plan");
-    std::filesystem::create_directories(folder);
-    std::filesystem::remove(folder / "defaults.json");
-    if (std::filesystem::exists(path("defaults.json")))
-      std::filesystem::copy_file(path("defaults.json"), folder / "defaults.json");
-    std::ofstream(folder / "scene.json") << testing::normalizedScene(scene).dump(2);
-    const auto r = testing::runProgram(TESSALOOM_BINARY, args,
-                                       {{"TESSALOOM_SCENE", (folder / "scene.json").string()},
-                                        {"TESSALOOM_DEFAULTS", (folder / "defaults.json").string()},
-                                        {"-DISPLAY", ""}},
-                                       30);
-    EXPECT_TRUE(endedWith(r, 0)) << "on the scene";
-    if (output) *output = r.out;
-
+    const auto run = testing::runOnScene(path("plan"), scene, path("defaults.json"), args);
+    EXPECT_TRUE(endedWith(run.result, 0)) << "on the scene";
+    if (output) *output = run.result.out;
     std::map<xcb_window_t, Rect> planned;
-    json after;
-    std::ifstream(folder / "scene.json") >> after;
-    std::size_t i = 0;
-    for (const auto& app : after["apps"])
-      for (const auto& w : app["windows"]) {
-        const auto f = w["frame"].get<std::vector<double>>();
-        if (i < order.size() && f.size() == 4) planned[order[i]->id] = Rect(f[0], f[1], f[2], f[3]);
-        ++i;
-      }
+    for (std::size_t i = 0; i < order.size() && i < run.frames.size(); ++i)
+      if (const auto& r = run.frames[i]; r.size() == 4)
+        planned[order[i]->id] = Rect(r[0], r[1], r[2], r[3]);
     return planned;
   }
 
