@@ -1,0 +1,214 @@
+// A small model of the five layouts, written apart from the engine, to check what it plans.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/geometry.h"
+
+namespace tessaloom::model {
+
+struct Window {
+  Rect frame;
+  bool ai = false;
+};
+struct Screen {
+  Rect frame;
+  Rect usable;
+};
+
+namespace detail {
+
+// Edges of a rectangle whose width or height may be negative.
+inline double lo(double origin, double extent) {
+  return std::min(origin, origin + extent);
+}
+inline double hi(double origin, double extent) {
+  return lo(origin, extent) + std::fabs(extent);
+}
+
+// No tile is smaller than one point or placed at a non-finite position.
+inline Rect tile(double x, double y, double w, double h, const Rect& area) {
+  auto size = [](double v) { return std::isfinite(v) && v >= 1 ? v : 1.0; };
+  auto place = [](double v, double home) {
+    return std::isfinite(v) ? v : std::isfinite(home) ? home : 0.0;
+  };
+  return {place(x, area.x), place(y, area.y), size(w), size(h)};
+}
+
+// The screen whose frame, one point larger all round, holds the pointer; else the first.
+inline std::size_t screenUnder(Point p, const std::vector<Screen>& screens) {
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    const Rect& f = screens[i].frame;
+    const double x = lo(f.x, f.width) - 1, y = lo(f.y, f.height) - 1;
+    if (p.x >= x && p.x < x + (std::fabs(f.width) + 2) && p.y >= y &&
+        p.y < y + (std::fabs(f.height) + 2))
+      return i;
+  }
+  return 0;
+}
+
+// The screen sharing the most area with `r`; with none, the one under the pointer.
+inline std::size_t screenHolding(const Rect& r, const std::vector<Screen>& screens, Point p) {
+  double most = 0;
+  std::size_t found = screens.size();
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    const Rect& f = screens[i].frame;
+    const double w =
+        std::min(hi(f.x, f.width), hi(r.x, r.width)) - std::max(lo(f.x, f.width), lo(r.x, r.width));
+    const double h = std::min(hi(f.y, f.height), hi(r.y, r.height)) -
+                     std::max(lo(f.y, f.height), lo(r.y, r.height));
+    if (w >= 0 && h >= 0 && w * h > most) most = w * h, found = i;
+  }
+  return found < screens.size() ? found : screenUnder(p, screens);
+}
+
+// Browsers first; left edges within 20 points share a column, read from the top.
+inline bool before(const Window& a, const Window& b) {
+  if (a.ai != b.ai) return b.ai;
+  const double ax = lo(a.frame.x, a.frame.width), bx = lo(b.frame.x, b.frame.width);
+  if (std::fabs(ax - bx) > 20) return ax < bx;
+  return lo(a.frame.y, a.frame.height) < lo(b.frame.y, b.frame.height);
+}
+
+// Each window in turn walks left past every window it goes before. The order of 64 or more
+// windows on one screen whose columns lie within 20 points of each other is not modelled.
+inline std::vector<std::size_t> placementOrder(const std::vector<Window>& windows,
+                                               const std::vector<std::size_t>& group) {
+  std::vector<std::size_t> order;
+  for (std::size_t i : group) {
+    auto at = order.end();
+    while (at != order.begin() && before(windows[i], windows[*(at - 1)])) --at;
+    order.insert(at, i);
+  }
+  return order;
+}
+
+inline std::vector<Rect> grid(long long n, const Rect& a, double gap, double aspect) {
+  long long rows = 1;
+  double best = std::numeric_limits<double>::infinity();
+  for (long long r = 1; r <= n; ++r) {
+    const long long c = (n + r - 1) / r;
+    const double cw = (a.width - static_cast<double>(c - 1) * gap) / static_cast<double>(c);
+    const double ch = (a.height - static_cast<double>(r - 1) * gap) / static_cast<double>(r);
+    if (c * (r - 1) >= n || !(cw > 0) || !(ch > 0)) continue;
+    double score = static_cast<double>(r * c - n) * 0.25 + std::fabs(std::log(cw / ch / aspect));
+    if (cw < 420 || ch < 300) score += 2;
+    if (score < best) best = score, rows = r;
+  }
+  const double h = (a.height - static_cast<double>(rows - 1) * gap) / static_cast<double>(rows);
+  std::vector<Rect> out;
+  for (long long i = 0; i < rows; ++i) {
+    const long long k = n / rows + (i < n % rows ? 1 : 0);
+    const double w = (a.width - static_cast<double>(k - 1) * gap) / static_cast<double>(k);
+    for (long long j = 0; j < k; ++j)
+      out.push_back(tile(a.x + (w + gap) * static_cast<double>(j),
+                         a.y + (h + gap) * static_cast<double>(i), w, h, a));
+  }
+  return out;
+}
+
+inline void columns(std::vector<Rect>& out, long long n, const Rect& a, double gap) {
+  const double w = (a.width - static_cast<double>(n - 1) * gap) / static_cast<double>(n);
+  if (n > 1 && w < 400) {
+    const double h = (a.height - gap) * 0.5;
+    columns(out, n - n / 2, {a.x, a.y, a.width, h}, gap);
+    columns(out, n / 2, {a.x, a.y + h + gap, a.width, h}, gap);
+    return;
+  }
+  for (long long j = 0; j < n; ++j)
+    out.push_back(tile(a.x + (w + gap) * static_cast<double>(j), a.y, w, a.height, a));
+}
+
+inline std::vector<Rect> cascade(long long n, const Rect& a) {
+  const double W = a.width, H = a.height;
+  double w = std::clamp(W * 0.6, std::min(W, 900.0), 1800.0), h = H * 0.88, step = 32, shift = 0;
+  if (n > 1) {
+    const double steps = static_cast<double>(n - 1);
+    const double room = std::min(W - std::min(W, 200.0), H - std::min(H, 150.0));
+    step = std::min(std::clamp((H - H * 0.6) / steps, 12.0, 32.0), std::max(room, 0.0) / steps);
+    shift = step * steps;
+    w = std::min(w, W - shift);
+    h = std::min(h, H - shift);
+  }
+  const double x = a.x + W * 0.5 - (w + shift) * 0.5, y = a.y + H * 0.5 - (h + shift) * 0.5;
+  std::vector<Rect> out;
+  for (long long i = 0; i < n; ++i)
+    out.push_back(
+        tile(x + step * static_cast<double>(i), y + step * static_cast<double>(i), w, h, a));
+  return out;
+}
+
+}  // namespace detail
+
+/// The frames `layout` ("grid", "columns", "aiSplit", "cascade", "sameSize") gives `windows`
+/// (every one of them is arranged), returned in the same order as given. With `mouse`
+/// every window goes to the screen under `pointer`, else each stays on its own screen.
+/// `reference` is the index of the window whose size sameSize gives the others.
+/// A window keeps its frame when there is no screen or its screen's area is all gap.
+inline std::vector<Rect> arrange(std::string_view layout, const std::vector<Window>& windows,
+                                 const std::vector<Screen>& screens, bool mouse = false,
+                                 Point pointer = {}, double gap = 8, double aiRatio = 0.4,
+                                 std::size_t reference = 0) {
+  using namespace detail;
+  if (layout != "grid" && layout != "columns" && layout != "aiSplit" && layout != "cascade" &&
+      layout != "sameSize")
+    throw std::invalid_argument("no layout is called " + std::string(layout));
+  std::vector<Rect> frames;
+  for (const Window& w : windows) frames.push_back(w.frame);
+  if (screens.empty() || windows.empty()) return frames;
+
+  if (layout == "sameSize") {  // neither the gap nor the pointer's screen matters here
+    const Rect& size = windows[reference < windows.size() ? reference : 0].frame;
+    for (Rect& f : frames) {
+      const Rect& b = screens[screenHolding(f, screens, pointer)].usable;
+      const double w = std::min(b.width, size.width), h = std::min(b.height, size.height);
+      f = tile(std::min(std::max(lo(f.x, f.width), lo(b.x, b.width)), hi(b.x, b.width) - w),
+               std::min(std::max(lo(f.y, f.height), lo(b.y, b.height)), hi(b.y, b.height) - h), w,
+               h, b);
+    }
+    return frames;
+  }
+
+  std::vector<std::vector<std::size_t>> on(screens.size());
+  for (std::size_t i = 0; i < windows.size(); ++i)
+    on[mouse ? screenUnder(pointer, screens) : screenHolding(frames[i], screens, pointer)]
+        .push_back(i);
+  for (std::size_t s = 0; s < screens.size(); ++s) {
+    const Rect& u = screens[s].usable;
+    const Rect area(u.x + gap, u.y + gap, u.width - 2 * gap, u.height - 2 * gap);
+    if (on[s].empty() || !(area.width > 0 && area.height > 0)) continue;
+    const std::vector<std::size_t> order = placementOrder(windows, on[s]);
+    const auto n = static_cast<long long>(order.size());
+    std::vector<Rect> tiles;
+    if (layout == "columns") {
+      columns(tiles, n, area, gap);
+    } else if (layout == "cascade") {
+      tiles = cascade(n, area);
+    } else {
+      // Placement puts the browsers first, so the AI windows are the last `ai` of the order.
+      const auto ai =
+          std::count_if(order.begin(), order.end(), [&](std::size_t i) { return windows[i].ai; });
+      if (layout == "grid" || ai == 0 || ai == n) {
+        tiles = grid(n, area, gap, 1.3);
+      } else {
+        const double aiWidth = (area.width - gap) * aiRatio;
+        const Rect left(area.x, area.y, area.width - gap - aiWidth, area.height);
+        tiles = grid(n - ai, left, gap, 1.3);
+        const auto right =
+            grid(ai, {hi(left.x, left.width) + gap, area.y, aiWidth, area.height}, gap, 1.0);
+        tiles.insert(tiles.end(), right.begin(), right.end());
+      }
+    }
+    for (std::size_t k = 0; k < order.size(); ++k) frames[order[k]] = tiles[k];
+  }
+  return frames;
+}
+
+}  // namespace tessaloom::model
