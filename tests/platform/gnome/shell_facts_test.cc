@@ -1,107 +1,100 @@
-// The GNOME backend's decisions on facts captured from the Shell extension.
+// What the GNOME backend reads from the Shell extension's facts and what it sends back: moves,
+// menus and key names.
 #include "platform/gnome/shell_facts.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/gnome/gnome_hot_keys.h"
+#include "platform/gnome/gnome_status_item.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
 
 using nlohmann::json;
 
-// Two monitors, the primary one on the right (so the seam's origin is at x = 1280), a normal
-// window, a dialog, a dock, a window on every workspace, one on workspace 1 and one maximized.
-const char* kFacts = R"({
-  "windows": [
-    {"id": 7, "sequence": 9, "wmClass": "firefox", "wmInstance": "Navigator", "pid": 70,
-     "title": "Later", "frame": [1300, 50, 800, 600], "type": 0, "workspace": 0,
-     "maximized": true, "resizable": false},
-    {"id": 3, "sequence": 2, "sandboxedAppId": "org.example.Flat", "gtkApplicationId": "x",
-     "wmClass": "org.example.Flat", "pid": 30, "title": "First", "frame": [1400, 100, 500, 400],
-     "type": 0, "workspace": 0},
-    {"id": 4, "sequence": 3, "gtkApplicationId": "org.gnome.Epiphany", "pid": 40,
-     "title": "Save as", "frame": [0, 0, 300, 200], "type": 4, "workspace": 0},
-    {"id": 5, "sequence": 4, "wmClass": "Panel", "pid": 50, "frame": [0, 0, 1280, 30],
-     "type": 2, "workspace": -1},
-    {"id": 6, "sequence": 5, "wmClass": "Sticky", "pid": 60, "frame": [10, 10, 100, 100],
-     "type": 0, "workspace": -1, "fullScreen": true},
-    {"id": 8, "sequence": 6, "wmClass": "Away", "pid": 80, "frame": [10, 10, 100, 100],
-     "type": 0, "workspace": 1, "minimized": true}
-  ],
+// Two monitors, the primary one on the right, so the seam's origin is at x = 1280.
+const char* kFacts = R"({"primary": 1, "pointer": [1500, 500], "focus": 3, "workspace": 0,
   "monitors": [{"frame": [0, 0, 1280, 1024], "workArea": [0, 0, 1280, 1024]},
                {"frame": [1280, 0, 1920, 1080], "workArea": [1280, 32, 1920, 1048]}],
-  "primary": 1, "pointer": [1500, 500], "focus": 3, "workspace": 0
-})";
+  "windows": [
+    {"id": 7, "sequence": 9, "wmClass": "firefox", "wmInstance": "Navigator", "pid": 70,
+     "frame": [1300, 50, 800, 600], "type": 0, "workspace": 0, "maximized": true,
+     "resizable": false},
+    {"id": 3, "sequence": 2, "sandboxedAppId": "org.example.Flat", "gtkApplicationId": "x",
+     "frame": [1400, 100, 500, 400], "type": 0, "workspace": 0, "resizable": false},
+    {"id": 4, "sequence": 3, "gtkApplicationId": "org.gnome.Epiphany", "frame": [0, 0, 3, 2],
+     "type": 4, "workspace": 0},
+    {"id": 5, "sequence": 4, "frame": [0, 0, 1280, 30], "type": 2, "workspace": -1},
+    {"id": 6, "sequence": 5, "frame": [0, 0, 1, 1], "type": 0, "workspace": -1,
+     "fullScreen": true},
+    {"id": 8, "sequence": 6, "frame": [0, 0, 1, 1], "type": 0, "workspace": 1}]})";
 
-ShellFacts facts() {
-  auto parsed = parseFacts(kFacts);
-  EXPECT_TRUE(parsed);
-  return parsed.value_or(ShellFacts{});
-}
-
-TEST(ShellFacts, ReadsWindowsInCreationOrderAndScreensPrimaryFirst) {
-  const ShellFacts f = facts();
-  ASSERT_EQ(f.windows.size(), 6u);
-  EXPECT_EQ(f.windows.front().id, 3u);
-  EXPECT_EQ(f.windows.back().id, 7u);
-  EXPECT_EQ(f.origin(), (Point{1280, 0}));
-  const auto screens = screensOf(f);
-  ASSERT_EQ(screens.size(), 2u);
-  EXPECT_EQ(screens[0].frame, Rect(0, 0, 1920, 1080));
-  EXPECT_EQ(screens[0].usable, Rect(0, 32, 1920, 1048));
-  EXPECT_EQ(screens[1].frame, Rect(-1280, 0, 1280, 1024));
-  EXPECT_EQ(factsOf(*f.find(3), f.origin()).frame, Rect(120, 100, 500, 400));
-}
-
-TEST(ShellFacts, RefusesWhatTheExtensionDoesNotSend) {
+TEST(ShellFacts, ReadsWindowsInCreationOrderScreensPrimaryFirstAndWhatCounts) {
+  const auto f = parseFacts(kFacts);
+  ASSERT_TRUE(f);
+  const struct {
+    WindowHandle id;
+    bool counted, standard;
+    const char* app;
+  } windows[] = {{3, true, true, "org.example.Flat"},
+                 {4, true, false, "org.gnome.Epiphany"},
+                 {5, false, false, ""},
+                 {6, true, true, ""},
+                 {8, false, true, ""},
+                 {7, true, true, ""}};
+  ASSERT_EQ(f->windows.size(), std::size(windows));
+  for (std::size_t i = 0; i < std::size(windows); ++i) {
+    SCOPED_TRACE(windows[i].id);
+    EXPECT_EQ(f->windows[i].id, windows[i].id);
+    EXPECT_EQ(counts(f->windows[i], f->workspace), windows[i].counted);
+    EXPECT_EQ(factsOf(f->windows[i], {}).standard, windows[i].standard);
+    EXPECT_EQ(hintsOf(f->windows[i]).gtkApplicationId, windows[i].app);
+  }
+  EXPECT_EQ(hintsOf(*f->find(7)).instance, "Navigator");
+  EXPECT_THAT(
+      screensOf(*f),
+      ::testing::ElementsAre(Screen{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}, "Monitor 2"},
+                             Screen{{-1280, 0, 1280, 1024}, {-1280, 0, 1280, 1024}, "Monitor 1"}));
+  EXPECT_EQ(factsOf(*f->find(3), f->origin()).frame, Rect(120, 100, 500, 400));
   for (const char* text : {"", "[]", "{}", R"({"windows": [{"id": 1}], "monitors": []})",
                            R"({"windows": [], "monitors": [{"frame": [0, 0]}]})"})
     EXPECT_FALSE(parseFacts(text)) << text;
 }
 
-TEST(ShellFacts, CountsWindowsOfThisWorkspaceAndStandardOnlyNormalOnes) {
-  const ShellFacts f = facts();
-  struct Case {
-    WindowHandle id;
-    bool counted, standard;
-  };
-  for (const Case c : {Case{3, true, true}, Case{4, true, false}, Case{5, false, false},
-                       Case{6, true, true}, Case{8, false, true}}) {
-    const ShellWindow& w = *f.find(c.id);
-    EXPECT_EQ(counts(w, f.workspace), c.counted) << c.id;
-    EXPECT_EQ(factsOf(w, {}).standard, c.standard) << c.id;
-  }
-}
-
-TEST(ShellFacts, NamesTheApplicationBySandboxThenGtkIdThenClass) {
-  const ShellFacts f = facts();
-  EXPECT_EQ(hintsOf(*f.find(3)).gtkApplicationId, "org.example.Flat");
-  EXPECT_EQ(hintsOf(*f.find(4)).gtkApplicationId, "org.gnome.Epiphany");
-  const auto firefox = hintsOf(*f.find(7));
-  EXPECT_EQ(firefox.gtkApplicationId, "");
-  EXPECT_EQ(firefox.instance, "Navigator");
-  EXPECT_EQ(firefox.wmClass, "firefox");
-}
-
 TEST(ShellFacts, MovesLeaveStatesFirstAndKeepTheSizeOfFixedWindows) {
-  ShellFacts f = facts();
-  f.windows.push_back(f.windows.front());
-  f.windows.back().id = 9;
-  f.windows.back().resizable = false;
   const std::vector<Placement> placements = {{7, {0, 32, 960, 1048}},
                                              {6, {960, 32, 960, 1048}},
-                                             {9, {10.4, 20.6, 100, 100}},
+                                             {3, {10.4, 20.6, 100, 100}},
                                              {42, {0, 0, 100, 100}},
-                                             {3, {0, 0, 0, 100}}};
-  const json moves = json::parse(movesFor(f, placements));
-  const json expected = json::parse(R"([
+                                             {4, {0, 0, 0, 100}}};
+  EXPECT_EQ(json::parse(movesFor(*parseFacts(kFacts), placements)), json::parse(R"([
     {"id": 7, "x": 1280, "y": 32, "width": 960, "height": 1048, "resize": true,
      "unmaximize": true},
     {"id": 6, "x": 2240, "y": 32, "width": 960, "height": 1048, "resize": true,
      "leaveFullScreen": true},
-    {"id": 9, "x": 1290, "y": 21, "width": 100, "height": 100, "resize": false}])");
-  EXPECT_EQ(moves, expected);
+    {"id": 3, "x": 1290, "y": 21, "width": 100, "height": 100, "resize": false}])"));
+}
+
+TEST(ShellTexts, MenusCarryPathsBackToTheirItemsAndKeysTheirNames) {
+  MenuItem grid, gap, layouts;
+  grid.title = "Grid";
+  grid.shortcut = Chord{'g', kControlAlt};
+  gap.title = "Gap";
+  gap.indentationLevel = 1;
+  layouts.submenu = {grid, gap};
+  const MenuModel menu{{MenuItem::makeSeparator(), layouts}};
+  const json sent = json::parse(menuJson(menu));
+  EXPECT_EQ(sent[0], json::parse(R"({"separator": true})"));
+  EXPECT_EQ(sent[1]["submenu"][0]["title"], "Grid    " + describe({'g', kControlAlt}));
+  EXPECT_EQ(sent[1]["submenu"][1]["title"], "  Gap");
+  EXPECT_EQ(itemAt(menu, sent[1]["submenu"][1]["path"].get<std::string>())->title, "Gap");
+  for (const char* path : {"", "2", "1/5", "0/0", "x", "1/", "-1"})
+    EXPECT_FALSE(itemAt(menu, path)) << path;
+  EXPECT_EQ(accelerator({'z', kControl | kAlt | kShift | kSuper}), "<Control><Alt><Shift><Super>z");
+  EXPECT_EQ(accelerator({'1', kControlAlt}), "");
 }
 
 }  // namespace

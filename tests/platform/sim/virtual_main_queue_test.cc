@@ -1,13 +1,9 @@
-// The virtual main queue: due order, the clock each block sees, deadlines, cancellation,
-// repeating work and work queued from inside work.
+// The virtual main queue: due order, the clock each block sees, deadlines, cancellation and
+// repeating work, also when queued or run from inside work.
 #include "platform/sim/virtual_main_queue.h"
 
 #include <cmath>
-#include <functional>
 #include <limits>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,7 +14,6 @@ namespace tessaloom::platform {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 /// Collects "label@time" for each block run.
 struct Trace {
@@ -29,79 +24,32 @@ struct Trace {
   }
 };
 
-TEST(VirtualMainQueue, RunsWorkInDueOrderTiesInSchedulingOrder) {
-  struct Step {
-    std::optional<double> delay;  // nothing: async
-    std::string label;
-  };
-  struct Case {
-    const char* name;
-    std::vector<Step> steps;
-    std::vector<std::string> expected;
-  };
-  const std::vector<Case> cases = {
-      {"later scheduled earlier due", {{2, "a"}, {1, "b"}}, {"b@1.0", "a@2.0"}},
-      {"same due time", {{1, "a"}, {1, "b"}, {1, "c"}}, {"a@1.0", "b@1.0", "c@1.0"}},
-      {"async before delayed", {{0.5, "late"}, {std::nullopt, "now"}}, {"now@0.0", "late@0.5"}},
-      {"zero delay among async",
-       {{std::nullopt, "a"}, {0, "b"}, {std::nullopt, "c"}},
-       {"a@0.0", "b@0.0", "c@0.0"}},
-      {"negative and NaN delays count as zero",
-       {{3, "x"}, {-5, "y"}, {std::nan(""), "z"}},
-       {"y@0.0", "z@0.0", "x@3.0"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    VirtualMainQueue queue;
-    Trace trace{queue, {}};
-    for (const Step& step : c.steps) {
-      if (step.delay) {
-        queue.asyncAfter(*step.delay, trace.mark(step.label));
-      } else {
-        queue.async(trace.mark(step.label));
-      }
-    }
-    queue.runUntil(10);
-    EXPECT_EQ(trace.runs, c.expected);
-    EXPECT_EQ(queue.now(), 10);
-  }
-}
-
-TEST(VirtualMainQueue, RunUntilStopsAtTheDeadlineAndLeavesLaterWork) {
-  VirtualMainQueue queue(100);
+TEST(VirtualMainQueue, RunsWorkInDueOrderTiesInSchedulingOrderUpToTheDeadline) {
+  VirtualMainQueue queue;
   Trace trace{queue, {}};
-  queue.asyncAfter(1, trace.mark("in"));
-  queue.asyncAfter(2, trace.mark("edge"));
-  queue.asyncAfter(2.001, trace.mark("out"));
-  queue.runUntil(102);
-  EXPECT_THAT(trace.runs, ElementsAre("in@101.0", "edge@102.0"));
-  EXPECT_EQ(queue.now(), 102);
-  EXPECT_EQ(queue.pending(), 1u);
-  EXPECT_EQ(queue.nextDue(), 102.001);
-
+  queue.asyncAfter(2, trace.mark("a"));
+  queue.asyncAfter(1, trace.mark("b"));
+  queue.async(trace.mark("now"));
+  queue.asyncAfter(1, trace.mark("c"));
+  queue.asyncAfter(-5, trace.mark("negative"));  // a negative or NaN delay counts as 0
+  queue.asyncAfter(std::nan(""), trace.mark("nan"));
+  queue.async(trace.mark("now2"));
+  queue.asyncAfter(10, trace.mark("edge"));
+  queue.asyncAfter(10.001, trace.mark("out"));
+  queue.runUntil(10);
+  const std::vector<std::string> expected = {"now@0.0", "negative@0.0", "nan@0.0", "now2@0.0",
+                                             "b@1.0",   "c@1.0",        "a@2.0",   "edge@10.0"};
+  EXPECT_EQ(trace.runs, expected);
   // A deadline in the past or not finite neither runs later work nor moves the clock.
-  for (const double deadline : {50.0, std::numeric_limits<double>::infinity(), std::nan("")})
+  for (const double deadline : {5.0, std::numeric_limits<double>::infinity(), std::nan("")})
     queue.runUntil(deadline);
-  EXPECT_EQ(queue.now(), 102);
-  EXPECT_EQ(trace.runs.size(), 2u);
+  EXPECT_EQ(queue.now(), 10);
+  EXPECT_EQ(trace.runs, expected);
+  EXPECT_EQ(queue.nextDue(), 10.001);
 }
 
-TEST(VirtualMainQueue, SleepMovesTheClockWithoutRunningAnything) {
-  VirtualMainQueue queue;
-  Trace trace{queue, {}};
-  queue.asyncAfter(1, trace.mark("a"));
-  queue.sleep(5);
-  queue.sleep(-3);
-  queue.sleep(std::nan(""));
-  EXPECT_EQ(queue.now(), 5);
-  EXPECT_THAT(trace.runs, IsEmpty());
-  // Overdue work runs at once, on the clock as it stands.
-  queue.runUntil(5);
-  EXPECT_THAT(trace.runs, ElementsAre("a@5.0"));
-}
-
-TEST(VirtualMainQueue, CancelledWorkNeverRuns) {
-  VirtualMainQueue queue;
+TEST(VirtualMainQueue, CancelledWorkNeverRunsAndSleepRunsNothing) {
+  VirtualMainQueue queue(100);
   Trace trace{queue, {}};
   WorkItem early = queue.asyncAfter(1, trace.mark("early"));
   WorkItem sameTime = queue.asyncAfter(2, trace.mark("sameTime"));
@@ -109,96 +57,72 @@ TEST(VirtualMainQueue, CancelledWorkNeverRuns) {
   queue.asyncAfter(2, trace.mark("survivor"));
   queue.asyncAfter(1.5, [&] { victim.cancel(); });
   early.cancel();
-  WorkItem copy = sameTime;  // copies share the flag
-  copy.cancel();
+  WorkItem(sameTime).cancel();  // copies share the flag
   EXPECT_TRUE(sameTime.isCancelled());
   EXPECT_EQ(queue.pending(), 3u);
-  EXPECT_EQ(queue.nextDue(), 1.5);
-  queue.runUntil(5);
-  EXPECT_THAT(trace.runs, ElementsAre("survivor@2.0"));
+  EXPECT_EQ(queue.nextDue(), 101.5);
+  for (const double seconds : {5.0, -3.0, std::nan("")}) queue.sleep(seconds);
+  EXPECT_EQ(queue.now(), 105);
+  EXPECT_TRUE(trace.runs.empty());
+  queue.runUntil(105);  // overdue work runs at once, on the clock as it stands
+  EXPECT_THAT(trace.runs, ElementsAre("survivor@105.0"));
   EXPECT_EQ(queue.pending(), 0u);
-  EXPECT_FALSE(queue.nextDue().has_value());
+  EXPECT_FALSE(queue.nextDue());
 }
 
-TEST(VirtualMainQueue, RepeatingWorkRunsEachIntervalUntilCancelled) {
+TEST(VirtualMainQueue, RepeatingWorkKeepsTimeDropsMissedBeatsAndStopsWhenCancelled) {
   VirtualMainQueue queue;
   Trace trace{queue, {}};
   WorkItem timer = queue.repeating(1, trace.mark("tick"));
-  queue.runUntil(3.5);
-  EXPECT_THAT(trace.runs, ElementsAre("tick@1.0", "tick@2.0", "tick@3.0"));
-  queue.runUntil(4);
-  EXPECT_EQ(trace.runs.back(), "tick@4.0");
+  queue.runUntil(2.5);
+  queue.sleep(1.5);
+  queue.runUntil(5);
   timer.cancel();
   queue.runUntil(100);
-  EXPECT_EQ(trace.runs.size(), 4u);
-  EXPECT_EQ(queue.now(), 100);
-
-  // Work may cancel its own timer.
+  EXPECT_THAT(trace.runs, ElementsAre("tick@1.0", "tick@2.0", "tick@4.0", "tick@5.0"));
   int runs = 0;
   WorkItem self;
   self = queue.repeating(0.25, [&] {
-    if (++runs == 3) self.cancel();
+    if (++runs == 3) self.cancel();  // work may cancel its own timer
   });
   queue.runUntil(160);
   EXPECT_EQ(runs, 3);
   EXPECT_EQ(queue.pending(), 0u);
-}
-
-TEST(VirtualMainQueue, TinyOrZeroIntervalsStayBoundedByTheDeadline) {
+  // Tiny, zero or NaN intervals still move the clock, so a deadline bounds them.
   for (const double interval : {0.0, -1.0, 1e-300, std::nan("")}) {
-    VirtualMainQueue queue;
-    int runs = 0;
-    queue.repeating(interval, [&] { ++runs; });
-    queue.runUntil(1);
-    EXPECT_NEAR(runs, 1000, 1) << interval;  // the sum of the steps may overshoot 1 slightly
+    VirtualMainQueue q;
+    int ticks = 0;
+    q.repeating(interval, [&] { ++ticks; });
+    q.runUntil(1);
+    EXPECT_NEAR(ticks, 1000, 1) << interval;
   }
 }
 
-TEST(VirtualMainQueue, RepeatingWorkThatFellBehindDropsMissedBeats) {
-  VirtualMainQueue queue;
-  Trace trace{queue, {}};
-  queue.repeating(1, trace.mark("tick"));
-  queue.sleep(3.5);
-  queue.runUntil(5);
-  EXPECT_THAT(trace.runs, ElementsAre("tick@3.5", "tick@4.5"));
-}
-
-TEST(VirtualMainQueue, WorkQueuedFromWorkRunsWhenDueWithinTheDeadline) {
-  VirtualMainQueue queue;
-  Trace trace{queue, {}};
-  queue.asyncAfter(1, [&] {
-    trace.runs.push_back("outer@" + formatNumber(queue.now()));
-    queue.async(trace.mark("inner-async"));
-    queue.asyncAfter(0.5, trace.mark("inner-later"));
-    queue.asyncAfter(5, trace.mark("inner-too-late"));
-  });
-  queue.asyncAfter(1, trace.mark("sibling"));
-  queue.runUntil(2);
-  EXPECT_THAT(trace.runs,
-              ElementsAre("outer@1.0", "sibling@1.0", "inner-async@1.0", "inner-later@1.5"));
-  EXPECT_EQ(queue.pending(), 1u);
-}
-
-TEST(VirtualMainQueue, NestedRunUntilFromInsideWork) {
+TEST(VirtualMainQueue, WorkQueuedOrRunFromInsideWork) {
   VirtualMainQueue queue;
   Trace trace{queue, {}};
   WorkItem timer = queue.repeating(0.5, trace.mark("tick"));
   queue.asyncAfter(1.25, [&] {
-    trace.runs.push_back("waiting@" + formatNumber(queue.now()));
+    trace.mark("waiting")();
+    queue.async(trace.mark("inner"));
+    queue.asyncAfter(0.5, trace.mark("later"));
+    queue.asyncAfter(5, trace.mark("too-late"));
     queue.runUntil(queue.now() + 1);  // the command line's wait turns the loop like this
-    trace.runs.push_back("waited@" + formatNumber(queue.now()));
+    trace.mark("waited")();
   });
+  queue.asyncAfter(1.25, trace.mark("sibling"));
   queue.runUntil(2.5);
   timer.cancel();
-  EXPECT_THAT(trace.runs, ElementsAre("tick@0.5", "tick@1.0", "waiting@1.25", "tick@1.5",
-                                      "tick@2.0", "waited@2.25", "tick@2.5"));
+  EXPECT_THAT(trace.runs,
+              ElementsAre("tick@0.5", "tick@1.0", "waiting@1.25", "sibling@1.25", "inner@1.25",
+                          "tick@1.5", "later@1.75", "tick@2.0", "waited@2.25", "tick@2.5"));
+  EXPECT_EQ(queue.pending(), 1u);
 }
 
-TEST(VirtualMainQueue, AdvanceAndRunAll) {
+TEST(VirtualMainQueue, RunAllEndsWithTheLastOneShotOrAtTheHorizon) {
   VirtualMainQueue queue;
   Trace trace{queue, {}};
   queue.repeating(1, trace.mark("tick"));
-  // A chain of readiness checks, each queueing the next, ends by itself.
   int checks = 0;
   std::function<void()> check = [&] {
     if (++checks < 4) queue.asyncAfter(0.35, check);
@@ -210,14 +134,10 @@ TEST(VirtualMainQueue, AdvanceAndRunAll) {
   EXPECT_EQ(checks, 4);
   EXPECT_DOUBLE_EQ(queue.now(), 1.4);
   EXPECT_THAT(trace.runs, ElementsAre("tick@1.0"));
-
-  // A chain that never ends is stopped by the horizon.
   std::function<void()> forever = [&] { queue.asyncAfter(1, forever); };
   queue.asyncAfter(1, forever);
   EXPECT_FALSE(queue.runAll(30));
   EXPECT_DOUBLE_EQ(queue.now(), 31.4);
-
-  // Nor does it wait for work that never comes.
   VirtualMainQueue idle;
   idle.asyncAfter(std::numeric_limits<double>::infinity(), [] {});
   EXPECT_FALSE(idle.runAll(10));
