@@ -1,117 +1,104 @@
-// The tray application: its launch, the permission prompt and watch, the keys with their
-// feedback, the status menu as it opens and what its items do.
+// The tray application on the simulated desktop: its launch, the permission prompt and watch,
+// the keys with their feedback plate, the status menu and what its items do.
 #include <gmock/gmock.h>
 
 #include "arrange/arranger.h"
-#include "tray_fixture.h"
+#include "menubar/app_delegate.h"
+#include "platform/sim/memory_defaults.h"
+#include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_ui.h"
+#include "platform/sim/virtual_main_queue.h"
+#include "settings/settings.h"
 
 namespace tessaloom {
 namespace {
 
 using platform::SimCallKind;
-using platform::SimHotKeys;
-using platform::UiJournal;
-using testing::deskScene;
+using ::testing::ElementsAre;
 
-const std::string kPromptTitle = "ウィンドウを動かす許可をください";
+// Three browser windows, one AI window and one window of an ignored application.
+constexpr const char* kDesk = R"({"frontmost": 101,
+  "screens": [{"name": "A", "frame": [0, 0, 1920, 1080], "visible": [0, 0, 1920, 1055]}],
+  "apps": [{"pid": 101, "bundleID": "com.google.Chrome", "name": "Google Chrome", "windows": [
+      {"title": "Docs", "frame": [100, 100, 800, 600]}, {"title": "Mail", "frame": [150, 150, 900, 700]}]},
+    {"pid": 102, "bundleID": "com.apple.Safari", "name": "Safari",
+     "windows": [{"title": "Apple", "frame": [300, 200, 1000, 700]}]},
+    {"pid": 201, "bundleID": "com.openai.chat", "name": "ChatGPT",
+     "windows": [{"title": "ChatGPT", "frame": [500, 300, 700, 600]}]},
+    {"pid": 301, "bundleID": "com.apple.finder", "name": "Finder",
+     "windows": [{"title": "Home", "frame": [50, 60, 700, 500]}]}]})";
 
-// One line per item: title, chord, image, then "off" when disabled, "on" when checked and the
-// represented data; nested items indented.
-std::vector<std::string> render(const std::vector<MenuItem>& items, int depth = 0) {
+// One line per item: indentation, title, chord, "off" when disabled and "on" when checked.
+std::vector<std::string> render(const std::vector<MenuItem>& items) {
   std::vector<std::string> lines;
   for (const auto& i : items) {
-    std::string line(2 * depth, ' ');
+    std::string line(2 * static_cast<std::size_t>(std::max(i.indentationLevel, 0)), ' ');
     line += i.separator ? "---" : i.title;
     if (i.shortcut) line += " [" + describe(*i.shortcut) + "]";
-    if (!i.image.empty()) line += " <" + i.image + ">";
-    if (!i.enabled) line += " off";
-    if (i.on) line += " on";
-    lines.push_back(line);
+    lines.push_back(line + (i.enabled ? "" : " off") + (i.on ? " on" : ""));
   }
   return lines;
 }
 
-class TrayAppTest : public testing::TrayTest {
+class Tray : public ::testing::Test {
  protected:
-  int prompts() const {
-    return static_cast<int>(
-        std::count_if(ui.alerts.shown.begin(), ui.alerts.shown.end(),
-                      [](const auto& a) { return a.messageText == kPromptTitle; }));
+  ~Tray() override { app.reset(); }
+
+  void launch(bool trusted) {
+    auto loaded = platform::SimDesktop::fromJson(kDesk, queue);
+    ASSERT_TRUE(loaded) << loaded.error();
+    desktop = std::move(*loaded);
+    desktop->setTrusted(trusted);
+    ctx.emplace(Context{*desktop, settings, queue});
+    app = std::make_unique<AppDelegate>(*ctx, services);
+    app->applicationDidFinishLaunching();
+  }
+  void press(char letter) {
+    ui.hotKeys.press({letter, kControlAlt});
+    queue.advance(0.01);
+  }
+  // Opens the menu, chooses the item and lets the queue run what it started.
+  void choose(std::string_view title) {
+    ui.statusItem.open();
+    EXPECT_TRUE(ui.statusItem.choose(title)) << title;
+    queue.advance(10);
   }
   const MenuItem& item(std::string_view title) {
+    static const MenuItem none;
     const MenuItem* found = ui.statusItem.find(title);
     EXPECT_NE(found, nullptr) << title;
-    static const MenuItem none;
     return found ? *found : none;
   }
-  const MenuModel& open() { return ui.statusItem.open(); }
+  std::string said() const {
+    const auto& plates = ui.overlay.plates();
+    return plates.empty() ? "" : plates.back()->content.text;
+  }
+
+  platform::VirtualMainQueue queue;
+  platform::MemoryDefaults defaults;
+  Settings settings{defaults};
+  std::unique_ptr<platform::SimDesktop> desktop;
+  std::optional<Context> ctx;
+  platform::SimUi ui;
+  platform::UiServices services = ui.services(true);
+  std::unique_ptr<AppDelegate> app;
 };
 
-TEST_F(TrayAppTest, WithControlEverythingIsSetUpAndNothingIsAsked) {
+TEST_F(Tray, WithControlTheLaunchSetsEverythingUpAndAsksNothing) {
   ui.installation.older = {41};
-  launch(deskScene(true));
-  // Older copies are asked to quit before the status item exists.
-  EXPECT_EQ(ui.journal, (UiJournal{"quit 41", "status item"}));
-  EXPECT_EQ(ui.statusItem.image, "rectangle.split.2x2");
-  EXPECT_EQ(ui.statusItem.toolTip, "Tessaloom：ブラウザとAIのウィンドウを整える");
-  EXPECT_EQ(ui.statusItem.delegate, &delegate());
-  std::string letters;
-  for (const auto& r : ui.hotKeys.registered) {
-    EXPECT_EQ(r.chord.modifiers, kControlAlt);
-    letters += r.chord.letter;
-  }
-  EXPECT_EQ(letters, "ghaksz");
+  launch(true);
+  EXPECT_EQ(ui.journal, (platform::UiJournal{"quit 41", "status item"}));
+  EXPECT_EQ(ui.statusItem.delegate, app.get());
+  EXPECT_EQ(ui.hotKeys.registered.size(), 6u);
   queue.advance(30);
   EXPECT_TRUE(ui.alerts.shown.empty());
   EXPECT_TRUE(ui.overlay.plates().empty());
-  EXPECT_FALSE(delegate().isWatchingForTrust());
+  EXPECT_FALSE(app->isWatchingForTrust());
 }
 
-TEST_F(TrayAppTest, ADesktopsOwnPromptReplacesTheProgramsAndItsFirstButtonAsks) {
-  ui.alerts.answers = {0};
-  launch(deskScene(false));
-  desktop->setControlPrompt(
-      platform::ControlPrompt{"line", "Enable it", "How", {"Enable", "Later"}});
-  ui.hotKeys.press({'h', kControlAlt});
-  queue.advance(0.01);
-  ASSERT_EQ(ui.alerts.shown.size(), 1u);
-  EXPECT_EQ(ui.alerts.shown[0], (platform::Alert{"Enable it", "How", {"Enable", "Later"}}));
-  EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 1u);
-}
-
-TEST_F(TrayAppTest, AnAcceptedMoveEndsTheLaunchAtOnce) {
-  ui.installation.package = "/tmp/Tessaloom.app";
-  launch(deskScene(true));
-  EXPECT_EQ(ui.statusItem.creations, 0);
-  EXPECT_TRUE(ui.hotKeys.registered.empty());
-  EXPECT_EQ(ui.application.quits, 1);
-}
-
-TEST_F(TrayAppTest, WithoutControlThePromptFollowsAndTheWatchReportsOnce) {
-  ui.alerts.answers = {1};  // "あとで"
-  launch(deskScene(false));
-  EXPECT_TRUE(ui.alerts.shown.empty());
-  queue.advance(AppDelegate::kPromptDelaySeconds);
-  EXPECT_EQ(prompts(), 1);
-  EXPECT_EQ(ui.alerts.shown[0].buttons, (std::vector<std::string>{"設定を開く", "あとで"}));
-  EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 0u) << "declined";
-  EXPECT_TRUE(delegate().isWatchingForTrust());
-  // A key pressed meanwhile prompts again (accepted: the desktop is asked) and keeps one watch.
+TEST_F(Tray, AGoneDelegateLeavesNothingRunning) {
+  launch(false);
   ui.hotKeys.press({'g', kControlAlt});
-  queue.advance(0.01);
-  EXPECT_EQ(prompts(), 2);
-  EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 1u);
-  EXPECT_TRUE(desktop->log().places().empty());
-  desktop->setTrusted(true);
-  queue.advance(AppDelegate::kTrustWatchSeconds + 0.01);
-  EXPECT_EQ(lastMessage(), "準備OK！ ⌃⌥G で整列できます");
-  EXPECT_FALSE(delegate().isWatchingForTrust());
-  queue.advance(10);
-  EXPECT_EQ(ui.overlay.plates().size(), 1u);
-}
-
-TEST_F(TrayAppTest, AGoneDelegateLeavesNothingRunning) {
-  launch(deskScene(false));
   app.reset();
   EXPECT_EQ(ui.statusItem.delegate, nullptr);
   EXPECT_TRUE(ui.hotKeys.registered.empty());
@@ -119,159 +106,230 @@ TEST_F(TrayAppTest, AGoneDelegateLeavesNothingRunning) {
   EXPECT_TRUE(ui.alerts.shown.empty());
 }
 
-TEST_F(TrayAppTest, EachKeyArrangesOrTakesBackAndSaysSo) {
-  launch(deskScene(true));
-  const struct {
-    char letter;
-    std::string message;
-  } cases[] = {{'g', "自動タイルで整列（4枚）"},
-               {'h', "横一列に並べる（4枚）"},
-               {'a', "ブラウザ左＋AI右に分ける（4枚）"},
-               {'k', "同じサイズで重ねる（4枚）"},
-               {'s', "サイズだけ揃える（位置はそのまま）（4枚）"},
-               {'z', "直前の配置に戻しました"}};
-  for (const auto& c : cases) {
-    ASSERT_TRUE(ui.hotKeys.press({c.letter, kControlAlt}));
-    queue.advance(1);
-    EXPECT_EQ(lastMessage(), c.message);
-  }
-  for (int pid : {101, 102, 201, 301}) desktop->quitApplication(pid);
-  ui.hotKeys.press({'g', kControlAlt});
-  queue.advance(1);
-  EXPECT_EQ(lastMessage(), "整列できるウィンドウがありません");
-  ui.hotKeys.press({'z', kControlAlt});
-  queue.advance(1);
-  EXPECT_EQ(lastMessage(), "戻せる配置がありません");
+TEST_F(Tray, AnAcceptedMoveEndsTheLaunchAtOnce) {
+  ui.installation.package = "/tmp/Tessaloom.app";
+  launch(true);
+  EXPECT_EQ(ui.statusItem.creations, 0);
+  EXPECT_TRUE(ui.hotKeys.registered.empty());
+  EXPECT_EQ(ui.application.quits, 1);
 }
 
-TEST_F(TrayAppTest, TheMenuShowsTheMomentWithControl) {
-  launch(deskScene(true));
-  desktop->log().clear();
+TEST_F(Tray, WithoutControlThePromptFollowsAndTheWatchReportsOnceControlArrives) {
+  ui.alerts.answers = {1, 0};  // later; then open the settings
+  launch(false);
+  EXPECT_TRUE(ui.alerts.shown.empty()) << "the prompt waits for the launch to finish";
+  queue.advance(AppDelegate::kPromptDelaySeconds + 0.01);
+  ASSERT_EQ(ui.alerts.shown.size(), 1u);
+  EXPECT_EQ(ui.alerts.shown[0].buttons, (std::vector<std::string>{"設定を開く", "あとで"}));
+  EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 0u) << "declined";
+  // A key asks again, in the desktop's own words, and moves nothing.
+  desktop->setControlPrompt(platform::ControlPrompt{"line", "Enable", "How", {"Yes", "No"}});
+  press('g');
+  EXPECT_EQ(ui.alerts.shown.back(), (platform::Alert{"Enable", "How", {"Yes", "No"}}));
+  EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 1u) << "accepted";
+  EXPECT_TRUE(desktop->log().places().empty());
+  // One watch, started at launch, keeps its beat through both prompts.
+  queue.advance(1.01 - queue.now());
+  desktop->setTrusted(true);
+  queue.advance(0.6);
+  EXPECT_TRUE(ui.overlay.plates().empty());
+  queue.advance(0.4);
+  EXPECT_EQ(said(), "準備OK！ ⌃⌥G で整列できます");
+  EXPECT_FALSE(app->isWatchingForTrust());
+  queue.advance(10);
+  EXPECT_EQ(ui.overlay.plates().size(), 1u);
+}
+
+TEST_F(Tray, EachKeyArrangesOrTakesBackAndSaysHowMany) {
+  launch(true);
+  const struct {
+    std::vector<int> quit;
+    char key;
+    const char* said;
+  } steps[] = {{{}, 'g', "自動タイルで整列（4枚）"},
+               {{}, 'h', "横一列に並べる（4枚）"},
+               {{}, 'a', "ブラウザ左＋AI右に分ける（4枚）"},
+               {{}, 'k', "同じサイズで重ねる（4枚）"},
+               {{}, 's', "サイズだけ揃える（位置はそのまま）（4枚）"},
+               {{}, 'z', "直前の配置に戻しました"},
+               {{101, 102}, 'g', "自動タイルで整列（1枚）"},
+               {{}, 'z', "直前の配置に戻しました"},
+               {{201}, 'g', "整列できるウィンドウがありません"},
+               {{}, 'z', "戻せる配置がありません"}};
+  for (const auto& step : steps) {
+    for (int pid : step.quit) desktop->quitApplication(pid);
+    press(step.key);
+    EXPECT_EQ(said(), step.said) << step.key;
+  }
+}
+
+TEST_F(Tray, TheMenuShowsTheMomentWithControl) {
+  launch(true);
   EXPECT_THAT(
-      render(open().items),
-      ::testing::ElementsAre(
-          "対象ウィンドウ：ブラウザ 3 ／ AI 1 off", "---",
-          "自動タイルで整列 [Ctrl+Alt+G] <square.grid.2x2>",
-          "横一列に並べる [Ctrl+Alt+H] <rectangle.split.3x1>",
-          "ブラウザ左＋AI右に分ける [Ctrl+Alt+A] <rectangle.lefthalf.inset.filled>",
-          "同じサイズで重ねる [Ctrl+Alt+K] <square.stack>",
-          "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S] "
-          "<arrow.up.left.and.arrow.down.right>",
-          "---", "直前の配置に戻す [Ctrl+Alt+Z] <arrow.uturn.backward> off",
-          "今の配置を保存 <square.and.arrow.down>",
-          "保存したアプリを開いて配置に戻す <clock.arrow.circlepath> off", "---",
-          "対象アプリ <app.badge.checkmark>", "設定 <gearshape>", "---", "使い方",
+      render(ui.statusItem.open().items),
+      ElementsAre(
+          "対象ウィンドウ：ブラウザ 3 ／ AI 1 off", "---", "自動タイルで整列 [Ctrl+Alt+G]",
+          "横一列に並べる [Ctrl+Alt+H]", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
+          "同じサイズで重ねる [Ctrl+Alt+K]", "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]",
+          "---", "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
+          "保存したアプリを開いて配置に戻す off", "---", "対象アプリ", "設定", "---", "使い方",
           "アップデートを確認…", "Tessaloomについて（v0.1.0）", "Tessaloomを終了 [Ctrl+Q]"));
   EXPECT_TRUE(desktop->log().places().empty()) << "opening the menu moves nothing";
   EXPECT_THAT(
       render(item("設定").submenu),
-      ::testing::ElementsAre(
-          "整列する場所 off", "各ディスプレイの中で整列 on", "マウスのあるディスプレイに集める",
-          "---", "ウィンドウのすき間 off", "なし", "せまい", "ふつう on", "ひろい", "---",
-          "「ブラウザ左＋AI右」のAIの幅 off", "30%", "40% on", "50%", "---",
-          "ブラウザで開いたChatGPT・Claude等もAIとして扱う on", "ログイン時に自動で起動"));
-  EXPECT_THAT(render(item("対象アプリ").submenu),
-              ::testing::ElementsAre("起動中のアプリごとに扱いを選べます off", "---",
-                                     "ChatGPT　—　AI", "Finder　—　対象外",
-                                     "Google Chrome　—　ブラウザ", "Safari　—　ブラウザ"));
-  EXPECT_EQ(item("Google Chrome　—　ブラウザ").applicationIcon, "com.google.Chrome");
+      ElementsAre("整列する場所 off", "  各ディスプレイの中で整列 on",
+                  "  マウスのあるディスプレイに集める", "---", "ウィンドウのすき間 off", "  なし",
+                  "  せまい", "  ふつう on", "  ひろい", "---", "「ブラウザ左＋AI右」のAIの幅 off",
+                  "  30%", "  40% on", "  50%", "---",
+                  "ブラウザで開いたChatGPT・Claude等もAIとして扱う on", "ログイン時に自動で起動"));
+  EXPECT_THAT(
+      render(item("対象アプリ").submenu),
+      ElementsAre("起動中のアプリごとに扱いを選べます off", "---", "ChatGPT　—　AI",
+                  "Finder　—　対象外", "Google Chrome　—　ブラウザ", "Safari　—　ブラウザ"));
+  EXPECT_THAT(render(item("ChatGPT　—　AI").submenu),
+              ElementsAre("ブラウザとして扱う", "AIとして扱う on", "対象外として扱う"));
 }
 
-TEST_F(TrayAppTest, TheMenuFollowsControlStoredStateAndServices) {
-  launch(deskScene(false));
-  (void)settings.setSnapshot({{"com.google.Chrome", "Docs", 0, 0, 800, 600}}, Arranger::undoKey);
-  (void)settings.setSnapshot({{"com.google.Chrome", "Docs", 0, 0, 800, 600}}, Arranger::savedKey);
-  settings.setGap(5);
+TEST_F(Tray, WithoutControlOrUpdatesTheItemsThatNeedThemAreOff) {
+  launch(false);
+  const std::vector<SavedFrame> frames = {{"com.google.Chrome", "Docs", 0, 0, 800, 600}};
+  ASSERT_TRUE(settings.setSnapshot(frames, Arranger::undoKey));
+  ASSERT_TRUE(settings.setSnapshot(frames, Arranger::savedKey));
+  settings.setGap(4);
   settings.setAiRatio(0.305);
-  ui.loginItem.on = true;
   ui.updater.canCheck = false;
-  open();
+  ui.statusItem.open();
   EXPECT_EQ(item("⚠️ アクセシビリティの許可が必要です…").action,
             MenuAction::askForControl);
   for (const char* title : {"自動タイルで整列", "直前の配置に戻す", "今の配置を保存",
                             "保存したアプリを開いて配置に戻す", "アップデートを確認…"})
     EXPECT_FALSE(item(title).enabled) << title;
-  for (const char* title : {"なし", "せまい", "ふつう", "ひろい", "40%"})
-    EXPECT_FALSE(item(title).on) << title;
+  EXPECT_TRUE(item("せまい").on);
   EXPECT_TRUE(item("30%").on);
-  EXPECT_TRUE(item("ログイン時に自動で起動").on);
   desktop->setTrusted(true);
-  open();
+  ui.statusItem.open();
   EXPECT_TRUE(item("直前の配置に戻す").enabled);
   EXPECT_TRUE(item("保存したアプリを開いて配置に戻す").enabled);
 }
 
-TEST_F(TrayAppTest, WithoutUpdaterTheUpdateItemIsDisabled) {
-  services.updater = nullptr;
-  launch(deskScene(true));
-  open();
-  EXPECT_FALSE(ui.statusItem.choose("アップデートを確認…"));
-}
-
-TEST_F(TrayAppTest, LayoutUndoAndRestoreItemsRunOnceTheMenuHasClosed) {
-  launch(deskScene(true));
-  open();
+TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
+  launch(true);
+  ui.statusItem.open();
   ASSERT_TRUE(ui.statusItem.choose("横一列に並べる"));
   EXPECT_TRUE(desktop->log().places().empty());
   queue.advance(1);
-  EXPECT_EQ(lastMessage(), "横一列に並べる（4枚）");
-  open();
-  ASSERT_TRUE(ui.statusItem.choose("今の配置を保存"));
-  EXPECT_EQ(lastMessage(), "4枚の配置を保存しました") << "at once";
-  ASSERT_TRUE(ui.statusItem.choose("直前の配置に戻す"));
-  queue.advance(1);
-  EXPECT_EQ(lastMessage(), "直前の配置に戻しました");
-  open();
-  ASSERT_TRUE(ui.statusItem.choose("保存したアプリを開いて配置に戻す"));
-  queue.advance(1);
-  EXPECT_EQ(lastMessage(), "保存した配置に戻しました（4枚）");
+  EXPECT_EQ(said(), "横一列に並べる（4枚）");
+  const struct {
+    std::vector<int> quit;
+    const char* item;
+    const char* said;
+  } steps[] = {{{}, "今の配置を保存", "4枚の配置を保存しました"},
+               {{}, "直前の配置に戻す", "直前の配置に戻しました"},
+               {{101, 102}, "保存したアプリを開いて配置に戻す", "保存した配置に戻しました（1枚）"},
+               {{201}, "保存したアプリを開いて配置に戻す", "戻せるウィンドウがありません"}};
+  for (const auto& step : steps) {
+    for (int pid : step.quit) desktop->quitApplication(pid);
+    choose(step.item);
+    EXPECT_EQ(said(), step.said) << step.item;
+  }
 }
 
-TEST_F(TrayAppTest, ChoicesStoreTheirSettings) {
-  launch(deskScene(true));
-  open();
-  for (const char* title :
-       {"マウスのあるディスプレイに集める", "ひろい", "50%",
-        "ブラウザで開いたChatGPT・Claude等もAIとして扱う", "AIとして扱う", "ブラウザとして扱う"})
-    ASSERT_TRUE(ui.statusItem.choose(title)) << title;
+TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
+  launch(true);
+  for (const char* title : {"マウスのあるディスプレイに集める", "なし", "50%",
+                            "ブラウザで開いたChatGPT・Claude等もAIとして扱う", "AIとして扱う",
+                            "ブラウザとして扱う", "ログイン時に自動で起動"})
+    choose(title);
   EXPECT_EQ(settings.displayMode(), DisplayMode::mouseDisplay);
-  EXPECT_EQ(settings.gap(), 16);
+  EXPECT_EQ(settings.gap(), 0);
   EXPECT_EQ(settings.aiRatio(), 0.5);
   EXPECT_FALSE(settings.detectAITabs());
-  // ChatGPT comes first: its default kind stores nothing, another kind is stored.
+  EXPECT_TRUE(ui.loginItem.on);
+  // ChatGPT comes first: its own kind stores nothing, another kind is stored.
   EXPECT_EQ(settings.overrides(),
             (std::map<std::string, Kind>{{"com.openai.chat", Kind::browser}}));
-  // Items whose data is not what the action expects do nothing.
-  const auto before = defaults.writeCount();
+  choose("ひろい");
+  EXPECT_EQ(settings.gap(), 16);
+
+  const auto writes = defaults.writeCount();
   for (auto action : {MenuAction::layout, MenuAction::setKind, MenuAction::setDisplayMode,
                       MenuAction::setGap, MenuAction::setAIRatio}) {
     MenuItem odd;
     odd.action = action;
     odd.representedObject = std::vector<std::string>{"x"};
-    delegate().menuItemChosen(odd);
+    app->menuItemChosen(odd);
   }
   queue.advance(1);
-  EXPECT_EQ(defaults.writeCount(), before);
+  EXPECT_EQ(defaults.writeCount(), writes);
   EXPECT_TRUE(desktop->log().places().empty());
 }
 
-TEST_F(TrayAppTest, LoginHelpAboutUpdateAndQuit) {
-  launch(deskScene(true));
-  open();
-  ASSERT_TRUE(ui.statusItem.choose("ログイン時に自動で起動"));
-  EXPECT_TRUE(ui.loginItem.on);
+TEST_F(Tray, LoginHelpAboutUpdateAndQuit) {
+  launch(true);
   ui.loginItem.failure = "denied";
-  open();
-  ASSERT_TRUE(ui.statusItem.choose("ログイン時に自動で起動"));
+  choose("ログイン時に自動で起動");
   EXPECT_EQ(ui.alerts.shown.back().messageText, "ログイン項目を変更できませんでした");
   EXPECT_TRUE(ui.alerts.shown.back().informativeText.ends_with("\n\ndenied"));
   ui.journal.clear();
   for (const char* title :
        {"使い方", "Tessaloomについて（v0.1.0）", "アップデートを確認…", "Tessaloomを終了"})
-    ASSERT_TRUE(ui.statusItem.choose(title)) << title;
-  EXPECT_EQ(ui.journal, (UiJournal{"front", "alert Tessaloom の使い方", "front", "about", "quit"}));
+    choose(title);
+  EXPECT_EQ(ui.journal,
+            (platform::UiJournal{"front", "alert Tessaloom の使い方", "front", "about", "quit"}));
   EXPECT_EQ(ui.aboutPanel.shown.back().version, "0.1.0");
   EXPECT_EQ(ui.updater.checks, 1);
+}
+
+// The feedback plate: placed under the pointer, faded in, held, faded out, replaced.
+TEST(HUDOrigin, CentredOnTheUsableAreaUnderThePointerAboveItsBottom) {
+  const std::vector<platform::Screen> screens = {{{0, 0, 1920, 1080}, {0, 25, 1920, 1055}, "A"},
+                                                 {{1920, 0, 1280, 800}, {1920, 0, 1280, 760}, "B"}};
+  const struct {
+    Point pointer, origin;
+  } cases[] = {{{2000, 100}, {2440, 760 - 0.18 * 760 - 48}},
+               {{100, 100}, {840, 1080 - 0.18 * 1055 - 48}},
+               {{5000, 5000}, {840, 1080 - 0.18 * 1055 - 48}},  // under no screen: the first
+               {{1920, 0}, {2440, 760 - 0.18 * 760 - 48}}};
+  for (const auto& c : cases) {
+    const auto origin = HUD::origin(screens, c.pointer, {240, 48});
+    ASSERT_TRUE(origin);
+    EXPECT_NEAR(origin->x, c.origin.x, 1e-9);
+    EXPECT_NEAR(origin->y, c.origin.y, 1e-9);
+  }
+  EXPECT_FALSE(HUD::origin({}, {0, 0}, {240, 48}));
+}
+
+TEST_F(Tray, ThePlateFadesInHoldsFadesOutAndGivesWayToANewerOne) {
+  launch(true);
+  HUD hud(ui.overlay, *desktop, queue);
+  desktop->setPointer({10, 10});
+  hud.show("first", "a");
+  const auto& first = *ui.overlay.plates().at(0);
+  EXPECT_EQ(first.content.symbol, "a");
+  EXPECT_EQ(first.origin, (Point{840, 1080 - 0.18 * 1055 - 48}));
+  EXPECT_EQ(first.alphas.front(), 0);
+  queue.advance(HUD::kFadeInSeconds + 0.02);
+  EXPECT_EQ(first.alpha, 1);
+  queue.advance(HUD::kHoldSeconds - HUD::kFadeInSeconds - 0.04);
+  EXPECT_EQ(first.alpha, 1) << "held";
+  queue.advance(0.02 + HUD::kFadeOutSeconds / 2);
+  EXPECT_GT(first.alpha, 0);
+  EXPECT_LT(first.alpha, 1);
+  // A newer message takes over; the fade-out under way still ends on its own plate.
+  hud.show("second", "b");
+  const auto& second = *ui.overlay.plates().at(1);
+  queue.advance(HUD::kFadeOutSeconds);
+  EXPECT_EQ(first.alpha, 0);
+  EXPECT_FALSE(first.visible);
+  for (std::size_t i = 1; i < first.alphas.size(); ++i)
+    EXPECT_LE(std::abs(first.alphas[i] - first.alphas[i - 1]), 0.2) << "steps, not jumps";
+  EXPECT_EQ(second.alpha, 1);
+  hud.show("third", "c");
+  EXPECT_FALSE(second.visible);
+  queue.advance(HUD::kHoldSeconds - 0.05);
+  EXPECT_EQ(ui.overlay.visibleCount(), 1) << "the third plate gets its own hold";
+  queue.advance(HUD::kFadeOutSeconds + 0.1);
+  EXPECT_EQ(ui.overlay.visibleCount(), 0);
 }
 
 }  // namespace
