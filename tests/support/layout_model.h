@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -25,14 +24,6 @@ struct Screen {
 
 namespace detail {
 
-// Edges of a rectangle whose width or height may be negative.
-inline double lo(double origin, double extent) {
-  return std::min(origin, origin + extent);
-}
-inline double hi(double origin, double extent) {
-  return lo(origin, extent) + std::fabs(extent);
-}
-
 // No tile is smaller than one point or placed at a non-finite position.
 inline Rect tile(double x, double y, double w, double h, const Rect& area) {
   auto size = [](double v) { return std::isfinite(v) && v >= 1 ? v : 1.0; };
@@ -44,13 +35,8 @@ inline Rect tile(double x, double y, double w, double h, const Rect& area) {
 
 // The screen whose frame, one point larger all round, holds the pointer; else the first.
 inline std::size_t screenUnder(Point p, const std::vector<Screen>& screens) {
-  for (std::size_t i = 0; i < screens.size(); ++i) {
-    const Rect& f = screens[i].frame;
-    const double x = lo(f.x, f.width) - 1, y = lo(f.y, f.height) - 1;
-    if (p.x >= x && p.x < x + (std::fabs(f.width) + 2) && p.y >= y &&
-        p.y < y + (std::fabs(f.height) + 2))
-      return i;
-  }
+  for (std::size_t i = 0; i < screens.size(); ++i)
+    if (screens[i].frame.insetBy(-1, -1).contains(p)) return i;
   return 0;
 }
 
@@ -59,12 +45,9 @@ inline std::size_t screenHolding(const Rect& r, const std::vector<Screen>& scree
   double most = 0;
   std::size_t found = screens.size();
   for (std::size_t i = 0; i < screens.size(); ++i) {
-    const Rect& f = screens[i].frame;
-    const double w =
-        std::min(hi(f.x, f.width), hi(r.x, r.width)) - std::max(lo(f.x, f.width), lo(r.x, r.width));
-    const double h = std::min(hi(f.y, f.height), hi(r.y, r.height)) -
-                     std::max(lo(f.y, f.height), lo(r.y, r.height));
-    if (w >= 0 && h >= 0 && w * h > most) most = w * h, found = i;
+    const Rect common = screens[i].frame.intersection(r);
+    if (!common.isNull() && common.width * common.height > most)
+      most = common.width * common.height, found = i;
   }
   return found < screens.size() ? found : screenUnder(p, screens);
 }
@@ -72,13 +55,12 @@ inline std::size_t screenHolding(const Rect& r, const std::vector<Screen>& scree
 // Browsers first; left edges within 20 points share a column, read from the top.
 inline bool before(const Window& a, const Window& b) {
   if (a.ai != b.ai) return b.ai;
-  const double ax = lo(a.frame.x, a.frame.width), bx = lo(b.frame.x, b.frame.width);
-  if (std::fabs(ax - bx) > 20) return ax < bx;
-  return lo(a.frame.y, a.frame.height) < lo(b.frame.y, b.frame.height);
+  if (std::fabs(a.frame.minX() - b.frame.minX()) > 20) return a.frame.minX() < b.frame.minX();
+  return a.frame.minY() < b.frame.minY();
 }
 
-// Each window in turn walks left past every window it goes before. The order of 64 or more
-// windows on one screen whose columns lie within 20 points of each other is not modelled.
+// Each window in turn walks left past every window it goes before. (From 64 windows on one
+// screen, an order only holds where every column is more than 20 points from the next.)
 inline std::vector<std::size_t> placementOrder(const std::vector<Window>& windows,
                                                const std::vector<std::size_t>& group) {
   std::vector<std::size_t> order;
@@ -91,22 +73,23 @@ inline std::vector<std::size_t> placementOrder(const std::vector<Window>& window
 }
 
 inline std::vector<Rect> grid(long long n, const Rect& a, double gap, double aspect) {
+  auto share = [gap](double length, long long parts) {
+    return (length - static_cast<double>(parts - 1) * gap) / static_cast<double>(parts);
+  };
   long long rows = 1;
   double best = std::numeric_limits<double>::infinity();
   for (long long r = 1; r <= n; ++r) {
     const long long c = (n + r - 1) / r;
-    const double cw = (a.width - static_cast<double>(c - 1) * gap) / static_cast<double>(c);
-    const double ch = (a.height - static_cast<double>(r - 1) * gap) / static_cast<double>(r);
+    const double cw = share(a.width, c), ch = share(a.height, r);
     if (c * (r - 1) >= n || !(cw > 0) || !(ch > 0)) continue;
     double score = static_cast<double>(r * c - n) * 0.25 + std::fabs(std::log(cw / ch / aspect));
     if (cw < 420 || ch < 300) score += 2;
     if (score < best) best = score, rows = r;
   }
-  const double h = (a.height - static_cast<double>(rows - 1) * gap) / static_cast<double>(rows);
   std::vector<Rect> out;
   for (long long i = 0; i < rows; ++i) {
     const long long k = n / rows + (i < n % rows ? 1 : 0);
-    const double w = (a.width - static_cast<double>(k - 1) * gap) / static_cast<double>(k);
+    const double w = share(a.width, k), h = share(a.height, rows);
     for (long long j = 0; j < k; ++j)
       out.push_back(tile(a.x + (w + gap) * static_cast<double>(j),
                          a.y + (h + gap) * static_cast<double>(i), w, h, a));
@@ -169,9 +152,8 @@ inline std::vector<Rect> arrange(std::string_view layout, const std::vector<Wind
     for (Rect& f : frames) {
       const Rect& b = screens[screenHolding(f, screens, pointer)].usable;
       const double w = std::min(b.width, size.width), h = std::min(b.height, size.height);
-      f = tile(std::min(std::max(lo(f.x, f.width), lo(b.x, b.width)), hi(b.x, b.width) - w),
-               std::min(std::max(lo(f.y, f.height), lo(b.y, b.height)), hi(b.y, b.height) - h), w,
-               h, b);
+      f = tile(std::min(std::max(f.minX(), b.minX()), b.maxX() - w),
+               std::min(std::max(f.minY(), b.minY()), b.maxY() - h), w, h, b);
     }
     return frames;
   }
@@ -186,25 +168,22 @@ inline std::vector<Rect> arrange(std::string_view layout, const std::vector<Wind
     if (on[s].empty() || !(area.width > 0 && area.height > 0)) continue;
     const std::vector<std::size_t> order = placementOrder(windows, on[s]);
     const auto n = static_cast<long long>(order.size());
+    // Placement puts the browsers first, so the AI windows are the last `ai` of the order.
+    const long long ai =
+        std::count_if(order.begin(), order.end(), [&](auto i) { return windows[i].ai; });
     std::vector<Rect> tiles;
     if (layout == "columns") {
       columns(tiles, n, area, gap);
     } else if (layout == "cascade") {
       tiles = cascade(n, area);
+    } else if (layout == "grid" || ai == 0 || ai == n) {
+      tiles = grid(n, area, gap, 1.3);
     } else {
-      // Placement puts the browsers first, so the AI windows are the last `ai` of the order.
-      const auto ai =
-          std::count_if(order.begin(), order.end(), [&](std::size_t i) { return windows[i].ai; });
-      if (layout == "grid" || ai == 0 || ai == n) {
-        tiles = grid(n, area, gap, 1.3);
-      } else {
-        const double aiWidth = (area.width - gap) * aiRatio;
-        const Rect left(area.x, area.y, area.width - gap - aiWidth, area.height);
-        tiles = grid(n - ai, left, gap, 1.3);
-        const auto right =
-            grid(ai, {hi(left.x, left.width) + gap, area.y, aiWidth, area.height}, gap, 1.0);
-        tiles.insert(tiles.end(), right.begin(), right.end());
-      }
+      const double aiWidth = (area.width - gap) * aiRatio;
+      const Rect left(area.x, area.y, area.width - gap - aiWidth, area.height);
+      tiles = grid(n - ai, left, gap, 1.3);
+      for (const Rect& r : grid(ai, {left.maxX() + gap, area.y, aiWidth, area.height}, gap, 1.0))
+        tiles.push_back(r);
     }
     for (std::size_t k = 0; k < order.size(); ++k) frames[order[k]] = tiles[k];
   }
