@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "e2e/desktop.h"
+#include "e2e/gnome_desktop.h"
+#include "e2e/kwin_desktop.h"
 #include "e2e/sim_desktop.h"
 #include "e2e/x11_desktops.h"
 
@@ -23,7 +25,9 @@ inline const std::vector<DesktopKind>& desktopKinds() {
       {"sim", [] { return std::make_unique<SimDesktop>(); }},
       {"openbox", [] { return std::make_unique<X11Desktop>("openbox"); }},
       {"fluxbox", [] { return std::make_unique<X11Desktop>("fluxbox"); }},
-      // sway and i3 (tiling_desktops.h), gnome (gnome_desktop.h), kde (kwin_desktop.h) here.
+      // sway and i3 (tiling_desktops.h) here.
+      {"gnome", [] { return std::make_unique<GnomeDesktop>(); }},
+      {"kde", [] { return std::make_unique<KWinDesktop>(); }},
   };
   return kinds;
 }
