@@ -16,14 +16,12 @@ client="$(dirname "$bin")/tessaloom-testclient"
 [ -x "$bin" ] && [ -x "$client" ] || { echo "build tessaloom and tessaloom-testclient first"; exit 1; }
 
 work=$(mktemp -d)
-# The session ends when its standard input closes: a pipe held open here until the end.
-mkfifo "$work/stop"
-exec {stop}<>"$work/stop"
-exec {session}< <(exec tests/e2e/kwin/kwin-session.sh "$work/kwin" <"$work/stop")
+exec {session}< <(exec tests/e2e/kwin/kwin-session.sh "$work/kwin")
 pids=()
 finish() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  exec {stop}>&- {session}<&-
+  touch "$work/kwin/stop"
+  exec {session}<&-
   wait 2>/dev/null || true
   [ -n "${KEEP:-}" ] || rm -rf "$work"
 }

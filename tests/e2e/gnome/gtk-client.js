@@ -1,44 +1,52 @@
 #!/usr/bin/env -S gjs
-// A GTK test client for the GNOME end-to-end tests: windows of one application with a chosen
-// application id (the Wayland app id, or WM_CLASS under XWayland) and titles. Prints "ready"
-// once every window has been drawn, then runs until killed.
+// A GTK test client: windows of one application with a chosen application id (the Wayland app
+// id, or WM_CLASS under XWayland) and titles. Prints "ready" once every window has been drawn,
+// then runs until killed.
 //
-//   gtk-client.js APP_ID TITLE[=WxH] ... [--maximized] [--dialog] [--fixed]
+//   gtk-client.js APP_ID TITLE[=WxH] [--maximized] [--vanishes] [TITLE[=WxH] ...]
+//
+// A flag is for the window named before it: --vanishes ends the client as soon as the desktop
+// resizes that window after "ready" (a window that goes in the middle of an arrangement).
 imports.gi.versions.Gtk = '3.0';
-imports.gi.versions.Gdk = '3.0';
 const {GLib} = imports.gi;
 
-const flags = ARGV.filter(a => a.startsWith('--'));
-const [appId, ...requests] = ARGV.filter(a => !a.startsWith('--'));
+const [appId, ...args] = ARGV;
 // The WM_CLASS under X11 and the app id on Wayland: set before GTK starts.
 GLib.set_prgname(appId);
-const {Gdk, Gtk} = imports.gi;
+const {Gtk} = imports.gi;
 Gtk.init(null);
 
-const windows = [];
+const specs = [];
+for (const arg of args) {
+  if (arg.startsWith('--'))
+    specs[specs.length - 1][arg] = true;
+  else
+    specs.push({request: arg});
+}
 const drawn = new Set();
-for (const request of requests) {
-  const [title, size] = request.split('=');
+let ready = false;
+for (const spec of specs) {
+  const [title, size] = spec.request.split('=');
   const [width, height] = (size ?? '480x320').split('x').map(Number);
   const window = new Gtk.Window({title});
   window.set_default_size(width, height);
-  if (flags.includes('--fixed')) {
-    window.set_size_request(width, height);
-    window.set_resizable(false);
-  }
-  if (flags.includes('--dialog'))
-    window.set_type_hint(Gdk.WindowTypeHint.DIALOG);
   window.connect('draw', () => {
     drawn.add(window);
-    if (drawn.size === windows.length && !drawn.told) {
-      drawn.told = true;
+    if (drawn.size === specs.length && !ready) {
+      ready = true;
+      for (const s of specs)
+        s.size = s.window.get_size().join('x');
       print('ready');
     }
     return false;
   });
-  if (flags.includes('--maximized'))
+  window.connect('size-allocate', () => {
+    if (ready && spec['--vanishes'] && window.get_size().join('x') !== spec.size)
+      imports.system.exit(0);
+  });
+  if (spec['--maximized'])
     window.maximize();
   window.show_all();
-  windows.push(window);
+  spec.window = window;
 }
 Gtk.main();

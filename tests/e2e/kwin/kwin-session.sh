@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A headless KWin (Wayland, with XWayland) on a private session bus, for tests and measurements:
 # prints the session's environment (KEY=VALUE lines, then "ready") once KWin and XWayland are
-# up, and ends everything when its standard input closes.
+# up, and ends everything once WORK/stop exists or the process that started it is gone.
 #
 #   kwin-session.sh WORK [WxH] [OUTPUTS]
 #
@@ -14,6 +14,7 @@ if [ -z "${TESSALOOM_SESSION_INNER:-}" ]; then
   mkdir -p "$work/runtime" "$work/home"
   chmod 0700 "$work/runtime"
   exec env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS TESSALOOM_SESSION_INNER=1 \
+    TESSALOOM_SESSION_OWNER=${TESSALOOM_SESSION_OWNER:-$PPID} \
     HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/home/.config" \
     XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache" \
     dbus-run-session -- "$0" "$@" 2>>"$work/session.log"
@@ -51,5 +52,4 @@ echo "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR"
 echo "XDG_CURRENT_DESKTOP=KDE"
 echo "XDG_SESSION_TYPE=wayland"
 echo ready
-# Ends with the test: standard input closes when the test goes.
-cat >/dev/null || true
+while [ ! -e "$work/stop" ] && kill -0 "$TESSALOOM_SESSION_OWNER" 2>/dev/null; do sleep 0.2; done

@@ -1,0 +1,125 @@
+// GNOME Shell for the scenarios: a headless Shell with the program's extension
+// (gnome/gnome-session.sh), windows, monitors and the pointer read from the extension's Facts
+// call, keys and pointer moves sent through the Shell's remote desktop interface.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "e2e/wayland_desktop.h"
+
+namespace tessaloom::e2e {
+
+class GnomeDesktop : public SessionDesktop {
+ public:
+  /// Without `extension` enabled, the Shell has it installed but switched off.
+  explicit GnomeDesktop(bool extension = true) : extension_(extension) {}
+
+  std::string start(const std::filesystem::path& folder, int monitors) override {
+    for (const std::string program : {"gnome-shell", "gjs", "gdbus", "dbus-run-session"})
+      if (!x11test::onPath(program)) return program + " is not installed";
+    const auto version =
+        testing::runProgram(x11test::findProgram("gnome-shell"), {"--version"}, {}, 10).out;
+    // GNOME 43 and 44 load the older flavour of the extension.
+    const bool legacy = version.find("Shell 43.") != std::string::npos ||
+                        version.find("Shell 44.") != std::string::npos;
+    const auto extension = std::filesystem::path(TESSALOOM_BINARY).parent_path() / "extension" /
+                           (legacy ? "legacy" : "module") / "tessaloom@tessaloom.github.io";
+    if (!std::filesystem::exists(extension)) return "the GNOME Shell extension is not built";
+    std::vector<std::string> argv = {source("tests/e2e/gnome/gnome-session.sh"), folder.string(),
+                                     extension.string()};
+    for (int i = 0; i < monitors; ++i) argv.push_back("1920x1080");
+    return startSession(folder, argv,
+                        {std::string("TESSALOOM_SHELL_EXTENSION=") + (extension_ ? "yes" : "no")});
+  }
+
+  std::vector<Monitor> monitors() override {
+    const auto f = facts();
+    std::vector<Monitor> all;
+    for (std::size_t i = 0; i < f["monitors"].size(); ++i) {
+      const auto& m = f["monitors"][i];
+      const Monitor monitor{"Monitor " + std::to_string(i + 1), local(f, m["frame"]),
+                            local(f, m["workArea"])};
+      all.insert(i == f.value("primary", 0u) ? all.begin() : all.end(), monitor);
+    }
+    return all;
+  }
+
+  ::testing::AssertionResult pointAt(int monitor) override {
+    const Rect target = monitors().at(static_cast<std::size_t>(monitor)).frame;
+    const auto pointer = [&] {
+      const auto f = facts();
+      return local(f, {f["pointer"][0], f["pointer"][1], 0, 0});
+    };
+    const Rect now = pointer();
+    const auto moved = runInSession(
+        "gjs", {source("tests/e2e/gnome/press-keys.js"), "--pointer",
+                std::to_string(target.midX() - now.x), std::to_string(target.midY() - now.y)});
+    if (moved.status != 0) return ::testing::AssertionFailure() << moved.err;
+    if (waitFor([&] { return target.contains(pointer().origin()); }, 5))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the pointer did not reach monitor " << monitor;
+  }
+
+  bool press(char letter) override {
+    return runInSession("gjs", {source("tests/e2e/gnome/press-keys.js"), "Control_L", "Alt_L",
+                                std::string(1, letter)})
+               .status == 0;
+  }
+
+  /// Switches the extension on or off as `gnome-extensions` does.
+  bool switchExtension(bool on) {
+    return runInSession("gdbus", {"call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+                                  "/org/gnome/Shell", "--method",
+                                  std::string("org.gnome.Shell.Extensions.") +
+                                      (on ? "EnableExtension" : "DisableExtension"),
+                                  "tessaloom@tessaloom.github.io"})
+               .status == 0;
+  }
+
+ protected:
+  // In creation order.
+  std::vector<Shown> shown() override {
+    const auto f = facts();
+    std::vector<nlohmann::json> all(f["windows"].begin(), f["windows"].end());
+    std::sort(all.begin(), all.end(),
+              [](const auto& a, const auto& b) { return a["sequence"] < b["sequence"]; });
+    std::vector<Shown> seen;
+    for (const auto& w : all)
+      if (const App* app = appNamed(w["wmClass"]))
+        seen.push_back({{app->identifier, w["title"], local(f, w["frame"]), w["maximized"]},
+                        w["pid"].get<int>()});
+    return seen;
+  }
+
+ private:
+  nlohmann::json facts() const {
+    const auto r = runInSession("gdbus", {"call", "--session", "--dest", "org.tessaloom.Shell",
+                                          "--object-path", "/org/tessaloom/Shell", "--method",
+                                          "org.tessaloom.Shell.Facts", "--timeout", "5"});
+    // gdbus prints ('TEXT',) with a backslash before each ' and \ of TEXT.
+    std::string text;
+    const auto open = r.out.find('\''), close = r.out.rfind('\'');
+    for (auto i = open + 1; open != std::string::npos && i < close; ++i) {
+      if (r.out[i] == '\\') ++i;
+      text += r.out[i];
+    }
+    const auto parsed = nlohmann::json::parse(text, nullptr, false);
+    if (!parsed.is_discarded()) return parsed;
+    return {{"windows", nlohmann::json::array()},
+            {"monitors", nlohmann::json::array()},
+            {"pointer", {0, 0}}};
+  }
+
+  // A rectangle of the Shell's space in the primary monitor's.
+  static Rect local(const nlohmann::json& f, const nlohmann::json& r) {
+    const auto& monitors = f["monitors"];
+    const auto origin =
+        monitors.empty() ? nlohmann::json{0, 0} : monitors[f.value("primary", 0u)]["frame"];
+    return Rect(r[0].get<double>() - origin[0].get<double>(),
+                r[1].get<double>() - origin[1].get<double>(), r[2], r[3]);
+  }
+
+  bool extension_;
+};
+
+}  // namespace tessaloom::e2e

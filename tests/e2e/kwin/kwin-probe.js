@@ -1,0 +1,51 @@
+#!/usr/bin/env -S gjs
+// Prints, as one line of JSON, KWin's outputs and its normal windows with their frames: loads a
+// script into KWin that reports back on this connection, then unloads it.
+//
+//   kwin-probe.js FOLDER   (the script is written there)
+const {Gio, GLib} = imports.gi;
+
+const bus = Gio.DBus.session;
+const loop = new GLib.MainLoop(null, false);
+let report = null;
+const probe = Gio.DBusExportedObject.wrapJSObject(`<node><interface name="org.tessaloom.Probe">
+  <method name="Report"><arg type="s" direction="in"/></method></interface></node>`, {
+  Report(text) {
+    report = text;
+    loop.quit();
+  },
+});
+probe.export(bus, '/probe');
+
+// KWin 6, then KWin 5 (which names no outputs).
+const script = `
+var ws = workspace.windowList ? workspace.windowList() : workspace.clientList();
+callDBus("${bus.get_unique_name()}", "/probe", "org.tessaloom.Probe", "Report", JSON.stringify({
+  outputs: workspace.screens ? workspace.screens.map(function (o) { return o.name; }) : [],
+  windows: ws.filter(function (w) { return w.normalWindow && !w.specialWindow; })
+    .map(function (w) {
+      var g = w.frameGeometry;
+      return {title: w.caption, app: w.desktopFileName || w.resourceClass, pid: w.pid,
+              frame: [g.x, g.y, g.width, g.height]};
+    })}));`;
+const name = `tessaloom-probe-${GLib.random_int()}`;
+const file = `${ARGV[0]}/${name}.js`;
+GLib.file_set_contents(file, script);
+const call = (path, iface, method, args, type) => bus.call_sync('org.kde.KWin', path, iface,
+  method, args, type ? new GLib.VariantType(type) : null, Gio.DBusCallFlags.NONE, 5000, null);
+const [id] = call('/Scripting', 'org.kde.kwin.Scripting', 'loadScript',
+  new GLib.Variant('(ss)', [file, name]), '(i)').deepUnpack();
+// The script's object is /Scripting/Script<id> on KWin 6 and /<id> on KWin 5.
+for (const path of [`/Scripting/Script${id}`, `/${id}`]) {
+  try {
+    call(path, 'org.kde.kwin.Script', 'run', null, null);
+    break;
+  } catch (e) {}
+}
+GLib.timeout_add(GLib.PRIORITY_DEFAULT, 5000, () => loop.quit());
+loop.run();
+call('/Scripting', 'org.kde.kwin.Scripting', 'unloadScript', new GLib.Variant('(s)', [name]), null);
+GLib.unlink(file);
+if (report === null)
+  imports.system.exit(1);
+print(report);

@@ -1,0 +1,79 @@
+// KWin for the scenarios: a headless KWin (Wayland, with XWayland; kwin/kwin-session.sh) with
+// 1920x1080 virtual outputs side by side, windows read back by a script of the test's own
+// (kwin/kwin-probe.js).
+#pragma once
+
+#include <cctype>
+#include <nlohmann/json.hpp>
+
+#include "e2e/wayland_desktop.h"
+
+namespace tessaloom::e2e {
+
+class KWinDesktop : public SessionDesktop {
+ public:
+  std::string start(const std::filesystem::path& folder, int monitors) override {
+    for (const std::string program : {"kwin_wayland", "gjs", "gdbus", "dbus-run-session"})
+      if (!x11test::onPath(program)) return program + " is not installed";
+    outputs_ = monitors;
+    return startSession(folder,
+                        {source("tests/e2e/kwin/kwin-session.sh"), folder.string(), "1920x1080",
+                         std::to_string(monitors)},
+                        {});
+  }
+
+  std::vector<Monitor> monitors() override {
+    // KWin 5 names no outputs: the program numbers them.
+    const auto names = probe()["outputs"];
+    std::vector<Monitor> all;
+    for (int i = 0; i < outputs_; ++i) {
+      const Rect frame(1920.0 * i, 0, 1920, 1080);
+      all.push_back({i < int(names.size()) ? names[i].get<std::string>()
+                     : outputs_ > 1        ? "screen-" + std::to_string(i + 1)
+                                           : "screen",
+                     frame, frame});
+    }
+    return all;
+  }
+
+  ::testing::AssertionResult pointAt(int) override {
+    return ::testing::AssertionFailure() << "KWin lets no test client move the pointer";
+  }
+
+  // A virtual KWin has no keyboard to press on: its shortcut service fires the chord's action
+  // as a key press would.
+  bool press(char letter) override {
+    return runInSession("gdbus", {"call", "--session", "--dest", "org.kde.kglobalaccel",
+                                  "--object-path", "/component/kwin", "--method",
+                                  "org.kde.kglobalaccel.Component.invokeShortcut",
+                                  std::string("Tessaloom Ctrl+Alt+") + char(std::toupper(letter))})
+               .status == 0;
+  }
+
+ protected:
+  std::vector<Shown> shown() override {
+    std::vector<Shown> seen;
+    for (const auto& w : probe()["windows"]) {
+      const App* app = appNamed(w["app"]);
+      if (!app) continue;
+      const Rect frame(w["frame"][0], w["frame"][1], w["frame"][2], w["frame"][3]);
+      // Maximized is filling an output.
+      bool maximized = false;
+      for (int i = 0; i < outputs_; ++i) maximized |= frame == Rect(1920.0 * i, 0, 1920, 1080);
+      seen.push_back({{app->identifier, w["title"], frame, maximized}, w["pid"].get<int>()});
+    }
+    return seen;
+  }
+
+ private:
+  nlohmann::json probe() const {
+    const auto r = runInSession("gjs", {source("tests/e2e/kwin/kwin-probe.js"), folder_.string()});
+    const auto parsed = nlohmann::json::parse(r.out, nullptr, false);
+    if (!parsed.is_discarded()) return parsed;
+    return {{"windows", nlohmann::json::array()}, {"outputs", nlohmann::json::array()}};
+  }
+
+  int outputs_ = 1;
+};
+
+}  // namespace tessaloom::e2e
