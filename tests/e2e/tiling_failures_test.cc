@@ -1,0 +1,59 @@
+// A tiling desktop that dies in the middle of an arrangement, or freezes, fails the command
+// within seconds with status 2 and one line saying why.
+#include <signal.h>
+
+#include "e2e/tiling_desktops.h"
+#include "support/temp_dir.h"
+
+namespace tessaloom::e2e {
+namespace {
+
+struct Failure {
+  const char* desktop;
+  bool freezes;  // else its compositor dies as the arrangement resizes a window
+};
+
+class TilingFailures : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(TilingFailures, FailTheCommandWithinSecondsInOneLine) {
+  testing::TempDir dir;
+  TilingDesktop desktop(GetParam().desktop);
+  const std::string why = desktop.start(dir.path(), 1);
+  if (!why.empty()) GTEST_SKIP() << why;
+  ASSERT_TRUE(desktop.open(kChrome, {{"Docs", {0, 0, 800, 600}}, {"Mail", {0, 0, 800, 600}}}));
+  const pid_t compositor = desktop.compositorPid();
+  if (GetParam().freezes)
+    ::kill(compositor, SIGSTOP);
+  else
+    ASSERT_TRUE(desktop.open(kFirefox, {{"Notes", {100, 100, 600, 400}, false, true}},
+                             {"--kill-on-resize", std::to_string(compositor)}));
+  auto env = desktop.environment();
+  env.insert(env.end(), {{"-TESSALOOM_SCENE", ""},
+                         {"TESSALOOM_DEFAULTS", dir.file("defaults.json")},
+                         {"XDG_CONFIG_HOME", dir.file("config")},
+                         {"XDG_DATA_HOME", dir.file("data")}});
+  const auto start = x11test::Clock::now();
+  const auto r =
+      testing::runProgram(TESSALOOM_BINARY,
+                          GetParam().freezes ? std::vector<std::string>{"--list"}
+                                             : std::vector<std::string>{"--apply", "grid"},
+                          env, 30);
+  ::kill(compositor, SIGCONT);
+  EXPECT_LT(x11test::Clock::now() - start, std::chrono::seconds(6));
+  EXPECT_EQ(r.status, 2) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  EXPECT_NE(r.out.find("lost the connection to the window manager"), std::string::npos) << r.out;
+}
+
+// A frozen i3 leaves the X server answering: the program goes on with plain X11 there.
+INSTANTIATE_TEST_SUITE_P(Desktops, TilingFailures,
+                         ::testing::Values(Failure{"sway", false}, Failure{"i3", false},
+                                           Failure{"sway", true}),
+                         [](const auto& p) {
+                           return std::string(p.param.desktop) +
+                                  (p.param.freezes ? "Frozen" : "Dying");
+                         });
+
+}  // namespace
+}  // namespace tessaloom::e2e
