@@ -1,153 +1,188 @@
-// The default kind of an application and the AI test of a window title.
-#include "catalog/catalog.h"
-
+// The text rules (invalid UTF-8, canonical equality, folded containment, code-point order,
+// cutting to characters) and the catalogue's classification of applications and titles.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
-#include "catalog/catalog_lists.h"
+#include "catalog/catalog.h"
+#include "catalog/text.h"
+#include "support/well_formed_utf8.h"
 
 namespace tessaloom {
 namespace {
 
-struct KindCase {
-  const char* what;
-  std::string bundleID;
-  std::string name;
-  Kind expected;
-};
+using namespace std::string_literals;
 
-void PrintTo(const KindCase& c, std::ostream* os) {
-  *os << c.what;
+// '?' in an expected text stands for U+FFFD, the replacement character.
+std::string r(std::string s) {
+  for (auto i = s.find('?'); i != std::string::npos; i = s.find('?')) s.replace(i, 1, "\uFFFD");
+  return s;
 }
 
-class DefaultKind : public ::testing::TestWithParam<KindCase> {};
-
-TEST_P(DefaultKind, Classifies) {
-  const KindCase& c = GetParam();
-  EXPECT_EQ(Catalog::defaultKind(c.bundleID, c.name), c.expected) << c.what;
+TEST(Text, SanitizeReplacesEachMaximalInvalidSubpart) {
+  const struct {
+    std::string in, out;
+  } cases[] = {{"a\x80z", "a?z"},       {"\xFE\xFF", "??"},      {"ok\xE3\x81", "ok?"},
+               {"\xE3\x81\x41", "?A"},  {"\xE3\xBF", "?"},       {"\xEF\xBF", "?"},
+               {"\xF0\x9F\x98", "?"},   {"\xE0\xA0", "?"},       {"\xE0\x80\x80", "???"},
+               {"\xED\x9F", "?"},       {"\xED\xA0\x80", "???"}, {"\xF0\x90\x80", "?"},
+               {"\xF0\x8F\x80", "???"}, {"\xF4\x8F\xBF", "?"},   {"\xF4\x90\x80\x80", "????"},
+               {"\xC0\xAF", "??"},      {"\xF5\x80", "??"}};
+  for (const auto& c : cases) EXPECT_EQ(text::sanitize(c.in), r(c.out)) << c.in;
+  EXPECT_EQ(text::sanitize("\xE3\x81\xE3\x81\x82"), r("?\u3042"));
+  EXPECT_EQ(text::sanitize("\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64"),
+            r("a???b?c??d"));
 }
 
-const KindCase kKindCases[] = {
-    {"listed browser", "com.google.Chrome", "Google Chrome", Kind::browser},
-    {"exclusion beats the browser list", "com.google.Chrome", "Google Chrome Helper", Kind::ignore},
-    {"exclusion in small letters", "com.google.Chrome", "chrome helper (renderer)", Kind::ignore},
-    {"exclusion in capitals", "com.google.Chrome", "CHROME HELPER", Kind::ignore},
-    {"exclusion inside a word", "com.openai.chat", "AutoUpdater", Kind::ignore},
-    {"exclusion by the first keyword", "org.mozilla.firefox", "Torvink", Kind::ignore},
-    {"exclusion beats the AI list", "com.anthropic.claudefordesktop", "Claude Helper",
-     Kind::ignore},
-    {"exclusion beats the AI prefix", "ai.mainfunc.genspark", "Genspark Updater", Kind::ignore},
-    {"comet is a browser", "ai.perplexity.comet", "Comet", Kind::browser},
-    {"perplexity app is AI", "ai.perplexity.mac", "Perplexity", Kind::ai},
-    {"browser stays browser despite an AI name", "company.thebrowser.dia", "Dia ChatGPT",
-     Kind::browser},
-    {"bundle id compared case-sensitively", "com.apple.safari", "Safari", Kind::ignore},
-    {"bundle id case differs, AI name", "com.openai.CHAT", "ChatGPT", Kind::ai},
-    {"bundle id with trailing space", "com.google.Chrome ", "Chrome", Kind::ignore},
-    {"bundle id prefix of a listed one", "com.google.Chrom", "Chrome", Kind::ignore},
-    {"listed AI app without a keyword", "com.felo.mac", "Search", Kind::ai},
-    {"last AI id", "com.felo.mac", "", Kind::ai},
-    {"last browser id", "com.duckduckgo.macos.browser", "", Kind::browser},
-    {"unlisted id, name Claude", "com.example.x", "Claude", Kind::ai},
-    {"unlisted id, claude among other words", "com.example.x", "my claude app", Kind::ai},
-    {"keyword inside a word", "com.example.x", "Supergrokker", Kind::ai},
-    {"two-word keyword", "com.example.x", "lm studio 0.3", Kind::ai},
-    {"genspark prefix alone", "ai.mainfunc.genspark", "", Kind::ai},
-    {"genspark prefix with suffix", "ai.mainfunc.genspark.desktop", "Browser", Kind::ai},
-    {"genspark prefix is case-sensitive", "AI.mainfunc.genspark", "Browser", Kind::ignore},
-    {"genspark prefix not at the start", "x.ai.mainfunc.genspark", "Browser", Kind::ignore},
-    {"nothing matches", "com.example.editor", "Editor", Kind::ignore},
-    {"empty name, unlisted id", "com.example.editor", "", Kind::ignore},
-    {"both empty", "", "", Kind::ignore},
-    {"title-only keyword is no app keyword", "com.example.x", "Mistral Le Chat", Kind::ignore},
-    {"title-only Google AI Studio", "com.example.x", "Google AI Studio", Kind::ignore},
-    {"full-width AI name", "com.example.x", "ＣｈａｔＧＰＴ", Kind::ai},
-    {"Japanese name with keyword", "com.example.x", "Claude（日本語版）", Kind::ai},
-    {"Linux browser id", "firefox", "Firefox Web Browser", Kind::browser},
-    {"Linux Flatpak browser id", "org.gnome.Epiphany", "Web", Kind::browser},
-    {"Linux Snap browser id", "chromium_chromium", "Chromium", Kind::browser},
-    {"Linux browser id is case-sensitive", "Firefox", "Firefox", Kind::ignore},
-    {"Linux browser id with an AI name stays browser", "google-chrome", "Gemini - Chrome",
-     Kind::browser},
-    {"exclusion beats a Linux browser id", "microsoft-edge", "Edge Updater", Kind::ignore},
-    {"Linux AI id without a keyword", "com.jeffser.Alpaca", "Alpaca", Kind::ai},
-    {"Linux AI id", "io.gpt4all.gpt4all", "GPT4All", Kind::ai},
-};
-
-INSTANTIATE_TEST_SUITE_P(Catalog, DefaultKind, ::testing::ValuesIn(kKindCases));
-
-struct TitleCase {
-  std::string title;
-  bool expected;
-};
-
-void PrintTo(const TitleCase& c, std::ostream* os) {
-  *os << '"' << c.title << '"';
-}
-
-class LooksLikeAI : public ::testing::TestWithParam<TitleCase> {};
-
-TEST_P(LooksLikeAI, Recognises) {
-  const TitleCase& c = GetParam();
-  EXPECT_EQ(Catalog::looksLikeAI(c.title), c.expected) << c.title;
-}
-
-const TitleCase kTitleCases[] = {
-    {"chatgpt - new chat", true},
-    {"Google AI Studio - Google Chrome", true},
-    {"le chat is about cats", true},
-    {"LE CHAT", true},
-    {"Le\u00A0Chat - Mistral AI", true},  // no-break space folds to a space
-    {"Leche at home", false},
-    {"", false},
-    {"Inbox - Mail", false},
-    {"LM Studio docs", false},
-    {"Ollama", false},
-    {"Codex Sinaiticus", false},
-    {"Grokking algorithms", true},
-    {"ChatGPT — 新しいチャット", true},
-    {"ＣｈａｔＧＰＴ", true},
-    {"Chat\u200BGPT", true},  // zero-width space is ignored
-    {"Gem\xFFini", false},    // an invalid byte splits the word
-};
-
-INSTANTIATE_TEST_SUITE_P(Catalog, LooksLikeAI, ::testing::ValuesIn(kTitleCases));
-
-// No list may hold an empty entry: an empty identifier would make every unnamed app listed, and
-// an empty keyword would be found in every text.
-TEST(CatalogLists, HoldNoEmptyEntry) {
-  const auto noEmpty = [](const auto& list) {
-    for (std::string_view entry : list) {
-      if (entry.empty()) return false;
+TEST(Text, EveryShortInputComesOutWellFormedAndValidInputUnchanged) {
+  for (int first = 0; first < 256; ++first) {
+    for (int second = -1; second < 256; ++second) {
+      std::string in(1, static_cast<char>(first));
+      if (second >= 0) in += static_cast<char>(second);
+      const std::string out = text::sanitize(in);
+      ASSERT_TRUE(testing::wellFormedUtf8(out)) << first << ' ' << second;
+      ASSERT_TRUE(out == in || !testing::wellFormedUtf8(in)) << first << ' ' << second;
     }
-    return true;
-  };
-  EXPECT_TRUE(noEmpty(Catalog::browserBundleIDs));
-  EXPECT_TRUE(noEmpty(Catalog::aiBundleIDs));
-  EXPECT_TRUE(noEmpty(Catalog::aiNameKeywords));
-  EXPECT_TRUE(noEmpty(Catalog::excludedNameKeywords));
-  EXPECT_TRUE(noEmpty(Catalog::aiTitleKeywords));
-  EXPECT_TRUE(noEmpty(Catalog::linuxBrowserIDs));
-  EXPECT_TRUE(noEmpty(Catalog::linuxAIIDs));
+  }
 }
 
-// Every listed identifier classifies by its list, whatever neutral name the app has.
-TEST(CatalogLists, EveryIdentifierClassifies) {
-  for (auto id : Catalog::browserBundleIDs) {
-    EXPECT_EQ(Catalog::defaultKind(id, "App"), Kind::browser) << id;
+TEST(Text, NormalizeComposesCanonically) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"Cafe\u0301", "Caf\u00E9"},      {"a\u0302\u0323", "\u1EAD"},   {"\u212A", "K"},
+      {"\uFF23\uFB01", "\uFF23\uFB01"}, {"e\0e\u0301"s, "e\0\u00E9"s}, {"e\xFF\u0301", "e?\u0301"}};
+  for (const auto& c : cases) EXPECT_EQ(text::normalize(c.in), r(c.out)) << c.in;
+}
+
+TEST(Text, EqualityOrderAndContainmentOfPairs) {
+  const struct {
+    std::string a, b;
+    bool equal;
+    int order;
+    bool contains;  // b in a, ignoring case
+  } cases[] = {{"Inbox", "Inbox", true, 0, true},
+               {"Inbox", "inbox", false, -1, true},
+               {"Caf\u00E9", "Cafe\u0301", true, 0, true},
+               {"a\u0323\u0302", "a\u0302\u0323", true, 0, true},
+               {"\u212A", "K", true, 0, true},
+               {"\u30AB\u3099", "\u30AC", true, 0, true},
+               {"a\xFF", "a\uFFFD", true, 0, true},
+               {"\uFF23hat", "Chat", false, 1, true},
+               {"Chat", "ChatGPT", false, -1, false},
+               {"a\0b"s, "a", false, 1, true},
+               {"a\0"s, "a\x01", false, -1, false},
+               {"", "\u200B", false, -1, false},
+               {"z", "\u00E9", false, -1, false},
+               {"e\u0301", "f", false, 1, false},
+               {"\uFF61", "\U0001F600", false, -1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.a + " / " + c.b);
+    EXPECT_EQ(text::equal(c.a, c.b), c.equal);
+    EXPECT_EQ(text::equal(c.b, c.a), c.equal);
+    EXPECT_EQ(text::compare(c.a, c.b), c.order);
+    EXPECT_EQ(text::compare(c.b, c.a), -c.order);
+    EXPECT_EQ(text::containsIgnoringCase(c.a, c.b), c.contains);
   }
-  for (auto id : Catalog::linuxBrowserIDs) {
-    EXPECT_EQ(Catalog::defaultKind(id, "App"), Kind::browser) << id;
+}
+
+// Titles from web pages and input methods write full-width letters, no-break spaces and
+// invisible characters; a keyword is found through all of them, but not across a bad byte.
+TEST(Text, ContainmentFoldsCaseAndCompatibilityForms) {
+  using Texts = std::pair<std::string, std::string>;  // haystack, needle
+  const Texts found[] = {{"My Claude", "CLAUDE"},    {"Cafe\u0301 N", "CAF\u00C9"},
+                         {"chat", "\uFF23\uFF28"},   {"Le\u00A0Chat", "le chat"},
+                         {"Gem\u00ADini", "gemini"}, {"Stra\u00DFe", "STRASSE"},
+                         {"\u00E9\0x"s, "\0X"s},     {"\xFFGemini\xFE", "GEMINI"}};
+  const Texts missed[] = {{"Cla", "Claude"},
+                          {"abc", ""},
+                          {"abc", "\u200B"},
+                          {"caf\u00E9", "cafe"},
+                          {"Gem\xFFini", "gemini"}};
+  for (const auto& [haystack, needle] : found)
+    EXPECT_TRUE(text::containsIgnoringCase(haystack, needle)) << haystack;
+  for (const auto& [haystack, needle] : missed)
+    EXPECT_FALSE(text::containsIgnoringCase(haystack, needle)) << haystack;
+}
+
+// A keyword naming nothing is skipped, not the end of the search, and the text is folded for a
+// non-ASCII keyword after ASCII ones missed.
+TEST(Text, ContainsAnyLooksAtEveryKeywordUntilOneIsFound) {
+  const std::string_view keywords[] = {"", "\u200B", "safari", "\uFF43laude"};
+  EXPECT_TRUE(text::containsAnyIgnoringCase("Claude", keywords));
+  EXPECT_TRUE(text::containsAnyIgnoringCase("\uFF23laude", keywords));
+  EXPECT_FALSE(text::containsAnyIgnoringCase("Cla ude", keywords));
+  EXPECT_FALSE(text::containsAnyIgnoringCase("", keywords));
+}
+
+TEST(Text, PrefixCutsAtCharacterBoundaries) {
+  const struct {
+    std::string in;
+    std::size_t count;
+    std::string out;
+  } cases[] = {{"hello", 3, "hel"},
+               {"hi", 5, "hi"},
+               {"a\r\nb", 2, "a\r\n"},
+               {"\r\nx", 1, "\r\n"},
+               {"a\rb", 2, "a\r"},
+               {"e\u0301x", 1, "e\u0301"},
+               {"\U0001F468\u200D\U0001F469\u200D\U0001F467x", 1,
+                "\U0001F468\u200D\U0001F469\u200D\U0001F467"},
+               {"\U0001F1EF\U0001F1F5\U0001F1FA\U0001F1F8", 1, "\U0001F1EF\U0001F1F5"},
+               {"日本語のタイトル", 3, "日本語"},
+               {"a\0b"s, 2, "a\0"s},
+               {"a\xFF\xFE\x62", 3, "a??"},
+               {"e\u0301\xFF", 1, "e\u0301"},
+               {"\xFF\u0301x", 1, "?\u0301"}};
+  for (const auto& c : cases) EXPECT_EQ(text::prefixCharacters(c.in, c.count), r(c.out)) << c.in;
+}
+
+// ASCII text takes shortcuts; a non-ASCII letter on both sides forces the full rules, which
+// must agree for every pair of ASCII characters.
+TEST(Text, AsciiShortcutsAgreeWithTheFullRules) {
+  const std::string tail = "\u00E9";
+  for (int x = 0; x < 128; ++x) {
+    for (int y = 0; y < 128; ++y) {
+      const std::string a(1, static_cast<char>(x)), b(1, static_cast<char>(y));
+      SCOPED_TRACE(std::to_string(x) + " " + std::to_string(y));
+      ASSERT_EQ(text::containsIgnoringCase(a, b), text::containsIgnoringCase(a + tail, b + tail));
+      ASSERT_EQ(text::compare(a, b), text::compare(a + tail, b + tail));
+      ASSERT_EQ(text::equal(a, b), text::equal(a + tail, b + tail));
+      ASSERT_EQ(text::prefixCharacters(a + b, 1), text::prefixCharacters(a + b + tail, 1));
+    }
   }
-  for (auto id : Catalog::aiBundleIDs) EXPECT_EQ(Catalog::defaultKind(id, "App"), Kind::ai) << id;
-  for (auto id : Catalog::linuxAIIDs) EXPECT_EQ(Catalog::defaultKind(id, "App"), Kind::ai) << id;
-  for (auto k : Catalog::aiNameKeywords) EXPECT_EQ(Catalog::defaultKind("x", k), Kind::ai) << k;
-  for (auto k : Catalog::excludedNameKeywords) {
-    EXPECT_EQ(Catalog::defaultKind("com.google.Chrome", k), Kind::ignore) << k;
-  }
-  for (auto k : Catalog::aiTitleKeywords) EXPECT_TRUE(Catalog::looksLikeAI(k)) << k;
+}
+
+TEST(Catalog, ClassifiesApplicationsByIdentifierThenName) {
+  const struct {
+    std::string id, name;
+    Kind expected;
+  } cases[] = {{"com.google.Chrome", "Google Chrome", Kind::browser},
+               {"firefox", "Firefox Web Browser", Kind::browser},
+               {"com.google.Chrome", "chrome helper (renderer)", Kind::ignore},
+               {"com.anthropic.claudefordesktop", "Claude Updater", Kind::ignore},
+               {"ai.mainfunc.genspark", "Genspark Helper", Kind::ignore},
+               {"company.thebrowser.dia", "Dia ChatGPT", Kind::browser},
+               {"com.felo.mac", "Search", Kind::ai},
+               {"com.jeffser.Alpaca", "Alpaca", Kind::ai},
+               {"ai.mainfunc.genspark.desktop", "Browser", Kind::ai},
+               {"x.ai.mainfunc.genspark", "Browser", Kind::ignore},
+               {"com.apple.safari", "Safari", Kind::ignore},
+               {"com.google.Chrom", "Chrome", Kind::ignore},
+               {"com.example.x", "my claude app", Kind::ai},
+               {"com.example.x", "\uFF23\uFF48\uFF41\uFF54\uFF27\uFF30\uFF34", Kind::ai},
+               {"com.example.x", "Mistral Le Chat", Kind::ignore},
+               {"", "", Kind::ignore}};
+  for (const auto& c : cases)
+    EXPECT_EQ(Catalog::defaultKind(c.id, c.name), c.expected) << c.id << " / " << c.name;
+}
+
+TEST(Catalog, RecognisesTitlesOfAIServices) {
+  for (const char* title : {"chatgpt - new chat", "Le\u00A0Chat - Mistral AI", "Grokking",
+                            "\uFF23\uFF48\uFF41\uFF54\uFF27\uFF30\uFF34"})
+    EXPECT_TRUE(Catalog::looksLikeAI(title)) << title;
+  for (const char* title : {"", "Leche at home", "Inbox - Mail", "Ollama", "Gem\xFFini"})
+    EXPECT_FALSE(Catalog::looksLikeAI(title)) << title;
 }
 
 }  // namespace

@@ -1,16 +1,17 @@
-// The user's settings over a defaults store: defaults supplied by the getters, conversions of
-// stored values, per-application overrides and the stored arrangements.
+// The user's settings over a defaults store (defaults, stored values held to bounds, overrides)
+// and the stored arrangements with their strictly read JSON form.
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cmath>
 #include <limits>
 
-#include "catalog/catalog.h"
+#include <nlohmann/json.hpp>
+
 #include "platform/posix/file_defaults.h"
 #include "platform/sim/memory_defaults.h"
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace tessaloom {
 namespace {
@@ -19,14 +20,19 @@ using platform::Data;
 using platform::DefaultsValue;
 using platform::MemoryDefaults;
 using Dictionary = DefaultsValue::Dictionary;
+using Overrides = std::map<std::string, Kind>;
 
-// A browser and an application the catalogue does not know.
-constexpr const char* kBrowserID = "com.google.Chrome";
-constexpr const char* kBrowserName = "Google Chrome";
-constexpr const char* kUnknownID = "org.example.editor";
-constexpr const char* kUnknownName = "Editor";
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+// Nesting far deeper than any parser's stack allows.
+std::string deep() {
+  return std::string(100000, '[') + std::string(100000, ']');
+}
+const std::vector<SavedFrame> kFrames = {
+    {"com.google.Chrome", "検索 \"q\" \\ 🙂", 10, 20, 800, 600},
+    {"com.openai.chat", "", -1440, 0.5, 1440, 900}};
 
-TEST(Settings, FreshStoreGivesTheDefaultsAndReadingWritesNothing) {
+TEST(Settings, AFreshStoreGivesTheDefaultsAndReadingWritesNothing) {
   MemoryDefaults store;
   const Settings settings(store);
   EXPECT_EQ(settings.gap(), 8.0);
@@ -34,74 +40,32 @@ TEST(Settings, FreshStoreGivesTheDefaultsAndReadingWritesNothing) {
   EXPECT_EQ(settings.aiRatio(), 0.4);
   EXPECT_TRUE(settings.detectAITabs());
   EXPECT_TRUE(settings.overrides().empty());
-  EXPECT_EQ(settings.kind(kBrowserID, kBrowserName), Kind::browser);
-  EXPECT_TRUE(settings.snapshot("undoLayout").empty());
   EXPECT_TRUE(settings.snapshot("savedLayout").empty());
   EXPECT_EQ(store.writeCount(), 0u);
 }
 
-TEST(Settings, StoredNumbersAreConvertedAndHeldToSensibleBounds) {
-  const double kNaN = std::numeric_limits<double>::quiet_NaN();
-  const double kInf = std::numeric_limits<double>::infinity();
+TEST(Settings, StoredValuesAreConvertedAndHeldToSensibleBounds) {
   const struct {
-    const char* name;
     Dictionary stored;
     double gap, aiRatio;
     bool detectAITabs;
   } cases[] = {
-      {"zero and false", {{"gap", 0}, {"aiRatio", 0}, {"detectAITabs", false}}, 0, 0.1, false},
-      {"numeric strings",
-       {{"gap", " 12.5 "}, {"aiRatio", "0.25"}, {"detectAITabs", "YES"}},
-       12.5,
-       0.25,
-       true},
-      {"words", {{"gap", "wide"}, {"aiRatio", "half"}, {"detectAITabs", "maybe"}}, 0, 0.1, false},
-      {"booleans and numbers",
-       {{"gap", true}, {"aiRatio", false}, {"detectAITabs", 2}},
-       1,
-       0.1,
-       true},
-      {"containers",
-       {{"gap", Dictionary{}}, {"aiRatio", Data{}}, {"detectAITabs", Dictionary{}}},
-       0,
-       0.1,
-       false},
-      {"boolean-like zero", {{"detectAITabs", "0"}}, 8, 0.4, false},
-      // Absurd numbers are held to the bounds; what is not a finite number is the default.
-      {"below the bounds", {{"gap", -500}, {"aiRatio", -1}}, 0, 0.1, true},
-      {"above the bounds", {{"gap", 1e308}, {"aiRatio", 5}}, 64, 0.9, true},
-      {"not numbers", {{"gap", kNaN}, {"aiRatio", kNaN}}, 8, 0.4, true},
-      {"endless", {{"gap", kInf}, {"aiRatio", -kInf}}, 8, 0.4, true},
-      {"every value the menu offers", {{"gap", 16}, {"aiRatio", 0.3}}, 16, 0.3, true},
+      {{{"gap", 0}, {"aiRatio", 0}, {"detectAITabs", false}}, 0, 0.1, false},
+      {{{"gap", " 12.5 "}, {"aiRatio", "0.25"}, {"detectAITabs", "YES"}}, 12.5, 0.25, true},
+      {{{"gap", -500}, {"aiRatio", -1}, {"detectAITabs", "0"}}, 0, 0.1, false},
+      {{{"gap", 1e308}, {"aiRatio", 5}}, 64, 0.9, true},
+      {{{"gap", kNaN}, {"aiRatio", -kInf}}, 8, 0.4, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
     MemoryDefaults store(c.stored);
     const Settings settings(store);
-    EXPECT_EQ(settings.gap(), c.gap);
-    EXPECT_EQ(settings.aiRatio(), c.aiRatio);
-    EXPECT_EQ(settings.detectAITabs(), c.detectAITabs);
+    EXPECT_EQ(settings.gap(), c.gap) << c.gap;
+    EXPECT_EQ(settings.aiRatio(), c.aiRatio) << c.gap;
+    EXPECT_EQ(settings.detectAITabs(), c.detectAITabs) << c.gap;
   }
-}
-
-TEST(Settings, OnlyTheExactRawValueSelectsTheMouseDisplay) {
-  const struct {
-    std::optional<DefaultsValue> stored;
-    DisplayMode expected;
-  } cases[] = {
-      {std::nullopt, DisplayMode::perDisplay},
-      {"mouseDisplay", DisplayMode::mouseDisplay},
-      {"perDisplay", DisplayMode::perDisplay},
-      {"MouseDisplay", DisplayMode::perDisplay},
-      {"mouseDisplay ", DisplayMode::perDisplay},
-      {"", DisplayMode::perDisplay},
-      {1, DisplayMode::perDisplay},
-      {true, DisplayMode::perDisplay},
-  };
-  for (const auto& c : cases) {
-    MemoryDefaults store;
-    if (c.stored) store.setObject("displayMode", *c.stored);
-    EXPECT_EQ(Settings(store).displayMode(), c.expected);
+  for (const DefaultsValue& other : {DefaultsValue("MouseDisplay"), DefaultsValue(1)}) {
+    MemoryDefaults store({{"displayMode", other}});
+    EXPECT_EQ(Settings(store).displayMode(), DisplayMode::perDisplay);
   }
 }
 
@@ -120,178 +84,137 @@ TEST(Settings, SettersStoreTheDocumentedTypes) {
                   {"detectAITabs", false},
                   {"displayMode", "mouseDisplay"},
                   {"overrides", Dictionary{{"a", "ai"}, {"b", "ignore"}, {"c", "browser"}}}}));
-  EXPECT_EQ(settings.gap(), 0);
-  EXPECT_FALSE(settings.detectAITabs());
-  settings.setDisplayMode(DisplayMode::perDisplay);
-  EXPECT_EQ(store.object("displayMode"), DefaultsValue("perDisplay"));
+  EXPECT_EQ(settings.displayMode(), DisplayMode::mouseDisplay);
 }
 
-TEST(SettingsOverrides, UnknownKindsAreDroppedOneByOne) {
+TEST(SettingsOverrides, UnreadableEntriesAreDroppedOneByOneAndANonTextValueDropsAll) {
   MemoryDefaults store({{"overrides", Dictionary{{"a", "ai"}, {"t", "tablet"}, {"u", "AI"}}}});
   Settings settings(store);
-  EXPECT_EQ(settings.overrides(), (std::map<std::string, Kind>{{"a", Kind::ai}}));
-
-  settings.setKind(Kind::ai, kUnknownID, kUnknownName);
-  EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{{"a", "ai"}, {kUnknownID, "ai"}}));
-}
-
-TEST(SettingsOverrides, OneValueThatIsNotTextEmptiesTheWholeDictionary) {
-  for (const DefaultsValue& bad : {DefaultsValue(1), DefaultsValue(true),
-                                   DefaultsValue(Dictionary{}), DefaultsValue(Data{})}) {
-    MemoryDefaults store({{"overrides", Dictionary{{"a", "ai"}, {"b", bad}}}});
-    EXPECT_TRUE(Settings(store).overrides().empty());
-  }
-  for (const DefaultsValue& notDictionary :
-       {DefaultsValue("ai"), DefaultsValue(DefaultsValue::Array{"ai"}), DefaultsValue(3)}) {
-    MemoryDefaults store({{"overrides", notDictionary}});
-    EXPECT_TRUE(Settings(store).overrides().empty());
-  }
-}
-
-TEST(SettingsOverrides, SettingTheDefaultRewritesOnlyTheValidEntries) {
-  MemoryDefaults store({{"overrides", Dictionary{{"a", "ai"}, {"t", "tablet"}}}});
-  Settings settings(store);
-  settings.setKind(Kind::ignore, kUnknownID, kUnknownName);
+  EXPECT_EQ(settings.overrides(), (Overrides{{"a", Kind::ai}}));
+  settings.setKind(Kind::ignore, "org.example.editor", "Editor");
   EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{{"a", "ai"}}));
+  for (const DefaultsValue& bad :
+       {DefaultsValue(Dictionary{{"a", "ai"}, {"b", 1}}), DefaultsValue("ai"), DefaultsValue(3)}) {
+    MemoryDefaults other({{"overrides", bad}});
+    EXPECT_TRUE(Settings(other).overrides().empty());
+  }
 }
 
-TEST(SettingsOverrides, OnlyDifferencesFromTheCatalogueAreStored) {
+// An override is keyed by the identifier alone, beats the catalogue, and is found under any
+// canonically equal spelling; a choice equal to the catalogue's removes every spelling.
+TEST(SettingsOverrides, OnlyDifferencesFromTheCatalogueAreStoredOnePerApplication) {
+  const std::string composed = "org.example.caf\u00E9", decomposed = "org.example.cafe\u0301";
   MemoryDefaults store;
   Settings settings(store);
-  settings.setKind(Kind::ai, kBrowserID, kBrowserName);
-  EXPECT_EQ(settings.overrides(), (std::map<std::string, Kind>{{kBrowserID, Kind::ai}}));
-  EXPECT_EQ(settings.kind(kBrowserID, kBrowserName), Kind::ai);
-
-  settings.setKind(Kind::browser, kBrowserID, kBrowserName);
+  settings.setKind(Kind::ai, "com.google.Chrome", "Google Chrome");
+  EXPECT_EQ(settings.kind("com.google.Chrome", "Google Chrome"), Kind::ai);
+  EXPECT_EQ(settings.kind("com.google.Chrome2", "Google Chrome"), Kind::ignore);
+  settings.setKind(Kind::browser, "com.google.Chrome", "Google Chrome");
   EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{}));
-  EXPECT_EQ(settings.kind(kBrowserID, kBrowserName), Kind::browser);
+
+  settings.setOverrides({{composed, Kind::ai}, {decomposed, Kind::browser}, {"Editor", Kind::ai}});
+  EXPECT_EQ(settings.kind(decomposed, "Editor"), Kind::browser);
+  EXPECT_EQ(settings.kind("org.example.cafe\u0301\u0301", "Editor"), Kind::ignore);
+  settings.setKind(Kind::browser, "org.example.caf\u00E9", "Editor");
+  EXPECT_EQ(settings.overrides(), (Overrides{{composed, Kind::browser}, {"Editor", Kind::ai}}));
+  settings.setKind(Kind::ignore, decomposed, "Editor");
+  EXPECT_EQ(settings.overrides(), (Overrides{{"Editor", Kind::ai}}));
 }
 
-TEST(SettingsOverrides, KeyedByBundleIdentifierOnly) {
+TEST(SettingsSnapshots, StoredAsTheJsonTextAndReadStrictly) {
   MemoryDefaults store;
   Settings settings(store);
-  settings.setKind(Kind::ai, "org.example.one", kUnknownName);
-  EXPECT_EQ(settings.kind("org.example.one", kUnknownName), Kind::ai);
-  EXPECT_EQ(settings.kind("org.example.two", kUnknownName), Kind::ignore);
-  // An entry named like the application is not looked up by name.
-  settings.setOverrides({{kUnknownName, Kind::browser}});
-  EXPECT_EQ(settings.kind("org.example.one", kUnknownName), Kind::ignore);
-  // The override wins over the catalogue.
-  settings.setOverrides({{kBrowserID, Kind::ignore}});
-  EXPECT_EQ(settings.kind(kBrowserID, kBrowserName), Kind::ignore);
-}
-
-TEST(SettingsOverrides, CanonicallyEquivalentIdentifiersAreOneApplication) {
-  const std::string composed = "org.example.caf\xC3\xA9";     // é as one code point
-  const std::string decomposed = "org.example.cafe\xCC\x81";  // e + combining acute
-  MemoryDefaults store({{"overrides", Dictionary{{decomposed, "ai"}}}});
-  Settings settings(store);
-  EXPECT_EQ(settings.kind(composed, kUnknownName), Kind::ai);
-
-  settings.setKind(Kind::browser, composed, kUnknownName);
-  EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{{composed, "browser"}}));
-  settings.setKind(Kind::ignore, decomposed, kUnknownName);
-  EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{}));
-}
-
-const std::vector<SavedFrame> kFrames = {
-    {"com.google.Chrome", "検索 — \"quoted\" \\ 🙂", 10, 20, 800, 600},
-    {"com.openai.chat", "", -1440, 0.5, 1440, 900},
-};
-
-TEST(SettingsSnapshots, StoredAsDataOfTheJsonText) {
-  MemoryDefaults store;
-  Settings settings(store);
-  (void)settings.setSnapshot(kFrames, "savedLayout");
+  ASSERT_TRUE(settings.setSnapshot(kFrames, "savedLayout"));
   const auto data = store.dataForKey("savedLayout");
-  ASSERT_NE(data, std::nullopt);
+  ASSERT_TRUE(data);
   EXPECT_EQ(std::string(data->bytes.begin(), data->bytes.end()), encodeSavedFrames(kFrames));
   EXPECT_EQ(settings.snapshot("savedLayout"), kFrames);
   EXPECT_TRUE(settings.snapshot("undoLayout").empty());
+  // Unreadable values read as nothing and stay stored.
+  for (const DefaultsValue& stored : {DefaultsValue(*encodeSavedFrames(kFrames)),
+                                      DefaultsValue(Data{{'n', 'o'}}), DefaultsValue(Data{})}) {
+    MemoryDefaults other({{"undoLayout", stored}});
+    EXPECT_TRUE(Settings(other).snapshot("undoLayout").empty());
+    EXPECT_EQ(other.object("undoLayout"), stored);
+  }
+  // Records that cannot be written remove the older arrangement rather than leave it.
+  auto bad = kFrames;
+  bad[1].w = kInf;
+  EXPECT_TRUE(settings.setSnapshot(bad, "savedLayout"));
+  EXPECT_EQ(store.object("savedLayout"), std::nullopt);
 }
 
-TEST(SettingsSnapshots, UnreadableValuesGiveAnEmptyListAndStayStored) {
-  const std::string json = *encodeSavedFrames(kFrames);
-  const DefaultsValue cases[] = {
-      DefaultsValue(json),  // the right text, but not data
-      DefaultsValue(Data{{'n', 'o', 't'}}),
-      DefaultsValue(DefaultsValue::Array{}),
-      DefaultsValue(Data{}),
-  };
-  for (const auto& stored : cases) {
-    MemoryDefaults store({{"undoLayout", stored}});
-    EXPECT_TRUE(Settings(store).snapshot("undoLayout").empty());
-    EXPECT_EQ(store.object("undoLayout"), stored);
+// What is stored, the largest arrangement accepted under both keys included, another process
+// reads back whole; titles are cut to 1024 characters; an arrangement over the size limit is
+// refused with one line of explanation and the older one stays.
+TEST(SettingsSnapshots, AnotherProcessReadsBackWhatIsStored) {
+  testing::TempDir folder;
+  platform::FileDefaults menuStore(folder.file("defaults.json"));
+  platform::FileDefaults commandStore(folder.file("defaults.json"));
+  Settings menu(menuStore);
+  const Settings command(commandStore);
+  menu.setGap(0);
+  menu.setKind(Kind::ai, "com.google.Chrome", "Google Chrome");
+  const std::string x1023(1023, 'x');
+  ASSERT_TRUE(menu.setSnapshot({{"id", x1023 + "\u3042\u3044", 0, 0, 1, 1}}, "undoLayout"));
+  EXPECT_EQ(command.snapshot("undoLayout")[0].title, x1023 + "\u3042");
+  const std::vector<SavedFrame> largest(80,
+                                        {std::string(1024, '\x02'), x1023 + "\x01", 0, 0, 1, 1});
+  ASSERT_TRUE(menu.setSnapshot(largest, "savedLayout"));
+  ASSERT_TRUE(menu.setSnapshot(largest, "undoLayout"));
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(menu.setSnapshot(std::vector<SavedFrame>(400, largest[0]), "savedLayout"));
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_EQ(command.gap(), 0);
+  EXPECT_EQ(command.kind("com.google.Chrome", "Google Chrome"), Kind::ai);
+  EXPECT_EQ(command.snapshot("savedLayout"), largest);
+  EXPECT_EQ(command.snapshot("undoLayout"), largest);
+}
+
+TEST(SavedFrames, WrittenCompactInFieldOrderAndReadBackExactly) {
+  EXPECT_EQ(encodeSavedFrames({}), "[]");
+  EXPECT_EQ(encodeSavedFrames({{"org.mozilla.firefox", "Hé", 10, -20.5, 800, 600}}),
+            R"([{"bundleID":"org.mozilla.firefox","title":"Hé","x":10.0,"y":-20.5,)"
+            R"("w":800.0,"h":600.0}])");
+  const std::vector<SavedFrame> frames = {
+      {"c", std::string("\"q\" \\ \t\n\0\x01", 9), -0.0, 5e-324, 1.0 / 3, 1e308},
+      {"app\xC3", "bad \xFF\xFE", 0.1, std::numeric_limits<double>::max(), 3, 4}};
+  const auto read = decodeSavedFrames(*encodeSavedFrames(frames));
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0], frames[0]);
+  EXPECT_TRUE(std::signbit(read[0].x));
+  EXPECT_EQ(read[1], (SavedFrame{"app\uFFFD", "bad \uFFFD\uFFFD", 0.1, frames[1].y, 3, 4}));
+  for (double SavedFrame::*field :
+       {&SavedFrame::x, &SavedFrame::y, &SavedFrame::w, &SavedFrame::h}) {
+    SavedFrame bad{"a", "t", 1, 2, 3, 4};
+    bad.*field = field == &SavedFrame::y ? kInf : kNaN;
+    EXPECT_EQ(encodeSavedFrames({kFrames[0], bad}), std::nullopt);
   }
 }
 
-TEST(SettingsSnapshots, EmptyListIsStored) {
-  MemoryDefaults store;
-  Settings settings(store);
-  (void)settings.setSnapshot({}, "savedLayout");
-  EXPECT_EQ(store.dataForKey("savedLayout"), (Data{{'[', ']'}}));
-  EXPECT_TRUE(settings.snapshot("savedLayout").empty());
+TEST(SavedFrames, ReaderTakesAnyNumberFormAndIgnoresExtraMembers) {
+  EXPECT_EQ(decodeSavedFrames(R"( [{"h":4,"w":3E+0,"y":-2.5E-1,"x":1,"title":"\u65e5\ud83d\ude42",)"
+                              R"("bundleID":"b","z":{"deep":[1]}}, {"bundleID":"a","title":"",)"
+                              R"("x":0,"y":0,"w":1,"h":1,"z":)" +
+                              deep() + "}]\n"),
+            (std::vector<SavedFrame>{{"b", "日🙂", 1, -0.25, 3, 4}, {"a", "", 0, 0, 1, 1}}));
 }
 
-TEST(SettingsSnapshots, RecordsThatCannotBeEncodedRemoveTheOldArrangement) {
-  MemoryDefaults store;
-  Settings settings(store);
-  (void)settings.setSnapshot(kFrames, "undoLayout");
-  auto bad = kFrames;
-  bad[1].w = std::numeric_limits<double>::infinity();
-  (void)settings.setSnapshot(bad, "undoLayout");
-  EXPECT_EQ(store.object("undoLayout"), std::nullopt);
-  EXPECT_TRUE(settings.snapshot("undoLayout").empty());
-}
-
-TEST(Settings, TwoProcessesShareTheDefaultsFile) {
-  testing_support::TempFolder folder;
-  platform::FileDefaults menuStore(folder / "defaults.json");
-  platform::FileDefaults commandStore(folder / "defaults.json");
-  Settings menu(menuStore);
-  const Settings command(commandStore);
-  menu.setDisplayMode(DisplayMode::mouseDisplay);
-  menu.setGap(0);
-  menu.setKind(Kind::ai, kBrowserID, kBrowserName);
-  (void)menu.setSnapshot(kFrames, "savedLayout");
-  EXPECT_EQ(command.displayMode(), DisplayMode::mouseDisplay);
-  EXPECT_EQ(command.gap(), 0);
-  EXPECT_EQ(command.kind(kBrowserID, kBrowserName), Kind::ai);
-  EXPECT_EQ(command.snapshot("savedLayout"), kFrames);
-}
-
-TEST(SettingsSnapshots, LongTextsAreCutAndOversizedArrangementsRefused) {
-  MemoryDefaults store;
-  Settings settings(store);
-  const std::string title = std::string(1023, 'x') + "\xE3\x81\x82\xE3\x81\x84";
-  ASSERT_TRUE(settings.setSnapshot({{"id", title, 0, 0, 1, 1}}, "savedLayout"));
-  EXPECT_EQ(settings.snapshot("savedLayout")[0].title, std::string(1023, 'x') + "\xE3\x81\x82");
-  const auto kept = store.object("savedLayout");
-  std::vector<SavedFrame> huge(200, SavedFrame{"id", std::string(1024, '\x01'), 0, 0, 1, 1});
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(settings.setSnapshot(huge, "savedLayout"));
-  const std::string said = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-  EXPECT_EQ(store.object("savedLayout"), kept);
-}
-
-// The largest arrangements the writer accepts, under both keys, still make a defaults file
-// that a second process reads back whole.
-TEST(SettingsSnapshots, WhatIsStoredIsAlwaysReadBack) {
-  testing_support::TempFolder folder;
-  platform::FileDefaults writer(folder / "defaults.json");
-  Settings settings(writer);
-  std::vector<SavedFrame> largest(
-      80, SavedFrame{std::string(1024, '\x02'), std::string(1024, '\x01'), 0, 0, 1, 1});
-  ASSERT_TRUE(settings.setSnapshot(largest, "savedLayout"));
-  ASSERT_TRUE(settings.setSnapshot(largest, "undoLayout"));
-  const std::vector<SavedFrame> tooLarge(400, largest[0]);
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(settings.setSnapshot(tooLarge, "savedLayout"));
-  ::testing::internal::GetCapturedStderr();
-  platform::FileDefaults reader(folder / "defaults.json");
-  EXPECT_EQ(Settings(reader).snapshot("savedLayout"), largest);
-  EXPECT_EQ(Settings(reader).snapshot("undoLayout"), largest);
+TEST(SavedFrames, AnyFaultMakesTheWholeArrayUnreadable) {
+  const nlohmann::json good = {{"bundleID", "a"}, {"title", "t"}, {"x", 1},
+                               {"y", 2},          {"w", 3},       {"h", 4}};
+  std::vector<std::string> faults = {"", "saved", good.dump(), "[1]", "[] x", "[\"\xFF\"]", deep()};
+  // Each member missing, or of the wrong type, in one record among good ones.
+  for (const auto& [member, value] : good.items()) {
+    auto missing = good, mistyped = good;
+    missing.erase(member);
+    mistyped[member] = value.is_string() ? nlohmann::json(5) : nlohmann::json("1");
+    faults.push_back(nlohmann::json::array({good, missing, good}).dump());
+    faults.push_back(nlohmann::json::array({mistyped}).dump());
+  }
+  for (const auto& json : faults)
+    EXPECT_EQ(decodeSavedFrames(json), std::vector<SavedFrame>{}) << json;
 }
 
 }  // namespace

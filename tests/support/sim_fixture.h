@@ -1,10 +1,10 @@
-// A test fixture over the simulated desktop, an in-memory defaults store and a virtual clock,
-// handed to the code under test as its context.
+// A fixture over the simulated desktop, an in-memory defaults store and a virtual clock.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -18,39 +18,35 @@
 
 namespace tessaloom::testing {
 
-/// A window of a scene: title and top-left frame.
 inline nlohmann::json sceneWindow(const std::string& title, double x, double y, double w,
                                   double h) {
   return {{"title", title}, {"frame", {x, y, w, h}}};
 }
 
-/// An application of a scene.
-inline nlohmann::json sceneApp(int pid, const std::string& bundleID, const std::string& name,
+inline nlohmann::json sceneApp(int pid, const std::string& id, const std::string& name,
                                nlohmann::json windows) {
-  return {{"pid", pid},
-          {"bundleID", bundleID},
-          {"name", name},
-          {"windows", asArray(std::move(windows))}};
-}
-
-/// One 1440 x 900 screen with a 25-point bar on top, as the platform reports it.
-inline nlohmann::json oneScreen() {
-  return nlohmann::json::array(
-      {{{"name", "Built-in"}, {"frame", {0, 0, 1440, 900}}, {"visible", {0, 0, 1440, 875}}}});
+  return {{"pid", pid}, {"bundleID", id}, {"name", name}, {"windows", asArray(std::move(windows))}};
 }
 
 class SimDesktopTest : public ::testing::Test {
  protected:
-  /// Loads `scene` (screens default to oneScreen()).
+  /// Loads `scene` on one 1440 x 900 screen with a 25-point bar on top unless it names screens.
   void load(nlohmann::json scene) {
     scene = normalizedScene(std::move(scene));
-    if (!scene.contains("screens")) scene["screens"] = oneScreen();
+    if (!scene.contains("screens"))
+      scene["screens"] = {{{"name", "Built-in"},
+                           {"frame", {0, 0, 1440, 900}},
+                           {"visible", {0, 0, 1440, 875}}}};
     auto desktop = platform::SimDesktop::fromJson(scene.dump(), queue_);
     ASSERT_TRUE(desktop) << desktop.error();
     desktop_ = std::move(*desktop);
+    ctx_.reset();
   }
-
-  Context context() { return {*desktop_, settings_, queue_}; }
+  /// One context for the whole test: a waiting restore holds on to it.
+  Context& ctx() {
+    if (!ctx_) ctx_.emplace(Context{*desktop_, settings_, queue_});
+    return *ctx_;
+  }
   platform::SimDesktop& desktop() { return *desktop_; }
   platform::CallLog& log() { return desktop_->log(); }
 
@@ -58,6 +54,7 @@ class SimDesktopTest : public ::testing::Test {
   platform::MemoryDefaults defaults_;
   Settings settings_{defaults_};
   std::unique_ptr<platform::SimDesktop> desktop_;
+  std::optional<Context> ctx_;
 };
 
 }  // namespace tessaloom::testing
