@@ -41,69 +41,46 @@ TEST(HotKeyCenter, IdsStayDenseWhenARegistrationIsRefusedAndPressesRunOnTheQueue
   EXPECT_EQ(keys.unregistered, (std::vector<platform::HotKeyId>{1, 2}));
 }
 
-class Install : public ::testing::Test {
- protected:
-  bool offer(const std::string& package) {
+TEST(Installer, OffersTheMoveOutsideTheInstallFoldersAndQuitsOnlyOnceTheNewCopyRuns) {
+  platform::SimUi ui;
+  auto services = ui.services();
+  auto offer = [&](const char* package) {
     ui.installation.package = package;
     return Installer::moveToApplicationsIfNeeded(services);
-  }
-  platform::SimUi ui;
-  platform::UiServices services = ui.services();
-};
-
-TEST_F(Install, OnlyAPackageOutsideEveryInstallFolderGetsTheOffer) {
-  ui.alerts.answers = {1, 1, 1, 1, 1};  // "このまま使う"
-  const struct {
-    const char* package;
-    std::optional<std::vector<std::string>> folders;
-    bool offered;
-  } cases[] = {{"", {}, false},
-               {"/Applications/Tessaloom.app", {}, false},
-               {"/home/user/Applications/Tessaloom.app", {}, false},
-               {"/tmp/Tessaloom.app", std::vector<std::string>{}, false},
-               {"/home/user/Downloads/Tessaloom.app", {}, true},
-               {"/ApplicationsX/Tessaloom.app", {}, true}};
-  for (const auto& c : cases) {
+  };
+  ui.alerts.answers = {1, 1};  // "このまま使う" to both offers: the launch goes on
+  using Folders = std::optional<std::vector<std::string>>;
+  const std::tuple<const char*, Folders, bool> cases[] = {
+      {"", {}, false},
+      {"/Applications/Tessaloom.app", {}, false},
+      {"/home/user/Applications/Tessaloom.app", {}, false},
+      {"/tmp/Tessaloom.app", std::vector<std::string>{}, false},
+      {"/home/user/Downloads/Tessaloom.app", {}, true},
+      {"/ApplicationsX/Tessaloom.app", {}, true}};
+  for (const auto& [package, folders, offered] : cases) {
     const auto before = ui.alerts.shown.size();
-    ui.installation.folders = c.folders;
-    EXPECT_FALSE(offer(c.package)) << "declined or not offered: the launch goes on";
-    EXPECT_EQ(ui.alerts.shown.size() - before, c.offered ? 1u : 0u) << c.package;
+    ui.installation.folders = folders;
+    EXPECT_FALSE(offer(package)) << package;
+    EXPECT_EQ(ui.alerts.shown.size() - before, offered ? 1u : 0u) << package;
   }
-  EXPECT_EQ(ui.journal.size(), 4u);
-  EXPECT_EQ(ui.application.quits, 0);
-}
-
-TEST_F(Install, AcceptingReplacesAnOldCopyStartsTheNewOneAndQuits) {
+  // Accepted from here on.
   ui.installation.files = {"/Applications/Tessaloom.app"};
+  for (auto failure :
+       {&platform::SimInstallation::trashFailure, &platform::SimInstallation::copyFailure}) {
+    ui.installation.*failure = "no room";
+    EXPECT_FALSE(offer("/tmp/x/Tessaloom.app"));
+    EXPECT_EQ(ui.alerts.shown.back().messageText, "移動できませんでした");
+    EXPECT_TRUE(ui.alerts.shown.back().informativeText.ends_with("\n\nno room"));
+    ui.installation.*failure = std::nullopt;
+  }
+  EXPECT_EQ(ui.application.quits, 0);
+  ui.installation.files = {"/Applications/Tessaloom.app"};
+  ui.journal.clear();
   EXPECT_TRUE(offer("/tmp/x/Tessaloom.app"));
   EXPECT_EQ(ui.journal, (UiJournal{"front", "alert 「アプリケーション」フォルダに移動しますか？",
                                    "trash /Applications/Tessaloom.app",
                                    "copy /tmp/x/Tessaloom.app -> /Applications/Tessaloom.app",
                                    "open /Applications/Tessaloom.app", "quit"}));
-}
-
-TEST_F(Install, AFailedMoveIsExplainedAndTheLaunchGoesOn) {
-  ui.installation.files = {"/Applications/Tessaloom.app"};
-  for (auto failure :
-       {&platform::SimInstallation::trashFailure, &platform::SimInstallation::copyFailure}) {
-    ui.installation.*failure = "no room";
-    EXPECT_FALSE(offer("/tmp/Tessaloom.app"));
-    EXPECT_EQ(ui.alerts.shown.back().messageText, "移動できませんでした");
-    EXPECT_TRUE(ui.alerts.shown.back().informativeText.ends_with("\n\nno room"));
-    ui.installation.trashFailure.reset();
-  }
-  EXPECT_EQ(ui.alerts.shown.size(), 4u);
-  EXPECT_EQ(ui.application.quits, 0);
-  EXPECT_TRUE(ui.installation.opened.empty());
-}
-
-TEST_F(Install, VersionAndOlderCopies) {
-  EXPECT_EQ(Installer::version(ui.installation), "0.1.0");
-  ui.installation.versionText = "";
-  EXPECT_EQ(Installer::version(ui.installation), "-");
-  ui.installation.older = {41, 17};
-  Installer::quitOlderCopies(ui.installation);
-  EXPECT_EQ(ui.installation.quitted, (std::vector<std::int32_t>{41, 17}));
 }
 
 }  // namespace
