@@ -298,13 +298,15 @@ TEST_P(Scenario, TheTrayArrangesOnControlAltG) {
   std::vector<std::string> env = {
       "DBUS_SESSION_BUS_ADDRESS=" + bus.address(), "XDG_RUNTIME_DIR=" + dir_.file("runtime"),
       "HOME=" + dir_.path().string(), "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"};
-  for (const auto& [key, value] : environment()) env.push_back(key + "=" + value);
+  for (const auto& [key, value] : environment())
+    env.push_back(key + "=" + value + (key == "XDG_DATA_DIRS" ? ":/usr/share" : ""));  // icons
   auto tray = x11test::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
   ASSERT_TRUE(tray);
-  const auto deadline = x11test::after(30);
-  for (auto line = tray->readLine(deadline); line && *line != "ready";
-       line = tray->readLine(deadline)) {
+  std::optional<std::string> line;
+  for (const auto deadline = x11test::after(30);
+       (line = tray->readLine(deadline)) && *line != "ready";) {
   }
+  ASSERT_TRUE(line) << "the tray did not start; see tray.log";
   const auto plans = planned({"--apply", "grid"});
   if (!desktop_->press('g')) GTEST_SKIP() << GetParam() << " cannot press keys here";
   EXPECT_TRUE(settles(plans, 10));
