@@ -24,8 +24,7 @@ class PrivateBus {
       ::_exit(127);
     }
     ::close(out[1]);
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') address_ += c;
+    for (char c; ::read(out[0], &c, 1) == 1 && c != '\n';) address_ += c;
     ::close(out[0]);
   }
   ~PrivateBus() {

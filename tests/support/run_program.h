@@ -7,10 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,67 +30,45 @@ inline ProgramResult runProgram(const std::string& path, const std::vector<std::
                                 const std::vector<std::pair<std::string, std::string>>& env = {},
                                 std::optional<double> seconds = std::nullopt) {
   ProgramResult result;
-  int outPipe[2], errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0) return result;
-  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-    ::close(outPipe[0]);
-    ::close(outPipe[1]);
-    return result;
-  }
-  std::vector<std::string> argvText = {path};
-  argvText.insert(argvText.end(), args.begin(), args.end());
+  int pipes[2][2];
+  if (::pipe2(pipes[0], O_CLOEXEC) != 0 || ::pipe2(pipes[1], O_CLOEXEC) != 0) return result;
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::dup2(outPipe[1], 1);
-    ::dup2(errPipe[1], 2);
-    const int devnull = ::open("/dev/null", O_RDONLY);
-    if (devnull >= 0) ::dup2(devnull, 0);
-    for (const auto& [key, value] : env) {
-      if (value.empty() && key.front() == '-')
-        ::unsetenv(key.c_str() + 1);
-      else
-        ::setenv(key.c_str(), value.c_str(), 1);
-    }
-    std::vector<char*> argv;
-    for (auto& a : argvText) argv.push_back(a.data());
+    ::dup2(pipes[0][1], 1);
+    ::dup2(pipes[1][1], 2);
+    ::dup2(::open("/dev/null", O_RDONLY), 0);
+    for (const auto& [key, value] : env)
+      value.empty() && key.front() == '-' ? ::unsetenv(key.c_str() + 1)
+                                          : ::setenv(key.c_str(), value.c_str(), 1);
+    std::vector<char*> argv = {const_cast<char*>(path.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execv(path.c_str(), argv.data());
     ::_exit(127);
   }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(seconds.value_or(0)));
-  const auto timeout = [&] {
-    if (!seconds) return -1;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-  };
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  pollfd fds[2] = {{pipes[0][0], POLLIN, 0}, {pipes[1][0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(static_cast<long>(seconds.value_or(0) * 1000));
   bool timedOut = false;
-  while (open > 0 && pid > 0) {
-    const int ready = ::poll(fds, 2, timeout());
-    if (ready == 0) {
-      timedOut = true;
-      break;
-    }
-    if (ready < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+  for (int i = 0; i < 2; ++i) ::close(pipes[i][1]);
+  while (pid > 0 && (fds[0].fd >= 0 || fds[1].fd >= 0) && !timedOut) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const int ready = ::poll(fds, 2, seconds ? std::max<int>(0, left.count()) : -1);
+    timedOut = ready == 0;
+    for (int i = 0; i < 2 && ready > 0; ++i) {
       char buffer[4096];
+      if (fds[i].fd < 0 || !fds[i].revents) continue;
       const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<std::size_t>(n));
       } else {
         ::close(fds[i].fd);
         fds[i].fd = -1;
-        --open;
       }
     }
+    if (ready < 0) break;
   }
   for (auto& f : fds)
     if (f.fd >= 0) ::close(f.fd);
@@ -98,9 +76,7 @@ inline ProgramResult runProgram(const std::string& path, const std::vector<std::
   if (timedOut) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
-    std::ostringstream note;
-    note << "[no end within " << *seconds << " s]";
-    result.err += note.str();
+    result.err += "[no end within " + std::to_string(*seconds) + " s]";
     return result;
   }
   int status = 0;

@@ -8,8 +8,7 @@ namespace tessaloom::testing {
 
 /// `value` as an array: itself when it is one, else a one-element array holding it.
 inline nlohmann::json asArray(nlohmann::json value) {
-  if (value.is_array()) return value;
-  return nlohmann::json::array({std::move(value)});
+  return value.is_array() ? value : nlohmann::json::array({std::move(value)});
 }
 
 /// The scene with its "apps", "installed", "screens" and every "windows" list made arrays.

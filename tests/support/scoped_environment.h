@@ -8,26 +8,20 @@
 
 namespace tessaloom::testing {
 
-/// Sets (or, with nothing, unsets) one variable for the life of the object.
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = ::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
+    set(value);
   }
-  ~ScopedEnvironment() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
+  ~ScopedEnvironment() { set(old_); }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
+  void set(const std::optional<std::string>& value) {
+    value ? ::setenv(name_, value->c_str(), 1) : ::unsetenv(name_);
+  }
   const char* name_;
   std::optional<std::string> old_;
 };

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace tessaloom::testing {
@@ -14,8 +14,7 @@ namespace tessaloom::testing {
 class TempDir {
  public:
   TempDir() {
-    // In memory when the system offers it: files flushed to disk at every write cost
-    // milliseconds each on a busy disk and say nothing about locking or atomicity.
+    // In memory where the system offers it: flushes to a busy disk only cost time.
     const std::filesystem::path base = ::access("/dev/shm", W_OK | X_OK) == 0
                                            ? std::filesystem::path("/dev/shm")
                                            : std::filesystem::temp_directory_path();
@@ -40,9 +39,7 @@ class TempDir {
   }
   std::string read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
   }
   bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
 
