@@ -1,14 +1,10 @@
-// What the GNOME backend reads from the Shell extension's facts and what it sends back: moves,
-// menus and key names.
+// What the GNOME backend reads from the Shell extension's facts, and the moves it sends back.
 #include "platform/gnome/shell_facts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-
-#include "platform/gnome/gnome_hot_keys.h"
-#include "platform/gnome/gnome_status_item.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
@@ -32,7 +28,7 @@ const char* kFacts = R"({"primary": 1, "pointer": [1500, 500], "focus": 3, "work
      "fullScreen": true},
     {"id": 8, "sequence": 6, "frame": [0, 0, 1, 1], "type": 0, "workspace": 1}]})";
 
-TEST(ShellFacts, ReadsWindowsInCreationOrderScreensPrimaryFirstAndWhatCounts) {
+TEST(ShellFacts, ReadsWindowsScreensAndWhatCountsAndWritesMoves) {
   const auto f = parseFacts(kFacts);
   ASSERT_TRUE(f);
   const struct {
@@ -59,42 +55,21 @@ TEST(ShellFacts, ReadsWindowsInCreationOrderScreensPrimaryFirstAndWhatCounts) {
       ::testing::ElementsAre(Screen{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}, "Monitor 2"},
                              Screen{{-1280, 0, 1280, 1024}, {-1280, 0, 1280, 1024}, "Monitor 1"}));
   EXPECT_EQ(factsOf(*f->find(3), f->origin()).frame, Rect(120, 100, 500, 400));
-  for (const char* text : {"", "[]", "{}", R"({"windows": [{"id": 1}], "monitors": []})",
-                           R"({"windows": [], "monitors": [{"frame": [0, 0]}]})"})
-    EXPECT_FALSE(parseFacts(text)) << text;
-}
-
-TEST(ShellFacts, MovesLeaveStatesFirstAndKeepTheSizeOfFixedWindows) {
   const std::vector<Placement> placements = {{7, {0, 32, 960, 1048}},
                                              {6, {960, 32, 960, 1048}},
                                              {3, {10.4, 20.6, 100, 100}},
                                              {42, {0, 0, 100, 100}},
                                              {4, {0, 0, 0, 100}}};
-  EXPECT_EQ(json::parse(movesFor(*parseFacts(kFacts), placements)), json::parse(R"([
+  // Moves leave states first and keep the size of windows that cannot be resized.
+  EXPECT_EQ(json::parse(movesFor(*f, placements)), json::parse(R"([
     {"id": 7, "x": 1280, "y": 32, "width": 960, "height": 1048, "resize": true,
      "unmaximize": true},
     {"id": 6, "x": 2240, "y": 32, "width": 960, "height": 1048, "resize": true,
      "leaveFullScreen": true},
     {"id": 3, "x": 1290, "y": 21, "width": 100, "height": 100, "resize": false}])"));
-}
-
-TEST(ShellTexts, MenusCarryPathsBackToTheirItemsAndKeysTheirNames) {
-  MenuItem grid, gap, layouts;
-  grid.title = "Grid";
-  grid.shortcut = Chord{'g', kControlAlt};
-  gap.title = "Gap";
-  gap.indentationLevel = 1;
-  layouts.submenu = {grid, gap};
-  const MenuModel menu{{MenuItem::makeSeparator(), layouts}};
-  const json sent = json::parse(menuJson(menu));
-  EXPECT_EQ(sent[0], json::parse(R"({"separator": true})"));
-  EXPECT_EQ(sent[1]["submenu"][0]["title"], "Grid    " + describe({'g', kControlAlt}));
-  EXPECT_EQ(sent[1]["submenu"][1]["title"], "  Gap");
-  EXPECT_EQ(itemAt(menu, sent[1]["submenu"][1]["path"].get<std::string>())->title, "Gap");
-  for (const char* path : {"", "2", "1/5", "0/0", "x", "1/", "-1"})
-    EXPECT_FALSE(itemAt(menu, path)) << path;
-  EXPECT_EQ(accelerator({'z', kControl | kAlt | kShift | kSuper}), "<Control><Alt><Shift><Super>z");
-  EXPECT_EQ(accelerator({'1', kControlAlt}), "");
+  for (const char* text : {"", "{}", R"({"windows": [{"id": 1}], "monitors": []})",
+                           R"({"windows": [], "monitors": [{"frame": [0, 0]}]})"})
+    EXPECT_FALSE(parseFacts(text)) << text;
 }
 
 }  // namespace
