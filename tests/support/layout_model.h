@@ -59,8 +59,7 @@ inline bool before(const Window& a, const Window& b) {
   return a.frame.minY() < b.frame.minY();
 }
 
-// Each window in turn walks left past every window it goes before. (From 64 windows on one
-// screen, an order only holds where every column is more than 20 points from the next.)
+// Each window walks left past those it goes before (from 64 on, exact for distinct columns).
 inline std::vector<std::size_t> placementOrder(const std::vector<Window>& windows,
                                                const std::vector<std::size_t>& group) {
   std::vector<std::size_t> order;
@@ -72,59 +71,48 @@ inline std::vector<std::size_t> placementOrder(const std::vector<Window>& window
   return order;
 }
 
-inline std::vector<Rect> grid(long long n, const Rect& a, double gap, double aspect) {
-  auto share = [gap](double length, long long parts) {
-    return (length - static_cast<double>(parts - 1) * gap) / static_cast<double>(parts);
-  };
-  long long rows = 1;
-  double best = std::numeric_limits<double>::infinity();
-  for (long long r = 1; r <= n; ++r) {
-    const long long c = (n + r - 1) / r;
-    const double cw = share(a.width, c), ch = share(a.height, r);
+// Counts are doubles: every count a desktop can have is exact in one.
+inline std::vector<Rect> grid(double n, const Rect& a, double gap, double aspect) {
+  auto share = [gap](double length, double parts) { return (length - (parts - 1) * gap) / parts; };
+  double rows = 1, best = std::numeric_limits<double>::infinity();
+  for (double r = 1; r <= n; ++r) {
+    const double c = std::ceil(n / r), cw = share(a.width, c), ch = share(a.height, r);
     if (c * (r - 1) >= n || !(cw > 0) || !(ch > 0)) continue;
-    double score = static_cast<double>(r * c - n) * 0.25 + std::fabs(std::log(cw / ch / aspect));
-    if (cw < 420 || ch < 300) score += 2;
+    const double score =
+        (r * c - n) * 0.25 + std::fabs(std::log(cw / ch / aspect)) + (cw < 420 || ch < 300 ? 2 : 0);
     if (score < best) best = score, rows = r;
   }
   std::vector<Rect> out;
-  for (long long i = 0; i < rows; ++i) {
-    const long long k = n / rows + (i < n % rows ? 1 : 0);
-    const double w = share(a.width, k), h = share(a.height, rows);
-    for (long long j = 0; j < k; ++j)
-      out.push_back(tile(a.x + (w + gap) * static_cast<double>(j),
-                         a.y + (h + gap) * static_cast<double>(i), w, h, a));
+  for (double i = 0, h = share(a.height, rows); i < rows; ++i) {
+    const double k = std::floor(n / rows) + (i < std::fmod(n, rows) ? 1 : 0), w = share(a.width, k);
+    for (double j = 0; j < k; ++j)
+      out.push_back(tile(a.x + (w + gap) * j, a.y + (h + gap) * i, w, h, a));
   }
   return out;
 }
 
-inline void columns(std::vector<Rect>& out, long long n, const Rect& a, double gap) {
-  const double w = (a.width - static_cast<double>(n - 1) * gap) / static_cast<double>(n);
+inline void columns(std::vector<Rect>& out, double n, const Rect& a, double gap) {
+  const double w = (a.width - (n - 1) * gap) / n, h = (a.height - gap) * 0.5;
   if (n > 1 && w < 400) {
-    const double h = (a.height - gap) * 0.5;
-    columns(out, n - n / 2, {a.x, a.y, a.width, h}, gap);
-    columns(out, n / 2, {a.x, a.y + h + gap, a.width, h}, gap);
-    return;
+    columns(out, std::ceil(n / 2), {a.x, a.y, a.width, h}, gap);
+    columns(out, std::floor(n / 2), {a.x, a.y + h + gap, a.width, h}, gap);
+  } else {
+    for (double j = 0; j < n; ++j) out.push_back(tile(a.x + (w + gap) * j, a.y, w, a.height, a));
   }
-  for (long long j = 0; j < n; ++j)
-    out.push_back(tile(a.x + (w + gap) * static_cast<double>(j), a.y, w, a.height, a));
 }
 
-inline std::vector<Rect> cascade(long long n, const Rect& a) {
+inline std::vector<Rect> cascade(double n, const Rect& a) {
   const double W = a.width, H = a.height;
   double w = std::clamp(W * 0.6, std::min(W, 900.0), 1800.0), h = H * 0.88, step = 32, shift = 0;
   if (n > 1) {
-    const double steps = static_cast<double>(n - 1);
     const double room = std::min(W - std::min(W, 200.0), H - std::min(H, 150.0));
-    step = std::min(std::clamp((H - H * 0.6) / steps, 12.0, 32.0), std::max(room, 0.0) / steps);
-    shift = step * steps;
-    w = std::min(w, W - shift);
-    h = std::min(h, H - shift);
+    step = std::min(std::clamp((H - H * 0.6) / (n - 1), 12.0, 32.0), std::max(room, 0.0) / (n - 1));
+    shift = step * (n - 1);
+    w = std::min(w, W - shift), h = std::min(h, H - shift);
   }
   const double x = a.x + W * 0.5 - (w + shift) * 0.5, y = a.y + H * 0.5 - (h + shift) * 0.5;
   std::vector<Rect> out;
-  for (long long i = 0; i < n; ++i)
-    out.push_back(
-        tile(x + step * static_cast<double>(i), y + step * static_cast<double>(i), w, h, a));
+  for (double i = 0; i < n; ++i) out.push_back(tile(x + step * i, y + step * i, w, h, a));
   return out;
 }
 
@@ -167,9 +155,9 @@ inline std::vector<Rect> arrange(std::string_view layout, const std::vector<Wind
     const Rect area(u.x + gap, u.y + gap, u.width - 2 * gap, u.height - 2 * gap);
     if (on[s].empty() || !(area.width > 0 && area.height > 0)) continue;
     const std::vector<std::size_t> order = placementOrder(windows, on[s]);
-    const auto n = static_cast<long long>(order.size());
+    const auto n = static_cast<double>(order.size());
     // Placement puts the browsers first, so the AI windows are the last `ai` of the order.
-    const long long ai =
+    const double ai =
         std::count_if(order.begin(), order.end(), [&](auto i) { return windows[i].ai; });
     std::vector<Rect> tiles;
     if (layout == "columns") {
