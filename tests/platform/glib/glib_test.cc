@@ -4,15 +4,12 @@
 #include <gmock/gmock.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <future>
 #include <thread>
 
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/single_instance.h"
 #include "support/private_bus.h"
-#include "support/scoped_environment.h"
-#include "support/temp_dir.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -31,11 +28,9 @@ TEST(GlibMainQueue, RunsWorkInTheOrderItIsDueAndNeverCancelledWork) {
     queue.runUntil(queue.now() + 0.05);
     WorkItem later;
     queue.async([&later] { later.cancel(); });  // runs first even when all is due at once
-    WorkItem dropped = queue.asyncAfter(0.01, log("dropped"));
     queue.asyncAfter(0.01, log("first"));
     later = queue.asyncAfter(0.01, log("cancelled by earlier work"));
     queue.asyncAfter(0.01, log("second"));
-    dropped.cancel();
     int ticks = 0;
     WorkItem timer;
     timer = queue.repeating(0.001, [&] {
@@ -53,7 +48,6 @@ TEST(GlibMainQueue, RunsWorkInTheOrderItIsDueAndNeverCancelledWork) {
   second.runUntil(deadline);
   EXPECT_GE(second.now(), deadline);
   EXPECT_EQ(runs.size(), 4u);
-  second.runUntil(std::nan(""));  // returns at once
   g_main_context_unref(context);
 }
 
@@ -62,18 +56,22 @@ class RunningCopy {
  public:
   explicit RunningCopy(const std::string& address)
       : thread_([this, address] {
-          GMainContext* context = g_main_context_new();
-          g_main_context_push_thread_default(context);
+          g_main_context_push_thread_default(context_);
           auto instance = SingleInstance::claim([this] { asked = true; }, address);
-          claimed_.set_value(instance.ok() && (*instance)->ownsName());
-          while (!asked) g_main_context_iteration(context, TRUE);
+          owns.set_value(instance.ok() && (*instance)->ownsName());
+          while (!asked && !stop_) g_main_context_iteration(context_, TRUE);
           instance = Failure{};  // gives the name back, as an ending process does
-          g_main_context_pop_thread_default(context);
-          g_main_context_unref(context);
+          g_main_context_pop_thread_default(context_);
         }) {}
-  ~RunningCopy() { thread_.join(); }
-  std::atomic<bool> asked = false;
-  std::promise<bool> claimed_;
+  ~RunningCopy() {
+    stop_ = true;
+    g_main_context_wakeup(context_);
+    thread_.join();
+    g_main_context_unref(context_);
+  }
+  std::atomic<bool> asked = false, stop_ = false;
+  GMainContext* context_ = g_main_context_new();
+  std::promise<bool> owns;
   std::thread thread_;
 };
 
@@ -83,7 +81,7 @@ TEST(SingleInstance, TheOwnerIsAskedToQuitAndTheNamePassesToTheCopyThatAsked) {
   const auto self = static_cast<std::int32_t>(::getpid());
   auto claim = [&] { return std::move(*SingleInstance::claim([] {}, bus.address())); };
   RunningCopy older(bus.address());
-  ASSERT_TRUE(older.claimed_.get_future().get());
+  ASSERT_TRUE(older.owns.get_future().get());
   auto newer = claim();
   EXPECT_FALSE(newer->ownsName());
   EXPECT_EQ(newer->ownerPid(), self);
@@ -97,16 +95,6 @@ TEST(SingleInstance, TheOwnerIsAskedToQuitAndTheNamePassesToTheCopyThatAsked) {
   EXPECT_FALSE(third->ownsName());
   newer.reset();
   EXPECT_TRUE(third->ownsName()) << "the name passes when its owner goes";
-}
-
-TEST(SingleInstance, WithoutASessionBusTheClaimSaysWhy) {
-  testing::TempDir runtime;
-  const testing::ScopedEnvironment address("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
-  const testing::ScopedEnvironment folder("XDG_RUNTIME_DIR", runtime.path().string());
-  for (const std::string& where : {std::string(), "unix:path=" + runtime.file("none")}) {
-    const auto claimed = SingleInstance::claim([] {}, where);
-    EXPECT_FALSE(claimed.ok() || claimed.error().empty()) << where;
-  }
 }
 
 }  // namespace
