@@ -12,6 +12,7 @@ namespace tessaloom {
 namespace {
 
 using namespace std::string_literals;
+using Texts = std::pair<std::string, std::string>;
 
 // '?' in an expected text stands for U+FFFD, the replacement character.
 std::string r(std::string s) {
@@ -46,50 +47,28 @@ TEST(Text, EveryShortInputComesOutWellFormedAndValidInputUnchanged) {
   }
 }
 
-TEST(Text, NormalizeComposesCanonically) {
-  const struct {
-    std::string in, out;
-  } cases[] = {
-      {"Cafe\u0301", "Caf\u00E9"},      {"a\u0302\u0323", "\u1EAD"},   {"\u212A", "K"},
-      {"\uFF23\uFB01", "\uFF23\uFB01"}, {"e\0e\u0301"s, "e\0\u00E9"s}, {"e\xFF\u0301", "e?\u0301"}};
-  for (const auto& c : cases) EXPECT_EQ(text::normalize(c.in), r(c.out)) << c.in;
-}
-
-TEST(Text, EqualityOrderAndContainmentOfPairs) {
-  const struct {
-    std::string a, b;
-    bool equal;
-    int order;
-    bool contains;  // b in a, ignoring case
-  } cases[] = {{"Inbox", "Inbox", true, 0, true},
-               {"Inbox", "inbox", false, -1, true},
-               {"Caf\u00E9", "Cafe\u0301", true, 0, true},
-               {"a\u0323\u0302", "a\u0302\u0323", true, 0, true},
-               {"\u212A", "K", true, 0, true},
-               {"\u30AB\u3099", "\u30AC", true, 0, true},
-               {"a\xFF", "a\uFFFD", true, 0, true},
-               {"\uFF23hat", "Chat", false, 1, true},
-               {"Chat", "ChatGPT", false, -1, false},
-               {"a\0b"s, "a", false, 1, true},
-               {"a\0"s, "a\x01", false, -1, false},
-               {"", "\u200B", false, -1, false},
-               {"z", "\u00E9", false, -1, false},
-               {"e\u0301", "f", false, 1, false},
-               {"\uFF61", "\U0001F600", false, -1, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.a + " / " + c.b);
-    EXPECT_EQ(text::equal(c.a, c.b), c.equal);
-    EXPECT_EQ(text::equal(c.b, c.a), c.equal);
-    EXPECT_EQ(text::compare(c.a, c.b), c.order);
-    EXPECT_EQ(text::compare(c.b, c.a), -c.order);
-    EXPECT_EQ(text::containsIgnoringCase(c.a, c.b), c.contains);
+// Canonically equivalent texts are equal and contain each other; others order by code point.
+TEST(Text, EqualityAndOrder) {
+  const Texts equal[] = {
+      {"Inbox", "Inbox"}, {"Caf\u00E9", "Cafe\u0301"}, {"a\u0323\u0302", "a\u0302\u0323"},
+      {"\u212A", "K"},    {"\u30AB\u3099", "\u30AC"},  {"a\xFF", "a\uFFFD"}};
+  const Texts ordered[] = {{"Inbox", "inbox"},    {"Chat", "ChatGPT"},     {"a", "a\0b"s},
+                           {"a\0"s, "a\x01"},     {"", "\u200B"},          {"f", "e\u0301"},
+                           {"Chat", "\uFF23hat"}, {"\uFF61", "\U0001F600"}};
+  for (const auto& [a, b] : equal) {
+    EXPECT_TRUE(text::equal(a, b) && text::equal(b, a)) << a;
+    EXPECT_TRUE(text::compare(a, b) == 0 && text::compare(b, a) == 0) << a;
+    EXPECT_TRUE(text::containsIgnoringCase(a, b)) << a;
+  }
+  for (const auto& [a, b] : ordered) {
+    EXPECT_FALSE(text::equal(a, b) || text::equal(b, a)) << a;
+    EXPECT_TRUE(text::compare(a, b) == -1 && text::compare(b, a) == 1) << a;
   }
 }
 
 // Titles from web pages and input methods write full-width letters, no-break spaces and
 // invisible characters; a keyword is found through all of them, but not across a bad byte.
 TEST(Text, ContainmentFoldsCaseAndCompatibilityForms) {
-  using Texts = std::pair<std::string, std::string>;  // haystack, needle
   const Texts found[] = {{"My Claude", "CLAUDE"},    {"Cafe\u0301 N", "CAF\u00C9"},
                          {"chat", "\uFF23\uFF28"},   {"Le\u00A0Chat", "le chat"},
                          {"Gem\u00ADini", "gemini"}, {"Stra\u00DFe", "STRASSE"},
@@ -105,14 +84,11 @@ TEST(Text, ContainmentFoldsCaseAndCompatibilityForms) {
     EXPECT_FALSE(text::containsIgnoringCase(haystack, needle)) << haystack;
 }
 
-// A keyword naming nothing is skipped, not the end of the search, and the text is folded for a
-// non-ASCII keyword after ASCII ones missed.
+// A keyword naming nothing is skipped, not the end of the search.
 TEST(Text, ContainsAnyLooksAtEveryKeywordUntilOneIsFound) {
   const std::string_view keywords[] = {"", "\u200B", "safari", "\uFF43laude"};
-  EXPECT_TRUE(text::containsAnyIgnoringCase("Claude", keywords));
   EXPECT_TRUE(text::containsAnyIgnoringCase("\uFF23laude", keywords));
   EXPECT_FALSE(text::containsAnyIgnoringCase("Cla ude", keywords));
-  EXPECT_FALSE(text::containsAnyIgnoringCase("", keywords));
 }
 
 TEST(Text, PrefixCutsAtCharacterBoundaries) {
@@ -121,18 +97,12 @@ TEST(Text, PrefixCutsAtCharacterBoundaries) {
     std::size_t count;
     std::string out;
   } cases[] = {{"hello", 3, "hel"},
-               {"hi", 5, "hi"},
                {"a\r\nb", 2, "a\r\n"},
                {"\r\nx", 1, "\r\n"},
                {"a\rb", 2, "a\r"},
-               {"e\u0301x", 1, "e\u0301"},
                {"\U0001F468\u200D\U0001F469\u200D\U0001F467x", 1,
                 "\U0001F468\u200D\U0001F469\u200D\U0001F467"},
-               {"\U0001F1EF\U0001F1F5\U0001F1FA\U0001F1F8", 1, "\U0001F1EF\U0001F1F5"},
-               {"日本語のタイトル", 3, "日本語"},
-               {"a\0b"s, 2, "a\0"s},
                {"a\xFF\xFE\x62", 3, "a??"},
-               {"e\u0301\xFF", 1, "e\u0301"},
                {"\xFF\u0301x", 1, "?\u0301"}};
   for (const auto& c : cases) EXPECT_EQ(text::prefixCharacters(c.in, c.count), r(c.out)) << c.in;
 }
@@ -153,35 +123,32 @@ TEST(Text, AsciiShortcutsAgreeWithTheFullRules) {
   }
 }
 
+// Exclusions first, then the browser identifiers, the AI identifiers, the AI prefix and AI names.
 TEST(Catalog, ClassifiesApplicationsByIdentifierThenName) {
-  const struct {
-    std::string id, name;
-    Kind expected;
-  } cases[] = {{"com.google.Chrome", "Google Chrome", Kind::browser},
-               {"firefox", "Firefox Web Browser", Kind::browser},
-               {"com.google.Chrome", "chrome helper (renderer)", Kind::ignore},
-               {"com.anthropic.claudefordesktop", "Claude Updater", Kind::ignore},
-               {"ai.mainfunc.genspark", "Genspark Helper", Kind::ignore},
-               {"company.thebrowser.dia", "Dia ChatGPT", Kind::browser},
-               {"com.felo.mac", "Search", Kind::ai},
-               {"com.jeffser.Alpaca", "Alpaca", Kind::ai},
-               {"ai.mainfunc.genspark.desktop", "Browser", Kind::ai},
-               {"x.ai.mainfunc.genspark", "Browser", Kind::ignore},
-               {"com.apple.safari", "Safari", Kind::ignore},
-               {"com.google.Chrom", "Chrome", Kind::ignore},
-               {"com.example.x", "my claude app", Kind::ai},
-               {"com.example.x", "\uFF23\uFF48\uFF41\uFF54\uFF27\uFF30\uFF34", Kind::ai},
-               {"com.example.x", "Mistral Le Chat", Kind::ignore},
-               {"", "", Kind::ignore}};
-  for (const auto& c : cases)
-    EXPECT_EQ(Catalog::defaultKind(c.id, c.name), c.expected) << c.id << " / " << c.name;
+  const Texts browsers[] = {{"com.google.Chrome", "Google Chrome"},
+                            {"firefox", "Firefox"},
+                            {"company.thebrowser.dia", "Dia ChatGPT"}};
+  const Texts ai[] = {{"com.felo.mac", "Search"},
+                      {"com.jeffser.Alpaca", "Alpaca"},
+                      {"ai.mainfunc.genspark.x", "Browser"},
+                      {"x", "my claude app"}};
+  const Texts ignored[] = {{"com.google.Chrome", "chrome helper"},
+                           {"com.anthropic.claudefordesktop", "Claude Updater"},
+                           {"x.ai.mainfunc.genspark", "Browser"},
+                           {"com.google.Chrom", "Chrome"},
+                           {"", ""}};
+  const auto kind = [](const Texts& app) { return Catalog::defaultKind(app.first, app.second); };
+  for (const auto& app : browsers) EXPECT_EQ(kind(app), Kind::browser) << app.first;
+  for (const auto& app : ai) EXPECT_EQ(kind(app), Kind::ai) << app.first;
+  for (const auto& app : ignored)
+    EXPECT_EQ(kind(app), Kind::ignore) << app.first << " / " << app.second;
 }
 
+// A browser page titled like an AI service counts as AI.
 TEST(Catalog, RecognisesTitlesOfAIServices) {
-  for (const char* title : {"chatgpt - new chat", "Le\u00A0Chat - Mistral AI", "Grokking",
-                            "\uFF23\uFF48\uFF41\uFF54\uFF27\uFF30\uFF34"})
+  for (const char* title : {"chatgpt - new chat", "Le\u00A0Chat - Mistral AI", "\uFF27rokking"})
     EXPECT_TRUE(Catalog::looksLikeAI(title)) << title;
-  for (const char* title : {"", "Leche at home", "Inbox - Mail", "Ollama", "Gem\xFFini"})
+  for (const char* title : {"", "Leche at home", "Ollama", "Gem\xFFini"})
     EXPECT_FALSE(Catalog::looksLikeAI(title)) << title;
 }
 

@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <limits>
-
 #include <nlohmann/json.hpp>
 
 #include "platform/posix/file_defaults.h"
@@ -16,62 +15,20 @@
 namespace tessaloom {
 namespace {
 
-using platform::Data;
 using platform::DefaultsValue;
 using platform::MemoryDefaults;
 using Dictionary = DefaultsValue::Dictionary;
 using Overrides = std::map<std::string, Kind>;
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-// Nesting far deeper than any parser's stack allows.
-std::string deep() {
-  return std::string(100000, '[') + std::string(100000, ']');
-}
-const std::vector<SavedFrame> kFrames = {
-    {"com.google.Chrome", "検索 \"q\" \\ 🙂", 10, 20, 800, 600},
-    {"com.openai.chat", "", -1440, 0.5, 1440, 900}};
 
-TEST(Settings, AFreshStoreGivesTheDefaultsAndReadingWritesNothing) {
+TEST(Settings, DefaultsUntilSetAndStoredValuesHeldToSensibleBounds) {
   MemoryDefaults store;
-  const Settings settings(store);
+  Settings settings(store);
   EXPECT_EQ(settings.gap(), 8.0);
-  EXPECT_EQ(settings.displayMode(), DisplayMode::perDisplay);
   EXPECT_EQ(settings.aiRatio(), 0.4);
   EXPECT_TRUE(settings.detectAITabs());
   EXPECT_TRUE(settings.overrides().empty());
-  EXPECT_TRUE(settings.snapshot("savedLayout").empty());
   EXPECT_EQ(store.writeCount(), 0u);
-}
-
-TEST(Settings, StoredValuesAreConvertedAndHeldToSensibleBounds) {
-  const struct {
-    Dictionary stored;
-    double gap, aiRatio;
-    bool detectAITabs;
-  } cases[] = {
-      {{{"gap", 0}, {"aiRatio", 0}, {"detectAITabs", false}}, 0, 0.1, false},
-      {{{"gap", " 12.5 "}, {"aiRatio", "0.25"}, {"detectAITabs", "YES"}}, 12.5, 0.25, true},
-      {{{"gap", -500}, {"aiRatio", -1}, {"detectAITabs", "0"}}, 0, 0.1, false},
-      {{{"gap", 1e308}, {"aiRatio", 5}}, 64, 0.9, true},
-      {{{"gap", kNaN}, {"aiRatio", -kInf}}, 8, 0.4, true},
-  };
-  for (const auto& c : cases) {
-    MemoryDefaults store(c.stored);
-    const Settings settings(store);
-    EXPECT_EQ(settings.gap(), c.gap) << c.gap;
-    EXPECT_EQ(settings.aiRatio(), c.aiRatio) << c.gap;
-    EXPECT_EQ(settings.detectAITabs(), c.detectAITabs) << c.gap;
-  }
-  for (const DefaultsValue& other : {DefaultsValue("MouseDisplay"), DefaultsValue(1)}) {
-    MemoryDefaults store({{"displayMode", other}});
-    EXPECT_EQ(Settings(store).displayMode(), DisplayMode::perDisplay);
-  }
-}
-
-TEST(Settings, SettersStoreTheDocumentedTypes) {
-  MemoryDefaults store;
-  Settings settings(store);
   settings.setGap(0);
   settings.setAiRatio(0.6);
   settings.setDetectAITabs(false);
@@ -85,128 +42,109 @@ TEST(Settings, SettersStoreTheDocumentedTypes) {
                   {"displayMode", "mouseDisplay"},
                   {"overrides", Dictionary{{"a", "ai"}, {"b", "ignore"}, {"c", "browser"}}}}));
   EXPECT_EQ(settings.displayMode(), DisplayMode::mouseDisplay);
+  // Only the exact word selects the other display mode.
+  const struct {
+    Dictionary stored;
+    double gap, aiRatio;
+    bool detectAITabs;
+  } cases[] = {
+      {{{"gap", 0}, {"aiRatio", 0}, {"detectAITabs", false}}, 0, 0.1, false},
+      {{{"gap", " 12.5 "}, {"aiRatio", "0.25"}, {"displayMode", "MouseDisplay"}}, 12.5, 0.25, true},
+      {{{"gap", 1e308}, {"aiRatio", 5}, {"displayMode", 1}}, 64, 0.9, true},
+      {{{"gap", -kInf}, {"aiRatio", std::nan("")}}, 8, 0.4, true}};
+  for (const auto& c : cases) {
+    MemoryDefaults stored(c.stored);
+    const Settings read(stored);
+    EXPECT_EQ(read.gap(), c.gap);
+    EXPECT_EQ(read.aiRatio(), c.aiRatio) << c.gap;
+    EXPECT_EQ(read.detectAITabs(), c.detectAITabs) << c.gap;
+    EXPECT_EQ(read.displayMode(), DisplayMode::perDisplay) << c.gap;
+  }
 }
 
-TEST(SettingsOverrides, UnreadableEntriesAreDroppedOneByOneAndANonTextValueDropsAll) {
-  MemoryDefaults store({{"overrides", Dictionary{{"a", "ai"}, {"t", "tablet"}, {"u", "AI"}}}});
+// Overrides are keyed by the identifier alone, the exact spelling first, else any canonically
+// equal one; only choices that differ from the catalogue are stored, one per application.
+// Unknown kinds are dropped one by one; a value that is not text makes the whole set unreadable.
+TEST(Settings, OverridesDifferFromTheCatalogueOnePerApplication) {
+  const std::string composed = "org.example.caf\u00E9", decomposed = "org.example.cafe\u0301";
+  MemoryDefaults store(
+      {{"overrides",
+        Dictionary{{composed, "ai"}, {decomposed, "browser"}, {"Editor", "ai"}, {"t", "tablet"}}}});
   Settings settings(store);
-  EXPECT_EQ(settings.overrides(), (Overrides{{"a", Kind::ai}}));
-  settings.setKind(Kind::ignore, "org.example.editor", "Editor");
-  EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{{"a", "ai"}}));
+  EXPECT_EQ(settings.kind(composed, "Editor"), Kind::ai);
+  EXPECT_EQ(settings.kind(decomposed + "\u0301", "Editor"), Kind::ignore);
+  settings.setKind(Kind::browser, composed, "Editor");
+  EXPECT_EQ(settings.overrides(), (Overrides{{composed, Kind::browser}, {"Editor", Kind::ai}}));
+  EXPECT_EQ(settings.kind(decomposed, "Editor"), Kind::browser);
+  settings.setKind(Kind::ignore, decomposed, "Editor");
+  EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{{"Editor", "ai"}}));
+  settings.setKind(Kind::ai, "com.google.Chrome", "Google Chrome");
+  EXPECT_EQ(settings.kind("com.google.Chrome", "Google Chrome"), Kind::ai);
+  settings.setKind(Kind::browser, "com.google.Chrome", "Google Chrome");
+  EXPECT_EQ(settings.overrides(), (Overrides{{"Editor", Kind::ai}}));
   for (const DefaultsValue& bad :
-       {DefaultsValue(Dictionary{{"a", "ai"}, {"b", 1}}), DefaultsValue("ai"), DefaultsValue(3)}) {
+       {DefaultsValue(Dictionary{{"a", "ai"}, {"b", 1}}), DefaultsValue("ai")}) {
     MemoryDefaults other({{"overrides", bad}});
     EXPECT_TRUE(Settings(other).overrides().empty());
   }
 }
 
-// An override is keyed by the identifier alone, beats the catalogue, and is found under any
-// canonically equal spelling; a choice equal to the catalogue's removes every spelling.
-TEST(SettingsOverrides, OnlyDifferencesFromTheCatalogueAreStoredOnePerApplication) {
-  const std::string composed = "org.example.caf\u00E9", decomposed = "org.example.cafe\u0301";
-  MemoryDefaults store;
-  Settings settings(store);
-  settings.setKind(Kind::ai, "com.google.Chrome", "Google Chrome");
-  EXPECT_EQ(settings.kind("com.google.Chrome", "Google Chrome"), Kind::ai);
-  EXPECT_EQ(settings.kind("com.google.Chrome2", "Google Chrome"), Kind::ignore);
-  settings.setKind(Kind::browser, "com.google.Chrome", "Google Chrome");
-  EXPECT_EQ(store.object("overrides"), DefaultsValue(Dictionary{}));
-
-  settings.setOverrides({{composed, Kind::ai}, {decomposed, Kind::browser}, {"Editor", Kind::ai}});
-  EXPECT_EQ(settings.kind(decomposed, "Editor"), Kind::browser);
-  EXPECT_EQ(settings.kind("org.example.cafe\u0301\u0301", "Editor"), Kind::ignore);
-  settings.setKind(Kind::browser, "org.example.caf\u00E9", "Editor");
-  EXPECT_EQ(settings.overrides(), (Overrides{{composed, Kind::browser}, {"Editor", Kind::ai}}));
-  settings.setKind(Kind::ignore, decomposed, "Editor");
-  EXPECT_EQ(settings.overrides(), (Overrides{{"Editor", Kind::ai}}));
-}
-
-TEST(SettingsSnapshots, StoredAsTheJsonTextAndReadStrictly) {
-  MemoryDefaults store;
-  Settings settings(store);
-  ASSERT_TRUE(settings.setSnapshot(kFrames, "savedLayout"));
-  const auto data = store.dataForKey("savedLayout");
-  ASSERT_TRUE(data);
-  EXPECT_EQ(std::string(data->bytes.begin(), data->bytes.end()), encodeSavedFrames(kFrames));
-  EXPECT_EQ(settings.snapshot("savedLayout"), kFrames);
-  EXPECT_TRUE(settings.snapshot("undoLayout").empty());
-  // Unreadable values read as nothing and stay stored.
-  for (const DefaultsValue& stored : {DefaultsValue(*encodeSavedFrames(kFrames)),
-                                      DefaultsValue(Data{{'n', 'o'}}), DefaultsValue(Data{})}) {
-    MemoryDefaults other({{"undoLayout", stored}});
-    EXPECT_TRUE(Settings(other).snapshot("undoLayout").empty());
-    EXPECT_EQ(other.object("undoLayout"), stored);
-  }
-  // Records that cannot be written remove the older arrangement rather than leave it.
-  auto bad = kFrames;
-  bad[1].w = kInf;
-  EXPECT_TRUE(settings.setSnapshot(bad, "savedLayout"));
-  EXPECT_EQ(store.object("savedLayout"), std::nullopt);
-}
-
-// What is stored, the largest arrangement accepted under both keys included, another process
-// reads back whole; titles are cut to 1024 characters; an arrangement over the size limit is
-// refused with one line of explanation and the older one stays.
-TEST(SettingsSnapshots, AnotherProcessReadsBackWhatIsStored) {
+// What is stored another process reads back whole, the largest arrangements accepted under both
+// keys included. Titles are cut to 1024 characters; an arrangement over the size limit is
+// refused with one line of explanation and the older one stays; one that cannot be written at
+// all removes the older one.
+TEST(Settings, AnotherProcessReadsBackTheStoredArrangements) {
   testing::TempDir folder;
-  platform::FileDefaults menuStore(folder.file("defaults.json"));
-  platform::FileDefaults commandStore(folder.file("defaults.json"));
+  platform::FileDefaults menuStore(folder.file("defaults.json")),
+      commandStore(folder.file("defaults.json"));
   Settings menu(menuStore);
   const Settings command(commandStore);
-  menu.setGap(0);
-  menu.setKind(Kind::ai, "com.google.Chrome", "Google Chrome");
   const std::string x1023(1023, 'x');
   ASSERT_TRUE(menu.setSnapshot({{"id", x1023 + "\u3042\u3044", 0, 0, 1, 1}}, "undoLayout"));
   EXPECT_EQ(command.snapshot("undoLayout")[0].title, x1023 + "\u3042");
-  const std::vector<SavedFrame> largest(80,
-                                        {std::string(1024, '\x02'), x1023 + "\x01", 0, 0, 1, 1});
+  const std::vector<SavedFrame> largest(
+      80, {std::string(1024, '\x02'), std::string(1024, '\x01'), 0, 0, 1, 1});
   ASSERT_TRUE(menu.setSnapshot(largest, "savedLayout"));
   ASSERT_TRUE(menu.setSnapshot(largest, "undoLayout"));
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(menu.setSnapshot(std::vector<SavedFrame>(400, largest[0]), "savedLayout"));
   const std::string said = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-  EXPECT_EQ(command.gap(), 0);
-  EXPECT_EQ(command.kind("com.google.Chrome", "Google Chrome"), Kind::ai);
   EXPECT_EQ(command.snapshot("savedLayout"), largest);
   EXPECT_EQ(command.snapshot("undoLayout"), largest);
+  ASSERT_TRUE(menu.setSnapshot({{"a", "t", kInf, 0, 1, 1}}, "undoLayout"));
+  EXPECT_EQ(menuStore.object("undoLayout"), std::nullopt);
+  menuStore.setObject("undoLayout", *encodeSavedFrames(largest));  // text, not data
+  EXPECT_TRUE(command.snapshot("undoLayout").empty());
 }
 
-TEST(SavedFrames, WrittenCompactInFieldOrderAndReadBackExactly) {
-  EXPECT_EQ(encodeSavedFrames({}), "[]");
-  EXPECT_EQ(encodeSavedFrames({{"org.mozilla.firefox", "Hé", 10, -20.5, 800, 600}}),
-            R"([{"bundleID":"org.mozilla.firefox","title":"Hé","x":10.0,"y":-20.5,)"
-            R"("w":800.0,"h":600.0}])");
-  const std::vector<SavedFrame> frames = {
-      {"c", std::string("\"q\" \\ \t\n\0\x01", 9), -0.0, 5e-324, 1.0 / 3, 1e308},
-      {"app\xC3", "bad \xFF\xFE", 0.1, std::numeric_limits<double>::max(), 3, 4}};
-  const auto read = decodeSavedFrames(*encodeSavedFrames(frames));
-  ASSERT_EQ(read.size(), 2u);
-  EXPECT_EQ(read[0], frames[0]);
-  EXPECT_TRUE(std::signbit(read[0].x));
-  EXPECT_EQ(read[1], (SavedFrame{"app\uFFFD", "bad \uFFFD\uFFFD", 0.1, frames[1].y, 3, 4}));
+// Texts that are not UTF-8 are written with replacement characters.
+TEST(SavedFrames, WrittenCompactInFieldOrder) {
+  const SavedFrame frame{"org.mozilla.firefox", "H\u00E9 \xFF", 10, -20.5, 800, 600};
+  EXPECT_EQ(encodeSavedFrames({frame}),
+            "[{\"bundleID\":\"org.mozilla.firefox\",\"title\":\"H\u00E9 "
+            "\uFFFD\",\"x\":10.0,\"y\":-20.5,\"w\":800.0,\"h\":600.0}]");
   for (double SavedFrame::*field :
        {&SavedFrame::x, &SavedFrame::y, &SavedFrame::w, &SavedFrame::h}) {
-    SavedFrame bad{"a", "t", 1, 2, 3, 4};
-    bad.*field = field == &SavedFrame::y ? kInf : kNaN;
-    EXPECT_EQ(encodeSavedFrames({kFrames[0], bad}), std::nullopt);
+    SavedFrame bad = frame;
+    bad.*field = field == &SavedFrame::y ? kInf : std::nan("");
+    EXPECT_EQ(encodeSavedFrames({frame, bad}), std::nullopt);
   }
 }
 
-TEST(SavedFrames, ReaderTakesAnyNumberFormAndIgnoresExtraMembers) {
-  EXPECT_EQ(decodeSavedFrames(R"( [{"h":4,"w":3E+0,"y":-2.5E-1,"x":1,"title":"\u65e5\ud83d\ude42",)"
-                              R"("bundleID":"b","z":{"deep":[1]}}, {"bundleID":"a","title":"",)"
-                              R"("x":0,"y":0,"w":1,"h":1,"z":)" +
-                              deep() + "}]\n"),
-            (std::vector<SavedFrame>{{"b", "日🙂", 1, -0.25, 3, 4}, {"a", "", 0, 0, 1, 1}}));
-}
-
-TEST(SavedFrames, AnyFaultMakesTheWholeArrayUnreadable) {
+// Any number form, any member order and extra members (even nested beyond any parser's stack)
+// are read; any fault anywhere makes the whole array unreadable.
+TEST(SavedFrames, ReadStrictly) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  EXPECT_EQ(decodeSavedFrames(
+                R"( [{"h":4,"w":3E+0,"y":-2.5E-1,"x":1,"title":"\u65e5","bundleID":"b",)"
+                R"("z":{"deep":[1]}}, {"bundleID":"a","title":"","x":0,"y":0,"w":1,"h":1,"z":)" +
+                deep + "}]\n"),
+            (std::vector<SavedFrame>{{"b", "\u65e5", 1, -0.25, 3, 4}, {"a", "", 0, 0, 1, 1}}));
   const nlohmann::json good = {{"bundleID", "a"}, {"title", "t"}, {"x", 1},
                                {"y", 2},          {"w", 3},       {"h", 4}};
-  std::vector<std::string> faults = {"", "saved", good.dump(), "[1]", "[] x", "[\"\xFF\"]", deep()};
-  // Each member missing, or of the wrong type, in one record among good ones.
-  for (const auto& [member, value] : good.items()) {
+  std::vector<std::string> faults = {"", "saved", good.dump(), "[1]", "[] x", "[\"\xFF\"]", deep};
+  for (const auto& [member, value] : good.items()) {  // each member missing, or of another type
     auto missing = good, mistyped = good;
     missing.erase(member);
     mistyped[member] = value.is_string() ? nlohmann::json(5) : nlohmann::json("1");

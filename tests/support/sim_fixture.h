@@ -23,32 +23,24 @@ inline nlohmann::json sceneWindow(const std::string& title, double x, double y, 
   return {{"title", title}, {"frame", {x, y, w, h}}};
 }
 
-inline nlohmann::json sceneApp(int pid, const std::string& id, const std::string& name,
-                               nlohmann::json windows) {
-  return {{"pid", pid}, {"bundleID", id}, {"name", name}, {"windows", asArray(std::move(windows))}};
-}
-
 class SimDesktopTest : public ::testing::Test {
  protected:
-  /// Loads `scene` on one 1440 x 900 screen with a 25-point bar on top unless it names screens.
+  /// Loads `scene`, on one 1440 x 900 screen with a 25-point bar on top unless it names screens.
   void load(nlohmann::json scene) {
     scene = normalizedScene(std::move(scene));
     if (!scene.contains("screens"))
-      scene["screens"] = {{{"name", "Built-in"},
-                           {"frame", {0, 0, 1440, 900}},
-                           {"visible", {0, 0, 1440, 875}}}};
+      scene["screens"] = nlohmann::json::parse(
+          R"([{"name": "Built-in", "frame": [0, 0, 1440, 900], "visible": [0, 0, 1440, 875]}])");
     auto desktop = platform::SimDesktop::fromJson(scene.dump(), queue_);
     ASSERT_TRUE(desktop) << desktop.error();
     desktop_ = std::move(*desktop);
     ctx_.reset();
   }
   /// One context for the whole test: a waiting restore holds on to it.
-  Context& ctx() {
-    if (!ctx_) ctx_.emplace(Context{*desktop_, settings_, queue_});
-    return *ctx_;
-  }
+  Context& ctx() { return ctx_ ? *ctx_ : ctx_.emplace(Context{*desktop_, settings_, queue_}); }
   platform::SimDesktop& desktop() { return *desktop_; }
   platform::CallLog& log() { return desktop_->log(); }
+  Rect frameOf(int pid, std::size_t index) { return *desktop_->windowFrame(pid, index); }
 
   platform::VirtualMainQueue queue_;
   platform::MemoryDefaults defaults_;
