@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,8 +17,7 @@ struct Window {
   bool ai = false;
 };
 struct Screen {
-  Rect frame;
-  Rect usable;
+  Rect frame, usable;
 };
 
 namespace detail {
@@ -27,10 +25,8 @@ namespace detail {
 // No tile is smaller than one point or placed at a non-finite position.
 inline Rect tile(double x, double y, double w, double h, const Rect& area) {
   auto size = [](double v) { return std::isfinite(v) && v >= 1 ? v : 1.0; };
-  auto place = [](double v, double home) {
-    return std::isfinite(v) ? v : std::isfinite(home) ? home : 0.0;
-  };
-  return {place(x, area.x), place(y, area.y), size(w), size(h)};
+  auto at = [](double v, double o) { return std::isfinite(v) ? v : std::isfinite(o) ? o : 0.0; };
+  return {at(x, area.x), at(y, area.y), size(w), size(h)};
 }
 
 // The screen whose frame, one point larger all round, holds the pointer; else the first.
@@ -45,9 +41,8 @@ inline std::size_t screenHolding(const Rect& r, const std::vector<Screen>& scree
   double most = 0;
   std::size_t found = screens.size();
   for (std::size_t i = 0; i < screens.size(); ++i) {
-    const Rect common = screens[i].frame.intersection(r);
-    if (!common.isNull() && common.width * common.height > most)
-      most = common.width * common.height, found = i;
+    const Rect c = screens[i].frame.intersection(r);
+    if (!c.isNull() && c.width * c.height > most) most = c.width * c.height, found = i;
   }
   return found < screens.size() ? found : screenUnder(p, screens);
 }
@@ -130,7 +125,7 @@ inline std::vector<Rect> arrange(std::string_view layout, const std::vector<Wind
   using namespace detail;
   if (layout != "grid" && layout != "columns" && layout != "aiSplit" && layout != "cascade" &&
       layout != "sameSize")
-    throw std::invalid_argument("no layout is called " + std::string(layout));
+    throw std::invalid_argument("unknown layout");
   std::vector<Rect> frames;
   for (const Window& w : windows) frames.push_back(w.frame);
   if (screens.empty() || windows.empty()) return frames;
