@@ -53,7 +53,8 @@ class KWinDesktop : public SessionDesktop {
  protected:
   std::vector<Shown> shown() override {
     std::vector<Shown> seen;
-    for (const auto& w : probe()["windows"]) {
+    const auto report = probe();
+    for (const auto& w : report["windows"]) {
       const App* app = appNamed(w["app"]);
       if (!app) continue;
       const Rect frame(w["frame"][0], w["frame"][1], w["frame"][2], w["frame"][3]);
