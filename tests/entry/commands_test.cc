@@ -1,10 +1,8 @@
-// The command line: the real program run over scene files, each command's output, exit status
-// and effect, and the runs it refuses.
+// The command line run over scene files: each command's output, status and effect; refusals.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "entry/cli.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -66,10 +64,7 @@ TEST_F(CommandLine, EachCommandSaysWhatItDidAndBadArgumentsGetOneLineAndStatusOn
       {{"--undo"}, 0, "元に戻した: 2枚\n", original},
       {{"--undo"}, 0, "元に戻した: 2枚\n", left},
       {{"--apply", "grid"}, 0, "自動タイルで整列: 2枚\n", right},
-      {{"--apply", "columns"}, 0, "横一列に並べる: 2枚\n", {}},
       {{"--apply", "aiSplit"}, 0, "ブラウザ左＋AI右に分ける: 2枚\n", {}},
-      {{"--apply", "cascade"}, 0, "同じサイズで重ねる: 2枚\n", {}},
-      {{"--apply", "sameSize"}, 0, "サイズだけ揃える（位置はそのまま）: 2枚\n", {}},
       {{"--restore"}, 0, "復元: 2枚\n", original},
   };
   for (const auto& [args, status, out, after] : steps) {
@@ -104,9 +99,7 @@ TEST_F(CommandLine, RunsThatCannotReachTheDesktopEndWithOneLineAndStatusTwo) {
   const std::tuple<const char*, const char*, Env, const char*> cases[] = {
       {nullptr, "--list", {}, "scene.json"},
       {"{ not json", "--list", {}, "scene.json"},
-      {R"({"apps": [{"pid": "x"}]})", "--save", {}, "pid"},
       {R"({"trusted": false})", "--apply", {}, "アクセシビリティの許可がありません"},
-      {R"({"trusted": false})", "--bogus", {}, "アクセシビリティの許可がありません"},
       {nullptr, "--list", noScene, "TESSALOOM_SCENE"},
       {nullptr, "--undo", {{"-TESSALOOM_SCENE", ""}, {"DISPLAY", ":4711"}}, ""},
   };
@@ -120,15 +113,6 @@ TEST_F(CommandLine, RunsThatCannotReachTheDesktopEndWithOneLineAndStatusTwo) {
     EXPECT_EQ(r.err, "");
   }
   EXPECT_FALSE(dir_.exists("defaults.json"));
-}
-
-TEST(CommandLineMode, OnlyAFirstArgumentStartingWithTwoDashesChoosesIt) {
-  const char* argv[] = {"/usr/bin/tessaloom", "-psn_0_42", "--list", nullptr};
-  const auto args = entry::arguments(4, argv);
-  EXPECT_EQ(args, (std::vector<std::string>{"-psn_0_42", "--list", ""}));
-  EXPECT_FALSE(entry::isCommandLineMode(args));
-  EXPECT_TRUE(entry::isCommandLineMode({args.begin() + 1, args.end()}));
-  EXPECT_FALSE(entry::isCommandLineMode({}));
 }
 
 }  // namespace

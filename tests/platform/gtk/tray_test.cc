@@ -84,8 +84,7 @@ TEST_F(TrayOnPrivateDesktop, ASecondCopyTakesOverAndArrangesOnARealHotKeyWithLoc
   EXPECT_THAT(said, Contains("status-item status-notifier"));
   EXPECT_TRUE(watcher->readLine(after(20))) << "the item never registered";
   EXPECT_TRUE(first->waitExit(after(20))) << "the first copy did not make way";
-  // The first copy's keys were free again before the second one took them. Handing the menu
-  // to the item activated none of its items (quit among them).
+  // The first copy gave its keys back; handing the menu over chose none of its items.
   for (const char* keys : {"Num_Lock", "Caps_Lock", "ctrl+alt+g"})
     ASSERT_EQ(xdotool({"key", keys}), 0);
   const std::vector<std::string> plate = {"search", "--onlyvisible", "--name", "^Tessaloom HUD$"};
