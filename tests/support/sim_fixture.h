@@ -13,7 +13,6 @@
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/virtual_main_queue.h"
 #include "settings/settings.h"
-#include "support/scene_json.h"
 #include "windows/context.h"
 
 namespace tessaloom::testing {
@@ -27,7 +26,6 @@ class SimDesktopTest : public ::testing::Test {
  protected:
   /// Loads `scene`, on one 1440 x 900 screen with a 25-point bar on top unless it names screens.
   void load(nlohmann::json scene) {
-    scene = normalizedScene(std::move(scene));
     if (!scene.contains("screens"))
       scene["screens"] = nlohmann::json::parse(
           R"([{"name": "Built-in", "frame": [0, 0, 1440, 900], "visible": [0, 0, 1440, 875]}])");

@@ -8,7 +8,6 @@
 
 namespace tessaloom::testing {
 
-/// True when every sequence in `s` decodes to a Unicode scalar value.
 inline bool wellFormedUtf8(std::string_view s) {
   while (!s.empty()) {
     utf8proc_int32_t cp = 0;

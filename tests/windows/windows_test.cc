@@ -1,5 +1,4 @@
-// Which windows become targets, in which order and with which kind; frame application with its
-// one settle and one correction pass; and the matching of stored records to windows.
+// Which windows become targets and how, frame application, and matching records to windows.
 #include <gmock/gmock.h>
 
 #include "support/sim_fixture.h"
@@ -48,9 +47,7 @@ TEST_F(WindowsTest, StandardShownWindowsOfAtLeastTheMinimumSizeCountInApplicatio
                   "Chrome/narrow/browser", "Chrome/low/browser", "Chrome//browser", "Chrome/w/ai"));
   EXPECT_EQ(WindowManager::regularApps(ctx()).size(), 6u) << "hidden ones are listed for the menu";
   EXPECT_EQ(WindowManager::frontmostPid(ctx()), 105);
-  const auto displays = WindowManager::displays(ctx());
-  ASSERT_EQ(displays.size(), 1u);
-  EXPECT_EQ(displays[0].visible(), Rect(0, 25, 1440, 875));
+  EXPECT_EQ(WindowManager::displays(ctx()).at(0).visible(), Rect(0, 25, 1440, 875));
 }
 
 // Targets go out as whole numbers in one batch; after one settle and one read-back, only the
@@ -60,54 +57,47 @@ TEST_F(WindowsTest, ApplyPlacesSettlesReadsBackAndCorrectsOnce) {
   load(json::parse(
       R"({"apps": [{"pid": 101, "bundleID": "com.google.Chrome", "name": "Chrome", "windows": [
     {"title": "slow", "frame": [0, 0, 400, 300], "writeDelay": 1}, {"title": "on target", "frame": [0, 0, 400, 300]},
-    {"title": "off by two", "frame": [0, 0, 400, 300], "minSize": [402, 300]},
-    {"title": "off by three", "frame": [0, 0, 400, 300], "minSize": [400, 303]},
+    {"title": "off by two", "frame": [0, 0, 400, 300], "minSize": [42, 30]},
+    {"title": "off by three", "frame": [0, 0, 400, 300], "minSize": [40, 33]},
     {"title": "gone", "frame": [0, 0, 400, 300], "vanishes": true}]}]})"));
   const auto windows = WindowManager::targetWindows(ctx());
-  const Rect targets[] = {{10, 10, 500, 400},
-                          {0.4, 10, 640.2, 480},
-                          {20, 20, 400, 300},
-                          {40, 40, 400, 300},
-                          {60, 60, 500, 400}};
+  const Rect targets[] = {
+      {10, 10, 50, 40}, {0.4, 10, 64.2, 48}, {20, 20, 40, 30}, {40, 40, 40, 30}, {6, 6, 9, 9}};
   LayoutPlan plan;
   for (std::size_t i = 0; i < windows.size(); ++i) plan.push_back({windows[i], targets[i]});
   log().clear();
   WindowManager::apply(ctx(), plan);
   EXPECT_THAT(log().places(),
-              ElementsAre("101/0 (10.0, 10.0, 500.0, 400.0)", "101/1 (0.0, 10.0, 641.0, 480.0)",
-                          "101/2 (20.0, 20.0, 400.0, 300.0)", "101/3 (40.0, 40.0, 400.0, 300.0)",
-                          "101/4 (60.0, 60.0, 500.0, 400.0)", "101/0 (10.0, 10.0, 500.0, 400.0)",
-                          "101/3 (40.0, 40.0, 400.0, 300.0)"));
+              ElementsAre("101/0 (10.0, 10.0, 50.0, 40.0)", "101/1 (0.0, 10.0, 65.0, 48.0)",
+                          "101/2 (20.0, 20.0, 40.0, 30.0)", "101/3 (40.0, 40.0, 40.0, 30.0)",
+                          "101/4 (6.0, 6.0, 9.0, 9.0)", "101/0 (10.0, 10.0, 50.0, 40.0)",
+                          "101/3 (40.0, 40.0, 40.0, 30.0)"));
   EXPECT_EQ(log().count(platform::SimCallKind::frames), 1u);
   EXPECT_DOUBLE_EQ(queue_.now(), WindowManager::kSettleSeconds);
   const auto& calls = log().calls();
   EXPECT_EQ(calls[calls.size() - 3].kind, platform::SimCallKind::frames) << log().text();
 }
 
-ManagedWindow window(std::string appId, std::string title, WindowHandle handle) {
-  return ManagedWindow(handle, 1, std::move(appId), "App", std::move(title), {}, Kind::browser);
-}
-
 // Same application and title first, then the first unused record of the same application;
 // identifiers compare canonically, and a long title matches its stored cut.
 TEST(RestorePlan, PairsRecordsByApplicationAndTitleThenApplicationAlone) {
-  const std::string longTitle(3000, 'x');
-  const auto records =
-      decodeSavedFrames(*encodeSavedFrames({{"com.google.Chrome", "Mail", 1, 1, 500, 400},
-                                            {"com.google.Chrome", "News", 2, 2, 500, 400},
-                                            {"org.example.\u00E9", "Doc", 3, 3, 500, 400},
-                                            {"com.google.Chrome", "Old", 4, 4, 500, 400},
-                                            {"a", longTitle, 5, 5, 500, 400}}));
-  const auto plan = WindowManager::restorePlan(
-      records, {window("com.google.Chrome", "Renamed", 1), window("com.google.Chrome", "News", 2),
-                window("org.example.e\u0301", "Other", 3), window("com.brave.Browser", "Mail", 4),
-                window("a", "short", 5), window("a", longTitle, 6)});
+  const std::string longTitle(3000, 'x'), eAcute = "\u00E9";
+  const auto records = decodeSavedFrames(*encodeSavedFrames({{"c", "Mail", 1, 1, 9, 9},
+                                                             {"c", "News", 2, 2, 9, 9},
+                                                             {eAcute, "Doc", 3, 3, 9, 9},
+                                                             {"c", "Old", 4, 4, 9, 9},
+                                                             {"a", longTitle, 5, 5, 9, 9}}));
+  const std::string ids[] = {"c", "c", "e\u0301", "b", "a", "a"},
+                    titles[] = {"Renamed", "News", "Other", "Mail", "short", longTitle};
+  std::vector<ManagedWindow> windows;
+  for (int i = 0; i < 6; ++i)
+    windows.emplace_back(i + 1, 1, ids[i], "App", titles[i], Rect{}, Kind::browser);
   std::vector<std::string> pairs;
-  for (const auto& e : plan)
-    pairs.push_back(std::to_string(e.window.handle()) + " " + describe(e.target));
+  for (const auto& e : WindowManager::restorePlan(records, windows))
+    pairs.push_back(std::to_string(e.window.handle()) + " to " + describe(e.target));
   EXPECT_THAT(pairs,
-              ElementsAre("2 " + describe({2, 2, 500, 400}), "6 " + describe({5, 5, 500, 400}),
-                          "1 " + describe({1, 1, 500, 400}), "3 " + describe({3, 3, 500, 400})));
+              ElementsAre("2 to " + describe({2, 2, 9, 9}), "6 to " + describe({5, 5, 9, 9}),
+                          "1 to " + describe({1, 1, 9, 9}), "3 to " + describe({3, 3, 9, 9})));
 }
 
 }  // namespace
