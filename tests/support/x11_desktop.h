@@ -1,6 +1,6 @@
-// A private X desktop for the tests on real X servers: a fresh Xvfb found through -displayfd, a
-// window manager, scriptable test clients, and a probe connection that checks what the server
-// says independently of the backend. Every wait is bounded and wakes on output or X events.
+// A private X desktop for tests on real X servers: a fresh Xvfb found through -displayfd, a
+// window manager, child processes read line by line, and a probe connection that checks what the
+// server says independently of the backend. Every wait is bounded.
 #pragma once
 
 #include <fcntl.h>
@@ -14,8 +14,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,12 +22,14 @@
 #include <vector>
 
 #include "base/geometry.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
 namespace tessaloom::x11test {
 
 using Clock = std::chrono::steady_clock;
+using TempDir = testing::TempDir;
 
 inline Clock::time_point after(double seconds) {
   return Clock::now() +
@@ -37,173 +37,107 @@ inline Clock::time_point after(double seconds) {
 }
 
 inline int millisecondsUntil(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(left);
+  return static_cast<int>(std::max<long>(
+      0, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count()));
 }
 
 /// The full path of `program` on PATH; empty when absent.
 inline std::string findProgram(const std::string& program) {
   const char* path = std::getenv("PATH");
   std::stringstream dirs(path ? path : "");
-  std::string dir;
-  while (std::getline(dirs, dir, ':'))
+  for (std::string dir; std::getline(dirs, dir, ':');)
     if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
       return dir + "/" + program;
   return {};
 }
 
-/// Whether `program` is an executable somewhere on PATH.
 inline bool onPath(const std::string& program) {
   return !findProgram(program).empty();
 }
 
-/// This process's environment with `overrides` (KEY=VALUE) in place of its own values.
+/// This process's environment with `overrides` (KEY=VALUE) in place of its own values; an
+/// override "-KEY=" removes KEY.
 inline std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
+  auto key = [](const std::string& e) {
+    const std::string k = e.substr(0, e.find('='));
+    return k.starts_with('-') ? k.substr(1) : k;
+  };
   std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    const std::string key = entry.substr(0, entry.find('='));
-    bool overridden = false;
-    for (const auto& o : overrides)
-      if (o.substr(0, o.find('=')) == key) overridden = true;
-    if (!overridden) environment.push_back(entry);
-  }
-  environment.insert(environment.end(), overrides.begin(), overrides.end());
+  for (char** e = environ; *e; ++e)
+    if (std::none_of(overrides.begin(), overrides.end(),
+                     [&](const std::string& o) { return key(o) == key(*e); }))
+      environment.push_back(*e);
+  for (const auto& o : overrides)
+    if (!o.starts_with('-')) environment.push_back(o);
   return environment;
 }
 
-/// A started child and the read end of its standard output.
-struct Spawned {
-  pid_t pid = -1;
-  int out = -1;
-};
-
-/// Starts `argv` (a path or a name on PATH) with `env` (KEY=VALUE) added to this process's
-/// environment, standard input from /dev/null, standard output into a pipe and standard error
-/// appended to `errorLog` (or dropped when empty). Nothing when the program cannot be started.
-inline std::optional<Spawned> spawnReading(const std::vector<std::string>& argv,
-                                           const std::vector<std::string>& env,
-                                           const std::string& errorLog) {
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, errorLog.empty() ? "/dev/null" : errorLog.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
-  const std::vector<std::string> environment = environmentWith(env);
-  std::vector<char*> args, envp;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  pid_t pid = 0;
-  const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  if (failed) {
-    ::close(out[0]);
-    return std::nullopt;
-  }
-  return Spawned{pid, out[0]};
-}
-
-/// A temporary directory, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessaloom-x11-XXXXXX");
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  void write(const std::filesystem::path& relative, const std::string& text) const {
-    std::filesystem::create_directories((path_ / relative).parent_path());
-    std::ofstream(path_ / relative) << text;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-/// A child process with its standard output readable line by line. The destructor ends it
-/// (SIGTERM, then SIGKILL after a grace period) and reaps it.
+/// A child process with its standard output readable line by line; ended (SIGTERM, then
+/// SIGKILL) and reaped with the object.
 class Process {
  public:
-  /// Starts `argv` with `env` (KEY=VALUE) added to this process's environment; stderr goes to
-  /// `errorLog` when given. Nothing when the program cannot be started.
+  /// Starts `argv` (a path or a name on PATH) with `env` as environmentWith takes it, standard
+  /// error appended to `errorLog` (dropped when empty). Nothing when it cannot be started.
   static std::unique_ptr<Process> start(const std::vector<std::string>& argv,
                                         const std::vector<std::string>& env = {},
                                         const std::string& errorLog = "") {
-    const auto spawned = spawnReading(argv, env, errorLog);
-    if (!spawned) return nullptr;
-    return std::unique_ptr<Process>(new Process(spawned->pid, spawned->out));
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return nullptr;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errorLog.empty() ? "/dev/null" : errorLog.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    std::vector<std::string> environment = environmentWith(env), arguments = argv;
+    std::vector<char*> args, envp;
+    for (auto& a : arguments) args.push_back(a.data());
+    for (auto& e : environment) envp.push_back(e.data());
+    args.push_back(nullptr), envp.push_back(nullptr);
+    pid_t pid = 0;
+    const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (failed) ::close(out[0]);
+    return failed ? nullptr : std::unique_ptr<Process>(new Process(pid, out[0]));
   }
-
   ~Process() {
     stop();
-    if (out_ >= 0) ::close(out_);
+    ::close(out_);
   }
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
   pid_t pid() const { return pid_; }
+  void signal(int sig) { pid_ > 0 && ::kill(pid_, sig); }
 
   /// The next line of output, without its newline; nothing at the deadline or at the end.
   std::optional<std::string> readLine(Clock::time_point deadline) {
-    for (;;) {
-      const auto newline = buffer_.find('\n');
-      if (newline != std::string::npos) {
-        std::string line = buffer_.substr(0, newline);
-        buffer_.erase(0, newline + 1);
-        return line;
-      }
+    for (std::size_t end; (end = buffer_.find('\n')) == std::string::npos;) {
       pollfd p{out_, POLLIN, 0};
-      if (::poll(&p, 1, millisecondsUntil(deadline)) <= 0) return std::nullopt;
       char chunk[512];
-      const ssize_t n = ::read(out_, chunk, sizeof chunk);
+      const ssize_t n =
+          ::poll(&p, 1, millisecondsUntil(deadline)) > 0 ? ::read(out_, chunk, 512) : 0;
       if (n <= 0) return std::nullopt;
       buffer_.append(chunk, static_cast<std::size_t>(n));
     }
+    std::string line = buffer_.substr(0, buffer_.find('\n'));
+    buffer_.erase(0, line.size() + 1);
+    return line;
   }
 
-  void signal(int sig) {
-    if (pid_ > 0) ::kill(pid_, sig);
-  }
-
-  /// Waits until the process has ended; false at the deadline.
+  /// Waits until the process has ended (checking every 10 ms); false at the deadline.
   bool waitExit(Clock::time_point deadline) {
-    while (pid_ > 0) {
-      int status = 0;
-      const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-      if (r == pid_ || r < 0) {
-        pid_ = -1;
-        return true;
-      }
+    for (; pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ::usleep(10000))
       if (Clock::now() >= deadline) return false;
-      // No child-exit event to wait on without a handler; poll the output pipe briefly.
-      pollfd p{out_, POLLIN, 0};
-      ::poll(&p, 1, std::min(10, millisecondsUntil(deadline)));
-      char drain[512];
-      if (p.revents & POLLIN) (void)!::read(out_, drain, sizeof drain);
-    }
+    pid_ = -1;
     return true;
   }
 
   void stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGCONT);
-    ::kill(pid_, SIGTERM);
-    if (!waitExit(after(5))) {
-      ::kill(pid_, SIGKILL);
-      waitExit(after(5));
-    }
+    signal(SIGCONT);
+    signal(SIGTERM);
+    if (!waitExit(after(5))) signal(SIGKILL), waitExit(after(5));
   }
 
  private:
@@ -216,9 +150,8 @@ class Process {
 /// A test's own connection to the server, to set up and check what the backend reports.
 class Probe {
  public:
-  explicit Probe(const std::string& display) {
-    c_ = xcb_connect(display.c_str(), nullptr);
-    if (xcb_connection_has_error(c_)) return;
+  explicit Probe(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
+    if (!ok()) return;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &mask);
@@ -233,255 +166,138 @@ class Probe {
   xcb_window_t root() const { return root_; }
 
   xcb_atom_t atom(const char* name) {
-    auto cookie = xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    auto* reply = xcb_intern_atom_reply(c_, cookie, nullptr);
-    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
+    auto* r = xcb_intern_atom_reply(
+        c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(r);
     return a;
   }
 
-  std::vector<std::uint32_t> longs(xcb_window_t w, const char* property) {
-    auto cookie = xcb_get_property(c_, 0, w, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096);
-    auto* reply = xcb_get_property_reply(c_, cookie, nullptr);
-    std::vector<std::uint32_t> out;
-    if (reply && reply->format == 32) {
-      auto* v = static_cast<std::uint32_t*>(xcb_get_property_value(reply));
-      out.assign(v, v + xcb_get_property_value_length(reply) / 4);
-    }
-    std::free(reply);
-    return out;
-  }
-
-  /// The bytes of a format-8 property of `w` (of `type`, any when not given); empty when the
-  /// window has none.
+  /// The raw bytes of a property of `w` (of `type`, any when not given); empty when it has none.
   std::string text(xcb_window_t w, const char* property,
                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) {
-    auto cookie = xcb_get_property(c_, 0, w, atom(property), type, 0, 256);
-    auto* reply = xcb_get_property_reply(c_, cookie, nullptr);
+    auto* r = xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, atom(property), type, 0, 4096),
+                                     nullptr);
     std::string out;
-    if (reply && reply->format == 8)
-      out.assign(static_cast<const char*>(xcb_get_property_value(reply)),
-                 static_cast<std::size_t>(xcb_get_property_value_length(reply)));
-    std::free(reply);
+    if (r && r->format)
+      out.assign(static_cast<const char*>(xcb_get_property_value(r)),
+                 static_cast<std::size_t>(xcb_get_property_value_length(r)));
+    std::free(r);
+    return out;
+  }
+  std::vector<std::uint32_t> longs(xcb_window_t w, const char* property) {
+    const std::string bytes = text(w, property);
+    std::vector<std::uint32_t> out(bytes.size() / 4);
+    std::memcpy(out.data(), bytes.data(), out.size() * 4);
     return out;
   }
 
   std::vector<xcb_window_t> clients() { return longs(root_, "_NET_CLIENT_LIST"); }
-  bool managed(xcb_window_t w) {
-    for (auto c : clients())
-      if (c == w) return true;
-    return false;
-  }
   /// Whether the manager has taken `w` and framed it (its frame extents are set).
   bool framed(xcb_window_t w) { return managed(w) && longs(w, "_NET_FRAME_EXTENTS").size() == 4; }
+  bool managed(xcb_window_t w) {
+    const auto all = clients();
+    return std::find(all.begin(), all.end(), w) != all.end();
+  }
   bool hasState(xcb_window_t w, const char* state) {
-    const xcb_atom_t a = atom(state);
-    for (auto s : longs(w, "_NET_WM_STATE"))
-      if (s == a) return true;
-    return false;
+    const auto states = longs(w, "_NET_WM_STATE");
+    return std::find(states.begin(), states.end(), atom(state)) != states.end();
   }
 
-  /// Asks the window manager, as a pager would, to act on `w` with an EWMH client message.
-  void request(xcb_window_t w, const char* message, std::vector<std::uint32_t> data) {
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = w;
-    event.type = atom(message);
-    data.resize(5);
-    for (int i = 0; i < 5; ++i) event.data.data32[i] = data[static_cast<std::size_t>(i)];
-    xcb_send_event(c_, 0, root_,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&event));
-    xcb_flush(c_);
-  }
-
-  /// Whether a window manager has announced itself (_NET_SUPPORTING_WM_CHECK names a window
-  /// that names itself).
-  bool windowManagerReady() {
-    const auto check = longs(root_, "_NET_SUPPORTING_WM_CHECK");
-    if (check.empty()) return false;
-    const auto self = longs(check[0], "_NET_SUPPORTING_WM_CHECK");
-    return !self.empty() && self[0] == check[0];
-  }
-
-  /// Whether the window manager takes new windows: some managers announce themselves before
-  /// they handle map requests and drop the early ones. Maps a sentinel window (again every
-  /// 250 ms) until the manager puts WM_STATE on it, then destroys it and waits until it has
-  /// left the client list.
-  bool windowManagerTakesWindows(double seconds) {
-    const auto deadline = after(seconds);
-    const xcb_window_t w = xcb_generate_id(c_);
-    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, 0, 0, 50, 50, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
-                      &mask);
-    const xcb_atom_t wmState = atom("WM_STATE");
-    auto hasState = [&] {
-      auto* r =
-          xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, wmState, wmState, 0, 2), nullptr);
-      const bool yes = r && r->type == wmState;
-      std::free(r);
-      return yes;
-    };
-    bool taken = false;
-    while (!taken && Clock::now() < deadline) {
-      xcb_unmap_window(c_, w);
-      xcb_map_window(c_, w);
-      const double slice =
-          std::min(0.25, std::chrono::duration<double>(deadline - Clock::now()).count());
-      taken = waitUntil(hasState, std::max(slice, 0.0));
-    }
-    xcb_destroy_window(c_, w);
-    xcb_flush(c_);
-    return taken && waitUntil([&] { return !managed(w); }, 5);
-  }
-
-  /// The window manager's frame around `w` as X reports it: the ancestor that is a child of
-  /// the root, with its border. Nothing when the window is gone.
+  /// The manager's frame around `w`: its ancestor below the root, border included.
   std::optional<Rect> outerFrame(xcb_window_t w) {
-    xcb_window_t current = w;
     for (int depth = 0; depth < 16; ++depth) {
-      auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, current), nullptr);
+      auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr);
       if (!tree) return std::nullopt;
       const xcb_window_t parent = tree->parent;
       std::free(tree);
       if (parent == root_) break;
-      current = parent;
+      w = parent;
     }
-    auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, current), nullptr);
+    auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr);
     if (!g) return std::nullopt;
     const Rect r(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
     std::free(g);
     return r;
   }
 
-  /// Re-checks `done` whenever the server reports a change on the root or among its children
-  /// (and at least every 20 ms) until it holds; false at the deadline.
+  /// Re-checks `done` on every change the server reports (at least every 20 ms) until it holds;
+  /// false at the deadline.
   bool waitUntil(const std::function<bool()>& done, double seconds) {
-    const auto deadline = after(seconds);
-    for (;;) {
-      if (done()) return true;
+    for (const auto deadline = after(seconds); !done();) {
       if (Clock::now() >= deadline || !ok()) return false;
       xcb_flush(c_);
       pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
       ::poll(&p, 1, std::min(20, millisecondsUntil(deadline)));
-      takeEvents();
+      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
     }
-  }
-
-  /// How many client messages named `message` about `w` were sent to the root so far (the
-  /// probe sees them as it watches the root's children).
-  int messagesSeen(xcb_window_t w, const char* message) {
-    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
-    takeEvents();
-    const xcb_atom_t type = atom(message);
-    int n = 0;
-    for (const auto& [t, window] : messages_) n += t == type && window == w;
-    return n;
+    return true;
   }
 
  private:
-  void takeEvents() {
-    while (auto* e = xcb_poll_for_event(c_)) {
-      if ((e->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
-        const auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-        messages_.emplace_back(m->type, m->window);
-      }
-      std::free(e);
-    }
-  }
-
-  xcb_connection_t* c_ = nullptr;
+  xcb_connection_t* c_;
   xcb_window_t root_ = XCB_WINDOW_NONE;
-  std::vector<std::pair<xcb_atom_t, xcb_window_t>> messages_;
 };
 
 /// A fresh Xvfb (one 1920x1080 screen) on a display number it picks itself.
-class XServer {
- public:
+struct XServer {
   static std::unique_ptr<XServer> start(const std::string& log, std::string& error) {
     auto process = Process::start(
         {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "1920x1080x24"},
         {}, log);
-    if (!process) {
-      error = "Xvfb could not be started";
-      return nullptr;
-    }
-    auto line = process->readLine(after(15));
-    if (!line || line->empty()) {
-      error = "Xvfb did not report a display";
-      return nullptr;
-    }
-    return std::unique_ptr<XServer>(new XServer(std::move(process), ":" + *line));
+    const auto line = process ? process->readLine(after(15)) : std::nullopt;
+    if (line && !line->empty()) return std::make_unique<XServer>(std::move(process), ":" + *line);
+    error = "Xvfb did not start or report a display";
+    return nullptr;
   }
   const std::string& display() const { return display_; }
   Process& process() { return *process_; }
-
- private:
-  XServer(std::unique_ptr<Process> p, std::string d)
-      : process_(std::move(p)), display_(std::move(d)) {}
   std::unique_ptr<Process> process_;
   std::string display_;
 };
 
-/// Starts `name` ("openbox" or "fluxbox") on `display` with a private configuration in
-/// `home`, and waits until it has announced itself. Nothing on failure.
-inline std::unique_ptr<Process> startWindowManager(const std::string& name,
-                                                   const std::string& display, const TempDir& home,
-                                                   Probe& probe, std::string& error) {
-  std::vector<std::string> env = {"DISPLAY=" + display, "HOME=" + home.path().string(),
-                                  "XDG_CONFIG_HOME=" + (home.path() / "config").string()};
-  std::vector<std::string> argv;
-  if (name == "openbox") {
-    argv = {"openbox", "--sm-disable"};
-  } else if (name == "fluxbox") {
-    // No toolbar and no wallpaper (setting it pops up a message window when it fails).
-    home.write(".fluxbox/init",
-               "session.configVersion: 13\n"
-               "session.screen0.toolbar.visible: false\n"
-               "session.styleOverlay: ~/.fluxbox/overlay\n");
-    home.write(".fluxbox/overlay", "background: none\n");
-    argv = {"fluxbox"};
-  } else {
-    error = "unknown window manager " + name;
-    return nullptr;
-  }
-  auto process = Process::start(argv, env, (home.path() / (name + ".log")).string());
-  if (!process) {
-    error = name + " could not be started";
-    return nullptr;
-  }
-  if (!probe.waitUntil([&] { return probe.windowManagerReady(); }, 20)) {
-    error = name + " did not announce itself";
-    return nullptr;
-  }
-  if (!probe.windowManagerTakesWindows(20)) {
-    error = name + " does not manage new windows";
-    return nullptr;
-  }
-  return process;
-}
-
-/// A private desktop for one test: Xvfb, the test's own probe connection and a window manager,
-/// configured in a temporary folder. Fixtures take these members as their own.
+/// A private desktop for one test: Xvfb, the test's own probe connection and a window manager
+/// ("openbox" or "fluxbox") configured in a temporary folder.
 struct PrivateDesktop {
-  /// Starts the server, the probe and `manager`; the empty string, or why one did not come up.
+  /// The empty string, or why the desktop did not come up.
   std::string startDesktop(const std::string& manager) {
     std::string error;
-    server_ = XServer::start((dir_.path() / "xvfb.log").string(), error);
+    server_ = XServer::start(dir_.file("xvfb.log"), error);
     if (!server_) return error;
     probe_ = std::make_unique<Probe>(server_->display());
     if (!probe_->ok()) return "cannot reach the private X server";
-    wm_ = startWindowManager(manager, server_->display(), dir_, *probe_, error);
-    return wm_ ? "" : error;
+    std::vector<std::string> argv = {manager};
+    if (manager == "openbox") argv.push_back("--sm-disable");
+    // fluxbox: no toolbar and no wallpaper (setting one pops up a message when it fails).
+    dir_.write(".fluxbox/init",
+               "session.screen0.toolbar.visible: false\nsession.configVersion: 13\n"
+               "session.styleOverlay: ~/.fluxbox/overlay\n");
+    dir_.write(".fluxbox/overlay", "background: none\n");
+    wm_ = Process::start(argv,
+                         {"DISPLAY=" + server_->display(), "HOME=" + dir_.path().string(),
+                          "XDG_CONFIG_HOME=" + dir_.file("config")},
+                         dir_.file(manager + ".log"));
+    if (!wm_) return manager + " could not be started";
+    // Some managers announce themselves before they take windows and drop early maps: a
+    // sentinel window is mapped until the manager puts WM_STATE on it.
+    const xcb_window_t w = xcb_generate_id(probe_->raw());
+    xcb_create_window(probe_->raw(), XCB_COPY_FROM_PARENT, w, probe_->root(), 0, 0, 50, 50, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    bool taken = false;
+    for (const auto deadline = after(20); !taken && Clock::now() < deadline;) {
+      xcb_unmap_window(probe_->raw(), w);
+      xcb_map_window(probe_->raw(), w);
+      taken = probe_->waitUntil([&] { return !probe_->text(w, "WM_STATE").empty(); }, 0.25);
+    }
+    xcb_destroy_window(probe_->raw(), w);
+    if (!taken || !probe_->waitUntil([&] { return !probe_->managed(w); }, 5))
+      return manager + " does not manage new windows";
+    return "";
   }
 
-  /// Ends what startDesktop started (whatever uses the server should be gone by now).
+  /// The server goes first: managers and clients leave at once when their display goes.
   void stopDesktop() {
     probe_.reset();
-    // The server first: some managers take their time over SIGTERM but leave at once when
-    // their display goes away; so do the clients.
     server_.reset();
     wm_.reset();
   }
