@@ -117,7 +117,7 @@ TEST(Catalog, ClassifiesApplicationsByIdentifierThenName) {
                       {"com.jeffser.Alpaca", "Alpaca"},
                       {"ai.mainfunc.genspark.x", "Browser"},
                       {"x", "my claude app"}};
-  const Texts ignored[] = {{"com.google.Chrome", "chrome helper"},
+  const Texts ignored[] = {{"com.google.Chrome", "chrome updater"},
                            {"com.anthropic.claudefordesktop", "Claude Updater"},
                            {"x.ai.mainfunc.genspark", "Browser"},
                            {"com.google.Chrom", "Chrome"},
