@@ -12,13 +12,10 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "base/geometry.h"
@@ -36,39 +33,28 @@ inline Clock::time_point after(double seconds) {
          std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-inline int millisecondsUntil(Clock::time_point deadline) {
-  return static_cast<int>(std::max<long>(
-      0, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count()));
-}
-
 /// The full path of `program` on PATH; empty when absent.
 inline std::string findProgram(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "");
-  for (std::string dir; std::getline(dirs, dir, ':');)
-    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
-      return dir + "/" + program;
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  for (std::size_t at = 0, end; at <= path.size(); at = end + 1) {
+    end = std::min(path.find(':', at), path.size());
+    const std::string full = path.substr(at, end - at) + "/" + program;
+    if (end > at && ::access(full.c_str(), X_OK) == 0) return full;
+  }
   return {};
 }
-
 inline bool onPath(const std::string& program) {
   return !findProgram(program).empty();
 }
 
-/// This process's environment with `overrides` (KEY=VALUE) in place of its own values; an
-/// override "-KEY=" removes KEY.
+/// This process's environment with `overrides` (KEY=VALUE) in place of its own values.
 inline std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
-  auto key = [](const std::string& e) {
-    const std::string k = e.substr(0, e.find('='));
-    return k.starts_with('-') ? k.substr(1) : k;
-  };
-  std::vector<std::string> environment;
+  auto key = [](const std::string& e) { return e.substr(0, e.find('=')); };
+  std::vector<std::string> environment = overrides;
   for (char** e = environ; *e; ++e)
     if (std::none_of(overrides.begin(), overrides.end(),
-                     [&](const std::string& o) { return key(o) == key(*e); }))
+                     [&](auto& o) { return key(o) == key(*e); }))
       environment.push_back(*e);
-  for (const auto& o : overrides)
-    if (!o.starts_with('-')) environment.push_back(o);
   return environment;
 }
 
@@ -76,8 +62,8 @@ inline std::vector<std::string> environmentWith(const std::vector<std::string>& 
 /// SIGKILL) and reaped with the object.
 class Process {
  public:
-  /// Starts `argv` (a path or a name on PATH) with `env` as environmentWith takes it, standard
-  /// error appended to `errorLog` (dropped when empty). Nothing when it cannot be started.
+  /// Starts `argv` (a path or a name on PATH) with `env` added to this process's environment,
+  /// standard error appended to `errorLog` (dropped when empty); nothing when it cannot start.
   static std::unique_ptr<Process> start(const std::vector<std::string>& argv,
                                         const std::vector<std::string>& env = {},
                                         const std::string& errorLog = "") {
@@ -113,11 +99,11 @@ class Process {
 
   /// The next line of output, without its newline; nothing at the deadline or at the end.
   std::optional<std::string> readLine(Clock::time_point deadline) {
-    for (std::size_t end; (end = buffer_.find('\n')) == std::string::npos;) {
+    while (buffer_.find('\n') == std::string::npos) {
       pollfd p{out_, POLLIN, 0};
       char chunk[512];
-      const ssize_t n =
-          ::poll(&p, 1, millisecondsUntil(deadline)) > 0 ? ::read(out_, chunk, 512) : 0;
+      if (::poll(&p, 1, 20) == 0 && Clock::now() < deadline) continue;
+      const ssize_t n = p.revents ? ::read(out_, chunk, sizeof chunk) : 0;
       if (n <= 0) return std::nullopt;
       buffer_.append(chunk, static_cast<std::size_t>(n));
     }
@@ -126,14 +112,13 @@ class Process {
     return line;
   }
 
-  /// Waits until the process has ended (checking every 10 ms); false at the deadline.
+  /// Waits until the process has ended; false at the deadline.
   bool waitExit(Clock::time_point deadline) {
     for (; pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ::usleep(10000))
       if (Clock::now() >= deadline) return false;
     pid_ = -1;
     return true;
   }
-
   void stop() {
     signal(SIGCONT);
     signal(SIGTERM);
@@ -151,11 +136,7 @@ class Process {
 class Probe {
  public:
   explicit Probe(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
-    if (!ok()) return;
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(c_);
+    if (ok()) root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
   }
   ~Probe() { xcb_disconnect(c_); }
   Probe(const Probe&) = delete;
@@ -172,16 +153,15 @@ class Probe {
     std::free(r);
     return a;
   }
-
-  /// The raw bytes of a property of `w` (of `type`, any when not given); empty when it has none.
+  /// The bytes of a property of `w` (of `type`, any when not given); empty when it has none.
   std::string text(xcb_window_t w, const char* property,
                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) {
     auto* r = xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, atom(property), type, 0, 4096),
                                      nullptr);
-    std::string out;
-    if (r && r->format)
-      out.assign(static_cast<const char*>(xcb_get_property_value(r)),
-                 static_cast<std::size_t>(xcb_get_property_value_length(r)));
+    const std::string out =
+        r ? std::string(static_cast<const char*>(xcb_get_property_value(r)),
+                        static_cast<std::size_t>(xcb_get_property_value_length(r)))
+          : "";
     std::free(r);
     return out;
   }
@@ -191,46 +171,36 @@ class Probe {
     std::memcpy(out.data(), bytes.data(), out.size() * 4);
     return out;
   }
-
   std::vector<xcb_window_t> clients() { return longs(root_, "_NET_CLIENT_LIST"); }
+  bool managed(xcb_window_t w) { return std::ranges::count(clients(), w) > 0; }
   /// Whether the manager has taken `w` and framed it (its frame extents are set).
   bool framed(xcb_window_t w) { return managed(w) && longs(w, "_NET_FRAME_EXTENTS").size() == 4; }
-  bool managed(xcb_window_t w) {
-    const auto all = clients();
-    return std::find(all.begin(), all.end(), w) != all.end();
-  }
   bool hasState(xcb_window_t w, const char* state) {
-    const auto states = longs(w, "_NET_WM_STATE");
-    return std::find(states.begin(), states.end(), atom(state)) != states.end();
+    return std::ranges::count(longs(w, "_NET_WM_STATE"), atom(state)) > 0;
   }
 
   /// The manager's frame around `w`: its ancestor below the root, border included.
   std::optional<Rect> outerFrame(xcb_window_t w) {
     for (int depth = 0; depth < 16; ++depth) {
       auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr);
-      if (!tree) return std::nullopt;
-      const xcb_window_t parent = tree->parent;
+      const xcb_window_t parent = tree ? tree->parent : root_;
       std::free(tree);
+      if (!tree) return std::nullopt;
       if (parent == root_) break;
       w = parent;
     }
     auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr);
-    if (!g) return std::nullopt;
-    const Rect r(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+    const auto r = g ? std::optional<Rect>(Rect(g->x, g->y, g->width + 2 * g->border_width,
+                                                g->height + 2 * g->border_width))
+                     : std::nullopt;
     std::free(g);
     return r;
   }
 
-  /// Re-checks `done` on every change the server reports (at least every 20 ms) until it holds;
-  /// false at the deadline.
+  /// Re-checks `done` every 20 ms until it holds; false at the deadline.
   bool waitUntil(const std::function<bool()>& done, double seconds) {
-    for (const auto deadline = after(seconds); !done();) {
+    for (const auto deadline = after(seconds); !done(); ::usleep(20000))
       if (Clock::now() >= deadline || !ok()) return false;
-      xcb_flush(c_);
-      pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
-      ::poll(&p, 1, std::min(20, millisecondsUntil(deadline)));
-      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
-    }
     return true;
   }
 
@@ -266,14 +236,12 @@ struct PrivateDesktop {
     if (!server_) return error;
     probe_ = std::make_unique<Probe>(server_->display());
     if (!probe_->ok()) return "cannot reach the private X server";
-    std::vector<std::string> argv = {manager};
-    if (manager == "openbox") argv.push_back("--sm-disable");
     // fluxbox: no toolbar and no wallpaper (setting one pops up a message when it fails).
     dir_.write(".fluxbox/init",
-               "session.screen0.toolbar.visible: false\nsession.configVersion: 13\n"
+               "session.screen0.toolbar.visible: false\n"
                "session.styleOverlay: ~/.fluxbox/overlay\n");
     dir_.write(".fluxbox/overlay", "background: none\n");
-    wm_ = Process::start(argv,
+    wm_ = Process::start({manager},
                          {"DISPLAY=" + server_->display(), "HOME=" + dir_.path().string(),
                           "XDG_CONFIG_HOME=" + dir_.file("config")},
                          dir_.file(manager + ".log"));
@@ -287,9 +255,11 @@ struct PrivateDesktop {
     for (const auto deadline = after(20); !taken && Clock::now() < deadline;) {
       xcb_unmap_window(probe_->raw(), w);
       xcb_map_window(probe_->raw(), w);
+      xcb_flush(probe_->raw());
       taken = probe_->waitUntil([&] { return !probe_->text(w, "WM_STATE").empty(); }, 0.25);
     }
     xcb_destroy_window(probe_->raw(), w);
+    xcb_flush(probe_->raw());
     if (!taken || !probe_->waitUntil([&] { return !probe_->managed(w); }, 5))
       return manager + " does not manage new windows";
     return "";
