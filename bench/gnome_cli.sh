@@ -17,7 +17,7 @@ extension="$(dirname "$bin")/extension/$flavour/tessaloom@tessaloom.github.io"
 [ -x "$bin" ] && [ -d "$extension" ] || { echo "build tessaloom and tessaloom_extension first"; exit 1; }
 
 work=$(mktemp -d)
-exec {session}< <(exec tests/e2e/gnome/gnome-session.sh "$work/shell" "$extension" 1440x900)
+exec {session}< <(exec tests/e2e/desktop-session.sh gnome "$work/shell" "$extension" 1440x900)
 trap 'touch "$work/shell/stop"; wait 2>/dev/null; rm -rf "$work"' EXIT
 while read -r -u "$session" line; do
   [ "$line" = ready ] && break

@@ -16,7 +16,7 @@ client="$(dirname "$bin")/tessaloom-testclient"
 [ -x "$bin" ] && [ -x "$client" ] || { echo "build tessaloom and tessaloom-testclient first"; exit 1; }
 
 work=$(mktemp -d)
-exec {session}< <(exec tests/e2e/kwin/kwin-session.sh "$work/kwin")
+exec {session}< <(exec tests/e2e/desktop-session.sh kde "$work/kwin")
 pids=()
 finish() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done

@@ -1,5 +1,5 @@
 // GNOME Shell for the scenarios: a headless Shell with the program's extension
-// (gnome/gnome-session.sh), windows, monitors and the pointer read from the extension's Facts
+// (desktop-session.sh), windows, monitors and the pointer read from the extension's Facts
 // call, keys and pointer moves sent through the Shell's remote desktop interface.
 #pragma once
 
@@ -25,7 +25,7 @@ class GnomeDesktop : public SessionDesktop {
     const auto extension = std::filesystem::path(TESSALOOM_BINARY).parent_path() / "extension" /
                            (legacy ? "legacy" : "module") / "tessaloom@tessaloom.github.io";
     if (!std::filesystem::exists(extension)) return "the GNOME Shell extension is not built";
-    std::vector<std::string> argv = {source("tests/e2e/gnome/gnome-session.sh"), folder.string(),
+    std::vector<std::string> argv = {script("desktop-session.sh"), "gnome", folder.string(),
                                      extension.string()};
     for (int i = 0; i < monitors; ++i) argv.push_back("1920x1080");
     return startSession(folder, argv,
@@ -48,21 +48,19 @@ class GnomeDesktop : public SessionDesktop {
     const Rect target = monitors().at(static_cast<std::size_t>(monitor)).frame;
     const auto pointer = [&] {
       const auto f = facts();
-      return local(f, {f["pointer"][0], f["pointer"][1], 0, 0});
+      return local(f, {f["pointer"][0], f["pointer"][1], 0, 0}).origin();
     };
-    const Rect now = pointer();
-    const auto moved = runInSession(
-        "gjs", {source("tests/e2e/gnome/press-keys.js"), "--pointer",
-                std::to_string(target.midX() - now.x), std::to_string(target.midY() - now.y)});
-    if (moved.status != 0) return ::testing::AssertionFailure() << moved.err;
-    if (waitFor([&] { return target.contains(pointer().origin()); }, 5))
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the pointer did not reach monitor " << monitor;
+    const Point from = pointer();
+    runInSession(
+        "gjs", {script("gnome/press-keys.js"), "--pointer", std::to_string(target.midX() - from.x),
+                std::to_string(target.midY() - from.y)});
+    return waitFor([&] { return target.contains(pointer()); }, 5,
+                   "the pointer did not reach monitor " + std::to_string(monitor));
   }
 
   bool press(char letter) override {
-    return runInSession("gjs", {source("tests/e2e/gnome/press-keys.js"), "Control_L", "Alt_L",
-                                std::string(1, letter)})
+    return runInSession(
+               "gjs", {script("gnome/press-keys.js"), "Control_L", "Alt_L", std::string(1, letter)})
                .status == 0;
   }
 
@@ -78,16 +76,17 @@ class GnomeDesktop : public SessionDesktop {
 
  protected:
   // In creation order.
-  std::vector<Shown> shown() override {
+  std::vector<std::pair<SeenWindow, int>> shown() override {
     const auto f = facts();
     std::vector<nlohmann::json> all(f["windows"].begin(), f["windows"].end());
     std::sort(all.begin(), all.end(),
               [](const auto& a, const auto& b) { return a["sequence"] < b["sequence"]; });
-    std::vector<Shown> seen;
+    std::vector<std::pair<SeenWindow, int>> seen;
     for (const auto& w : all)
       if (const App* app = appNamed(w["wmClass"]))
-        seen.push_back({{app->identifier, w["title"], local(f, w["frame"]), w["maximized"]},
-                        w["pid"].get<int>()});
+        seen.emplace_back(
+            SeenWindow{app->identifier, w["title"], local(f, w["frame"]), w["maximized"]},
+            w["pid"]);
     return seen;
   }
 

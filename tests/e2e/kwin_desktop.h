@@ -1,4 +1,4 @@
-// KWin for the scenarios: a headless KWin (Wayland, with XWayland; kwin/kwin-session.sh) with
+// KWin for the scenarios: a headless KWin (Wayland, with XWayland; desktop-session.sh) with
 // 1920x1080 virtual outputs side by side, windows read back by a script of the test's own
 // (kwin/kwin-probe.js).
 #pragma once
@@ -17,7 +17,7 @@ class KWinDesktop : public SessionDesktop {
       if (!x11test::onPath(program)) return program + " is not installed";
     outputs_ = monitors;
     return startSession(folder,
-                        {source("tests/e2e/kwin/kwin-session.sh"), folder.string(), "1920x1080",
+                        {script("desktop-session.sh"), "kde", folder.string(), "1920x1080",
                          std::to_string(monitors)},
                         {});
   }
@@ -51,8 +51,8 @@ class KWinDesktop : public SessionDesktop {
   }
 
  protected:
-  std::vector<Shown> shown() override {
-    std::vector<Shown> seen;
+  std::vector<std::pair<SeenWindow, int>> shown() override {
+    std::vector<std::pair<SeenWindow, int>> seen;
     const auto report = probe();
     for (const auto& w : report["windows"]) {
       const App* app = appNamed(w["app"]);
@@ -61,14 +61,14 @@ class KWinDesktop : public SessionDesktop {
       // Maximized is filling an output.
       bool maximized = false;
       for (int i = 0; i < outputs_; ++i) maximized |= frame == Rect(1920.0 * i, 0, 1920, 1080);
-      seen.push_back({{app->identifier, w["title"], frame, maximized}, w["pid"].get<int>()});
+      seen.emplace_back(SeenWindow{app->identifier, w["title"], frame, maximized}, w["pid"]);
     }
     return seen;
   }
 
  private:
   nlohmann::json probe() const {
-    const auto r = runInSession("gjs", {source("tests/e2e/kwin/kwin-probe.js"), folder_.string()});
+    const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string()});
     const auto parsed = nlohmann::json::parse(r.out, nullptr, false);
     if (!parsed.is_discarded()) return parsed;
     return {{"windows", nlohmann::json::array()}, {"outputs", nlohmann::json::array()}};

@@ -23,30 +23,26 @@ for (const arg of args) {
   else
     specs.push({request: arg});
 }
-const drawn = new Set();
 let ready = false;
 for (const spec of specs) {
-  const [title, size] = spec.request.split('=');
-  const [width, height] = (size ?? '480x320').split('x').map(Number);
-  const window = new Gtk.Window({title});
-  window.set_default_size(width, height);
+  const [title, size = '480x320'] = spec.request.split('=');
+  const window = spec.window = new Gtk.Window({title});
+  window.set_default_size(...size.split('x').map(Number));
   window.connect('draw', () => {
-    drawn.add(window);
-    if (drawn.size === specs.length && !ready) {
+    spec.drawn = true;
+    if (!ready && specs.every(s => s.drawn)) {
       ready = true;
-      for (const s of specs)
-        s.size = s.window.get_size().join('x');
+      specs.forEach(s => (s.size = s.window.get_size().join()));
       print('ready');
     }
     return false;
   });
   window.connect('size-allocate', () => {
-    if (ready && spec['--vanishes'] && window.get_size().join('x') !== spec.size)
+    if (ready && spec['--vanishes'] && window.get_size().join() !== spec.size)
       imports.system.exit(0);
   });
   if (spec['--maximized'])
     window.maximize();
   window.show_all();
-  spec.window = window;
 }
 Gtk.main();
