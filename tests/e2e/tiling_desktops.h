@@ -39,6 +39,7 @@ class TilingDesktop : public Desktop {
   std::string start(const std::filesystem::path& folder, int monitors) override {
     dir_ = folder;
     monitors_ = monitors;
+    std::filesystem::create_directories(folder);
     for (const char* p : {sway_ ? "sway" : "i3", sway_ ? "swaymsg" : "i3-msg", "Xvfb", "setpriv"})
       if (!x11test::onPath(p)) return std::string(p) + " is not installed";
     const std::string error = sway_ ? startSway() : startI3();
@@ -56,9 +57,9 @@ class TilingDesktop : public Desktop {
   Environment environment() const override {
     if (!sway_)  // the program finds i3 through the socket path on the root window
       return {{"DISPLAY", display_}, {"-SWAYSOCK", ""}, {"-I3SOCK", ""}, {"-WAYLAND_DISPLAY", ""}};
+    // A path, not a name: the runtime folder stays the caller's.
     return {{"SWAYSOCK", socket_},
             {"WAYLAND_DISPLAY", wayland_},
-            {"XDG_RUNTIME_DIR", runtime_},
             {"DISPLAY", display_},
             {"-I3SOCK", ""}};
   }
@@ -80,15 +81,24 @@ class TilingDesktop : public Desktop {
                                                                (dir_ / "clients.log").string()));
     for (const auto& w : windows)
       if (w.maximized) maximized_.insert(w.title);
-    return outcome(waitUntil(
-                       [&] {
-                         std::size_t n = 0;
-                         for (const auto& seen : this->windows())
-                           for (const auto& w : windows) n += seen.title == w.title;
-                         return n == windows.size();
-                       },
-                       15),
-                   "the windows of " + app.name + " did not show");
+    std::map<std::string, std::uint64_t> shown;
+    if (!waitUntil(
+            [&] {
+              for (const auto& [con, seen] : tree())
+                for (const auto& w : windows)
+                  if (seen.title == w.title) shown[w.title] = con;
+              return shown.size() == windows.size();
+            },
+            15))
+      return ::testing::AssertionFailure() << "the windows of " << app.name << " did not show";
+    // Each to the monitor that holds the middle of the frame it asks for.
+    std::string moves;
+    for (const auto& w : windows)
+      for (const auto& m : monitors())
+        if (monitors_ > 1 && m.frame.contains({w.frame.midX(), w.frame.midY()}))
+          moves += "[con_id=" + std::to_string(shown[w.title]) + "] move container to output " +
+                   m.name + "; ";
+    return outcome(moves.empty() || command(moves), "cannot move the windows of " + app.name);
   }
 
   ::testing::AssertionResult quit(const App& app) override {
@@ -106,12 +116,9 @@ class TilingDesktop : public Desktop {
   /// The windows of the visible workspaces in tree order. A window the desktop sizes itself
   /// (tiled) is the counterpart of a maximized one.
   std::vector<SeenWindow> windows() override {
-    std::set<std::uint64_t> visible;
-    for (const auto& ws : ask("get_workspaces"))
-      if (ws.value("visible", false)) visible.insert(ws.value("id", std::uint64_t{0}));
-    std::vector<SeenWindow> found;
-    collect(ask("get_tree"), visible, false, false, found);
-    return found;
+    std::vector<SeenWindow> all;
+    for (auto& [con, w] : tree()) all.push_back(std::move(w));
+    return all;
   }
 
   std::vector<Monitor> monitors() override {
@@ -162,10 +169,11 @@ class TilingDesktop : public Desktop {
   }
 
  private:
-  // A client that reacts to its first resize must not meet the tiling's before the test sees
-  // its window: windows of instance "floating" open floating.
+  // Floating: a client that exits on its first resize (instance "floating"), which must not
+  // meet the tiling's before the test sees its window; and the terminal, which the tiling would
+  // move when the others leave it.
   static constexpr const char* kFloatingRule =
-      "for_window [instance=\"^floating$\"] floating enable\n";
+      "for_window [instance=\"^(floating|xterm)$\"] floating enable\n";
   // The user sway runs as when the tests run as root (sway refuses root).
   static constexpr const char* kSwayUser = "tessaloom-wm";
 
@@ -242,7 +250,7 @@ class TilingDesktop : public Desktop {
       return "sway did not open its socket";
     for (const auto& e : std::filesystem::directory_iterator(runtime_))
       if (e.path().extension() != ".lock" && e.path().filename().string().starts_with("wayland-"))
-        wayland_ = e.path().filename().string();
+        wayland_ = e.path().string();
     // XWayland's display, as sway hands it to what it starts.
     const std::string file = runtime_ + "/display";
     command("exec printf %s \"$DISPLAY\" > " + file + ".part && mv " + file + ".part " + file);
@@ -270,8 +278,18 @@ class TilingDesktop : public Desktop {
                : "i3 did not open its socket";
   }
 
+  // The windows of the visible workspaces in tree order, by container.
+  std::vector<std::pair<std::uint64_t, SeenWindow>> tree() const {
+    std::set<std::uint64_t> visible;
+    for (const auto& ws : ask("get_workspaces"))
+      if (ws.value("visible", false)) visible.insert(ws.value("id", std::uint64_t{0}));
+    std::vector<std::pair<std::uint64_t, SeenWindow>> found;
+    collect(ask("get_tree"), visible, false, false, found);
+    return found;
+  }
+
   void collect(const Json& node, const std::set<std::uint64_t>& visible, bool shown, bool floating,
-               std::vector<SeenWindow>& out) const {
+               std::vector<std::pair<std::uint64_t, SeenWindow>>& out) const {
     const std::string type = node.value("type", "");
     if (type == "workspace") shown = visible.count(node.value("id", std::uint64_t{0})) > 0;
     if (shown && node.contains("window") && node["window"].is_number()) {
@@ -283,9 +301,10 @@ class TilingDesktop : public Desktop {
       const double bar = sway_ ? rect("deco_rect").height : 0;
       const Rect inner = rect("rect");
       const std::string title = node.value("name", "");
-      out.push_back({node.value("window_properties", Json::object()).value("class", ""), title,
-                     Rect(inner.x, inner.y - bar, inner.width, inner.height + bar),
-                     !floating && maximized_.count(title) > 0});
+      out.push_back({node.value("id", std::uint64_t{0}),
+                     {node.value("window_properties", Json::object()).value("class", ""), title,
+                      Rect(inner.x, inner.y - bar, inner.width, inner.height + bar),
+                      !floating && maximized_.count(title) > 0}});
     }
     for (const char* key : {"nodes", "floating_nodes"})
       for (const auto& child : node.value(key, Json::array()))
