@@ -6,36 +6,30 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
 #include "e2e/desktop.h"
 
 namespace tessaloom::e2e {
 
 /// One 1920x1080 screen, or two side by side; a 40-row panel along the bottom of the last.
-inline std::vector<Monitor> panelledMonitors(int count, const std::vector<std::string>& names) {
-  std::vector<Monitor> monitors;
-  const double width = 1920.0 / count;
-  for (int i = 0; i < count; ++i) {
-    const Rect frame(width * i, 0, width, 1080);
-    const Rect usable(frame.x, 0, width, i == count - 1 ? 1040 : 1080);
-    monitors.push_back({names[static_cast<std::size_t>(i)], frame, usable});
-  }
-  return monitors;
+inline std::vector<Monitor> panelledMonitors(int count) {
+  if (count == 1) return {{"screen", {0, 0, 1920, 1080}, {0, 0, 1920, 1040}}};
+  return {{"LEFT", {0, 0, 960, 1080}, {0, 0, 960, 1080}},
+          {"RIGHT", {960, 0, 960, 1080}, {960, 0, 960, 1040}}};
 }
 
 class SimDesktop : public Desktop {
  public:
   std::string start(const std::filesystem::path& folder, int monitors) override {
-    file_ = folder / "scene.json";
     std::filesystem::create_directories(folder);
-    monitors_ = panelledMonitors(monitors, monitors == 1 ? std::vector<std::string>{"screen"}
-                                                         : std::vector<std::string>{"L", "R"});
+    file_ = folder / "scene.json";
+    monitors_ = panelledMonitors(monitors);
     Json scene = {{"screens", Json::array()}, {"apps", Json::array()}};
-    for (const auto& m : monitors_)
+    for (const auto& m : monitors_)  // y up from the primary screen's bottom
       scene["screens"].push_back(
-          {{"name", m.name}, {"frame", flipped(m.frame)}, {"visible", flipped(m.usable)}});
+          {{"name", m.name},
+           {"frame", {m.frame.x, 1080 - m.frame.maxY(), m.frame.width, m.frame.height}},
+           {"visible", {m.usable.x, 1080 - m.usable.maxY(), m.usable.width, m.usable.height}}});
     write(scene);
     return "";
   }
@@ -48,30 +42,23 @@ class SimDesktop : public Desktop {
   }
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     Json scene = read();
-    const int pid = 100 + static_cast<int>(scene["apps"].size()) + quits_;
-    scene["apps"].push_back({{"pid", pid},
+    scene["frontmost"] = ++pid_;  // a freshly opened application has the focus
+    scene["apps"].push_back({{"pid", pid_},
                              {"bundleID", app.identifier},
                              {"name", app.name},
                              {"windows", windowsJson(windows)}});
-    scene["frontmost"] = pid;  // a freshly opened application has the focus
     write(scene);
     return ::testing::AssertionSuccess();
   }
   ::testing::AssertionResult quit(const App& app) override {
-    Json scene = read();
-    auto& apps = scene["apps"];
-    for (auto it = apps.begin(); it != apps.end();) {
-      if ((*it)["bundleID"] != app.identifier) {
-        ++it;
-        continue;
-      }
-      if (scene.value("frontmost", 0) == (*it)["pid"]) scene.erase("frontmost");
-      it = apps.erase(it);
-    }
-    scene["installed"] = Json::array({{{"bundleID", app.identifier},
-                                       {"name", app.name},
-                                       {"windows", windowsJson(launches_[app.identifier])}}});
-    ++quits_;
+    Json scene = read(), kept = Json::array();
+    for (const auto& a : scene["apps"])
+      if (a["bundleID"] != app.identifier) kept.push_back(a);
+    scene["apps"] = kept;
+    scene.erase("frontmost");
+    scene["installed"] = {{{"bundleID", app.identifier},
+                           {"name", app.name},
+                           {"windows", windowsJson(launches_[app.identifier])}}};
     write(scene);
     return ::testing::AssertionSuccess();
   }
@@ -83,8 +70,8 @@ class SimDesktop : public Desktop {
         const auto f = w["frame"].get<std::vector<double>>();
         const Rect frame(f[0], f[1], f[2], f[3]);
         // A window that fills its monitor's usable area is what a maximized one looks like.
-        bool maximized = false;
-        for (const auto& m : monitors_) maximized = maximized || frame == m.usable;
+        const bool maximized =
+            std::ranges::any_of(monitors_, [&](const Monitor& m) { return m.usable == frame; });
         seen.push_back({app["bundleID"], w.value("title", ""), frame, maximized});
       }
     return seen;
@@ -100,8 +87,6 @@ class SimDesktop : public Desktop {
 
  private:
   using Json = nlohmann::json;
-  // The scene keeps the bottom-left convention, y up from the primary screen's bottom.
-  static Json flipped(const Rect& r) { return {r.x, 1080 - r.maxY(), r.width, r.height}; }
   Json windowsJson(const std::vector<WindowSpec>& windows) const {
     Json list = Json::array();
     for (const auto& w : windows) {
@@ -114,9 +99,8 @@ class SimDesktop : public Desktop {
   // A window that vanishes is gone once the program has written the scene back: it moved
   // something, so it placed that window too.
   Json read() {
-    std::ifstream in(file_);
-    Json scene = Json::parse(in);
-    if (scene.dump(2) == written_) return scene;
+    Json scene = Json::parse(std::ifstream(file_));
+    if (scene.dump() == written_) return scene;
     for (auto& app : scene["apps"]) {
       Json kept = Json::array();
       for (const auto& w : app["windows"])
@@ -127,7 +111,7 @@ class SimDesktop : public Desktop {
     return scene;
   }
   void write(const Json& scene) {
-    written_ = scene.dump(2);
+    written_ = scene.dump();
     std::ofstream(file_) << written_;
   }
 
@@ -135,7 +119,7 @@ class SimDesktop : public Desktop {
   std::vector<Monitor> monitors_;
   std::string written_;
   mutable std::map<std::string, std::vector<WindowSpec>> launches_;
-  int quits_ = 0;
+  int pid_ = 100;
 };
 
 }  // namespace tessaloom::e2e

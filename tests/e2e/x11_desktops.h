@@ -3,11 +3,7 @@
 // (tessaloom-testclient) that play browsers and AI applications.
 #pragma once
 
-#include <filesystem>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "e2e/desktop.h"
 #include "e2e/sim_desktop.h"
@@ -19,43 +15,36 @@ namespace tessaloom::e2e {
 class X11Desktop : public Desktop, private x11test::PrivateDesktop {
  public:
   explicit X11Desktop(std::string manager) : manager_(std::move(manager)) {}
-  // Clients the program launched itself leave with the server.
   ~X11Desktop() override {
     clients_.clear();
-    stopDesktop();
-  }
-
-  static std::string clientPath() {
-    return (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient")
-        .string();
+    stopDesktop();  // clients the program launched leave with the server
   }
 
   std::string start(const std::filesystem::path& folder, int monitors) override {
     for (const std::string program : {"Xvfb", manager_.c_str(), monitors > 1 ? "xrandr" : "Xvfb"})
       if (!x11test::onPath(program)) return program + " is not installed";
-    if (::access(clientPath().c_str(), X_OK) != 0) return "tessaloom-testclient is not built";
-    log_ = (folder / "clients.log").string();
+    if (::access(kClient.c_str(), X_OK) != 0) return "tessaloom-testclient is not built";
     std::filesystem::create_directories(folder);
+    log_ = (folder / "clients.log").string();
     if (auto error = startDesktop(manager_); !error.empty()) return error;
-    monitors_ =
-        panelledMonitors(monitors, monitors == 1 ? std::vector<std::string>{"screen"}
-                                                 : std::vector<std::string>{"LEFT", "RIGHT"});
-    if (monitors > 1) {
-      const Environment env = {{"DISPLAY", server_->display()}};
-      for (const auto& args :
-           {std::vector<std::string>{"--setmonitor", "*LEFT", "960/254x1080/286+0+0", "screen"},
-            {"--setmonitor", "RIGHT", "960/254x1080/286+960+0", "none"}})
-        if (auto r = testing::runProgram(x11test::findProgram("xrandr"), args, env, 10); r.status)
-          return "xrandr failed: " + r.err;
+    monitors_ = panelledMonitors(monitors);
+    for (std::size_t i = 0; monitors > 1 && i < monitors_.size(); ++i) {  // the first replaces
+      const auto r = testing::runProgram(  // the screen's own monitor
+          x11test::findProgram("xrandr"),
+          {"--setmonitor", (i ? "" : "*") + monitors_[i].name,
+           "960/254x1080/286+" + std::to_string(int(monitors_[i].frame.x)) + "+0",
+           i ? "none" : "screen"},
+          {{"DISPLAY", server_->display()}}, 10);
+      if (r.status) return "xrandr failed: " + r.err;
     }
     const Rect dock = monitors_.back().frame;
-    const std::string strut = "0,0,0,40,0,0,0,0,0,0," + std::to_string(int(dock.x)) + "," +
-                              std::to_string(int(dock.maxX()) - 1);
-    const std::string geometry =
-        std::to_string(int(dock.width)) + "x40+" + std::to_string(int(dock.x)) + "+1040";
-    if (!startClient({"--window", "--class", "panel,Panel", "--type", "dock", "--title", "Panel",
-                      "--geometry", geometry, "--strut-partial", strut},
-                     "", nullptr))
+    if (!startClient(
+            {"--window", "--class", "panel,Panel", "--type", "dock", "--geometry",
+             std::to_string(int(dock.width)) + "x40+" + std::to_string(int(dock.x)) + "+1040",
+             "--strut-partial",
+             "0,0,0,40,0,0,0,0,0,0," + std::to_string(int(dock.x)) + "," +
+                 std::to_string(int(dock.maxX()) - 1)},
+            "", nullptr))
       return "the dock did not come up";
     return "";
   }
@@ -69,7 +58,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   }
 
   std::string launchCommand(const App& app, const std::vector<WindowSpec>& windows) const override {
-    std::string line = clientPath();
+    std::string line = kClient;
     for (const auto& arg : clientArgs(app, windows)) line += " \"" + arg + "\"";
     ids_.insert(app.identifier);
     return line;
@@ -78,42 +67,40 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     ids_.insert(app.identifier);
     std::vector<xcb_window_t> made;
-    if (!startClient(clientArgs(app, windows), app.identifier, &made))
-      return ::testing::AssertionFailure()
-             << "the client of " << app.identifier << " did not come up";
-    const bool shown = probe_->waitUntil(
-        [&] {
-          for (std::size_t i = 0; i < made.size(); ++i)
-            if (!probe_->framed(made[i]) ||
-                (windows[i].maximized &&
-                 !probe_->hasState(made[i], "_NET_WM_STATE_MAXIMIZED_VERT")))
-              return false;
-          return true;
-        },
-        10);
+    const bool shown = startClient(clientArgs(app, windows), app.identifier, &made) &&
+                       probe_->waitUntil(
+                           [&] {
+                             for (std::size_t i = 0; i < made.size(); ++i)
+                               if (!probe_->framed(made[i]) ||
+                                   (windows[i].maximized &&
+                                    !probe_->hasState(made[i], "_NET_WM_STATE_MAXIMIZED_VERT")))
+                                 return false;
+                             return true;
+                           },
+                           10);
     if (shown) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << manager_ << " did not show the windows of " << app.identifier;
+    return ::testing::AssertionFailure() << manager_ << " did not show " << app.identifier;
   }
 
   ::testing::AssertionResult quit(const App& app) override {
     std::erase_if(clients_, [&](const auto& c) { return c.first == app.identifier; });
-    if (probe_->waitUntil([&] { return countOf(app.identifier) == 0; }, 10))
+    if (probe_->waitUntil(
+            [&] {
+              return std::ranges::none_of(probe_->clients(),
+                                          [&](auto c) { return classOf(c) == app.identifier; });
+            },
+            10))
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the windows of " << app.identifier << " stayed";
   }
 
   std::vector<SeenWindow> windows() override {
     std::vector<SeenWindow> seen;
-    for (xcb_window_t c : probe_->clients()) {
-      const std::string app = classOf(c);
-      if (!ids_.count(app)) continue;
-      const auto frame = probe_->outerFrame(c);
-      if (!frame) continue;
-      seen.push_back({app, probe_->text(c, "_NET_WM_NAME"), *frame,
-                      probe_->hasState(c, "_NET_WM_STATE_MAXIMIZED_VERT") &&
-                          probe_->hasState(c, "_NET_WM_STATE_MAXIMIZED_HORZ")});
-    }
+    for (xcb_window_t c : probe_->clients())
+      if (const auto frame = probe_->outerFrame(c); frame && ids_.count(classOf(c)))
+        seen.push_back({classOf(c), probe_->text(c, "_NET_WM_NAME"), *frame,
+                        probe_->hasState(c, "_NET_WM_STATE_MAXIMIZED_VERT") &&
+                            probe_->hasState(c, "_NET_WM_STATE_MAXIMIZED_HORZ")});
     return seen;
   }
 
@@ -121,40 +108,39 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
 
   ::testing::AssertionResult pointAt(int monitor) override {
     const Rect& m = monitors_[static_cast<std::size_t>(monitor)].frame;
-    const auto x = static_cast<std::int16_t>(m.midX()), y = static_cast<std::int16_t>(m.midY());
-    xcb_warp_pointer(probe_->raw(), XCB_WINDOW_NONE, probe_->root(), 0, 0, 0, 0, x, y);
-    const bool there = probe_->waitUntil(
-        [&] {
-          auto* p = xcb_query_pointer_reply(
-              probe_->raw(), xcb_query_pointer(probe_->raw(), probe_->root()), nullptr);
-          const bool at = p && p->root_x == x && p->root_y == y;
-          std::free(p);
-          return at;
-        },
-        5);
+    xcb_warp_pointer(probe_->raw(), XCB_WINDOW_NONE, probe_->root(), 0, 0, 0, 0,
+                     static_cast<std::int16_t>(m.midX()), static_cast<std::int16_t>(m.midY()));
+    // A reply after the request means the server has moved the pointer.
+    auto* reply = xcb_query_pointer_reply(
+        probe_->raw(), xcb_query_pointer(probe_->raw(), probe_->root()), nullptr);
+    const bool there = reply && m.contains({double(reply->root_x), double(reply->root_y)});
+    std::free(reply);
     return there ? ::testing::AssertionSuccess()
                  : ::testing::AssertionFailure() << "the pointer did not move";
   }
 
   bool press(char letter) override {
-    if (!x11test::onPath("xdotool")) return false;
-    return testing::runProgram(x11test::findProgram("xdotool"),
+    return x11test::onPath("xdotool") &&
+           testing::runProgram(x11test::findProgram("xdotool"),
                                {"key", std::string("ctrl+alt+") + letter},
                                {{"DISPLAY", server_->display()}}, 10)
-               .status == 0;
+                   .status == 0;
   }
 
  private:
+  inline static const std::string kClient =
+      (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient").string();
+
   static std::vector<std::string> clientArgs(const App& app,
                                              const std::vector<WindowSpec>& windows) {
     std::vector<std::string> args;
     for (const auto& w : windows) {
-      const Rect& f = w.frame;
-      args.insert(args.end(),
-                  {"--window", "--class", app.identifier + "," + app.identifier, "--title", w.title,
-                   "--geometry",
-                   std::to_string(int(f.width)) + "x" + std::to_string(int(f.height)) + "+" +
-                       std::to_string(int(f.x)) + "+" + std::to_string(int(f.y))});
+      args.insert(
+          args.end(),
+          {"--window", "--class", app.identifier + "," + app.identifier, "--title", w.title,
+           "--geometry",
+           std::to_string(int(w.frame.width)) + "x" + std::to_string(int(w.frame.height)) + "+" +
+               std::to_string(int(w.frame.x)) + "+" + std::to_string(int(w.frame.y))});
       if (w.maximized) args.insert(args.end(), {"--state", "maximized"});
       if (w.vanishes) args.push_back("--exit-on-resize");
     }
@@ -164,12 +150,11 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   // Starts a client and reads the ids of its windows from its "ready" line.
   bool startClient(std::vector<std::string> args, const std::string& app,
                    std::vector<xcb_window_t>* made) {
-    args.insert(args.begin(), clientPath());
+    args.insert(args.begin(), kClient);
     auto process = x11test::Process::start(args, {"DISPLAY=" + server_->display()}, log_);
-    if (!process) return false;
-    const auto line = process->readLine(x11test::after(25));  // the client gives up after 20 s
-    if (!line || line->rfind("ready ", 0) != 0) return false;
-    std::stringstream ids(line->substr(6));
+    const auto line = process ? process->readLine(x11test::after(25)) : std::nullopt;
+    if (!line || !line->starts_with("ready")) return false;
+    std::stringstream ids(line->substr(5));
     for (unsigned long id = 0; made && ids >> id;) made->push_back(static_cast<xcb_window_t>(id));
     clients_.emplace_back(app, std::move(process));
     return true;
@@ -181,14 +166,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
     return nul == std::string::npos ? "" : both.substr(nul + 1, both.find('\0', nul + 1) - nul - 1);
   }
 
-  int countOf(const std::string& app) {
-    int n = 0;
-    for (xcb_window_t c : probe_->clients()) n += classOf(c) == app;
-    return n;
-  }
-
-  std::string manager_;
-  std::string log_;
+  std::string manager_, log_;
   std::vector<Monitor> monitors_;
   mutable std::set<std::string> ids_;
   std::vector<std::pair<std::string, std::unique_ptr<x11test::Process>>> clients_;
