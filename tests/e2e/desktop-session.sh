@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# A headless GNOME Shell (with the Tessaloom extension) or KWin, both with XWayland, on private
-# buses, for tests and measurements: prints the session's environment (KEY=VALUE lines, then
-# "ready") once it is up, and ends everything once WORK/stop exists or the process that started
-# it is gone.
-#
+# A headless GNOME Shell or KWin with XWayland on private buses, in the empty folder WORK: prints
+# the session's environment (KEY=VALUE lines, then "ready") once it is up, and ends everything
+# once WORK/stop exists or the process that started it is gone.
 #   desktop-session.sh gnome WORK EXTENSION [WxH...]  a virtual monitor each (default 1280x800)
 #   desktop-session.sh kde WORK [WxH [OUTPUTS]]       outputs side by side (1920x1080, 1)
-#
-# WORK is an empty folder it owns; EXTENSION the extension's folder (named after its uuid).
-# TESSALOOM_SHELL_EXTENSION=no installs the extension without enabling it.
+# EXTENSION is the extension's folder, named after its uuid.
 set -euo pipefail
 kind=$1 work=$2
 if [ -z "${TESSALOOM_SESSION_INNER:-}" ]; then
@@ -25,8 +21,7 @@ shift 2
 
 if [ "$kind" = kde ]; then
   size=${1:-1920x1080}
-  # The installed binary carries a file capability that containers refuse to grant: a copy has
-  # none. Software painting keeps KWin small.
+  # A copy drops the file capability that containers refuse; software painting keeps KWin small.
   cp "$(command -v kwin_wayland)" "$work/kwin_wayland"
   export KWIN_COMPOSE=Q QT_QPA_PLATFORM=wayland
   # KWin starts this inside its session: it hands on the session's X display, then waits.
@@ -48,8 +43,7 @@ else
   # Only extensions installed before the Shell starts are found on Wayland.
   mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
   ln -sfn "$(realpath "$extension")" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
-  enabled=${TESSALOOM_SHELL_EXTENSION:-yes}
-  [ "$enabled" = no ] || gsettings set org.gnome.shell enabled-extensions "['$uuid']"
+  gsettings set org.gnome.shell enabled-extensions "['$uuid']"
   gsettings set org.gnome.desktop.interface enable-animations false
   gsettings set org.gnome.desktop.notifications show-banners false
   gsettings set org.gnome.shell welcome-dialog-last-shown-version '999'
@@ -57,15 +51,7 @@ else
   for m in "$@"; do monitors+=(--virtual-monitor "$m"); done
   gnome-shell --wayland --headless --wayland-display=tessaloom-wayland "${monitors[@]}" \
     >"$work/shell.log" 2>&1 </dev/null &
-  # Our extension's name, or without it the Shell's own extension interface answering.
-  ready() {
-    if [ "$enabled" != no ]; then
-      gdbus wait --session --timeout 1 org.tessaloom.Shell
-    else
-      gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-        --method org.gnome.Shell.Extensions.ListExtensions --timeout 1
-    fi
-  }
+  ready() { gdbus wait --session --timeout 1 org.tessaloom.Shell; }
 fi
 
 deadline=$((SECONDS + 60))

@@ -11,9 +11,6 @@ namespace tessaloom::e2e {
 
 class GnomeDesktop : public SessionDesktop {
  public:
-  /// Without `extension` enabled, the Shell has it installed but switched off.
-  explicit GnomeDesktop(bool extension = true) : extension_(extension) {}
-
   std::string start(const std::filesystem::path& folder, int monitors) override {
     for (const std::string program : {"gnome-shell", "gjs", "gdbus", "dbus-run-session"})
       if (!x11test::onPath(program)) return program + " is not installed";
@@ -28,8 +25,7 @@ class GnomeDesktop : public SessionDesktop {
     std::vector<std::string> argv = {script("desktop-session.sh"), "gnome", folder.string(),
                                      extension.string()};
     for (int i = 0; i < monitors; ++i) argv.push_back("1920x1080");
-    return startSession(folder, argv,
-                        {std::string("TESSALOOM_SHELL_EXTENSION=") + (extension_ ? "yes" : "no")});
+    return startSession(folder, argv);
   }
 
   std::vector<Monitor> monitors() override {
@@ -61,16 +57,6 @@ class GnomeDesktop : public SessionDesktop {
   bool press(char letter) override {
     return runInSession(
                "gjs", {script("gnome/press-keys.js"), "Control_L", "Alt_L", std::string(1, letter)})
-               .status == 0;
-  }
-
-  /// Switches the extension on or off as `gnome-extensions` does.
-  bool switchExtension(bool on) {
-    return runInSession("gdbus", {"call", "--session", "--dest", "org.gnome.Shell", "--object-path",
-                                  "/org/gnome/Shell", "--method",
-                                  std::string("org.gnome.Shell.Extensions.") +
-                                      (on ? "EnableExtension" : "DisableExtension"),
-                                  "tessaloom@tessaloom.github.io"})
                .status == 0;
   }
 
@@ -117,8 +103,6 @@ class GnomeDesktop : public SessionDesktop {
     return Rect(r[0].get<double>() - origin[0].get<double>(),
                 r[1].get<double>() - origin[1].get<double>(), r[2], r[3]);
   }
-
-  bool extension_;
 };
 
 }  // namespace tessaloom::e2e

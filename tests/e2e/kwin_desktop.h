@@ -16,10 +16,8 @@ class KWinDesktop : public SessionDesktop {
     for (const std::string program : {"kwin_wayland", "gjs", "gdbus", "dbus-run-session"})
       if (!x11test::onPath(program)) return program + " is not installed";
     outputs_ = monitors;
-    return startSession(folder,
-                        {script("desktop-session.sh"), "kde", folder.string(), "1920x1080",
-                         std::to_string(monitors)},
-                        {});
+    return startSession(folder, {script("desktop-session.sh"), "kde", folder.string(), "1920x1080",
+                                 std::to_string(monitors)});
   }
 
   std::vector<Monitor> monitors() override {
@@ -53,14 +51,12 @@ class KWinDesktop : public SessionDesktop {
  protected:
   std::vector<std::pair<SeenWindow, int>> shown() override {
     std::vector<std::pair<SeenWindow, int>> seen;
-    const auto report = probe();
+    auto report = probe();
     for (const auto& w : report["windows"]) {
       const App* app = appNamed(w["app"]);
       if (!app) continue;
       const Rect frame(w["frame"][0], w["frame"][1], w["frame"][2], w["frame"][3]);
-      // Maximized is filling an output.
-      bool maximized = false;
-      for (int i = 0; i < outputs_; ++i) maximized |= frame == Rect(1920.0 * i, 0, 1920, 1080);
+      const bool maximized = frame.size() == Size(1920, 1080);  // filling an output
       seen.emplace_back(SeenWindow{app->identifier, w["title"], frame, maximized}, w["pid"]);
     }
     return seen;
@@ -70,8 +66,7 @@ class KWinDesktop : public SessionDesktop {
   nlohmann::json probe() const {
     const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string()});
     const auto parsed = nlohmann::json::parse(r.out, nullptr, false);
-    if (!parsed.is_discarded()) return parsed;
-    return {{"windows", nlohmann::json::array()}, {"outputs", nlohmann::json::array()}};
+    return parsed.is_discarded() ? nlohmann::json::object() : parsed;
   }
 
   int outputs_ = 1;

@@ -10,5 +10,5 @@ source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
 . "$source_dir/scripts/lib/debian13-chroot.bash"
 debian13_chroot_ensure
 debian13_chroot_run sh -c "$debian13_build_script
-  /var/cache/tessaloom-debian13/test_e2e --gtest_filter='${1:-*gnome*:*Gnome*}' --gtest_brief=1" \
+  /var/cache/tessaloom-debian13/test_e2e --gtest_filter='${1:-*gnome*}' --gtest_brief=1" \
   build tessaloom tessaloom-tray tessaloom_extension tessaloom-testclient test_e2e

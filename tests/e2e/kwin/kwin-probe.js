@@ -9,14 +9,9 @@ const bus = Gio.DBus.session;
 const loop = new GLib.MainLoop(null, false);
 let report = null;
 const probe = Gio.DBusExportedObject.wrapJSObject(`<node><interface name="org.tessaloom.Probe">
-  <method name="Report"><arg type="s" direction="in"/></method></interface></node>`, {
-  Report(text) {
-    report = text;
-    loop.quit();
-  },
-});
+  <method name="Report"><arg type="s" direction="in"/></method></interface></node>`,
+{Report: text => { report = text; loop.quit(); }});
 probe.export(bus, '/probe');
-
 // KWin 6, then KWin 5 (which names no outputs).
 const script = `
 var ws = workspace.windowList ? workspace.windowList() : workspace.clientList();
@@ -31,21 +26,19 @@ callDBus("${bus.get_unique_name()}", "/probe", "org.tessaloom.Probe", "Report", 
 const name = `tessaloom-probe-${GLib.random_int()}`;
 const file = `${ARGV[0]}/${name}.js`;
 GLib.file_set_contents(file, script);
-const call = (path, iface, method, args, type) => bus.call_sync('org.kde.KWin', path, iface,
-  method, args, type ? new GLib.VariantType(type) : null, Gio.DBusCallFlags.NONE, 5000, null);
+const call = (path, iface, method, args) => bus.call_sync('org.kde.KWin', path, iface, method,
+  args, null, Gio.DBusCallFlags.NONE, 5000, null);
 const [id] = call('/Scripting', 'org.kde.kwin.Scripting', 'loadScript',
-  new GLib.Variant('(ss)', [file, name]), '(i)').deepUnpack();
+  new GLib.Variant('(ss)', [file, name])).deepUnpack();
 // The script's object is /Scripting/Script<id> on KWin 6 and /<id> on KWin 5.
 for (const path of [`/Scripting/Script${id}`, `/${id}`]) {
   try {
-    call(path, 'org.kde.kwin.Script', 'run', null, null);
+    call(path, 'org.kde.kwin.Script', 'run', null);
     break;
   } catch (e) {}
 }
 GLib.timeout_add(GLib.PRIORITY_DEFAULT, 5000, () => loop.quit());
 loop.run();
-call('/Scripting', 'org.kde.kwin.Scripting', 'unloadScript', new GLib.Variant('(s)', [name]), null);
+call('/Scripting', 'org.kde.kwin.Scripting', 'unloadScript', new GLib.Variant('(s)', [name]));
 GLib.unlink(file);
-if (report === null)
-  imports.system.exit(1);
-print(report);
+print(report ?? '');
