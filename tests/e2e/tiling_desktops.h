@@ -9,7 +9,6 @@
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <thread>
 
 #include "e2e/desktop.h"
@@ -18,23 +17,11 @@
 
 namespace tessaloom::e2e {
 
-/// Waits, checking every 20 ms, until `done` holds; false after `seconds`.
-inline bool waitUntil(const std::function<bool()>& done, double seconds) {
-  const auto deadline = x11test::after(seconds);
-  for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-    if (x11test::Clock::now() >= deadline) return false;
-  return true;
-}
-
 class TilingDesktop : public Desktop {
   using Json = nlohmann::json;
 
  public:
   explicit TilingDesktop(const std::string& kind) : sway_(kind == "sway") {}
-  ~TilingDesktop() override {
-    clients_.clear();
-    wm_.reset();
-  }
 
   std::string start(const std::filesystem::path& folder, int monitors) override {
     dir_ = folder;
@@ -44,89 +31,66 @@ class TilingDesktop : public Desktop {
       if (!x11test::onPath(p)) return std::string(p) + " is not installed";
     const std::string error = sway_ ? startSway() : startI3();
     if (!error.empty() || monitors < 2) return error;
-    if (sway_) {
-      command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
-    } else {  // i3 follows RandR monitors by itself
-      xrandr({"--setmonitor", "*LEFT", "960/254x1080/286+0+0", "screen"});
-      xrandr({"--setmonitor", "RIGHT", "960/254x1080/286+960+0", "none"});
-    }
-    const bool two = waitUntil([&] { return ask("get_workspaces").size() == 2; }, 10);
-    return two ? "" : "the second monitor did not come";
+    if (sway_) command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
+    // i3 follows RandR monitors by itself.
+    for (const char* m :
+         {"*LEFT 1920/508x1080/286+0+0 screen", "RIGHT 1280/338x720/190+1920+0 none"})
+      if (!sway_) run("xrandr", "--setmonitor " + std::string(m), {{"DISPLAY", display_}});
+    return until(10, [&] { return ask("get_workspaces").size() == 2; }) ? "" : "no second monitor";
   }
 
   Environment environment() const override {
     if (!sway_)  // the program finds i3 through the socket path on the root window
       return {{"DISPLAY", display_}, {"-SWAYSOCK", ""}, {"-I3SOCK", ""}, {"-WAYLAND_DISPLAY", ""}};
     // A path, not a name: the runtime folder stays the caller's.
-    return {{"SWAYSOCK", socket_},
-            {"WAYLAND_DISPLAY", wayland_},
-            {"DISPLAY", display_},
-            {"-I3SOCK", ""}};
+    return {{"SWAYSOCK", socket_}, {"WAYLAND_DISPLAY", wayland_}, {"DISPLAY", display_}};
   }
 
   std::string launchCommand(const App& app, const std::vector<WindowSpec>& windows) const override {
     std::string line;
-    for (const auto& arg : clientArguments(app, windows, {})) line += " \"" + arg + "\"";
+    for (const auto& arg : clientArguments(app, windows)) line += " \"" + arg + "\"";
     return line.substr(1);
   }
 
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
-    return open(app, windows, {});
-  }
-  /// As open(), with `extra` test client options for every window.
-  ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows,
-                                  const std::vector<std::string>& extra) {
-    clients_[app.identifier].push_back(x11test::Process::start(clientArguments(app, windows, extra),
-                                                               clientEnvironment(),
-                                                               (dir_ / "clients.log").string()));
-    for (const auto& w : windows)
-      if (w.maximized) maximized_.insert(w.title);
-    std::map<std::string, std::uint64_t> shown;
-    if (!waitUntil(
-            [&] {
-              for (const auto& [con, seen] : tree())
-                for (const auto& w : windows)
-                  if (seen.title == w.title) shown[w.title] = con;
-              return shown.size() == windows.size();
-            },
-            15))
-      return ::testing::AssertionFailure() << "the windows of " << app.name << " did not show";
-    // Each to the monitor that holds the middle of the frame it asks for.
-    std::string moves;
-    for (const auto& w : windows)
-      for (const auto& m : monitors())
-        if (monitors_ > 1 && m.frame.contains({w.frame.midX(), w.frame.midY()}))
-          moves += "[con_id=" + std::to_string(shown[w.title]) + "] move container to output " +
-                   m.name + "; ";
-    return outcome(moves.empty() || command(moves), "cannot move the windows of " + app.name);
+    clients_[app.identifier].push_back(x11test::Process::start(
+        clientArguments(app, windows), {"DISPLAY=" + display_}, (dir_ / "clients.log").string()));
+    return outcome(until(15,
+                         [&] {
+                           std::size_t n = 0;
+                           for (const auto& seen : this->windows())
+                             for (const auto& w : windows) n += seen.title == w.title;
+                           return n == windows.size();
+                         }),
+                   "the windows of " + app.name + " did not show");
   }
 
   ::testing::AssertionResult quit(const App& app) override {
     clients_.erase(app.identifier);
-    return outcome(waitUntil(
-                       [&] {
-                         for (const auto& w : windows())
-                           if (w.app == app.identifier) return false;
-                         return true;
-                       },
-                       10),
+    return outcome(until(10,
+                         [&] {
+                           for (const auto& w : windows())
+                             if (w.app == app.identifier) return false;
+                           return true;
+                         }),
                    "the windows of " + app.name + " stay");
   }
 
-  /// The windows of the visible workspaces in tree order. A window the desktop sizes itself
-  /// (tiled) is the counterpart of a maximized one.
+  /// In tree order, but for the scratchpad's (no test hides a workspace). A window the desktop
+  /// sizes itself (tiled) stands for a maximized one.
   std::vector<SeenWindow> windows() override {
     std::vector<SeenWindow> all;
-    for (auto& [con, w] : tree()) all.push_back(std::move(w));
+    collect(ask("get_tree"), false, all);
     return all;
   }
 
   std::vector<Monitor> monitors() override {
-    std::vector<Monitor> all = {{"screen", {0, 0, 1920, 1080}, {}}};
-    if (sway_)
-      all = {{"HEADLESS-1", {0, 0, 1920, 1080}, {}}, {"HEADLESS-2", {1920, 0, 1280, 720}, {}}};
-    else if (monitors_ == 2)
-      all = {{"LEFT", {0, 0, 960, 1080}, {}}, {"RIGHT", {960, 0, 960, 1080}, {}}};
+    std::vector<Monitor> all = {{sway_           ? "HEADLESS-1"
+                                 : monitors_ > 1 ? "LEFT"
+                                                 : "screen",
+                                 {0, 0, 1920, 1080},
+                                 {}},
+                                {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {}}};
     all.resize(static_cast<std::size_t>(monitors_));
     for (auto& m : all) m.usable = m.frame;  // no bars
     return all;
@@ -141,32 +105,14 @@ class TilingDesktop : public Desktop {
   /// On the desktop's own keyboard: a virtual Wayland one (wtype) on sway, XTEST on i3.
   bool press(char letter) override {
     const std::string key(1, letter);
-    auto argv =
-        sway_ ? asUser({x11test::findProgram("wtype"), "-M", "ctrl", "-M", "alt", key, "-m", "alt",
-                        "-m", "ctrl"})
-              : std::vector<std::string>{x11test::findProgram("xdotool"), "key", "ctrl+alt+" + key};
-    const std::string program = argv.front();
-    argv.erase(argv.begin());
-    return testing::runProgram(program, argv, environment(), 10).status == 0;
+    if (sway_) return run("wtype", "-M ctrl -M alt " + key + " -m alt -m ctrl", environment(), 1);
+    return run("xdotool", "key ctrl+alt+" + key, environment());
   }
 
   /// sway or i3 itself.
   pid_t compositorPid() const { return wm_ ? wm_->pid() : -1; }
-
-  /// The reply to a swaymsg / i3-msg request of `type` ("get_tree", "command"); null when none.
-  Json ask(const std::string& type, const std::string& payload = "") const {
-    std::vector<std::string> args = {"-s", socket_, "-t", type};
-    if (sway_) args.push_back("-r");
-    if (!payload.empty()) args.push_back(payload);
-    const auto r =
-        testing::runProgram(x11test::findProgram(sway_ ? "swaymsg" : "i3-msg"), args, {}, 10);
-    return Json::parse(r.out, nullptr, false);
-  }
-  /// Whether sway or i3 ran `commands`.
-  bool command(const std::string& commands) const {
-    const Json r = ask("command", commands);
-    return r.is_array() && !r.empty() && r.back().value("success", false);
-  }
+  /// Options of the test client for every window opened from now on.
+  std::vector<std::string> clientOptions;
 
  private:
   // Floating: a client that exits on its first resize (instance "floating"), which must not
@@ -181,8 +127,42 @@ class TilingDesktop : public Desktop {
     return ok ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << why;
   }
 
-  std::vector<std::string> clientArguments(const App& app, const std::vector<WindowSpec>& windows,
-                                           const std::vector<std::string>& extra) const {
+  // Checks every 20 ms until `done` holds; false after `seconds`.
+  static bool until(double seconds, const std::function<bool()>& done) {
+    const auto deadline = x11test::after(seconds);
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+      if (x11test::Clock::now() >= deadline) return false;
+    return true;
+  }
+
+  // Whether `program` with the space-separated `args` succeeds; as sway's user when `asSway`.
+  bool run(const std::string& program, const std::string& args, const Environment& env,
+           bool asSway = false) const {
+    std::vector<std::string> argv = {x11test::findProgram(program)};
+    std::stringstream words(args);
+    for (std::string word; words >> word;) argv.push_back(word);
+    if (asSway) argv = asUser(argv);
+    const std::string path = argv.front();
+    argv.erase(argv.begin());
+    return testing::runProgram(path, argv, env, 20).status == 0;
+  }
+
+  // The reply to a swaymsg / i3-msg request of `type`; discarded when none came.
+  Json ask(const std::string& type, const std::string& payload = "") const {
+    std::vector<std::string> args = {"-s", socket_, "-t", type};
+    if (sway_) args.push_back("-r");
+    if (!payload.empty()) args.push_back(payload);
+    const auto program = x11test::findProgram(sway_ ? "swaymsg" : "i3-msg");
+    return Json::parse(testing::runProgram(program, args, {}, 10).out, nullptr, false);
+  }
+
+  bool command(const std::string& commands) const {
+    const Json r = ask("command", commands);
+    return r.is_array() && !r.empty() && r.back().value("success", false);
+  }
+
+  std::vector<std::string> clientArguments(const App& app,
+                                           const std::vector<WindowSpec>& windows) const {
     std::vector<std::string> argv = {
         (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient").string()};
     auto n = [](double v) { return std::to_string(std::lround(v)); };
@@ -193,7 +173,7 @@ class TilingDesktop : public Desktop {
                                "--title", w.title, "--geometry",
                                n(f.width) + "x" + n(f.height) + "+" + n(f.x) + "+" + n(f.y)});
       if (w.vanishes) argv.push_back("--exit-on-resize");
-      argv.insert(argv.end(), extra.begin(), extra.end());
+      argv.insert(argv.end(), clientOptions.begin(), clientOptions.end());
     }
     return asUser(argv);
   }
@@ -201,69 +181,55 @@ class TilingDesktop : public Desktop {
   // XWayland admits only its own user's clients.
   std::vector<std::string> asUser(std::vector<std::string> argv) const {
     const passwd* user = sway_ && ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
-    if (!user) return argv;
-    argv.insert(argv.begin(),
-                {x11test::findProgram("setpriv"), "--reuid=" + std::to_string(user->pw_uid),
-                 "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
+    if (user)
+      argv.insert(argv.begin(),
+                  {x11test::findProgram("setpriv"), "--reuid=" + std::to_string(user->pw_uid),
+                   "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
     return argv;
   }
 
-  std::vector<std::string> clientEnvironment() const {
-    std::vector<std::string> env;
-    for (const auto& [name, value] : environment())
-      if (name.front() != '-') env.push_back(name + "=" + value);
-    return env;
-  }
-
-  void xrandr(const std::vector<std::string>& args) const {
-    testing::runProgram(x11test::findProgram("xrandr"), args, {{"DISPLAY", display_}}, 10);
-  }
-
   std::string startSway() {
-    if (::getuid() == 0 && !::getpwnam(kSwayUser) &&
-        testing::runProgram(x11test::findProgram("useradd"), {"--system", kSwayUser}, {}, 20)
-                .status != 0)
+    if (::getuid() == 0 && !::getpwnam(kSwayUser) && !run("useradd", "--system tessaloom-wm", {}))
       return "cannot create the user sway runs as";
-    runtime_ = (dir_ / "run").string();
-    std::filesystem::create_directories(runtime_);
-    std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
+    const std::string runtime = (dir_ / "run").string();
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     const passwd* user = ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
-    if (user) {
-      if (::chown(runtime_.c_str(), user->pw_uid, user->pw_gid) != 0)
-        return "cannot hand the runtime folder to " + std::string(kSwayUser);
-      // The sway user reaches its folder through the test's.
-      for (auto p = dir_; p.has_relative_path(); p = p.parent_path())
-        std::filesystem::permissions(p, std::filesystem::perms::others_exec,
-                                     std::filesystem::perm_options::add);
-    }
+    if (user && ::chown(runtime.c_str(), user->pw_uid, user->pw_gid) != 0)
+      return "cannot hand the runtime folder to " + std::string(kSwayUser);
+    // The sway user reaches its folder through the test's.
+    for (auto p = dir_; user && p.has_relative_path(); p = p.parent_path())
+      std::filesystem::permissions(p, std::filesystem::perms::others_exec,
+                                   std::filesystem::perm_options::add);
     const std::string config = (dir_ / "sway.config").string();
     std::ofstream(config) << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
                           << kFloatingRule;
     wm_ = x11test::Process::start(
         asUser({x11test::findProgram("sway"), "-c", config}),
-        {"XDG_RUNTIME_DIR=" + runtime_, "HOME=" + runtime_, "WLR_BACKENDS=headless",
+        {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + runtime, "WLR_BACKENDS=headless",
          "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY=", "DISPLAY="},
         (dir_ / "sway.log").string());
-    socket_ = runtime_ + "/sway-ipc." + std::to_string(user ? user->pw_uid : ::getuid()) + "." +
+    socket_ = runtime + "/sway-ipc." + std::to_string(user ? user->pw_uid : ::getuid()) + "." +
               std::to_string(compositorPid()) + ".sock";
-    if (!waitUntil([&] { return ask("get_version").is_object(); }, 20))
-      return "sway did not open its socket";
-    for (const auto& e : std::filesystem::directory_iterator(runtime_))
+    if (!until(20, [&] { return ask("get_version").is_object(); })) return "sway did not answer";
+    for (const auto& e : std::filesystem::directory_iterator(runtime))
       if (e.path().extension() != ".lock" && e.path().filename().string().starts_with("wayland-"))
         wayland_ = e.path().string();
     // XWayland's display, as sway hands it to what it starts.
-    const std::string file = runtime_ + "/display";
+    const std::string file = runtime + "/display";
     command("exec printf %s \"$DISPLAY\" > " + file + ".part && mv " + file + ".part " + file);
-    waitUntil([&] { return std::filesystem::exists(file); }, 5);
+    until(5, [&] { return std::filesystem::exists(file); });
     std::ifstream(file) >> display_;
     return display_.empty() ? "sway did not say where XWayland is" : "";
   }
 
   std::string startI3() {
-    std::string error;
-    xvfb_ = x11test::XServer::start((dir_ / "xvfb.log").string(), error);
-    if (!xvfb_) return error;
-    display_ = xvfb_->display();
+    xvfb_ = x11test::Process::start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
+                                     monitors_ > 1 ? "3200x1080x24" : "1920x1080x24"},
+                                    {}, (dir_ / "xvfb.log").string());
+    const auto number = xvfb_ ? xvfb_->readLine(x11test::after(15)) : std::nullopt;
+    if (!number || number->empty()) return "Xvfb did not start";
+    display_ = ":" + *number;
     socket_ = (dir_ / "i3.sock").string();
     // Without the header line i3 converts the file and adds a bar of its own.
     const std::string config = (dir_ / "i3.config").string();
@@ -273,26 +239,13 @@ class TilingDesktop : public Desktop {
     wm_ = x11test::Process::start({"i3", "-c", config},
                                   {"DISPLAY=" + display_, "HOME=" + dir_.string()},
                                   (dir_ / "i3.log").string());
-    return waitUntil([&] { return ask("get_version").is_object(); }, 20)
-               ? ""
-               : "i3 did not open its socket";
+    return until(20, [&] { return ask("get_version").is_object(); }) ? "" : "i3 did not answer";
   }
 
-  // The windows of the visible workspaces in tree order, by container.
-  std::vector<std::pair<std::uint64_t, SeenWindow>> tree() const {
-    std::set<std::uint64_t> visible;
-    for (const auto& ws : ask("get_workspaces"))
-      if (ws.value("visible", false)) visible.insert(ws.value("id", std::uint64_t{0}));
-    std::vector<std::pair<std::uint64_t, SeenWindow>> found;
-    collect(ask("get_tree"), visible, false, false, found);
-    return found;
-  }
-
-  void collect(const Json& node, const std::set<std::uint64_t>& visible, bool shown, bool floating,
-               std::vector<std::pair<std::uint64_t, SeenWindow>>& out) const {
-    const std::string type = node.value("type", "");
-    if (type == "workspace") shown = visible.count(node.value("id", std::uint64_t{0})) > 0;
-    if (shown && node.contains("window") && node["window"].is_number()) {
+  void collect(const Json& node, bool floating, std::vector<SeenWindow>& out) const {
+    const Json name = node.value("name", Json());  // null on some of i3's containers
+    if (name == "__i3_scratch") return;
+    if (node.contains("window") && node["window"].is_number()) {
       auto rect = [&](const char* key) {
         const auto& r = node.at(key);
         return Rect(r["x"], r["y"], r["width"], r["height"]);
@@ -300,25 +253,23 @@ class TilingDesktop : public Desktop {
       // sway's rect leaves the title bar out.
       const double bar = sway_ ? rect("deco_rect").height : 0;
       const Rect inner = rect("rect");
-      const std::string title = node.value("name", "");
-      out.push_back({node.value("id", std::uint64_t{0}),
-                     {node.value("window_properties", Json::object()).value("class", ""), title,
-                      Rect(inner.x, inner.y - bar, inner.width, inner.height + bar),
-                      !floating && maximized_.count(title) > 0}});
+      out.push_back({node.value("window_properties", Json::object()).value("class", ""),
+                     name.is_string() ? name.get<std::string>() : "",
+                     Rect(inner.x, inner.y - bar, inner.width, inner.height + bar), !floating});
     }
     for (const char* key : {"nodes", "floating_nodes"})
       for (const auto& child : node.value(key, Json::array()))
-        collect(child, visible, shown, floating || key[0] == 'f', out);
+        collect(child, floating || key[0] == 'f', out);
   }
 
   bool sway_;
   int monitors_ = 1;
   std::filesystem::path dir_;
-  std::string runtime_, socket_, wayland_, display_;
-  std::unique_ptr<x11test::XServer> xvfb_;
+  std::string socket_, wayland_, display_;
+  // Declared so that the clients end first, the server last.
+  std::unique_ptr<x11test::Process> xvfb_;
   std::unique_ptr<x11test::Process> wm_;
   std::map<std::string, std::vector<std::unique_ptr<x11test::Process>>> clients_;
-  std::set<std::string> maximized_;
 };
 
 }  // namespace tessaloom::e2e
