@@ -1,5 +1,4 @@
-// The desktops the scenarios run on, each under the name its tests carry. A desktop adds one
-// line to the table and a header of its own.
+// The desktops the scenarios run on: each adds one line here and a header of its own.
 #pragma once
 
 #include <functional>

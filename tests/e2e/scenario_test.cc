@@ -1,6 +1,4 @@
-// The program on every desktop it supports: the listing, every layout and its undo, save and
-// restore with a relaunch, two monitors, a maximized window, a window that vanishes midway and
-// the tray's hot key. Where the windows should go comes from the independent layout model.
+// The program on every desktop, checked against the layout model: one scenario per concern.
 #include <cmath>
 #include <map>
 #include <optional>
@@ -18,20 +16,15 @@ namespace {
 
 using Frames = std::map<std::string, Rect>;  // by window title
 
-struct Opened {
-  const App* app;
-  std::vector<WindowSpec> windows;
-};
+using Opened = std::pair<const App*, std::vector<WindowSpec>>;
 
-struct Layout {
-  const char* name;
-  const char* title;
-};
-constexpr Layout kLayouts[] = {{"grid", "自動タイルで整列"},
-                               {"columns", "横一列に並べる"},
-                               {"aiSplit", "ブラウザ左＋AI右に分ける"},
-                               {"cascade", "同じサイズで重ねる"},
-                               {"sameSize", "サイズだけ揃える（位置はそのまま）"}};
+// Each layout and the title its result line starts with.
+constexpr std::pair<const char*, const char*> kLayouts[] = {
+    {"grid", "自動タイルで整列"},
+    {"columns", "横一列に並べる"},
+    {"aiSplit", "ブラウザ左＋AI右に分ける"},
+    {"cascade", "同じサイズで重ねる"},
+    {"sameSize", "サイズだけ揃える（位置はそのまま）"}};
 
 // What the chat application opens when its desktop entry starts it.
 const std::vector<WindowSpec> kChatLaunch = {{"New chat", {700, 120, 640, 480}},
@@ -73,7 +66,6 @@ class Scenario : public ::testing::TestWithParam<DesktopKind> {
                      desktop_->launchCommand(
                          *app, app == &kChat ? kChatLaunch : std::vector<WindowSpec>{}) +
                      "\n");
-    std::filesystem::create_directories(dir_.path() / "system-data");
     const std::string why = desktop_->start(dir_.path() / "desktop", monitorCount());
     if (!why.empty()) GTEST_SKIP() << why;
   }
@@ -90,7 +82,7 @@ class Scenario : public ::testing::TestWithParam<DesktopKind> {
     return testing::runProgram(TESSALOOM_BINARY, args, environment(), 60);
   }
   void open(const std::vector<Opened>& all) {
-    for (const auto& o : all) ASSERT_TRUE(desktop_->open(*o.app, o.windows));
+    for (const auto& [app, windows] : all) ASSERT_TRUE(desktop_->open(*app, windows));
   }
   Frames frames() {
     Frames f;
@@ -191,12 +183,12 @@ TEST_P(Scenario, ListsTheTargetsAndEveryLayoutPlacesThemWhileUndoTogglesBackAndF
        {&kChat, {{"New chat", {200, 200, 800, 600}}, {"Project notes", {1200, 300, 600, 500}}}},
        {&kTerminal, {{"~/src", {30, 600, 500, 300}}}}}));
   ASSERT_NO_FATAL_FAILURE(expectListing());
-  for (const auto& layout : kLayouts) {
-    SCOPED_TRACE(layout.name);
+  for (const auto& [layout, title] : kLayouts) {
+    SCOPED_TRACE(layout);
     const Frames before = frames();
-    auto plans = planned(layout.name);
+    auto plans = planned(layout);
     for (auto& plan : plans) plan["~/src"] = before.at("~/src");  // never moves
-    ASSERT_TRUE(ended(run({"--apply", layout.name}), std::string(layout.title) + ": 5枚\n"));
+    ASSERT_TRUE(ended(run({"--apply", layout}), std::string(title) + ": 5枚\n"));
     EXPECT_TRUE(settles(plans));
     const Frames arranged = frames();
     for (const Frames& back : {before, arranged}) {
@@ -227,9 +219,8 @@ TEST_P(Scenario, AMaximizedWindowIsPlacedUnmaximizedAndOneThatVanishesMidwayIsNo
                                 {&kFirefox, {{"Beside", {600, 300, 700, 500}}}},
                                 {&kChat, {{"Vanishing", {900, 200, 600, 450}, false, true}}}}));
   const auto maximized = [&] {
-    for (const auto& w : desktop_->windows())
-      if (w.title == "Maximized") return w.maximized;
-    return false;
+    const auto seen = desktop_->windows();
+    return std::ranges::find(seen, "Maximized", &SeenWindow::title)->maximized;
   };
   ASSERT_TRUE(maximized());
   const Frames before = frames();
@@ -282,11 +273,10 @@ TEST_P(TwoMonitors, ListsBothAndArrangesEachOnItsOwnOrAllOnTheOneUnderThePointer
   ASSERT_NO_FATAL_FAILURE(expectListing());
   if (const auto pointed = desktop_->pointAt(1); !pointed) GTEST_SKIP() << pointed.message();
   for (const char* mode : {"--per-display", "--mouse"})
-    for (const auto& layout : kLayouts) {
-      SCOPED_TRACE(std::string(layout.name) + " " + mode);
-      const auto plans = planned(layout.name, mode == std::string("--mouse"), 1);
-      ASSERT_TRUE(
-          ended(run({"--apply", layout.name, mode}), std::string(layout.title) + ": 5枚\n"));
+    for (const auto& [layout, title] : kLayouts) {
+      SCOPED_TRACE(std::string(layout) + " " + mode);
+      const auto plans = planned(layout, mode == std::string("--mouse"), 1);
+      ASSERT_TRUE(ended(run({"--apply", layout, mode}), std::string(title) + ": 5枚\n"));
       EXPECT_TRUE(settles(plans));
     }
 }

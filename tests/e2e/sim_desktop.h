@@ -1,5 +1,4 @@
-// The simulated desktop: a scene file (TESSALOOM_SCENE) that the program reads and writes back.
-// Restore launches an application from the scene's installed list instead of its Exec line.
+// The simulated desktop: a scene file (TESSALOOM_SCENE) the program reads and writes back.
 #pragma once
 
 #include <filesystem>
@@ -34,11 +33,11 @@ class SimDesktop : public Desktop {
     return "";
   }
   Environment environment() const override {
-    return {{"TESSALOOM_SCENE", file_.string()}, {"-DISPLAY", ""}, {"-WAYLAND_DISPLAY", ""}};
+    return {{"TESSALOOM_SCENE", file_.string()}};  // the scene wins over any display
   }
   std::string launchCommand(const App& app, const std::vector<WindowSpec>& windows) const override {
     launches_[app.identifier] = windows;
-    return "false";
+    return "false";  // restore launches from the scene's installed list instead
   }
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     Json scene = read();

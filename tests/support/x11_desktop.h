@@ -1,6 +1,4 @@
-// A private X desktop for tests on real X servers: a fresh Xvfb found through -displayfd, a
-// window manager, child processes read line by line, and a probe connection that checks what the
-// server says independently of the backend. Every wait is bounded.
+// A private X desktop for tests: Xvfb, a window manager, child processes and a probe connection.
 #pragma once
 
 #include <fcntl.h>

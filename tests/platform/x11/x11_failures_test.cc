@@ -1,5 +1,4 @@
-// The program on X servers that fail it or feed it hostile windows: what the scenarios on sound
-// desktops cannot reach. A failure ends the command within seconds with status 2 and one line.
+// The program on X servers that fail it or hold hostile windows, which sound desktops never do.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

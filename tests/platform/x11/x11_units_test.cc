@@ -1,5 +1,4 @@
-// Hostile property values, without a server: titles in every encoding a client may use, frame
-// extents and struts that cannot be right, and frames X cannot carry.
+// Hostile property values without a server: titles, frame extents, struts and frames.
 #include <gtest/gtest.h>
 
 #include <limits>
