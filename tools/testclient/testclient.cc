@@ -1,27 +1,17 @@
-// A scriptable X11 client for the tests: opens top-level windows with the class, title,
-// geometry, type, strut, state and colour asked for, prints "ready <window ids>" once the window
-// manager manages all of them (or "unmanaged <ids>" after 20 s), then stays until killed.
-//
-//   tessaloom-testclient --window [options] [--window [options]]...
-//   tessaloom-testclient --frames   prints "<window> <x> <y> <width> <height>" for every managed
-//                                   window in client-list order (the manager's frame) and exits
-//
-// Window options (a later window keeps the class and colour of the one before):
-//   --class INSTANCE,CLASS   WM_CLASS (default testclient,Testclient)
-//   --title TEXT             _NET_WM_NAME (UTF-8)
-//   --geometry WxH+X+Y       client size and position (user-specified, so the manager keeps it)
-//   --type NAME              _NET_WM_WINDOW_TYPE_<NAME>: normal, dialog, dock ...
-//   --strut-partial L,R,T,B,LSY,LEY,RSY,REY,TSX,TEX,BSX,BEX
-//   --state maximized
-//   --color RRGGBB           the window's background
-//   --exit-on-resize         exits as soon as the manager resizes this window after "ready"
-//   --kill-on-resize PID     the same, but first sends SIGKILL to PID (say, the X server)
+// A scriptable X11 client for the tests: opens the windows asked for, prints "ready <ids>" once
+// the manager has them all ("unmanaged <ids>" after 20 s) and stays until killed; --frames prints
+// "<window> <x> <y> <width> <height>" per managed window (the manager's frame) instead.
+// Per --window (a later window keeps the class and colour of the one before):
+//   --class INSTANCE,CLASS  --title TEXT (UTF-8)  --geometry WxH+X+Y (kept by the manager)
+//   --type NAME (dock ...)  --strut-partial 12 numbers  --state maximized  --color RRGGBB
+//   --exit-on-resize         exits once the manager resizes the window after "ready"
+//   --kill-on-resize PID     the same, after SIGKILL to PID (say, the X server)
 #include <poll.h>
 #include <signal.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
-#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,10 +27,9 @@ struct WindowOptions {
   std::string wmClass = std::string("testclient\0Testclient\0", 22);
   std::string title;
   int x = 0, y = 0, width = 400, height = 300;
-  bool positioned = false;
   std::string type = "NORMAL";
   std::vector<std::uint32_t> strut;
-  std::vector<std::string> states;
+  bool maximized = false;
   std::uint32_t rgb = 0x5A6B7D;
   bool exitOnResize = false;
   pid_t killOnResize = 0;
@@ -57,11 +46,9 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--window") {
-      windows.push_back({});
-      if (windows.size() > 1) {
-        windows.back().wmClass = windows[windows.size() - 2].wmClass;
-        windows.back().rgb = windows[windows.size() - 2].rgb;
-      }
+      WindowOptions next;
+      if (!windows.empty()) next.wmClass = windows.back().wmClass, next.rgb = windows.back().rgb;
+      windows.push_back(next);
       continue;
     }
     if (windows.empty()) usage("options must follow --window");
@@ -80,7 +67,6 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
     } else if (arg == "--geometry") {
       if (std::sscanf(value().c_str(), "%dx%d+%d+%d", &w.width, &w.height, &w.x, &w.y) != 4)
         usage("bad geometry");
-      w.positioned = true;
     } else if (arg == "--type") {
       w.type = value();
       for (auto& ch : w.type) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
@@ -90,7 +76,7 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
       if (w.strut.size() != 12) usage("--strut-partial needs 12 numbers");
     } else if (arg == "--state") {
       if (value() != "maximized") usage("--state knows only maximized");
-      w.states = {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"};
+      w.maximized = true;
     } else if (arg == "--color") {
       w.rgb = static_cast<std::uint32_t>(std::stoul(value(), nullptr, 16));
     } else if (arg == "--exit-on-resize") {
@@ -108,13 +94,9 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
 
 class Client {
  public:
-  Client() {
-    int screenNumber = 0;
-    c_ = xcb_connect(nullptr, &screenNumber);
+  Client() : c_(xcb_connect(nullptr, nullptr)) {
     if (xcb_connection_has_error(c_)) usage("cannot connect to the X server");
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(c_));
-    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
-    screen_ = it.data;
+    screen_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;  // one screen: Xvfb's
   }
   ~Client() { xcb_disconnect(c_); }
 
@@ -154,19 +136,13 @@ class Client {
     set(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, &pid, 1);
     if (!s.strut.empty())
       set(w, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, s.strut.data(), 12);
-    std::vector<xcb_atom_t> states;
-    for (const auto& name : s.states) states.push_back(atom(name));
-    if (!states.empty()) set(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 32, states.data(), states.size());
+    const xcb_atom_t states[] = {atom("_NET_WM_STATE_MAXIMIZED_VERT"),
+                                 atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
+    if (s.maximized) set(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 32, states, 2);
     xcb_size_hints_t hints{};
-    if (s.positioned) {
-      xcb_icccm_size_hints_set_position(&hints, 1, s.x, s.y);
-      xcb_icccm_size_hints_set_size(&hints, 1, s.width, s.height);
-    }
+    xcb_icccm_size_hints_set_position(&hints, 1, s.x, s.y);  // user-specified: kept
+    xcb_icccm_size_hints_set_size(&hints, 1, s.width, s.height);
     xcb_icccm_set_wm_normal_hints(c_, w, &hints);
-    xcb_icccm_wm_hints_t wmHints{};
-    xcb_icccm_wm_hints_set_input(&wmHints, 1);
-    xcb_icccm_wm_hints_set_normal(&wmHints);
-    xcb_icccm_set_wm_hints(c_, w, &wmHints);
     xcb_map_window(c_, w);
     windows_[w] = s;
     return w;
@@ -176,6 +152,7 @@ class Client {
   // learns their sizes as the manager left them, so that only later resizes count.
   bool waitManaged() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    xcb_flush(c_);
     const xcb_atom_t wmState = atom("WM_STATE");
     auto managed = [&] {
       for (const auto& [w, s] : windows_) {
@@ -206,10 +183,9 @@ class Client {
         c_,
         xcb_get_property(c_, 0, screen_->root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 65536),
         nullptr);
-    const auto* ids =
-        list ? static_cast<const xcb_window_t*>(xcb_get_property_value(list)) : nullptr;
     for (int i = 0; list && i < xcb_get_property_value_length(list) / 4; ++i) {
-      xcb_window_t frame = ids[i];
+      const xcb_window_t id = static_cast<const xcb_window_t*>(xcb_get_property_value(list))[i];
+      xcb_window_t frame = id;
       for (int depth = 0; depth < 16; ++depth) {
         auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, frame), nullptr);
         const xcb_window_t parent = tree ? tree->parent : xcb_window_t{XCB_WINDOW_NONE};
@@ -218,7 +194,7 @@ class Client {
         frame = parent;
       }
       if (auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, frame), nullptr)) {
-        std::printf("%u %d %d %d %d\n", ids[i], g->x, g->y, g->width + 2 * g->border_width,
+        std::printf("%u %d %d %d %d\n", id, g->x, g->y, g->width + 2 * g->border_width,
                     g->height + 2 * g->border_width);
         std::free(g);
       }
@@ -242,10 +218,8 @@ class Client {
     }
   }
 
-  void flush() { xcb_flush(c_); }
-
  private:
-  xcb_connection_t* c_ = nullptr;
+  xcb_connection_t* c_;
   xcb_screen_t* screen_ = nullptr;
   std::map<xcb_window_t, WindowOptions> windows_;
 };
@@ -261,7 +235,6 @@ int main(int argc, char** argv) {
   Client client;
   std::string ids;
   for (const auto& options : requested) ids += " " + std::to_string(client.open(options));
-  client.flush();
   std::printf("%s%s\n", client.waitManaged() ? "ready" : "unmanaged", ids.c_str());
   std::fflush(stdout);
   client.serve();
