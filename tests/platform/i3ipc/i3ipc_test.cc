@@ -1,0 +1,142 @@
+// sway's and i3's IPC: frames, broken servers, the layout tree, bad replies, hot-key names.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "platform/i3ipc/i3_hot_keys.h"
+#include "platform/i3ipc/i3_messages.h"
+#include "platform/i3ipc/i3_socket.h"
+#include "platform/i3ipc/i3_tree.h"
+#include "support/temp_dir.h"
+
+namespace tessaloom::platform::i3ipc {
+namespace {
+
+using namespace std::literals;
+using nlohmann::json;
+
+TEST(I3Messages, FramesAndReadsHeaders) {
+  EXPECT_EQ(encodeMessage(kGetTree, ""), "i3-ipc\0\0\0\0\x04\0\0\0"s);
+  EXPECT_EQ(encodeMessage(kBindingEvent, "{}"), "i3-ipc\x02\0\0\0\x05\0\0\x80{}"s);
+  EXPECT_EQ(decodeHeader(encodeMessage(kRunCommand, std::string(70000, 'x'))),
+            (Header{70000, kRunCommand}));
+  for (const auto& bad : {"i3-ipc\0\0\0"s, "i3-IPC\0\0\0\0\x04\0\0\0"s,
+                          "i3-ipc\0\0\0\x05\x04\0\0\0"s /* beyond the largest payload */})
+    EXPECT_FALSE(decodeHeader(bad)) << bad;
+}
+
+// What the client gets for a request that a fake server answers with `reply`, stalling for
+// `stall` before it closes: the reply's payload, or why the socket was lost.
+std::string exchange(const std::string& reply, Clock::duration stall = {}) {
+  testing::TempDir dir;
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un a{AF_UNIX, {}};
+  std::strncpy(a.sun_path, dir.file("ipc").c_str(), sizeof a.sun_path - 1);
+  EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ::listen(listener, 1);
+  std::thread server([&] {
+    const int fd = ::accept(listener, nullptr, nullptr);
+    char request[64];
+    EXPECT_EQ(::read(fd, request, sizeof request), static_cast<ssize_t>(kHeaderSize + 3));
+    EXPECT_EQ(::write(fd, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
+    std::this_thread::sleep_for(stall);
+    ::close(fd);
+  });
+  auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
+  EXPECT_TRUE(socket) << socket.error();
+  const auto start = Clock::now();
+  auto result = (*socket)->request(kRunCommand, "nop");
+  EXPECT_LT(Clock::now() - start, IpcSocket::kTimeout + 500ms);
+  EXPECT_TRUE(result || !(*socket)->request(kGetTree)) << "a lost socket stays lost";
+  server.join();
+  ::close(listener);
+  const std::string lost = "lost the connection to sway at " + dir.file("ipc");
+  if (result) return *result;
+  return result.error().rfind(lost, 0) == 0 ? result.error().substr(lost.size()) : result.error();
+}
+
+TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
+  const std::tuple<std::string, Clock::duration, const char*> cases[] = {
+      {encodeMessage(kBindingEvent, "{}") + encodeMessage(kRunCommand, "[]"), {}, "[]"},
+      {"", {}, " (closed by sway)"},
+      {"HTTP/1.1 400 Bad Request\r\n\r\n", {}, " (not an IPC message)"},
+      {encodeMessage(kGetTree, "{}").substr(0, 15), IpcSocket::kTimeout + 200ms,
+       " (a message ended early)"},
+  };
+  for (const auto& [reply, stall, got] : cases) EXPECT_EQ(exchange(reply, stall), got);
+}
+
+// Output A shows workspace 1: a native window under a 25 px title bar and a floating X11
+// dialog; B (primary, a 20 px bar) shows 2 with a full-screen window and hides 3; C is off. The
+// scratchpad and a dock area hold a window each.
+const json kTree = json::parse(R"({"nodes": [
+ {"type": "output", "nodes": [{"type": "con", "name": "content", "nodes": [{"type": "workspace",
+  "name": "__i3_scratch", "floating_nodes": [{"type": "floating_con", "id": 3, "pid": 5}]}]}]},
+ {"type": "output", "nodes": [{"type": "dockarea", "nodes": [{"type": "con", "window": 6}]},
+  {"type": "workspace", "id": 1, "nodes": [{"type": "con", "id": 10, "name": "Foo", "pid": 23,
+   "app_id": "foo", "focused": true, "rect": {"x": 0, "y": 25, "width": 1920, "height": 1055},
+   "deco_rect": {"height": 25}}], "floating_nodes": [{"type": "floating_con", "id": 11,
+   "window": 41, "window_properties": {"class": "Chat", "title": "Ask", "window_type": "dialog"},
+   "rect": {"x": 960, "y": 25, "width": 960, "height": 515}, "deco_rect": {"height": 25}}]}]},
+ {"type": "output", "nodes": [{"type": "workspace", "id": 2, "nodes": [{"type": "con", "id": 12,
+   "pid": 31, "fullscreen_mode": 1, "rect": {"x": 1920, "y": 100, "width": 1280, "height": 720}}]},
+  {"type": "workspace", "id": 3, "nodes": [{"type": "con", "id": 13, "pid": 32}]}]}]})");
+const json kWorkspaces = json::parse(R"([{"id": 3, "output": "B"},
+ {"id": 1, "visible": true, "output": "A", "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
+ {"id": 2, "visible": true, "focused": true, "output": "B",
+  "rect": {"x": 1920, "y": 120, "width": 1280, "height": 700}}])");
+const json kOutputs = json::parse(R"([{"name": "C", "rect": {"width": 800, "height": 600}},
+ {"name": "A", "active": true, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
+ {"name": "B", "active": true, "primary": true,
+  "rect": {"x": 1920, "y": 100, "width": 1280, "height": 720}}])");
+
+TEST(I3Tree, WindowsOfTheVisibleWorkspacesAndTheOutputsPrimaryFirst) {
+  const auto visible = visibleWorkspaces(kWorkspaces);
+  EXPECT_EQ(treeWindows(kTree, Flavour::sway, &visible),
+            (std::vector<TreeWindow>{
+                {10, "foo", "", "", "Foo", 23, 0, {0, 0, 1920, 1080}, true, false, false, true},
+                {11, "", "", "Chat", "Ask", 0, 41, {960, 0, 960, 540}, false, false, true},
+                {12, "", "", "", "", 31, 0, {1920, 100, 1280, 720}, true, true}}));
+  // i3's rect holds the title bar; reading frames back finds hidden workspaces too.
+  EXPECT_EQ(treeWindows(kTree, Flavour::i3, &visible)[0].frame, (Rect{0, 25, 1920, 1055}));
+  EXPECT_EQ(treeWindows(kTree, Flavour::i3, nullptr).size(), 4u);
+  EXPECT_EQ(outputScreens(kOutputs, kWorkspaces),
+            (std::vector<Screen>{{{1920, 100, 1280, 720}, {1920, 120, 1280, 700}, "B"},
+                                 {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, "A"}}));
+  EXPECT_EQ(focusedOutputCentre(kOutputs, kWorkspaces), (Point{2560, 460}));
+}
+
+TEST(I3Tree, RepliesOfTheWrongShapeReadAsNothing) {
+  for (const char* text : {"null", "[]", "{}", R"({"nodes": 3})", R"({"nodes": [{"type": 1}]})",
+                           R"({"nodes": [{"type": "workspace", "nodes": [{"type": "con",
+                              "window": "7", "pid": -4, "name": 5}]}]})"})
+    EXPECT_TRUE(treeWindows(json::parse(text), Flavour::sway, nullptr).empty()) << text;
+  EXPECT_TRUE(outputScreens(json::parse(R"([{"active": true, "rect": [1, 2]}])"), json()).empty());
+  EXPECT_FALSE(focusedOutputCentre(json::object(), kWorkspaces));
+  EXPECT_TRUE(isSway(json::parse(R"({"variant": "sway"})")));
+  EXPECT_FALSE(isSway(json::parse(R"({"human_readable": "4.22"})")));
+  EXPECT_TRUE(commandsSucceeded(json::parse(R"([{"success": true}, {"success": true}])")));
+  for (const char* failed : {R"([{"success": true}, {"success": "yes"}])", "{}"})
+    EXPECT_FALSE(commandsSucceeded(json::parse(failed))) << failed;
+}
+
+TEST(I3HotKeys, NamesChordsAsBindingsAndReadsTheirEvents) {
+  EXPECT_EQ(I3HotKeys::bindingName({'g', kControlAlt}), "Ctrl+Mod1+g");
+  EXPECT_EQ(I3HotKeys::bindingName({'z', kShift | kSuper}), "Shift+Mod4+z");
+  EXPECT_FALSE(I3HotKeys::bindingName({'1', kControl}));
+  const std::pair<const char*, std::optional<HotKeyId>> events[] = {
+      {R"({"change": "run", "binding": {"command": "nop tessaloom 12"}})", 12},
+      {R"({"change": "run", "binding": {"command": "nop tessaloom 12x"}})", std::nullopt},
+      {R"({"change": "run", "binding": {"command": "exec foot"}})", std::nullopt},
+      {R"({"change": "run", "binding": 5})", std::nullopt},
+      {"not json", std::nullopt}};
+  for (const auto& [payload, id] : events) EXPECT_EQ(I3HotKeys::pressedId(payload), id) << payload;
+}
+
+}  // namespace
+}  // namespace tessaloom::platform::i3ipc
