@@ -117,7 +117,8 @@ Desktop randomDesktop(std::mt19937& rng, bool crowded) {
     d.windows.push_back({{std::floor(uniform(-2200, x + 200) / 7) * 7, 50.0 * pick(30) - 150,
                           uniform(100, 1500), uniform(100, 1200)},
                          pick(3) == 0});
-  d.pointer = {uniform(-2100, x + 100), uniform(-200, 1700)}, d.ratio = uniform(0.1, 0.9);
+  d.pointer = {pick(2) ? uniform(-2100, x) : x - 1.5 + pick(4), uniform(-200, 1700)};  // edges
+  d.ratio = uniform(0.1, 0.9);
   d.gap = pick(4) ? pick(24) : uniform(0, 400), d.reference = rng() % (d.windows.size() + 1);
   return d;
 }
