@@ -1,4 +1,4 @@
-// The base helpers: rectangles, numbers as text, records, chords and the user's files.
+// Rectangles, numbers as text, records, chords and the user's files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
