@@ -241,15 +241,16 @@ TEST_P(Scenario, TheTrayArrangesOnControlAltG) {
             {&kChat, {{"New chat", {200, 200, 600, 450}}}}}));
   testing::PrivateBus bus;
   std::filesystem::create_directories(dir_.path() / "runtime");
-  std::vector<std::string> env = {
-      "DBUS_SESSION_BUS_ADDRESS=" + bus.address(), "XDG_RUNTIME_DIR=" + dir_.file("runtime"),
-      "HOME=" + dir_.path().string(), "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"};
-  bool shown = false;  // GTK needs a display; GTK finds its icons in /usr/share
+  std::vector<std::string> env;  // the desktop's own variables first: they win
+  bool shown = false;            // GTK needs a display; GTK finds its icons in /usr/share
   for (const auto& [key, value] : environment()) {
     shown = shown || key == "DISPLAY" || key == "WAYLAND_DISPLAY";
     if (!key.starts_with('-'))
       env.push_back(key + "=" + value + (key == "XDG_DATA_DIRS" ? ":/usr/share" : ""));
   }
+  env.insert(env.end(), {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
+                         "XDG_RUNTIME_DIR=" + dir_.file("runtime"), "HOME=" + dir_.path().string(),
+                         "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"});
   if (!shown || bus.address().empty()) GTEST_SKIP() << "no display or session bus for the tray";
   auto tray = x11test::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
   std::optional<std::string> line;
