@@ -1,6 +1,5 @@
-// sway (headless, run as an unprivileged user when the tests run as root) and i3 (on a fresh
-// Xvfb) for the scenarios: X11 test clients (through XWayland on sway), windows read back from
-// the layout tree with swaymsg or i3-msg.
+// sway (headless, as an unprivileged user when the tests run as root) and i3 (on Xvfb) for the
+// scenarios: X11 test clients (through XWayland on sway), windows read with swaymsg or i3-msg.
 #pragma once
 
 #include <pwd.h>
@@ -30,13 +29,18 @@ class TilingDesktop : public Desktop {
     for (const char* p : {sway_ ? "sway" : "i3", sway_ ? "swaymsg" : "i3-msg", "Xvfb", "setpriv"})
       if (!x11test::onPath(p)) return std::string(p) + " is not installed";
     const std::string error = sway_ ? startSway() : startI3();
-    if (!error.empty() || monitors < 2) return error;
-    if (sway_) command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
+    if (!error.empty()) return error;
+    if (sway_ && monitors > 1)
+      command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
     // i3 follows RandR monitors by itself.
     for (const char* m :
          {"*LEFT 1920/508x1080/286+0+0 screen", "RIGHT 1280/338x720/190+1920+0 none"})
-      if (!sway_) run("xrandr", "--setmonitor " + std::string(m), {{"DISPLAY", display_}});
-    return until(10, [&] { return ask("get_workspaces").size() == 2; }) ? "" : "no second monitor";
+      if (!sway_ && monitors-- > 0)
+        run("xrandr --setmonitor " + std::string(m), {{"DISPLAY", display_}});
+    const std::string last = "\"" + this->monitors().back().name + "\"";
+    return until([&] { return ask("get_workspaces").dump().find(last) != std::string::npos; })
+               ? ""
+               : "no monitor " + last;
   }
 
   Environment environment() const override {
@@ -55,25 +59,16 @@ class TilingDesktop : public Desktop {
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     clients_[app.identifier].push_back(x11test::Process::start(
         clientArguments(app, windows), {"DISPLAY=" + display_}, (dir_ / "clients.log").string()));
-    return outcome(until(15,
-                         [&] {
-                           std::size_t n = 0;
-                           for (const auto& seen : this->windows())
-                             for (const auto& w : windows) n += seen.title == w.title;
-                           return n == windows.size();
-                         }),
-                   "the windows of " + app.name + " did not show");
+    return await(windows.size(), "the windows of " + app.name + " did not show", [&](auto& seen) {
+      return std::any_of(windows.begin(), windows.end(),
+                         [&](auto& w) { return w.title == seen.title; });
+    });
   }
 
   ::testing::AssertionResult quit(const App& app) override {
     clients_.erase(app.identifier);
-    return outcome(until(10,
-                         [&] {
-                           for (const auto& w : windows())
-                             if (w.app == app.identifier) return false;
-                           return true;
-                         }),
-                   "the windows of " + app.name + " stay");
+    return await(0, "the windows of " + app.name + " stay",
+                 [&](auto& seen) { return seen.app == app.identifier; });
   }
 
   /// In tree order, but for the scratchpad's (no test hides a workspace). A window the desktop
@@ -84,74 +79,75 @@ class TilingDesktop : public Desktop {
     return all;
   }
 
-  std::vector<Monitor> monitors() override {
-    std::vector<Monitor> all = {{sway_           ? "HEADLESS-1"
-                                 : monitors_ > 1 ? "LEFT"
-                                                 : "screen",
-                                 {0, 0, 1920, 1080},
-                                 {}},
-                                {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {}}};
+  std::vector<Monitor> monitors() override {  // no bars
+    std::vector<Monitor> all = {
+        {sway_ ? "HEADLESS-1" : "LEFT", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
+        {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {1920, 0, 1280, 720}}};
     all.resize(static_cast<std::size_t>(monitors_));
-    for (auto& m : all) m.usable = m.frame;  // no bars
     return all;
   }
 
   /// The program takes the monitor of the focused workspace for the pointer's.
   ::testing::AssertionResult pointAt(int monitor) override {
     const std::string name = monitors().at(static_cast<std::size_t>(monitor)).name;
-    return outcome(command("focus output " + name), "cannot focus " + name);
+    if (command("focus output " + name)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "cannot focus " << name;
   }
 
   /// On the desktop's own keyboard: a virtual Wayland one (wtype) on sway, XTEST on i3.
   bool press(char letter) override {
     const std::string key(1, letter);
-    if (sway_) return run("wtype", "-M ctrl -M alt " + key + " -m alt -m ctrl", environment(), 1);
-    return run("xdotool", "key ctrl+alt+" + key, environment());
+    if (sway_) return run("wtype -M ctrl -M alt " + key + " -m alt -m ctrl", environment(), true);
+    return run("xdotool key ctrl+alt+" + key, environment());
   }
 
-  /// sway or i3 itself.
   pid_t compositorPid() const { return wm_ ? wm_->pid() : -1; }
   /// Options of the test client for every window opened from now on.
   std::vector<std::string> clientOptions;
 
  private:
   // Floating: a client that exits on its first resize (instance "floating"), which must not
-  // meet the tiling's before the test sees its window; and the terminal, which the tiling would
-  // move when the others leave it.
+  // meet the tiling's before the test sees it; the terminal, which the tiling would move.
   static constexpr const char* kFloatingRule =
       "for_window [instance=\"^(floating|xterm)$\"] floating enable\n";
-  // The user sway runs as when the tests run as root (sway refuses root).
+  // sway refuses to run as root.
   static constexpr const char* kSwayUser = "tessaloom-wm";
 
-  static ::testing::AssertionResult outcome(bool ok, const std::string& why) {
-    return ok ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << why;
-  }
-
   // Checks every 20 ms until `done` holds; false after `seconds`.
-  static bool until(double seconds, const std::function<bool()>& done) {
+  static bool until(const std::function<bool()>& done, double seconds = 15) {
     const auto deadline = x11test::after(seconds);
     for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
       if (x11test::Clock::now() >= deadline) return false;
     return true;
   }
 
-  // Whether `program` with the space-separated `args` succeeds; as sway's user when `asSway`.
-  bool run(const std::string& program, const std::string& args, const Environment& env,
-           bool asSway = false) const {
-    std::vector<std::string> argv = {x11test::findProgram(program)};
-    std::stringstream words(args);
-    for (std::string word; words >> word;) argv.push_back(word);
-    if (asSway) argv = asUser(argv);
-    const std::string path = argv.front();
-    argv.erase(argv.begin());
-    return testing::runProgram(path, argv, env, 20).status == 0;
+  // Waits until `count` windows are `which`.
+  ::testing::AssertionResult await(std::size_t count, const std::string& why,
+                                   const std::function<bool(const SeenWindow&)>& which) {
+    if (until([&] {
+          const auto all = windows();
+          return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), which)) == count;
+        }))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << why;
   }
 
-  // The reply to a swaymsg / i3-msg request of `type`; discarded when none came.
+  // Whether the program and space-separated arguments of `line` succeed.
+  bool run(const std::string& line, const Environment& env, bool asSway = false) const {
+    std::vector<std::string> argv;
+    std::stringstream words(line);
+    for (std::string word; words >> word;) argv.push_back(word);
+    argv.front() = x11test::findProgram(argv.front());
+    if (asSway) argv = asUser(argv);
+    const std::string path = argv.front();
+    return testing::runProgram(path, {argv.begin() + 1, argv.end()}, env, 20).status == 0;
+  }
+
+  // The reply to a swaymsg / i3-msg request; discarded when none came.
   Json ask(const std::string& type, const std::string& payload = "") const {
     std::vector<std::string> args = {"-s", socket_, "-t", type};
     if (sway_) args.push_back("-r");
-    if (!payload.empty()) args.push_back(payload);
+    args.push_back(payload);
     const auto program = x11test::findProgram(sway_ ? "swaymsg" : "i3-msg");
     return Json::parse(testing::runProgram(program, args, {}, 10).out, nullptr, false);
   }
@@ -165,13 +161,10 @@ class TilingDesktop : public Desktop {
                                            const std::vector<WindowSpec>& windows) const {
     std::vector<std::string> argv = {
         (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient").string()};
-    auto n = [](double v) { return std::to_string(std::lround(v)); };
     for (const auto& w : windows) {
-      const Rect& f = w.frame;
-      argv.insert(argv.end(), {"--window", "--class",
-                               (w.vanishes ? "floating," : app.identifier + ",") + app.identifier,
-                               "--title", w.title, "--geometry",
-                               n(f.width) + "x" + n(f.height) + "+" + n(f.x) + "+" + n(f.y)});
+      const std::string instance = w.vanishes ? "floating" : app.identifier;
+      argv.insert(argv.end(),
+                  {"--window", "--class", instance + "," + app.identifier, "--title", w.title});
       if (w.vanishes) argv.push_back("--exit-on-resize");
       argv.insert(argv.end(), clientOptions.begin(), clientOptions.end());
     }
@@ -189,36 +182,35 @@ class TilingDesktop : public Desktop {
   }
 
   std::string startSway() {
-    if (::getuid() == 0 && !::getpwnam(kSwayUser) && !run("useradd", "--system tessaloom-wm", {}))
-      return "cannot create the user sway runs as";
-    const std::string runtime = (dir_ / "run").string();
+    if (::getuid() == 0 && !::getpwnam(kSwayUser)) run("useradd --system tessaloom-wm", {});
+    const passwd* user = ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
+    if (::getuid() == 0 && !user) return "no user to run sway as";
+    const auto runtime = dir_ / "run";
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    const passwd* user = ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
     if (user && ::chown(runtime.c_str(), user->pw_uid, user->pw_gid) != 0)
-      return "cannot hand the runtime folder to " + std::string(kSwayUser);
+      return "no runtime folder";
     // The sway user reaches its folder through the test's.
     for (auto p = dir_; user && p.has_relative_path(); p = p.parent_path())
       std::filesystem::permissions(p, std::filesystem::perms::others_exec,
                                    std::filesystem::perm_options::add);
-    const std::string config = (dir_ / "sway.config").string();
-    std::ofstream(config) << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
-                          << kFloatingRule;
+    std::ofstream(dir_ / "sway.config") << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
+                                        << kFloatingRule;
     wm_ = x11test::Process::start(
-        asUser({x11test::findProgram("sway"), "-c", config}),
-        {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + runtime, "WLR_BACKENDS=headless",
+        asUser({x11test::findProgram("sway"), "-c", dir_ / "sway.config"}),
+        {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(), "WLR_BACKENDS=headless",
          "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY=", "DISPLAY="},
-        (dir_ / "sway.log").string());
-    socket_ = runtime + "/sway-ipc." + std::to_string(user ? user->pw_uid : ::getuid()) + "." +
-              std::to_string(compositorPid()) + ".sock";
-    if (!until(20, [&] { return ask("get_version").is_object(); })) return "sway did not answer";
+        dir_ / "sway.log");
+    socket_ = runtime / ("sway-ipc." + std::to_string(user ? user->pw_uid : ::getuid()) + "." +
+                         std::to_string(compositorPid()) + ".sock");
+    if (!until([&] { return ask("get_version").is_object(); })) return "sway did not answer";
     for (const auto& e : std::filesystem::directory_iterator(runtime))
       if (e.path().extension() != ".lock" && e.path().filename().string().starts_with("wayland-"))
-        wayland_ = e.path().string();
+        wayland_ = e.path();
     // XWayland's display, as sway hands it to what it starts.
-    const std::string file = runtime + "/display";
+    const std::string file = (runtime / "display").string();
     command("exec printf %s \"$DISPLAY\" > " + file + ".part && mv " + file + ".part " + file);
-    until(5, [&] { return std::filesystem::exists(file); });
+    until([&] { return std::filesystem::exists(file); }, 5);
     std::ifstream(file) >> display_;
     return display_.empty() ? "sway did not say where XWayland is" : "";
   }
@@ -226,20 +218,19 @@ class TilingDesktop : public Desktop {
   std::string startI3() {
     xvfb_ = x11test::Process::start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
                                      monitors_ > 1 ? "3200x1080x24" : "1920x1080x24"},
-                                    {}, (dir_ / "xvfb.log").string());
+                                    {}, dir_ / "xvfb.log");
     const auto number = xvfb_ ? xvfb_->readLine(x11test::after(15)) : std::nullopt;
     if (!number || number->empty()) return "Xvfb did not start";
     display_ = ":" + *number;
-    socket_ = (dir_ / "i3.sock").string();
+    socket_ = dir_ / "i3.sock";
     // Without the header line i3 converts the file and adds a bar of its own.
-    const std::string config = (dir_ / "i3.config").string();
-    std::ofstream(config) << "# i3 config file (v4)\nfont pango:monospace 8\nipc-socket " << socket_
-                          << "\n"
-                          << kFloatingRule;
-    wm_ = x11test::Process::start({"i3", "-c", config},
-                                  {"DISPLAY=" + display_, "HOME=" + dir_.string()},
-                                  (dir_ / "i3.log").string());
-    return until(20, [&] { return ask("get_version").is_object(); }) ? "" : "i3 did not answer";
+    std::ofstream(dir_ / "i3.config")
+        << "# i3 config file (v4)\nfont pango:monospace 8\nipc-socket " << socket_ << "\n"
+        << kFloatingRule;
+    wm_ =
+        x11test::Process::start({"i3", "-c", dir_ / "i3.config"},
+                                {"DISPLAY=" + display_, "HOME=" + dir_.string()}, dir_ / "i3.log");
+    return until([&] { return ask("get_version").is_object(); }) ? "" : "i3 did not answer";
   }
 
   void collect(const Json& node, bool floating, std::vector<SeenWindow>& out) const {
@@ -250,8 +241,7 @@ class TilingDesktop : public Desktop {
         const auto& r = node.at(key);
         return Rect(r["x"], r["y"], r["width"], r["height"]);
       };
-      // sway's rect leaves the title bar out.
-      const double bar = sway_ ? rect("deco_rect").height : 0;
+      const double bar = sway_ ? rect("deco_rect").height : 0;  // sway's rect leaves it out
       const Rect inner = rect("rect");
       out.push_back({node.value("window_properties", Json::object()).value("class", ""),
                      name.is_string() ? name.get<std::string>() : "",
@@ -266,9 +256,8 @@ class TilingDesktop : public Desktop {
   int monitors_ = 1;
   std::filesystem::path dir_;
   std::string socket_, wayland_, display_;
-  // Declared so that the clients end first, the server last.
-  std::unique_ptr<x11test::Process> xvfb_;
-  std::unique_ptr<x11test::Process> wm_;
+  // Declared so that the clients end first, the X server last.
+  std::unique_ptr<x11test::Process> xvfb_, wm_;
   std::map<std::string, std::vector<std::unique_ptr<x11test::Process>>> clients_;
 };
 
