@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -24,7 +23,6 @@ extern char** environ;
 namespace tessaloom::x11test {
 
 using Clock = std::chrono::steady_clock;
-using TempDir = testing::TempDir;
 
 inline Clock::time_point after(double seconds) {
   return Clock::now() +
@@ -61,29 +59,29 @@ inline std::vector<std::string> environmentWith(const std::vector<std::string>& 
 class Process {
  public:
   /// Starts `argv` (a path or a name on PATH) with `env` added to this process's environment,
-  /// standard error appended to `errorLog` (dropped when empty); nothing when it cannot start.
+  /// standard error appended to `errorLog` (dropped when empty). A program that cannot start
+  /// ends at once with status 127.
   static std::unique_ptr<Process> start(const std::vector<std::string>& argv,
                                         const std::vector<std::string>& env = {},
                                         const std::string& errorLog = "") {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return nullptr;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errorLog.empty() ? "/dev/null" : errorLog.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
     std::vector<std::string> environment = environmentWith(env), arguments = argv;
     std::vector<char*> args, envp;
     for (auto& a : arguments) args.push_back(a.data());
     for (auto& e : environment) envp.push_back(e.data());
     args.push_back(nullptr), envp.push_back(nullptr);
-    pid_t pid = 0;
-    const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const char* err = errorLog.empty() ? "/dev/null" : errorLog.c_str();
+      ::dup2(::open("/dev/null", O_RDONLY), 0), ::dup2(out[1], 1);
+      ::dup2(::open(err, O_WRONLY | O_CREAT | O_APPEND, 0644), 2);
+      ::execvpe(args[0], args.data(), envp.data());
+      ::_exit(127);
+    }
     ::close(out[1]);
-    if (failed) ::close(out[0]);
-    return failed ? nullptr : std::unique_ptr<Process>(new Process(pid, out[0]));
+    if (pid < 0) ::close(out[0]);
+    return pid < 0 ? nullptr : std::unique_ptr<Process>(new Process(pid, out[0]));
   }
   ~Process() {
     stop();
@@ -246,18 +244,17 @@ struct PrivateDesktop {
     if (!wm_) return manager + " could not be started";
     // Some managers announce themselves before they take windows and drop early maps: a
     // sentinel window is mapped until the manager puts WM_STATE on it.
-    const xcb_window_t w = xcb_generate_id(probe_->raw());
-    xcb_create_window(probe_->raw(), XCB_COPY_FROM_PARENT, w, probe_->root(), 0, 0, 50, 50, 0,
+    xcb_connection_t* c = probe_->raw();
+    const xcb_window_t w = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, probe_->root(), 0, 0, 50, 50, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    bool taken = false;
-    for (const auto deadline = after(20); !taken && Clock::now() < deadline;) {
-      xcb_unmap_window(probe_->raw(), w);
-      xcb_map_window(probe_->raw(), w);
-      xcb_flush(probe_->raw());
-      taken = probe_->waitUntil([&] { return !probe_->text(w, "WM_STATE").empty(); }, 0.25);
-    }
-    xcb_destroy_window(probe_->raw(), w);
-    xcb_flush(probe_->raw());
+    const bool taken = probe_->waitUntil(
+        [&] {
+          xcb_unmap_window(c, w), xcb_map_window(c, w), xcb_flush(c);
+          return probe_->waitUntil([&] { return !probe_->text(w, "WM_STATE").empty(); }, 0.25);
+        },
+        20);
+    xcb_destroy_window(c, w), xcb_flush(c);
     if (!taken || !probe_->waitUntil([&] { return !probe_->managed(w); }, 5))
       return manager + " does not manage new windows";
     return "";
@@ -270,7 +267,7 @@ struct PrivateDesktop {
     wm_.reset();
   }
 
-  TempDir dir_;
+  testing::TempDir dir_;
   std::unique_ptr<XServer> server_;
   std::unique_ptr<Probe> probe_;
   std::unique_ptr<Process> wm_;
