@@ -33,10 +33,10 @@ class TilingDesktop : public Desktop {
     if (sway_ && monitors > 1)
       command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
     // i3 follows RandR monitors by itself.
-    for (const char* m :
-         {"*LEFT 1920/508x1080/286+0+0 screen", "RIGHT 1280/338x720/190+1920+0 none"})
-      if (!sway_ && monitors-- > 0)
-        run("xrandr --setmonitor " + std::string(m), {{"DISPLAY", display_}});
+    for (int i = 0; !sway_ && i < monitors; ++i)
+      run({"xrandr", "--setmonitor", i ? "RIGHT" : "*LEFT",
+           i ? "1280/338x720/190+1920+0" : "1920/508x1080/286+0+0", i ? "none" : "screen"},
+          {{"DISPLAY", display_}});
     const std::string last = "\"" + this->monitors().back().name + "\"";
     return until([&] { return ask("get_workspaces").dump().find(last) != std::string::npos; })
                ? ""
@@ -97,8 +97,10 @@ class TilingDesktop : public Desktop {
   /// On the desktop's own keyboard: a virtual Wayland one (wtype) on sway, XTEST on i3.
   bool press(char letter) override {
     const std::string key(1, letter);
-    if (sway_) return run("wtype -M ctrl -M alt " + key + " -m alt -m ctrl", environment(), true);
-    return run("xdotool key ctrl+alt+" + key, environment());
+    if (sway_)
+      return run(asUser({"wtype", "-M", "ctrl", "-M", "alt", key, "-m", "alt", "-m", "ctrl"}),
+                 environment());
+    return run({"xdotool", "key", "ctrl+alt+" + key}, environment());
   }
 
   pid_t compositorPid() const { return wm_ ? wm_->pid() : -1; }
@@ -132,15 +134,10 @@ class TilingDesktop : public Desktop {
     return ::testing::AssertionFailure() << why;
   }
 
-  // Whether the program and space-separated arguments of `line` succeed.
-  bool run(const std::string& line, const Environment& env, bool asSway = false) const {
-    std::vector<std::string> argv;
-    std::stringstream words(line);
-    for (std::string word; words >> word;) argv.push_back(word);
-    argv.front() = x11test::findProgram(argv.front());
-    if (asSway) argv = asUser(argv);
-    const std::string path = argv.front();
-    return testing::runProgram(path, {argv.begin() + 1, argv.end()}, env, 20).status == 0;
+  static bool run(std::vector<std::string> argv, const Environment& env) {
+    const std::string path = x11test::findProgram(argv.front());
+    argv.erase(argv.begin());
+    return testing::runProgram(path, argv, env, 20).status == 0;
   }
 
   // The reply to a swaymsg / i3-msg request; discarded when none came.
@@ -175,19 +172,17 @@ class TilingDesktop : public Desktop {
   std::vector<std::string> asUser(std::vector<std::string> argv) const {
     const passwd* user = sway_ && ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
     if (user)
-      argv.insert(argv.begin(),
-                  {x11test::findProgram("setpriv"), "--reuid=" + std::to_string(user->pw_uid),
-                   "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
+      argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(user->pw_uid),
+                                 "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
     return argv;
   }
 
   std::string startSway() {
-    if (::getuid() == 0 && !::getpwnam(kSwayUser)) run("useradd --system tessaloom-wm", {});
+    if (::getuid() == 0 && !::getpwnam(kSwayUser)) run({"useradd", "--system", kSwayUser}, {});
     const passwd* user = ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
     if (::getuid() == 0 && !user) return "no user to run sway as";
     const auto runtime = dir_ / "run";
     std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     if (user && ::chown(runtime.c_str(), user->pw_uid, user->pw_gid) != 0)
       return "no runtime folder";
     // The sway user reaches its folder through the test's.
@@ -197,7 +192,7 @@ class TilingDesktop : public Desktop {
     std::ofstream(dir_ / "sway.config") << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
                                         << kFloatingRule;
     wm_ = x11test::Process::start(
-        asUser({x11test::findProgram("sway"), "-c", dir_ / "sway.config"}),
+        asUser({"sway", "-c", dir_ / "sway.config"}),
         {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(), "WLR_BACKENDS=headless",
          "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY=", "DISPLAY="},
         dir_ / "sway.log");
