@@ -83,10 +83,7 @@ class Process {
     if (pid < 0) ::close(out[0]);
     return pid < 0 ? nullptr : std::unique_ptr<Process>(new Process(pid, out[0]));
   }
-  ~Process() {
-    stop();
-    ::close(out_);
-  }
+  ~Process() { stop(), ::close(out_); }
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
@@ -116,8 +113,7 @@ class Process {
     return true;
   }
   void stop() {
-    signal(SIGCONT);
-    signal(SIGTERM);
+    signal(SIGCONT), signal(SIGTERM);
     if (!waitExit(after(5))) signal(SIGKILL), waitExit(after(5));
   }
 
@@ -261,11 +257,7 @@ struct PrivateDesktop {
   }
 
   /// The server goes first: managers and clients leave at once when their display goes.
-  void stopDesktop() {
-    probe_.reset();
-    server_.reset();
-    wm_.reset();
-  }
+  void stopDesktop() { probe_.reset(), server_.reset(), wm_.reset(); }
 
   testing::TempDir dir_;
   std::unique_ptr<XServer> server_;
