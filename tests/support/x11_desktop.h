@@ -208,7 +208,8 @@ struct XServer {
         {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "1920x1080x24"},
         {}, log);
     const auto line = process ? process->readLine(after(15)) : std::nullopt;
-    if (line && !line->empty()) return std::make_unique<XServer>(std::move(process), ":" + *line);
+    if (line && !line->empty())
+      return std::unique_ptr<XServer>(new XServer{std::move(process), ":" + *line});
     error = "Xvfb did not start or report a display";
     return nullptr;
   }
