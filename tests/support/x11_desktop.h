@@ -234,7 +234,9 @@ struct PrivateDesktop {
                "session.screen0.toolbar.visible: false\n"
                "session.styleOverlay: ~/.fluxbox/overlay\n");
     dir_.write(".fluxbox/overlay", "background: none\n");
-    wm_ = Process::start({manager},
+    std::vector<std::string> argv = {manager};
+    if (manager == "openbox") argv.push_back("--sm-disable");  // never the user's session
+    wm_ = Process::start(argv,
                          {"DISPLAY=" + server_->display(), "HOME=" + dir_.path().string(),
                           "XDG_CONFIG_HOME=" + dir_.file("config")},
                          dir_.file(manager + ".log"));
