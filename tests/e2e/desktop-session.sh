@@ -24,8 +24,8 @@ if [ "$kind" = kde ]; then
   # A copy drops the file capability that containers refuse; software painting keeps KWin small.
   cp "$(command -v kwin_wayland)" "$work/kwin_wayland"
   export KWIN_COMPOSE=Q QT_QPA_PLATFORM=wayland
-  # KWin starts this inside its session: it hands on the session's X display, then waits.
-  printf '#!/bin/sh\necho "DISPLAY=$DISPLAY\nXAUTHORITY=$XAUTHORITY" >"%s.tmp"\nmv "%s.tmp" "%s"\nexec sleep infinity\n' \
+  # KWin starts this inside its session to hand on the session's X display (KWin outlives it).
+  printf '#!/bin/sh\necho "DISPLAY=$DISPLAY\nXAUTHORITY=$XAUTHORITY" >"%s.tmp"\nmv "%s.tmp" "%s"\n' \
     "$work/x" "$work/x" "$work/x" >"$work/inside.sh"
   chmod +x "$work/inside.sh"
   "$work/kwin_wayland" --virtual --xwayland --no-lockscreen --socket tessaloom-wayland \
