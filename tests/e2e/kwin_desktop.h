@@ -56,7 +56,7 @@ class KWinDesktop : public SessionDesktop {
       const App* app = appNamed(w["app"]);
       if (!app) continue;
       const Rect frame(w["frame"][0], w["frame"][1], w["frame"][2], w["frame"][3]);
-      const bool maximized = frame.size() == Size(1920, 1080);  // filling an output
+      const bool maximized = frame.size() == Size{1920, 1080};  // filling an output
       seen.emplace_back(SeenWindow{app->identifier, w["title"], frame, maximized}, w["pid"]);
     }
     return seen;
