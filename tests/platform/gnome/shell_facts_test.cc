@@ -67,8 +67,19 @@ TEST(ShellFacts, ReadsWindowsScreensAndWhatCountsAndWritesMoves) {
     {"id": 6, "x": 2240, "y": 32, "width": 960, "height": 1048, "resize": true,
      "leaveFullScreen": true},
     {"id": 3, "x": 1290, "y": 21, "width": 100, "height": 100, "resize": false}])"));
-  for (const char* text : {"", "{}", R"({"windows": [{"id": 1}], "monitors": []})",
-                           R"({"windows": [], "monitors": [{"frame": [0, 0]}]})"})
+  // One malformed member spoils the whole report rather than leaving a window half read.
+  const auto doc = [](std::string list, std::string screens = "[]",
+                      std::string pointer = "[0, 0]") {
+    return R"({"windows": )" + list + R"(, "monitors": )" + screens + R"(, "pointer": )" + pointer +
+           "}";
+  };
+  EXPECT_TRUE(parseFacts(doc("[]")));
+  for (const std::string& text :
+       {std::string(), std::string("[]"), std::string("{}"), doc("[]", "[]", "[0]"),
+        doc("[]", "[]", R"(["0", 0])"),
+        doc("[]", R"([{"frame": [0, 0], "workArea": [0, 0, 1, 1]}])"), doc(R"([{"id": 1}])"),
+        doc(R"([{"id": "1", "frame": [0, 0, 1, 1]}])"),
+        doc(R"([{"id": 1, "frame": [0, 0, 1, 1], "title": 5}])")})
     EXPECT_FALSE(parseFacts(text)) << text;
 }
 
