@@ -58,7 +58,7 @@ struct BenchDesktop : PrivateDesktop {
       }
       clients.push_back(std::move(process));
     }
-    if (!probe_->waitUntil(
+    if (!waitUntil(
             [&] { return probe_->clients().size() >= kApplications * kWindowsPerApplication; },
             30)) {
       error = "the manager did not take every window";

@@ -13,9 +13,8 @@ class GnomeDesktop : public SessionDesktop {
  public:
   std::string start(const std::filesystem::path& folder, int monitors) override {
     for (const std::string program : {"gnome-shell", "gjs", "gdbus", "dbus-run-session"})
-      if (!x11test::onPath(program)) return program + " is not installed";
-    const auto version =
-        testing::runProgram(x11test::findProgram("gnome-shell"), {"--version"}, {}, 10).out;
+      if (!testing::onPath(program)) return program + " is not installed";
+    const auto version = testing::runProgram("gnome-shell", {"--version"}, {}, 10).out;
     // GNOME 43 and 44 load the older flavour of the extension.
     const bool legacy = version.find("Shell 43.") != std::string::npos ||
                         version.find("Shell 44.") != std::string::npos;

@@ -14,7 +14,7 @@ class KWinDesktop : public SessionDesktop {
  public:
   std::string start(const std::filesystem::path& folder, int monitors) override {
     for (const std::string program : {"kwin_wayland", "gjs", "gdbus", "dbus-run-session"})
-      if (!x11test::onPath(program)) return program + " is not installed";
+      if (!testing::onPath(program)) return program + " is not installed";
     outputs_ = monitors;
     return startSession(folder, {script("desktop-session.sh"), "kde", folder.string(), "1920x1080",
                                  std::to_string(monitors)});

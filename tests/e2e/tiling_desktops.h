@@ -3,12 +3,9 @@
 #pragma once
 
 #include <pwd.h>
-#include <unistd.h>
 
-#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "e2e/desktop.h"
 #include "support/run_program.h"
@@ -23,24 +20,22 @@ class TilingDesktop : public Desktop {
   explicit TilingDesktop(const std::string& kind) : sway_(kind == "sway") {}
 
   std::string start(const std::filesystem::path& folder, int monitors) override {
-    dir_ = folder;
-    monitors_ = monitors;
+    dir_ = folder, monitors_ = monitors;
     std::filesystem::create_directories(folder);
     for (const char* p : {sway_ ? "sway" : "i3", sway_ ? "swaymsg" : "i3-msg", "Xvfb", "setpriv"})
-      if (!x11test::onPath(p)) return std::string(p) + " is not installed";
-    const std::string error = sway_ ? startSway() : startI3();
-    if (!error.empty()) return error;
+      if (!testing::onPath(p)) return std::string(p) + " is not installed";
+    if (const std::string error = sway_ ? startSway() : startI3(); !error.empty()) return error;
     if (sway_ && monitors > 1)
       command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
-    // i3 follows RandR monitors by itself.
-    for (int i = 0; !sway_ && i < monitors; ++i)
+    for (int i = 0; !sway_ && i < monitors; ++i)  // i3 follows RandR monitors by itself
       run({"xrandr", "--setmonitor", i ? "RIGHT" : "*LEFT",
            i ? "1280/338x720/190+1920+0" : "1920/508x1080/286+0+0", i ? "none" : "screen"},
           {{"DISPLAY", display_}});
     const std::string last = "\"" + this->monitors().back().name + "\"";
-    return until([&] { return ask("get_workspaces").dump().find(last) != std::string::npos; })
-               ? ""
-               : "no monitor " + last;
+    const auto listed = [&] {
+      return ask("get_workspaces").dump().find(last) != std::string::npos;
+    };
+    return testing::waitUntil(listed, 15) ? "" : "no monitor " + last;
   }
 
   Environment environment() const override {
@@ -57,18 +52,18 @@ class TilingDesktop : public Desktop {
   }
 
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
-    clients_[app.identifier].push_back(x11test::Process::start(
+    clients_[app.identifier].push_back(testing::Process::start(
         clientArguments(app, windows), {"DISPLAY=" + display_}, (dir_ / "clients.log").string()));
-    return await(windows.size(), "the windows of " + app.name + " did not show", [&](auto& seen) {
-      return std::any_of(windows.begin(), windows.end(),
-                         [&](auto& w) { return w.title == seen.title; });
-    });
+    const auto asked = [&](const SeenWindow& seen) {
+      return std::ranges::any_of(windows, [&](auto& w) { return w.title == seen.title; });
+    };
+    return await(long(windows.size()), asked) << "the windows of " + app.name + " did not show";
   }
 
   ::testing::AssertionResult quit(const App& app) override {
     clients_.erase(app.identifier);
-    return await(0, "the windows of " + app.name + " stay",
-                 [&](auto& seen) { return seen.app == app.identifier; });
+    return await(0, [&](auto& seen) { return seen.app == app.identifier; })
+           << "the windows of " + app.name + " stay";
   }
 
   /// In tree order, but for the scratchpad's (no test hides a workspace). A window the desktop
@@ -90,17 +85,15 @@ class TilingDesktop : public Desktop {
   /// The program takes the monitor of the focused workspace for the pointer's.
   ::testing::AssertionResult pointAt(int monitor) override {
     const std::string name = monitors().at(static_cast<std::size_t>(monitor)).name;
-    if (command("focus output " + name)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "cannot focus " << name;
+    return ::testing::AssertionResult(command("focus output " + name)) << "cannot focus " << name;
   }
 
   /// On the desktop's own keyboard: a virtual Wayland one (wtype) on sway, XTEST on i3.
   bool press(char letter) override {
     const std::string key(1, letter);
-    if (sway_)
-      return run(asUser({"wtype", "-M", "ctrl", "-M", "alt", key, "-m", "alt", "-m", "ctrl"}),
-                 environment());
-    return run({"xdotool", "key", "ctrl+alt+" + key}, environment());
+    return run(sway_ ? asUser({"wtype", "-M", "ctrl", "-M", "alt", key, "-m", "alt", "-m", "ctrl"})
+                     : std::vector<std::string>{"xdotool", "key", "ctrl+alt+" + key},
+               environment());
   }
 
   pid_t compositorPid() const { return wm_ ? wm_->pid() : -1; }
@@ -108,45 +101,30 @@ class TilingDesktop : public Desktop {
   std::vector<std::string> clientOptions;
 
  private:
-  // Floating: a client that exits on its first resize (instance "floating"), which must not
-  // meet the tiling's before the test sees it; the terminal, which the tiling would move.
+  // Not tiled: clients that exit on their first resize, and the terminal (never arranged).
   static constexpr const char* kFloatingRule =
       "for_window [instance=\"^(floating|xterm)$\"] floating enable\n";
-  // sway refuses to run as root.
+  // sway refuses to run as root: it and its clients run as this user then.
   static constexpr const char* kSwayUser = "tessaloom-wm";
+  const passwd* swayUser() const { return sway_ && !::getuid() ? ::getpwnam(kSwayUser) : nullptr; }
 
-  // Checks every 20 ms until `done` holds; false after `seconds`.
-  static bool until(const std::function<bool()>& done, double seconds = 15) {
-    const auto deadline = x11test::after(seconds);
-    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-      if (x11test::Clock::now() >= deadline) return false;
-    return true;
-  }
-
-  // Waits until `count` windows are `which`.
-  ::testing::AssertionResult await(std::size_t count, const std::string& why,
+  // Whether `count` windows come to be `which`.
+  ::testing::AssertionResult await(long count,
                                    const std::function<bool(const SeenWindow&)>& which) {
-    if (until([&] {
-          const auto all = windows();
-          return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), which)) == count;
-        }))
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << why;
+    return ::testing::AssertionResult(
+        testing::waitUntil([&] { return std::ranges::count_if(windows(), which) == count; }, 15));
   }
 
-  static bool run(std::vector<std::string> argv, const Environment& env) {
-    const std::string path = x11test::findProgram(argv.front());
-    argv.erase(argv.begin());
-    return testing::runProgram(path, argv, env, 20).status == 0;
+  static bool run(const std::vector<std::string>& argv, const Environment& env) {
+    return testing::runProgram(argv[0], {argv.begin() + 1, argv.end()}, env, 20).status == 0;
   }
 
   // The reply to a swaymsg / i3-msg request; discarded when none came.
   Json ask(const std::string& type, const std::string& payload = "") const {
-    std::vector<std::string> args = {"-s", socket_, "-t", type};
-    if (sway_) args.push_back("-r");
-    args.push_back(payload);
-    const auto program = x11test::findProgram(sway_ ? "swaymsg" : "i3-msg");
-    return Json::parse(testing::runProgram(program, args, {}, 10).out, nullptr, false);
+    const auto reply =
+        testing::runProgram(sway_ ? "swaymsg" : "i3-msg",
+                            {"-s", socket_, "-t", type, sway_ ? "-r" : "--", payload}, {}, 10);
+    return Json::parse(reply.out, nullptr, false);
   }
 
   bool command(const std::string& commands) const {
@@ -170,77 +148,75 @@ class TilingDesktop : public Desktop {
 
   // XWayland admits only its own user's clients.
   std::vector<std::string> asUser(std::vector<std::string> argv) const {
-    const passwd* user = sway_ && ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
-    if (user)
+    if (const passwd* user = swayUser())
       argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(user->pw_uid),
                                  "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
     return argv;
   }
 
   std::string startSway() {
-    if (::getuid() == 0 && !::getpwnam(kSwayUser)) run({"useradd", "--system", kSwayUser}, {});
-    const passwd* user = ::getuid() == 0 ? ::getpwnam(kSwayUser) : nullptr;
+    if (::getuid() == 0 && !swayUser()) run({"useradd", "--system", kSwayUser}, {});
+    const passwd* user = swayUser();
     if (::getuid() == 0 && !user) return "no user to run sway as";
     const auto runtime = dir_ / "run";
     std::filesystem::create_directories(runtime);
     if (user && ::chown(runtime.c_str(), user->pw_uid, user->pw_gid) != 0)
       return "no runtime folder";
-    // The sway user reaches its folder through the test's.
-    for (auto p = dir_; user && p.has_relative_path(); p = p.parent_path())
+    for (auto p = dir_; user && p.has_relative_path(); p = p.parent_path())  // a way in for it
       std::filesystem::permissions(p, std::filesystem::perms::others_exec,
                                    std::filesystem::perm_options::add);
     std::ofstream(dir_ / "sway.config") << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
                                         << kFloatingRule;
-    wm_ = x11test::Process::start(
+    wm_ = testing::Process::start(
         asUser({"sway", "-c", dir_ / "sway.config"}),
         {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(), "WLR_BACKENDS=headless",
          "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY=", "DISPLAY="},
         dir_ / "sway.log");
     socket_ = runtime / ("sway-ipc." + std::to_string(user ? user->pw_uid : ::getuid()) + "." +
                          std::to_string(compositorPid()) + ".sock");
-    if (!until([&] { return ask("get_version").is_object(); })) return "sway did not answer";
+    if (!answers()) return "sway did not answer";
     for (const auto& e : std::filesystem::directory_iterator(runtime))
       if (e.path().extension() != ".lock" && e.path().filename().string().starts_with("wayland-"))
         wayland_ = e.path();
     // XWayland's display, as sway hands it to what it starts.
     const std::string file = (runtime / "display").string();
     command("exec printf %s \"$DISPLAY\" > " + file + ".part && mv " + file + ".part " + file);
-    until([&] { return std::filesystem::exists(file); }, 5);
+    testing::waitUntil([&] { return std::filesystem::exists(file); }, 5);
     std::ifstream(file) >> display_;
     return display_.empty() ? "sway did not say where XWayland is" : "";
   }
 
   std::string startI3() {
-    xvfb_ = x11test::Process::start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
-                                     monitors_ > 1 ? "3200x1080x24" : "1920x1080x24"},
-                                    {}, dir_ / "xvfb.log");
-    const auto number = xvfb_ ? xvfb_->readLine(x11test::after(15)) : std::nullopt;
-    if (!number || number->empty()) return "Xvfb did not start";
-    display_ = ":" + *number;
+    std::string error;
+    xvfb_ = x11test::XServer::start(dir_ / "xvfb.log", error,
+                                    monitors_ > 1 ? "3200x1080x24" : "1920x1080x24");
+    if (!xvfb_) return error;
+    display_ = xvfb_->display();
     socket_ = dir_ / "i3.sock";
     // Without the header line i3 converts the file and adds a bar of its own.
     std::ofstream(dir_ / "i3.config")
         << "# i3 config file (v4)\nfont pango:monospace 8\nipc-socket " << socket_ << "\n"
         << kFloatingRule;
     wm_ =
-        x11test::Process::start({"i3", "-c", dir_ / "i3.config"},
+        testing::Process::start({"i3", "-c", dir_ / "i3.config"},
                                 {"DISPLAY=" + display_, "HOME=" + dir_.string()}, dir_ / "i3.log");
-    return until([&] { return ask("get_version").is_object(); }) ? "" : "i3 did not answer";
+    return answers() ? "" : "i3 did not answer";
+  }
+  bool answers() const {
+    return testing::waitUntil([&] { return ask("get_version").is_object(); }, 15);
   }
 
   void collect(const Json& node, bool floating, std::vector<SeenWindow>& out) const {
     const Json name = node.value("name", Json());  // null on some of i3's containers
     if (name == "__i3_scratch") return;
     if (node.contains("window") && node["window"].is_number()) {
-      auto rect = [&](const char* key) {
-        const auto& r = node.at(key);
-        return Rect(r["x"], r["y"], r["width"], r["height"]);
-      };
-      const double bar = sway_ ? rect("deco_rect").height : 0;  // sway's rect leaves it out
-      const Rect inner = rect("rect");
-      out.push_back({node.value("window_properties", Json::object()).value("class", ""),
-                     name.is_string() ? name.get<std::string>() : "",
-                     Rect(inner.x, inner.y - bar, inner.width, inner.height + bar), !floating});
+      const Json& r = node.at("rect");
+      const double bar = sway_ ? node.at("deco_rect").value("height", 0.0) : 0;  // not in r
+      out.push_back(
+          {node.value("window_properties", Json::object()).value("class", ""),
+           name.is_string() ? name.get<std::string>() : "",
+           Rect(r["x"], r["y"].get<double>() - bar, r["width"], r["height"].get<double>() + bar),
+           !floating});
     }
     for (const char* key : {"nodes", "floating_nodes"})
       for (const auto& child : node.value(key, Json::array()))
@@ -252,8 +228,9 @@ class TilingDesktop : public Desktop {
   std::filesystem::path dir_;
   std::string socket_, wayland_, display_;
   // Declared so that the clients end first, the X server last.
-  std::unique_ptr<x11test::Process> xvfb_, wm_;
-  std::map<std::string, std::vector<std::unique_ptr<x11test::Process>>> clients_;
+  std::unique_ptr<x11test::XServer> xvfb_;
+  std::unique_ptr<testing::Process> wm_;
+  std::map<std::string, std::vector<std::unique_ptr<testing::Process>>> clients_;
 };
 
 }  // namespace tessaloom::e2e

@@ -10,11 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "e2e/desktop.h"
 #include "support/run_program.h"
-#include "support/x11_desktop.h"
 
 namespace tessaloom::e2e {
 
@@ -24,7 +22,7 @@ class SessionDesktop : public Desktop {
     clients_.clear();
     if (!session_) return;
     std::ofstream(folder_ / "stop");
-    session_->waitExit(x11test::after(20));
+    session_->waitExit(testing::after(20));
   }
 
   Environment environment() const override {
@@ -44,8 +42,8 @@ class SessionDesktop : public Desktop {
     std::vector<std::string> env;
     for (const auto& [key, value] : env_) env.push_back(key + "=" + value);
     auto client =
-        x11test::Process::start(clientArgs(app, windows), env, (folder_ / "clients.log").string());
-    const auto line = client ? client->readLine(x11test::after(25)) : std::nullopt;
+        testing::Process::start(clientArgs(app, windows), env, (folder_ / "clients.log").string());
+    const auto line = client ? client->readLine(testing::after(25)) : std::nullopt;
     if (!line || line->rfind("ready", 0) != 0)
       return ::testing::AssertionFailure() << "the client of " << app.identifier << " failed";
     clients_.emplace_back(app.identifier, std::move(client));
@@ -90,8 +88,8 @@ class SessionDesktop : public Desktop {
                            const std::vector<std::string>& env = {}) {
     folder_ = folder;
     std::filesystem::create_directories(folder);
-    session_ = x11test::Process::start(argv, env, (folder / "session.err").string());
-    for (auto deadline = x11test::after(120); session_;) {
+    session_ = testing::Process::start(argv, env, (folder / "session.err").string());
+    for (auto deadline = testing::after(120); session_;) {
       const auto line = session_->readLine(deadline);
       if (!line) return "the session did not come up (see " + folder.string() + ")";
       if (*line == "ready") return "";
@@ -105,7 +103,7 @@ class SessionDesktop : public Desktop {
   /// Runs a program found on PATH in the session.
   testing::ProgramResult runInSession(const std::string& program,
                                       const std::vector<std::string>& args) const {
-    return testing::runProgram(x11test::findProgram(program), args, env_, 20);
+    return testing::runProgram(program, args, env_, 20);
   }
 
   /// The test application a desktop's window class or app id names.
@@ -119,14 +117,11 @@ class SessionDesktop : public Desktop {
     return std::string(TESSALOOM_SOURCE_DIR) + "/tests/e2e/" + name;
   }
 
-  /// Waits, looking every 50 ms, until `done` holds; fails saying `why` otherwise.
+  /// Waits until `done` holds; fails saying `why` otherwise.
   static ::testing::AssertionResult waitFor(const std::function<bool()>& done, double seconds,
                                             const std::string& why) {
-    for (const auto deadline = x11test::after(seconds); !done();) {
-      if (x11test::Clock::now() > deadline) return ::testing::AssertionFailure() << why;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return ::testing::AssertionSuccess();
+    if (testing::waitUntil(done, seconds)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << why;
   }
 
   std::filesystem::path folder_;
@@ -142,7 +137,7 @@ class SessionDesktop : public Desktop {
   static std::vector<std::string> clientArgs(const App& app,
                                              const std::vector<WindowSpec>& windows) {
     const bool wayland = gtk(app, windows);
-    std::vector<std::string> args = {x11test::findProgram("gjs"), script("gnome/gtk-client.js"),
+    std::vector<std::string> args = {testing::findProgram("gjs"), script("gnome/gtk-client.js"),
                                      app.identifier};
     if (!wayland)
       args = {(std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient")};
@@ -162,9 +157,9 @@ class SessionDesktop : public Desktop {
     return args;
   }
 
-  std::unique_ptr<x11test::Process> session_;
+  std::unique_ptr<testing::Process> session_;
   Environment env_;
-  std::vector<std::pair<std::string, std::unique_ptr<x11test::Process>>> clients_;
+  std::vector<std::pair<std::string, std::unique_ptr<testing::Process>>> clients_;
 };
 
 }  // namespace tessaloom::e2e

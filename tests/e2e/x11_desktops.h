@@ -18,7 +18,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
 
   std::string start(const std::filesystem::path& folder, int monitors) override {
     for (const std::string program : {"Xvfb", manager_.c_str(), monitors > 1 ? "xrandr" : "Xvfb"})
-      if (!x11test::onPath(program)) return program + " is not installed";
+      if (!testing::onPath(program)) return program + " is not installed";
     if (::access(kClient.c_str(), X_OK) != 0) return "tessaloom-testclient is not built";
     std::filesystem::create_directories(folder);
     log_ = (folder / "clients.log").string();
@@ -26,7 +26,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
     monitors_ = panelledMonitors(monitors);
     for (std::size_t i = 0; monitors > 1 && i < monitors_.size(); ++i) {  // the first replaces
       const auto r = testing::runProgram(  // the screen's own monitor
-          x11test::findProgram("xrandr"),
+          "xrandr",
           {"--setmonitor", (i ? "" : "*") + monitors_[i].name,
            "960/254x1080/286+" + std::to_string(int(monitors_[i].frame.x)) + "+0",
            i ? "none" : "screen"},
@@ -103,11 +103,9 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   }
 
   bool press(char letter) override {
-    return x11test::onPath("xdotool") &&
-           testing::runProgram(x11test::findProgram("xdotool"),
-                               {"key", std::string("ctrl+alt+") + letter},
+    return testing::runProgram("xdotool", {"key", std::string("ctrl+alt+") + letter},
                                {{"DISPLAY", server_->display()}}, 10)
-                   .status == 0;
+               .status == 0;
   }
 
  private:
@@ -134,8 +132,8 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   bool startClient(std::vector<std::string> args, const std::string& app,
                    std::vector<xcb_window_t>* made) {
     args.insert(args.begin(), kClient);
-    auto process = x11test::Process::start(args, {"DISPLAY=" + server_->display()}, log_);
-    const auto line = process ? process->readLine(x11test::after(25)) : std::nullopt;
+    auto process = testing::Process::start(args, {"DISPLAY=" + server_->display()}, log_);
+    const auto line = process ? process->readLine(testing::after(25)) : std::nullopt;
     if (!line || !line->starts_with("ready")) return false;
     std::stringstream ids(line->substr(5));
     for (unsigned long id = 0; made && ids >> id;) made->push_back(static_cast<xcb_window_t>(id));
@@ -144,7 +142,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   }
 
   ::testing::AssertionResult within10s(const std::function<bool()>& done, const std::string& what) {
-    if (probe_->waitUntil(done, 10)) return ::testing::AssertionSuccess();
+    if (testing::waitUntil(done, 10)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << manager_ << " " << what;
   }
   bool maximized(xcb_window_t w) {
@@ -159,7 +157,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
 
   std::string manager_, log_;
   std::vector<Monitor> monitors_;
-  std::vector<std::pair<std::string, std::unique_ptr<x11test::Process>>> clients_;
+  std::vector<std::pair<std::string, std::unique_ptr<testing::Process>>> clients_;
 };
 
 }  // namespace tessaloom::e2e

@@ -47,8 +47,7 @@ TEST_F(TrayOnPrivateDesktop, ASecondCopyTakesOverAndArrangesOnARealHotKeyWithLoc
   dir_.write("watcher.js", kWatcher);
   auto frames = [&] { return nlohmann::json::parse(std::ifstream(file("scene.json")))["apps"]; };
   auto xdotool = [&](const std::vector<std::string>& args) {
-    return testing::runProgram(findProgram("xdotool"), args, {{"DISPLAY", server_->display()}})
-        .status;
+    return testing::runProgram("xdotool", args, {{"DISPLAY", server_->display()}}).status;
   };
   auto watch = [&](const char* host) {
     auto watcher = Process::start({"gjs", file("watcher.js"), host},
@@ -88,8 +87,8 @@ TEST_F(TrayOnPrivateDesktop, ASecondCopyTakesOverAndArrangesOnARealHotKeyWithLoc
   for (const char* keys : {"Num_Lock", "Caps_Lock", "ctrl+alt+g"})
     ASSERT_EQ(xdotool({"key", keys}), 0);
   const std::vector<std::string> plate = {"search", "--onlyvisible", "--name", "^Tessaloom HUD$"};
-  EXPECT_TRUE(probe_->waitUntil([&] { return xdotool(plate) == 0; }, 10)) << "no feedback";
-  EXPECT_TRUE(probe_->waitUntil([&] { return xdotool(plate) != 0; }, 6)) << "the plate stays";
+  EXPECT_TRUE(waitUntil([&] { return xdotool(plate) == 0; }, 10)) << "no feedback";
+  EXPECT_TRUE(waitUntil([&] { return xdotool(plate) != 0; }, 6)) << "the plate stays";
   second->signal(SIGTERM);
   EXPECT_TRUE(second->waitExit(after(20)));
   EXPECT_NE(frames(), before) << "arranged and written back on quit";
