@@ -44,6 +44,14 @@ class ArrangerTest : public SimDesktopTest {
   }
 };
 
+TEST_F(ArrangerTest, AScreenTheGapFillsArrangesNothingAndKeepsNoUndo) {
+  load(json::parse(R"({"screens": [{"name": "tiny", "frame": [0, 0, 12, 12]}], "apps": [
+    {"pid": 101, "bundleID": "com.google.Chrome", "name": "Chrome", "windows": [
+      {"title": "Docs", "frame": [0, 0, 300, 200]}]}]})"));
+  EXPECT_EQ(Arranger::arrange(ctx(), LayoutKind::grid), 0);
+  EXPECT_FALSE(Arranger::hasUndo(ctx()));
+}
+
 TEST_F(ArrangerTest, UndoTogglesBetweenTheLastTwoArrangements) {
   EXPECT_FALSE(Arranger::hasUndo(ctx()));
   EXPECT_EQ(Arranger::undo(ctx()), 0);

@@ -28,6 +28,7 @@ TEST(Rect, RoundsInsetsAndIntersectsTheStandardisedRect) {
       {{100, 0, 10, 10}, 0, {100, 0, 10, 10}, {100, 0, 10, 10}, {100, 0, 0, 10}},
       {{101, 0, 10, 10}, kInf, {101, 0, 10, 10}, null, null},
       {{0, -20, 10, 19}, 0, {0, -20, 10, 19}, {0, -20, 10, 19}, null},
+      {{0, 0, 10, 0.5}, 0, {0, 0, 10, 1}, {0, 0, 10, 0.5}, {0, 0, 10, 0.5}},
       {null, -10, null, null, null},
   };
   for (const auto& [in, inset, integral, insetBy, common] : rows) {

@@ -26,7 +26,7 @@ TEST(Text, SanitizeReplacesEachMaximalInvalidSubpart) {
                {"\xF0\x9F\x98", "?"},   {"\xE0\xA0", "?"},       {"\xE0\x80\x80", "???"},
                {"\xED\x9F", "?"},       {"\xED\xA0\x80", "???"}, {"\xF0\x90\x80", "?"},
                {"\xF0\x8F\x80", "???"}, {"\xF4\x8F\xBF", "?"},   {"\xF4\x90\x80\x80", "????"},
-               {"\xC0\xAF", "??"},      {"\xF5\x80", "??"}};
+               {"\xC0\xAF", "??"},      {"\xF5\x80", "??"},      {"\x80", "?"}};
   for (const auto& c : cases) EXPECT_EQ(text::sanitize(c.in), r(c.out)) << c.in;
   EXPECT_EQ(text::sanitize("\xE3\x81\xE3\x81\x82"), r("?\u3042"));
   EXPECT_EQ(text::sanitize("\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64"),

@@ -193,6 +193,8 @@ TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
             (std::map<std::string, Kind>{{"com.openai.chat", Kind::browser}}));
   choose("ひろい");
   EXPECT_EQ(settings.gap(), 16);
+  choose("ふつう");
+  EXPECT_EQ(settings.gap(), 8);
   // An item whose data is not what its action expects does nothing.
   const auto writes = defaults.writeCount();
   MenuItem odd = item("AIとして扱う");
