@@ -1,5 +1,5 @@
-// sway (headless, as an unprivileged user when the tests run as root) and i3 (on Xvfb) for the
-// scenarios: X11 test clients (through XWayland on sway), windows read with swaymsg or i3-msg.
+// sway (headless, as nobody when the tests run as root) and i3 (on Xvfb) for the scenarios:
+// X11 test clients (through XWayland on sway), windows read with swaymsg or i3-msg.
 #pragma once
 
 #include <pwd.h>
@@ -8,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include "e2e/desktop.h"
-#include "support/run_program.h"
 #include "support/x11_desktop.h"
 
 namespace tessaloom::e2e {
@@ -21,10 +20,44 @@ class TilingDesktop : public Desktop {
 
   std::string start(const std::filesystem::path& folder, int monitors) override {
     dir_ = folder, monitors_ = monitors;
-    std::filesystem::create_directories(folder);
     for (const char* p : {sway_ ? "sway" : "i3", sway_ ? "swaymsg" : "i3-msg", "Xvfb", "setpriv"})
       if (!testing::onPath(p)) return std::string(p) + " is not installed";
-    if (const std::string error = sway_ ? startSway() : startI3(); !error.empty()) return error;
+    const auto runtime = dir_ / "run";
+    std::filesystem::create_directories(runtime);
+    if (const passwd* user = swayUser()) {  // its runtime folder, and a way in to its files
+      if (::chown(runtime.c_str(), user->pw_uid, user->pw_gid) != 0) return "no runtime folder";
+      for (auto p = dir_; p.has_relative_path(); p = p.parent_path())
+        std::filesystem::permissions(p, std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+    }
+    std::string error = "the window manager did not start";
+    if (!sway_ && (xvfb_ = x11test::XServer::start(dir_ / "xvfb.log", error,
+                                                   monitors > 1 ? "3200x1080x24" : "1920x1080x24")))
+      display_ = xvfb_->display();
+    socket_ = runtime / "ipc.sock";
+    // Without its header line i3 converts the file and adds a bar of its own.
+    std::ofstream(dir_ / "config")
+        << (sway_ ? "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
+                  : "# i3 config file (v4)\nfont pango:monospace 8\n")
+        << kFloatingRule;
+    if (sway_ || xvfb_)  // each ignores the other's variables
+      wm_ = testing::Process::start(
+          asUser({sway_ ? "sway" : "i3", "-c", dir_ / "config"}),
+          {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(), "SWAYSOCK=" + socket_,
+           "I3SOCK=" + socket_, "DISPLAY=" + display_, "WAYLAND_DISPLAY=", "WLR_BACKENDS=headless",
+           "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"},
+          dir_ / "manager.log");
+    if (!wm_) return error;
+    if (!testing::waitUntil([&] { return ask("get_version").is_object(); }, 15))
+      return std::string(sway_ ? "sway" : "i3") + " did not answer";
+    if (sway_) {  // where clients find sway and XWayland, as sway tells what it starts
+      const std::string f = (runtime / "displays").string();
+      command("exec echo $WAYLAND_DISPLAY $DISPLAY > " + f + ".part && mv " + f + ".part " + f);
+      testing::waitUntil([&] { return std::filesystem::exists(f); }, 5);
+      std::ifstream(f) >> wayland_ >> display_;
+      if (display_.empty()) return "sway did not say where XWayland is";
+      wayland_ = runtime / wayland_;  // a path, not a name: the caller's runtime folder stays
+    }
     if (sway_ && monitors > 1)
       command("create_output; output HEADLESS-2 resolution 1280x720 position 1920 0");
     for (int i = 0; !sway_ && i < monitors; ++i)  // i3 follows RandR monitors by itself
@@ -32,16 +65,13 @@ class TilingDesktop : public Desktop {
            i ? "1280/338x720/190+1920+0" : "1920/508x1080/286+0+0", i ? "none" : "screen"},
           {{"DISPLAY", display_}});
     const std::string last = "\"" + this->monitors().back().name + "\"";
-    const auto listed = [&] {
-      return ask("get_workspaces").dump().find(last) != std::string::npos;
-    };
+    const auto listed = [&] { return ask("get_workspaces").dump().find(last) != last.npos; };
     return testing::waitUntil(listed, 15) ? "" : "no monitor " + last;
   }
 
   Environment environment() const override {
     if (!sway_)  // the program finds i3 through the socket path on the root window
       return {{"DISPLAY", display_}, {"-SWAYSOCK", ""}, {"-I3SOCK", ""}, {"-WAYLAND_DISPLAY", ""}};
-    // A path, not a name: the runtime folder stays the caller's.
     return {{"SWAYSOCK", socket_}, {"WAYLAND_DISPLAY", wayland_}, {"DISPLAY", display_}};
   }
 
@@ -53,9 +83,9 @@ class TilingDesktop : public Desktop {
 
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     clients_[app.identifier].push_back(testing::Process::start(
-        clientArguments(app, windows), {"DISPLAY=" + display_}, (dir_ / "clients.log").string()));
-    const auto asked = [&](const SeenWindow& seen) {
-      return std::ranges::any_of(windows, [&](auto& w) { return w.title == seen.title; });
+        clientArguments(app, windows), {"DISPLAY=" + display_}, dir_ / "clients.log"));
+    const auto asked = [&](auto& s) {
+      return std::ranges::count(windows, s.title, &WindowSpec::title);
     };
     return await(long(windows.size()), asked) << "the windows of " + app.name + " did not show";
   }
@@ -66,20 +96,17 @@ class TilingDesktop : public Desktop {
            << "the windows of " + app.name + " stay";
   }
 
-  /// In tree order, but for the scratchpad's (no test hides a workspace). A window the desktop
-  /// sizes itself (tiled) stands for a maximized one.
+  /// In tree order, but for the scratchpad's; a tiled window stands for a maximized one.
   std::vector<SeenWindow> windows() override {
     std::vector<SeenWindow> all;
-    collect(ask("get_tree"), false, all);
-    return all;
+    return collect(ask("get_tree"), false, all), all;
   }
 
   std::vector<Monitor> monitors() override {  // no bars
-    std::vector<Monitor> all = {
+    const std::vector<Monitor> all = {
         {sway_ ? "HEADLESS-1" : "LEFT", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
         {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {1920, 0, 1280, 720}}};
-    all.resize(static_cast<std::size_t>(monitors_));
-    return all;
+    return {all.begin(), all.begin() + monitors_};
   }
 
   /// The program takes the monitor of the focused workspace for the pointer's.
@@ -104,9 +131,17 @@ class TilingDesktop : public Desktop {
   // Not tiled: clients that exit on their first resize, and the terminal (never arranged).
   static constexpr const char* kFloatingRule =
       "for_window [instance=\"^(floating|xterm)$\"] floating enable\n";
-  // sway refuses to run as root: it and its clients run as this user then.
-  static constexpr const char* kSwayUser = "tessaloom-wm";
-  const passwd* swayUser() const { return sway_ && !::getuid() ? ::getpwnam(kSwayUser) : nullptr; }
+
+  // sway refuses to run as root: it and its clients run as nobody then.
+  const passwd* swayUser() const { return sway_ && !::getuid() ? ::getpwnam("nobody") : nullptr; }
+
+  // XWayland admits only its own user's clients.
+  std::vector<std::string> asUser(std::vector<std::string> argv) const {
+    if (const passwd* user = swayUser())
+      argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(user->pw_uid),
+                                 "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
+    return argv;
+  }
 
   // Whether `count` windows come to be `which`.
   ::testing::AssertionResult await(long count,
@@ -137,73 +172,13 @@ class TilingDesktop : public Desktop {
     std::vector<std::string> argv = {
         (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient").string()};
     for (const auto& w : windows) {
-      const std::string instance = w.vanishes ? "floating" : app.identifier;
-      argv.insert(argv.end(),
-                  {"--window", "--class", instance + "," + app.identifier, "--title", w.title});
+      argv.insert(argv.end(), {"--window", "--class",
+                               (w.vanishes ? "floating" : app.identifier) + "," + app.identifier,
+                               "--title", w.title});
       if (w.vanishes) argv.push_back("--exit-on-resize");
       argv.insert(argv.end(), clientOptions.begin(), clientOptions.end());
     }
     return asUser(argv);
-  }
-
-  // XWayland admits only its own user's clients.
-  std::vector<std::string> asUser(std::vector<std::string> argv) const {
-    if (const passwd* user = swayUser())
-      argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(user->pw_uid),
-                                 "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
-    return argv;
-  }
-
-  std::string startSway() {
-    if (::getuid() == 0 && !swayUser()) run({"useradd", "--system", kSwayUser}, {});
-    const passwd* user = swayUser();
-    if (::getuid() == 0 && !user) return "no user to run sway as";
-    const auto runtime = dir_ / "run";
-    std::filesystem::create_directories(runtime);
-    if (user && ::chown(runtime.c_str(), user->pw_uid, user->pw_gid) != 0)
-      return "no runtime folder";
-    for (auto p = dir_; user && p.has_relative_path(); p = p.parent_path())  // a way in for it
-      std::filesystem::permissions(p, std::filesystem::perms::others_exec,
-                                   std::filesystem::perm_options::add);
-    std::ofstream(dir_ / "sway.config") << "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
-                                        << kFloatingRule;
-    wm_ = testing::Process::start(
-        asUser({"sway", "-c", dir_ / "sway.config"}),
-        {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(), "WLR_BACKENDS=headless",
-         "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY=", "DISPLAY="},
-        dir_ / "sway.log");
-    socket_ = runtime / ("sway-ipc." + std::to_string(user ? user->pw_uid : ::getuid()) + "." +
-                         std::to_string(compositorPid()) + ".sock");
-    if (!answers()) return "sway did not answer";
-    for (const auto& e : std::filesystem::directory_iterator(runtime))
-      if (e.path().extension() != ".lock" && e.path().filename().string().starts_with("wayland-"))
-        wayland_ = e.path();
-    // XWayland's display, as sway hands it to what it starts.
-    const std::string file = (runtime / "display").string();
-    command("exec printf %s \"$DISPLAY\" > " + file + ".part && mv " + file + ".part " + file);
-    testing::waitUntil([&] { return std::filesystem::exists(file); }, 5);
-    std::ifstream(file) >> display_;
-    return display_.empty() ? "sway did not say where XWayland is" : "";
-  }
-
-  std::string startI3() {
-    std::string error;
-    xvfb_ = x11test::XServer::start(dir_ / "xvfb.log", error,
-                                    monitors_ > 1 ? "3200x1080x24" : "1920x1080x24");
-    if (!xvfb_) return error;
-    display_ = xvfb_->display();
-    socket_ = dir_ / "i3.sock";
-    // Without the header line i3 converts the file and adds a bar of its own.
-    std::ofstream(dir_ / "i3.config")
-        << "# i3 config file (v4)\nfont pango:monospace 8\nipc-socket " << socket_ << "\n"
-        << kFloatingRule;
-    wm_ =
-        testing::Process::start({"i3", "-c", dir_ / "i3.config"},
-                                {"DISPLAY=" + display_, "HOME=" + dir_.string()}, dir_ / "i3.log");
-    return answers() ? "" : "i3 did not answer";
-  }
-  bool answers() const {
-    return testing::waitUntil([&] { return ask("get_version").is_object(); }, 15);
   }
 
   void collect(const Json& node, bool floating, std::vector<SeenWindow>& out) const {

@@ -25,10 +25,8 @@ TEST_P(TilingFailures, FailTheCommandWithinSecondsInOneLine) {
                          {"TESSALOOM_DEFAULTS", dir.file("defaults.json")},
                          {"XDG_CONFIG_HOME", dir.file("config")},
                          {"XDG_DATA_HOME", dir.file("data")}});
-  const auto start = x11test::Clock::now();
-  const auto r = testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env, 30);
+  const auto r = testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env, 6);
   ::kill(compositor, SIGCONT);
-  EXPECT_LT(x11test::Clock::now() - start, std::chrono::seconds(6));
   EXPECT_EQ(r.status, 2) << r.out << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
