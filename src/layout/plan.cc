@@ -1,6 +1,8 @@
 #include "layout/displays.h"
 #include "layout/layout_engine.h"
 
+#include <algorithm>
+
 namespace tessaloom::LayoutEngine {
 namespace {
 
@@ -21,10 +23,13 @@ std::vector<Group> groups(const std::vector<ManagedWindow>& windows,
   homes.reserve(windows.size());
   for (const auto& w : windows)
     homes.push_back(displayHolding(w.frame(), displays, parameters.pointer));
-  for (const auto& d : displays) {
-    Group group{d, {}};
+  for (auto d = displays.begin(); d != displays.end(); ++d) {
+    // Displays with one frame (mirrored, or defined twice) are one place to arrange in.
+    if (std::any_of(displays.begin(), d, [&](const Display& e) { return e.frame() == d->frame(); }))
+      continue;
+    Group group{*d, {}};
     for (std::size_t i = 0; i < windows.size(); ++i)
-      if (homes[i] && homes[i]->frame() == d.frame()) group.windows.push_back(windows[i]);
+      if (homes[i] && homes[i]->frame() == d->frame()) group.windows.push_back(windows[i]);
     if (!group.windows.empty()) result.push_back(std::move(group));
   }
   return result;

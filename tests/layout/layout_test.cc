@@ -88,6 +88,9 @@ TEST(Layouts, WorkedExamples) {
       {"cascade out of room steps closer and keeps 150 points of height",
        {.layout = "cascade", .windows = {at(0, 30), at(30, 30), at(60, 30)}, .screens = {kSmall}},
        {{8, 33, 210, 150}, {33, 58, 210, 150}, {58, 83, 210, 150}}},
+      {"two screens with one frame are one place to arrange in",
+       {.layout = "grid", .windows = {at(0, 30), at(30, 30)}, .screens = {kSmall, kSmall}},
+       {{8, 33, 126, 200}, {142, 33, 126, 200}}},
       {"sameSize: the reference's size, shrunk to the screen and kept inside it",
        {.layout = "sameSize",
         .windows = {at(400, 300), at(100, 60, false, 700, 700), at(-50, 10, true), at(1500, 400)},
@@ -96,7 +99,9 @@ TEST(Layouts, WorkedExamples) {
   };
   for (const auto& [what, desktop, expected] : examples) {
     SCOPED_TRACE(what);
-    EXPECT_EQ(desktop.planned(), expected);
+    std::vector<std::size_t> moved;
+    EXPECT_EQ(desktop.planned(&moved), expected);
+    EXPECT_EQ(moved.size(), expected.size());  // each window once
     EXPECT_EQ(desktop.modelled(), expected);
   }
 }
