@@ -63,8 +63,7 @@ inline std::vector<std::string> environmentWith(const std::vector<std::string>& 
   return out;
 }
 
-/// A child process with its standard output readable line by line; ended (SIGTERM, then
-/// SIGKILL) and reaped with the object.
+/// A child process whose output is read line by line; stopped and reaped with the object.
 class Process {
  public:
   /// Starts `argv` (a path or a name on PATH) in this environment with `env` (environmentWith),

@@ -3,6 +3,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
