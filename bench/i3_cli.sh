@@ -8,7 +8,7 @@
 #    started for each press and counted in) until GET_TREE shows every window where the same
 #    key put it from the same cascade before (within 2 pixels).
 # Medians of RUNS runs (at least 11). sway refuses to run as root: as root it runs as the user
-# tessaloom-wm (created when missing),.
+# tessaloom-wm (created when missing).
 # Usage: bench/i3_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
