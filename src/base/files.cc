@@ -23,8 +23,9 @@ Failure failure(const fs::path& path, int error) {
 /// The file a path names once every symbolic link at its end is followed (the links in its
 /// folders are left to the kernel). A link to a missing file names that file.
 Result<fs::path> finalTarget(fs::path path) {
-  constexpr int kMaxLinks = 40;  // as the kernel's own limit
-  for (int hops = 0; hops < kMaxLinks; ++hops) {
+  // As many links as the kernel follows; the turn after the last reads the target.
+  constexpr int kMaxLinks = 40;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
       if (errno == ENOENT) return path;

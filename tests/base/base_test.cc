@@ -114,6 +114,13 @@ TEST(Files, ReplaceFileWritesWholeFilesThroughLinksAndLeavesNoTemporary) {
   }
   const auto all = std::filesystem::recursive_directory_iterator(dir.path());
   EXPECT_EQ(std::distance(begin(all), end(all)), 5) << "no temporary is left";
+  // A chain of links is followed as far as the kernel follows one: 40 links, not 41.
+  std::filesystem::create_symlink("../old", dir.file("sub/0"));
+  for (int i = 1; i <= 40; ++i)
+    std::filesystem::create_symlink(std::to_string(i - 1), dir.file("sub/" + std::to_string(i)));
+  EXPECT_TRUE(files::replaceFile(dir.file("sub/39"), "six"));
+  EXPECT_EQ(dir.read("old"), "six");
+  EXPECT_FALSE(files::replaceFile(dir.file("sub/40"), "seven"));
 }
 
 }  // namespace
