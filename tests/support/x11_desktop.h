@@ -51,7 +51,7 @@ class Probe {
   std::vector<std::uint32_t> longs(xcb_window_t w, const char* property) {
     const std::string bytes = text(w, property);
     std::vector<std::uint32_t> out(bytes.size() / 4);
-    std::memcpy(out.data(), bytes.data(), out.size() * 4);
+    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 4);  // never null
     return out;
   }
   std::vector<xcb_window_t> clients() { return longs(root_, "_NET_CLIENT_LIST"); }
