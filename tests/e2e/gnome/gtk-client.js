@@ -16,32 +16,32 @@ GLib.set_prgname(appId);
 const {Gtk} = imports.gi;
 Gtk.init(null);
 
-const specs = [];
+const wanted = [];
 for (const arg of args) {
   if (arg.startsWith('--'))
-    specs[specs.length - 1][arg] = true;
+    wanted[wanted.length - 1][arg] = true;
   else
-    specs.push({request: arg});
+    wanted.push({request: arg});
 }
 let ready = false;
-for (const spec of specs) {
-  const [title, size = '480x320'] = spec.request.split('=');
-  const window = spec.window = new Gtk.Window({title});
+for (const one of wanted) {
+  const [title, size = '480x320'] = one.request.split('=');
+  const window = one.window = new Gtk.Window({title});
   window.set_default_size(...size.split('x').map(Number));
   window.connect('draw', () => {
-    spec.drawn = true;
-    if (!ready && specs.every(s => s.drawn)) {
+    one.drawn = true;
+    if (!ready && wanted.every(s => s.drawn)) {
       ready = true;
-      specs.forEach(s => (s.size = s.window.get_size().join()));
+      wanted.forEach(s => (s.size = s.window.get_size().join()));
       print('ready');
     }
     return false;
   });
   window.connect('size-allocate', () => {
-    if (ready && spec['--vanishes'] && window.get_size().join() !== spec.size)
+    if (ready && one['--vanishes'] && window.get_size().join() !== one.size)
       imports.system.exit(0);
   });
-  if (spec['--maximized'])
+  if (one['--maximized'])
     window.maximize();
   window.show_all();
 }
