@@ -1,9 +1,9 @@
 // The program on every desktop, checked against the layout model: one scenario per concern.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "e2e/desktops.h"
 #include "support/layout_model.h"
@@ -92,21 +92,21 @@ class Scenario : public ::testing::TestWithParam<DesktopKind> {
 
   // Waits until the windows stand at one of the `candidates`; says how they miss the last.
   ::testing::AssertionResult settles(const std::vector<Frames>& candidates, double seconds = 5) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (std::string misses;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-      const Frames now = frames();
-      for (const auto& want : candidates) {
-        misses.clear();
-        for (const auto& [title, frame] : want)
-          if (!now.count(title) || !near(now.at(title), frame))
-            misses += "\n  " + title + ": " +
-                      (now.count(title) ? describe(now.at(title)) : "gone") + " instead of " +
-                      describe(frame);
-        if (misses.empty()) return ::testing::AssertionSuccess();
-      }
-      if (std::chrono::steady_clock::now() > deadline)
-        return ::testing::AssertionFailure() << "frames off:" << misses;
-    }
+    std::string misses;
+    const auto meets = [&](const Frames& now, const Frames& want) {
+      misses.clear();
+      for (const auto& [title, frame] : want)
+        if (!now.count(title) || !near(now.at(title), frame))
+          misses += "\n  " + title + ": " + (now.count(title) ? describe(now.at(title)) : "gone") +
+                    " instead of " + describe(frame);
+      return misses.empty();
+    };
+    const auto settled = [&] {
+      const Frames now = frames();  // one read of the desktop for every candidate
+      return std::ranges::any_of(candidates, [&](const Frames& want) { return meets(now, want); });
+    };
+    if (testing::waitUntil(settled, seconds)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "frames off:" << misses;
   }
 
   // Where `layout` should put the browser and AI windows shown now. sameSize takes its size
@@ -252,9 +252,9 @@ TEST_P(Scenario, TheTrayArrangesOnControlAltG) {
                          "XDG_RUNTIME_DIR=" + dir_.file("runtime"), "HOME=" + dir_.path().string(),
                          "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"});
   if (!shown || bus.address().empty()) GTEST_SKIP() << "no display or session bus for the tray";
-  auto tray = x11test::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
+  auto tray = testing::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
   std::optional<std::string> line;
-  for (const auto deadline = x11test::after(30);
+  for (const auto deadline = testing::after(30);
        tray && (line = tray->readLine(deadline)) && *line != "ready";) {
   }
   ASSERT_TRUE(line) << "the tray did not start; see tray.log";

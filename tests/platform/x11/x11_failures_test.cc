@@ -35,7 +35,7 @@ class Failing : public ::testing::Test, protected PrivateDesktop {
                                 {"-WAYLAND_DISPLAY", ""},
                                 {"XDG_CONFIG_HOME", dir_.file("config")},
                                 {"TESSALOOM_DEFAULTS", dir_.file("defaults.json")}},
-                               20);
+                               6);  // a command still running then is killed: status -1
   }
 };
 
@@ -70,9 +70,7 @@ TEST_F(Failing, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
       clients.push_back(
           open({"--window", "--class", "google-chrome,Google-chrome", "--title", "Killer",
                 "--kill-on-resize", std::to_string(server_->process().pid())}));
-    const auto start = Clock::now();
     const auto r = run(display, c.args);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(6));
     if (server_) server_->process().signal(SIGCONT);
     // A result line may come first; the failure is the last line.
     const auto from = r.out.rfind('\n', r.out.size() - 2);
