@@ -27,6 +27,8 @@ struct WindowFacts {
   bool standard = true;
   bool minimized = false;
   bool fullScreen = false;
+  /// Held by a tiling layout (sway, i3) rather than floating at a frame of its own.
+  bool tiled = false;
   friend bool operator==(const WindowFacts&, const WindowFacts&) = default;
 };
 
@@ -69,6 +71,9 @@ struct ControlPrompt {
 struct Placement {
   WindowHandle window = 0;
   Rect frame;
+  /// Put the window back into the tiling layout instead (sway, i3), where it takes the frame
+  /// the layout gives it; desktops without tiling place it at `frame`.
+  bool tile = false;
 };
 
 class WindowSystem {

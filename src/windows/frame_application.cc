@@ -22,7 +22,7 @@ void apply(Context& ctx, const LayoutPlan& plan) {
   placements.reserve(plan.size());
   handles.reserve(plan.size());
   for (const auto& entry : plan) {
-    placements.push_back({entry.window.handle(), entry.target.integral()});
+    placements.push_back({entry.window.handle(), entry.target.integral(), false});
     handles.push_back(entry.window.handle());
   }
   ctx.desktop.place(placements);
