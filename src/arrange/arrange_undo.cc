@@ -20,7 +20,7 @@ int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
   const auto plan = LayoutEngine::plan(kind, windows, WindowManager::displays(ctx), parameters);
   if (plan.empty()) return 0;
   // A refused snapshot has been reported; the arrangement goes ahead.
-  (void)ctx.settings.setSnapshot(WindowManager::snapshot(windows), undoKey);
+  (void)ctx.settings.setSnapshot(WindowManager::undoSnapshot(windows), undoKey);
   WindowManager::apply(ctx, plan);
   return static_cast<int>(plan.size());
 }
@@ -31,7 +31,11 @@ int restore(Context& ctx, std::string_view key) {
   const auto windows = WindowManager::targetWindows(ctx, WindowManager::Sizes::any);
   const auto plan = WindowManager::restorePlan(records, windows);
   if (plan.empty()) return 0;
-  (void)ctx.settings.setSnapshot(WindowManager::snapshot(windows), undoKey);
+  // Only the windows this moves are taken back by the next undo.
+  std::vector<ManagedWindow> moved;
+  moved.reserve(plan.size());
+  for (const auto& entry : plan) moved.push_back(entry.window);
+  (void)ctx.settings.setSnapshot(WindowManager::undoSnapshot(moved), undoKey);
   WindowManager::apply(ctx, plan);
   return static_cast<int>(plan.size());
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/records.h"
+#include "base/result.h"
 #include "windows/context.h"
 
 namespace tessaloom::Arranger {
@@ -22,8 +23,8 @@ int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode = std
 /// Moves the windows back to the undo snapshot; repeating it toggles.
 int undo(Context& ctx);
 bool hasUndo(Context& ctx);
-/// Saves the frames of every target window; returns how many (0 when the store refused them).
-int saveCurrent(Context& ctx);
+/// Saves the frames of every target window; returns how many, or why they were not stored.
+Result<int> saveCurrent(Context& ctx);
 /// Launches saved applications that are not running, waits for their windows, restores, and
 /// calls `completion` exactly once with the number of windows moved. `ctx` must outlive the
 /// wait.

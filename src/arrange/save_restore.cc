@@ -52,9 +52,10 @@ void finishWhenReady(std::shared_ptr<PendingRestore> pending) {
 
 }  // namespace
 
-int saveCurrent(Context& ctx) {
+Result<int> saveCurrent(Context& ctx) {
   const auto windows = WindowManager::targetWindows(ctx);
-  if (!ctx.settings.setSnapshot(WindowManager::snapshot(windows), savedKey)) return 0;
+  if (auto stored = ctx.settings.setSnapshot(WindowManager::snapshot(windows), savedKey); !stored)
+    return Failure{stored.error()};
   return static_cast<int>(windows.size());
 }
 

@@ -50,14 +50,15 @@ using WindowHandle = std::uint64_t;
 class ManagedWindow {
  public:
   ManagedWindow(WindowHandle handle, std::int32_t pid, std::string appId, std::string appName,
-                std::string title, Rect frame, Kind kind)
+                std::string title, Rect frame, Kind kind, bool tiled = false)
       : handle_(handle),
         pid_(pid),
         appId_(std::move(appId)),
         appName_(std::move(appName)),
         title_(std::move(title)),
         frame_(frame),
-        kind_(kind) {}
+        kind_(kind),
+        tiled_(tiled) {}
 
   WindowHandle handle() const { return handle_; }
   std::int32_t pid() const { return pid_; }
@@ -68,6 +69,8 @@ class ManagedWindow {
   const Rect& frame() const { return frame_; }
   void setFrame(const Rect& frame) { frame_ = frame; }
   Kind kind() const { return kind_; }
+  /// Held by a tiling layout when it was listed.
+  bool tiled() const { return tiled_; }
 
  private:
   WindowHandle handle_;
@@ -77,6 +80,7 @@ class ManagedWindow {
   std::string title_;
   Rect frame_;
   Kind kind_;
+  bool tiled_;
 };
 
 /// One screen, in the global top-left space. Two displays are the same screen when their frames
@@ -99,6 +103,8 @@ class Display {
 struct PlanEntry {
   ManagedWindow window;
   Rect target;
+  /// Put back into the tiling layout that held it, rather than at `target`.
+  bool tile = false;
 };
 /// Windows in the order they are moved; a window occurs at most once.
 using LayoutPlan = std::vector<PlanEntry>;

@@ -31,22 +31,36 @@ std::string layoutNames() {
 }
 
 // Valid UTF-8 with its control characters written out, so that every listed item stays on one
-// line and nothing reaches the terminal as a command: C0 and DEL as "\x1B", C1 as "\u0085".
+// line, reads in its own order and sends the terminal no command: C0 and DEL as "\x1B"; C1, the
+// line and paragraph separators and the bidirectional embeddings, overrides and isolates as
+// "\u0085", "\u202E".
 std::string printable(const std::string& valid) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto byte = [&valid](std::size_t i) {
+    return i < valid.size() ? static_cast<unsigned char>(valid[i]) : 0u;
+  };
   std::string out;
   out.reserve(valid.size());
   for (std::size_t i = 0; i < valid.size(); ++i) {
-    const auto c = static_cast<unsigned char>(valid[i]);
-    const auto next = i + 1 < valid.size() ? static_cast<unsigned char>(valid[i + 1]) : 0;
+    const unsigned c = byte(i), next = byte(i + 1), third = byte(i + 2);
+    unsigned code = 0;
     if (c < 0x20 || c == 0x7F) {
       out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      out += {'\\', 'u', '0', '0', kHex[next >> 4], kHex[next & 15]};
+      continue;
+    }
+    if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      code = next;
+    } else if (c == 0xE2 && ((next == 0x80 && third >= 0xA8 && third <= 0xAE) ||
+                             (next == 0x81 && third >= 0xA6 && third <= 0xA9))) {
+      code = 0x2000 | (next & 0x3F) << 6 | (third & 0x3F);
       ++i;
     } else {
       out += valid[i];
+      continue;
     }
+    out +=
+        {'\\', 'u', kHex[code >> 12], kHex[code >> 8 & 15], kHex[code >> 4 & 15], kHex[code & 15]};
+    ++i;
   }
   return out;
 }
@@ -90,7 +104,10 @@ std::optional<int> runCommand(Context& ctx, const std::vector<std::string>& args
   } else if (command == "--undo") {
     out << "元に戻した: " << Arranger::undo(ctx) << "枚\n";
   } else if (command == "--save") {
-    out << "保存: " << Arranger::saveCurrent(ctx) << "枚\n";
+    // The store has said on standard error why nothing was saved.
+    const auto saved = Arranger::saveCurrent(ctx);
+    if (!saved) return 1;
+    out << "保存: " << *saved << "枚\n";
   } else if (command == "--restore") {
     out << "復元: " << restoreAndWait(ctx) << "枚\n";
   } else {

@@ -55,11 +55,13 @@ void AppDelegate::applicationDidFinishLaunching() {
   // A key another program holds stays unregistered; the menu still reaches the operation.
   for (const auto& shortcut : kShortcuts) {
     const LayoutKind kind = shortcut.kind;
-    hotKeys_.registerHotKey(shortcut.chord,
-                            guarded(weakSelf(), [kind](AppDelegate& d) { d.run(kind); }));
+    if (!hotKeys_.registerHotKey(shortcut.chord,
+                                 guarded(weakSelf(), [kind](AppDelegate& d) { d.run(kind); })))
+      refusedChords_.push_back(shortcut.chord);
   }
-  hotKeys_.registerHotKey(kUndoChord,
-                          guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); }));
+  if (!hotKeys_.registerHotKey(kUndoChord,
+                               guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); })))
+    refusedChords_.push_back(kUndoChord);
 
   if (ctx_.desktop.controlAvailable()) return;
   ctx_.queue.asyncAfter(kPromptDelaySeconds,
@@ -140,6 +142,7 @@ void AppDelegate::menuNeedsUpdate() {
   state.hasSaved = Arranger::hasSaved(ctx_);
   state.canCheckForUpdates = ui_.updater && ui_.updater->canCheckForUpdates();
   state.version = Installer::version(ui_.installation);
+  state.refusedChords = refusedChords_;
   ui_.statusItem.setMenu(buildStatusMenu(state));
 }
 
@@ -191,8 +194,10 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
 
 void AppDelegate::saveAction() {
   // The item is disabled without the permission, so there is no check here.
-  const int n = Arranger::saveCurrent(ctx_);
-  hud_.show(std::to_string(n) + "枚の配置を保存しました", "square.and.arrow.down");
+  const auto saved = Arranger::saveCurrent(ctx_);
+  hud_.show(
+      saved ? std::to_string(*saved) + "枚の配置を保存しました" : "配置を保存できませんでした",
+      "square.and.arrow.down");
 }
 
 void AppDelegate::restoreAction() {

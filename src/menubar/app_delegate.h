@@ -71,6 +71,7 @@ class AppDelegate : public platform::MenuDelegate {
   Context& ctx_;
   platform::UiServices& ui_;
   HotKeyCenter hotKeys_;
+  std::vector<Chord> refusedChords_;
   HUD hud_;
   std::shared_ptr<AppDelegate*> self_;
   bool hasStatusItem_ = false;

@@ -1,5 +1,6 @@
 #include "menubar/status_menu.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string_view>
@@ -13,6 +14,11 @@ namespace {
 
 // The quit item's chord, as in every application.
 constexpr Chord kQuitChord{'q', kControl};
+
+bool chordShown(const StatusMenuState& state, const Chord& chord) {
+  return std::find(state.refusedChords.begin(), state.refusedChords.end(), chord) ==
+         state.refusedChords.end();
+}
 
 constexpr std::array<std::pair<std::string_view, DisplayMode>, 2> kDisplayModes = {{
     {"各ディスプレイの中で整列", DisplayMode::perDisplay},
@@ -123,7 +129,7 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
 
   for (const auto& shortcut : kShortcuts) {
     MenuItem i = item(title(shortcut.kind), MenuAction::layout);
-    i.shortcut = shortcut.chord;
+    if (chordShown(state, shortcut.chord)) i.shortcut = shortcut.chord;
     i.representedObject = std::string(rawValue(shortcut.kind));
     i.image = std::string(symbol(shortcut.kind));
     i.enabled = state.trusted;
@@ -132,7 +138,7 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
   items.push_back(MenuItem::makeSeparator());
 
   MenuItem undo = item("直前の配置に戻す", MenuAction::undo);
-  undo.shortcut = kUndoChord;
+  if (chordShown(state, kUndoChord)) undo.shortcut = kUndoChord;
   undo.image = "arrow.uturn.backward";
   undo.enabled = state.trusted && state.hasUndo;
   items.push_back(std::move(undo));

@@ -34,6 +34,8 @@ struct StatusMenuState {
   bool hasSaved = false;
   bool canCheckForUpdates = false;
   std::string version;
+  /// The hot keys the desktop refused: their items show no chord.
+  std::vector<Chord> refusedChords;
 };
 
 /// The identifier, name and current kind the menu shows for `app`, against the user's

@@ -61,8 +61,9 @@ class DefaultsStore {
 
   /// The value under `key`, or nothing when the key holds none.
   virtual std::optional<DefaultsValue> object(std::string_view key) = 0;
-  /// Stores `value` under `key` at once; a failed write leaves the old value.
-  virtual void setObject(std::string_view key, const DefaultsValue& value) = 0;
+  /// Stores `value` under `key` at once; false when the write failed, which leaves the old
+  /// value.
+  virtual bool setObject(std::string_view key, const DefaultsValue& value) = 0;
   virtual void removeObject(std::string_view key) = 0;
 
   // Typed reads with the value's conversions; an absent key reads as 0, false or nothing.

@@ -52,12 +52,15 @@ std::optional<std::string> encodeSavedFrames(const std::vector<SavedFrame>& fram
     for (const auto& f : frames) {
       if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.w) || !std::isfinite(f.h))
         return std::nullopt;
-      array.push_back(OrderedJson{{"bundleID", boundedText(f.appId)},
-                                  {"title", boundedText(f.title)},
-                                  {"x", f.x},
-                                  {"y", f.y},
-                                  {"w", f.w},
-                                  {"h", f.h}});
+      OrderedJson record{{"bundleID", boundedText(f.appId)},
+                         {"title", boundedText(f.title)},
+                         {"x", f.x},
+                         {"y", f.y},
+                         {"w", f.w},
+                         {"h", f.h}};
+      if (f.window) record["window"] = *f.window;
+      if (f.tiled) record["tiled"] = true;
+      array.push_back(std::move(record));
     }
     return array.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
   } catch (const nlohmann::json::exception&) {
@@ -81,6 +84,10 @@ std::vector<SavedFrame> decodeSavedFrames(std::string_view json) {
           !readNumber(record, "x", f.x) || !readNumber(record, "y", f.y) ||
           !readNumber(record, "w", f.w) || !readNumber(record, "h", f.h))
         return {};
+      if (const auto it = record.find("window"); it != record.end() && it->is_number_unsigned())
+        f.window = it->get<WindowHandle>();
+      if (const auto it = record.find("tiled"); it != record.end() && it->is_boolean())
+        f.tiled = it->get<bool>();
       frames.push_back(std::move(f));
     }
     return frames;

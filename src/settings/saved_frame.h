@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/geometry.h"
+#include "base/records.h"
 
 namespace tessaloom {
 
@@ -20,6 +21,11 @@ struct SavedFrame {
   double y = 0;
   double w = 0;
   double h = 0;
+  /// The window itself, while the desktop session that named it lasts (stored as "window"
+  /// only where known): undo finds exactly the windows it recorded by it.
+  std::optional<WindowHandle> window = std::nullopt;
+  /// Held by a tiling layout (stored as "tiled" only when true).
+  bool tiled = false;
 
   Rect rect() const { return {x, y, w, h}; }
   friend bool operator==(const SavedFrame&, const SavedFrame&) = default;
@@ -37,7 +43,8 @@ std::string boundedText(std::string_view s);
 /// Compact JSON array of objects with every text bounded; nothing when a number is not finite.
 std::optional<std::string> encodeSavedFrames(const std::vector<SavedFrame>& frames);
 /// Strict reader: any fault anywhere (not JSON, not an array, an element that is not an object,
-/// a missing member or one of the wrong type) gives an empty list. Extra members are ignored.
+/// a missing member or one of the wrong type) gives an empty list. Extra members are ignored,
+/// and so is a "window" or "tiled" member of the wrong type.
 std::vector<SavedFrame> decodeSavedFrames(std::string_view json);
 
 }  // namespace tessaloom

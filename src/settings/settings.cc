@@ -155,7 +155,8 @@ Outcome Settings::setSnapshot(const std::vector<SavedFrame>& frames, std::string
     std::cerr << failure.message << "\n";
     return failure;
   }
-  store_.setObject(key, platform::Data{{json->begin(), json->end()}});
+  if (!store_.setObject(key, platform::Data{{json->begin(), json->end()}}))
+    return Failure{"配置を保存できませんでした"};
   return {};
 }
 

@@ -46,7 +46,7 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
         if (*detectAITabs && Catalog::looksLikeAI(window.title)) windowKind = Kind::ai;
       }
       result.emplace_back(window.handle, app.pid, app.id, name, window.title, window.frame,
-                          windowKind);
+                          windowKind, window.tiled);
     }
   }
   return result;

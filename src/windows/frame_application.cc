@@ -22,7 +22,7 @@ void apply(Context& ctx, const LayoutPlan& plan) {
   placements.reserve(plan.size());
   handles.reserve(plan.size());
   for (const auto& entry : plan) {
-    placements.push_back({entry.window.handle(), entry.target.integral(), false});
+    placements.push_back({entry.window.handle(), entry.target.integral(), entry.tile});
     handles.push_back(entry.window.handle());
   }
   ctx.desktop.place(placements);
@@ -32,8 +32,9 @@ void apply(Context& ctx, const LayoutPlan& plan) {
   // Windows that are gone or unreadable are left alone.
   const auto frames = ctx.desktop.frames(handles);
   std::vector<platform::Placement> corrections;
+  // A window put back into tiling takes whatever frame its layout gives it.
   for (std::size_t i = 0; i < placements.size() && i < frames.size(); ++i)
-    if (frames[i] && offTarget(*frames[i], placements[i].frame))
+    if (!placements[i].tile && frames[i] && offTarget(*frames[i], placements[i].frame))
       corrections.push_back(placements[i]);
   if (!corrections.empty()) ctx.desktop.place(corrections);
 }

@@ -38,8 +38,14 @@ std::vector<Display> displays(Context& ctx);
 /// one more batch.
 void apply(Context& ctx, const LayoutPlan& plan);
 
+/// Each window's application, title and frame as listed, to be saved.
 std::vector<SavedFrame> snapshot(const std::vector<ManagedWindow>& windows);
-/// Pairs records with windows: same application and exact title first, then application alone.
+/// The same with each window's handle and tiled state, so that undo puts back exactly these
+/// windows, and into tiling those that were tiled.
+std::vector<SavedFrame> undoSnapshot(const std::vector<ManagedWindow>& windows);
+/// Pairs records with windows, each record used once: a record that names a listed window of
+/// its application takes that window; the others, same application and exact title first, then
+/// application alone, among the windows that no record names.
 LayoutPlan restorePlan(const std::vector<SavedFrame>& records,
                        const std::vector<ManagedWindow>& windows);
 

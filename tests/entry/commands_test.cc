@@ -76,19 +76,26 @@ TEST_F(CommandLine, EachCommandSaysWhatItDidAndBadArgumentsGetOneLineAndStatusOn
     EXPECT_EQ(after.empty() ? after : frames(), after);
   }
   EXPECT_EQ(read("defaults.json")["displayMode"], "mouseDisplay") << "options are never stored";
+  // A store that cannot be written saves nothing and says why, not how many.
+  const auto r = run({"--save"}, {{"TESSALOOM_DEFAULTS", dir_.file("scene.json") + "/d.json"}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err, "");
 }
 
 TEST_F(CommandLine, ListedNamesAndTitlesStayOnOneLineAndTitlesAreCut) {
   dir_.write("scene.json", R"({"screens": [{"name": "S", "frame": [0, 0, 976, 616]}],
     "apps": [{"pid": 7, "bundleID": "com.google.Chrome", "name": "Tab\tName", "windows": [
       {"title": "👩‍💻é0123456789012345678901234567890123456789", "frame": [0, 0, 800, 600]},
-      {"title": "a\nb\r\n\u001B[2J\u007F\u0085\u00A0", "frame": [0, 0, 800, 600]}]}]})");
+      {"title": "a\nb\r\n\u001B[2J\u007F\u0085\u00A0\u2027\u2028\u202E\u2066x\u2069\u206A",
+       "frame": [0, 0, 800, 600]}]}]})");
   const auto out = run({"--list"}).out;
   EXPECT_EQ(
       out.substr(out.find('\n') + 1),  // emoji and accent: one character each
       "[ブラウザ] Tab\\x09Name | 👩‍💻é01234567890123456789012345678901234567 | (0.0, "
       "0.0, "
-      "800.0, 600.0)\n[ブラウザ] Tab\\x09Name | a\\x0Ab\\x0D\\x0A\\x1B[2J\\x7F\\u0085\xC2\xA0 "
+      "800.0, 600.0)\n[ブラウザ] Tab\\x09Name | a\\x0Ab\\x0D\\x0A\\x1B[2J\\x7F\\u0085\xC2\xA0\u2027"
+      "\\u2028\\u202E\\u2066x\\u2069\u206A "
       "| (0.0, 0.0, 800.0, 600.0)\n");
 }
 

@@ -134,12 +134,13 @@ TEST_F(Tray, TheMenuShowsTheMomentWithControl) {
   settings.setGap(4);
   settings.setAiRatio(0.5);
   ui.updater.canCheck = false;
+  ui.hotKeys.heldElsewhere = {{'h', kControlAlt}};  // not shown where it does nothing
   launch(true);
   EXPECT_THAT(
       render(ui.statusItem.open().items),
       ElementsAre(
           "対象ウィンドウ：ブラウザ 2 ／ AI 1 off", "---", "自動タイルで整列 [Ctrl+Alt+G]",
-          "横一列に並べる [Ctrl+Alt+H]", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
+          "横一列に並べる", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
           "同じサイズで重ねる [Ctrl+Alt+K]", "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]",
           "---", "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
           "保存したアプリを開いて配置に戻す off", "---", "対象アプリ", "設定", "---", "使い方",
@@ -175,6 +176,9 @@ TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
     choose(title);
     EXPECT_EQ(said(), message) << title;
   }
+  defaults.setReadOnly(true);
+  choose("今の配置を保存");
+  EXPECT_EQ(said(), "配置を保存できませんでした");
 }
 
 TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {

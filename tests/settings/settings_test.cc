@@ -110,6 +110,15 @@ TEST(SavedFrames, WrittenCompactInFieldOrder) {
   EXPECT_EQ(encodeSavedFrames({frame}),
             "[{\"bundleID\":\"org.mozilla.firefox\",\"title\":\"H\u00E9 "
             "\uFFFD\",\"x\":10.0,\"y\":-20.5,\"w\":800.0,\"h\":600.0}]");
+  // Undo's members follow, and read back; mistyped ones read as absent.
+  SavedFrame undo{"a", "t", 1, 2, 3, 4, 18446744073709551615u, true};
+  EXPECT_EQ(encodeSavedFrames({undo}),
+            R"([{"bundleID":"a","title":"t","x":1.0,"y":2.0,"w":3.0,"h":4.0,)"
+            R"("window":18446744073709551615,"tiled":true}])");
+  EXPECT_EQ(decodeSavedFrames(*encodeSavedFrames({undo})), std::vector<SavedFrame>{undo});
+  EXPECT_EQ(decodeSavedFrames(R"([{"bundleID":"a","title":"t","x":1,"y":2,"w":3,"h":4,)"
+                              R"("window":-7,"tiled":1}])"),
+            (std::vector<SavedFrame>{{"a", "t", 1, 2, 3, 4}}));
   for (double SavedFrame::*field :
        {&SavedFrame::x, &SavedFrame::y, &SavedFrame::w, &SavedFrame::h}) {
     SavedFrame bad = frame;

@@ -366,20 +366,23 @@ std::optional<DefaultsValue> FileDefaults::object(std::string_view key) {
 // Writes change only the member of the key; every other member of the file, including ones
 // that read as nothing (null, unknown forms), is written back as it was.
 
-void FileDefaults::setObject(std::string_view key, const DefaultsValue& value) {
+bool FileDefaults::setObject(std::string_view key, const DefaultsValue& value) {
   try {
     const auto member = toJson(value, 1);
-    if (!member) return;
-    report(update([&](Json& object) {
+    if (!member) return false;
+    const Outcome written = update([&](Json& object) {
       const auto names = namesOf(key);
       const bool onlyOneSpelling = names.size() == 1 || !object.contains(names[1]);
       if (onlyOneSpelling && memberOf(object, key) == value) return false;
       for (const auto& name : names) object.erase(name);
       object[names.front()] = *member;
       return true;
-    }));
+    });
+    report(written);
+    return static_cast<bool>(written);
   } catch (const Json::exception&) {
     // The write is dropped; the file is as it was.
+    return false;
   }
 }
 

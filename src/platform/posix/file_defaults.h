@@ -46,7 +46,7 @@ class FileDefaults final : public DefaultsStore {
   /// Ignored (the file stays as it was) when the value holds a non-finite number, nests deeper
   /// than kMaxDepth allows, or the file cannot be read or replaced; the last is said on
   /// standard error, once per process.
-  void setObject(std::string_view key, const DefaultsValue& value) override;
+  bool setObject(std::string_view key, const DefaultsValue& value) override;
   void removeObject(std::string_view key) override;
 
   /// Every value in the file now; empty when the file is missing, unreadable or corrupt.

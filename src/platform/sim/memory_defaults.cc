@@ -9,11 +9,12 @@ std::optional<DefaultsValue> MemoryDefaults::object(std::string_view key) {
   return it->second;
 }
 
-void MemoryDefaults::setObject(std::string_view key, const DefaultsValue& value) {
+bool MemoryDefaults::setObject(std::string_view key, const DefaultsValue& value) {
   std::lock_guard lock(mutex_);
   ++writes_;
-  if (readOnly_) return;
+  if (readOnly_) return false;
   values_.insert_or_assign(std::string(key), value);
+  return true;
 }
 
 void MemoryDefaults::removeObject(std::string_view key) {

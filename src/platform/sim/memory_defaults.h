@@ -14,7 +14,7 @@ class MemoryDefaults final : public DefaultsStore {
   explicit MemoryDefaults(DefaultsValue::Dictionary values) : values_(std::move(values)) {}
 
   std::optional<DefaultsValue> object(std::string_view key) override;
-  void setObject(std::string_view key, const DefaultsValue& value) override;
+  bool setObject(std::string_view key, const DefaultsValue& value) override;
   void removeObject(std::string_view key) override;
 
   /// Every stored key and value.

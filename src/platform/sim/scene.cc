@@ -161,10 +161,10 @@ std::int32_t pid(const Json& json, const std::string& path) {
 }
 
 SceneWindow readWindow(const Json& json, const std::string& path) {
-  const Object o(
-      json, path,
-      {"title", "frame", "role", "subrole", "minimized", "fullScreen", "failRead", "failWrite",
-       "ignoresWrites", "minSize", "vanishes", "writeDelay", "positionValue", "sizeValue"});
+  const Object o(json, path,
+                 {"title", "frame", "role", "subrole", "minimized", "fullScreen", "failRead",
+                  "failWrite", "ignoresWrites", "minSize", "vanishes", "writeDelay",
+                  "positionValue", "sizeValue", "tiled"});
   SceneWindow w;
   w.title = o.string("title");
   w.frame = rect(required(o, "frame"), o.path("frame"));
@@ -175,6 +175,7 @@ SceneWindow readWindow(const Json& json, const std::string& path) {
   w.failRead = o.strings("failRead");
   w.failWrite = o.strings("failWrite");
   w.ignoresWrites = o.boolean("ignoresWrites", false);
+  w.tiled = o.boolean("tiled", false);
   if (const Json* v = o.find("minSize")) {
     const std::vector<double> n = numbers(*v, o.path("minSize"), 2);
     if (n[0] < 0 || n[1] < 0) fail(o.path("minSize"), "must not be negative");

@@ -26,7 +26,8 @@
 // A window: "frame": [x, y, w, h] (required; top-left convention), "title": string (absent: no
 //   title), "role" (default "AXWindow") and "subrole" (default "AXStandardWindow"): string, or
 //   null for none (standard only with both defaults), "minimized", "fullScreen": bool or null
-//   for none (default false).
+//   for none (default false), "tiled": bool (default false): held by a tiling layout; a
+//   placement floats it, and one that tiles puts it back, at the placed frame.
 // Faults of an app:
 //   "unresponsive": true   its windows cannot be listed (after the clock has moved on by the
 //                          answer timeout), read or moved;
@@ -74,6 +75,7 @@ struct SceneWindow {
   std::optional<std::string> subrole = std::string("AXStandardWindow");
   std::optional<bool> minimized = false;
   std::optional<bool> fullScreen = false;
+  bool tiled = false;
   std::set<std::string, std::less<>> failRead;
   std::set<std::string, std::less<>> failWrite;
   bool ignoresWrites = false;

@@ -69,7 +69,8 @@ SimDesktop::App SimDesktop::makeApp(const SceneApp& facts, std::int32_t pid) con
   app.facts = facts;
   app.facts.pid = pid;
   app.facts.windows.clear();
-  for (const SceneWindow& w : facts.windows) app.windows.push_back(Window{w, w.frame, false, {}});
+  for (const SceneWindow& w : facts.windows)
+    app.windows.push_back(Window{w, w.frame, w.tiled, false, {}});
   return app;
 }
 
@@ -122,6 +123,7 @@ nlohmann::ordered_json SimDesktop::currentDocument() const {
     for (std::size_t i = 0; i < app.windows.size(); ++i) {
       const Window& w = app.windows[i];
       if (w.frame != w.facts.frame) appJson["windows"][i]["frame"] = frameJson(w.frame);
+      if (w.tiled != w.facts.tiled) appJson["windows"][i]["tiled"] = w.tiled;
     }
   };
   for (std::size_t i = 0; i < scene_.apps.size(); ++i) {
@@ -312,6 +314,7 @@ std::optional<std::vector<WindowFacts>> SimDesktop::windows(std::int32_t pid) {
         has("AXRole", f.role, "AXWindow") && has("AXSubrole", f.subrole, "AXStandardWindow");
     facts.minimized = has("AXMinimized", f.minimized, true);
     facts.fullScreen = has("AXFullScreen", f.fullScreen, true);
+    facts.tiled = w.tiled;
     result.push_back(std::move(facts));
   }
   return result;
@@ -341,7 +344,8 @@ void SimDesktop::place(std::span<const Placement> placements) {
 
 void SimDesktop::placeOne(const Placement& placement) {
   Window* w = window(placement.window);
-  record(SimCallKind::place, label(placement.window) + " " + describe(placement.frame));
+  record(SimCallKind::place, label(placement.window) + " " + describe(placement.frame) +
+                                 (placement.tile ? " tiled" : ""));
   if (!w || !trusted() || runningApp(pidOf(placement.window))->facts.unresponsive) return;
   const SceneWindow& f = w->facts;
   if (f.vanishes) {
@@ -350,6 +354,7 @@ void SimDesktop::placeOne(const Placement& placement) {
     return;
   }
   if (f.ignoresWrites) return;
+  w->tiled = placement.tile;
   std::optional<Point> origin = placement.frame.origin();
   std::optional<Size> size = placement.frame.size();
   if (f.failWrite.count("AXPosition") || scene_.pointBoxingFails || !finite(*origin)) {

@@ -86,6 +86,7 @@ class SimDesktop final : public WindowSystem {
   struct Window {
     SceneWindow facts;
     Rect frame;
+    bool tiled = false;
     bool gone = false;
     /// A delayed placement: the parts it changes, applied when due.
     struct Write {
