@@ -47,21 +47,27 @@ gboolean quitApplication(gpointer application) {
 /// The installation with the other copies as the session bus knows them: the name's owner.
 class BusInstallation final : public PosixInstallation {
  public:
-  explicit BusInstallation(SingleInstance* instance) : instance_(instance) {}
+  BusInstallation(SingleInstance* instance, std::function<void()> quit)
+      : instance_(instance), quit_(std::move(quit)) {}
   std::vector<std::int32_t> olderCopies() override {
     if (!instance_) return {};
     if (const auto pid = instance_->ownerPid()) return {*pid};
     return {};
   }
   /// Waits at most kQuitWaitSeconds: until then the copy still holds what this copy is about
-  /// to take over (its hot keys, its tray icon).
+  /// to take over (its hot keys, its tray icon). A copy that does not let go keeps them, so
+  /// this one says so and ends rather than run beside it.
   void quitCopy(std::int32_t pid) override {
-    if (instance_) instance_->takeOver(pid, kQuitWaitSeconds);
+    if (!instance_ || instance_->takeOver(pid, kQuitWaitSeconds)) return;
+    std::cerr << "Tessaloom の別のコピー（pid " << pid
+              << "）が応答しません。そのコピーを終了してから起動し直してください" << std::endl;
+    quit_();
   }
   static constexpr double kQuitWaitSeconds = 3.0;
 
  private:
   SingleInstance* instance_;
+  std::function<void()> quit_;
 };
 
 Outcome TrayServices::startToolkit() {
@@ -96,7 +102,8 @@ TrayServices::TrayServices()
   else
     std::cerr << "セッションバスに接続できません（" << claimed.error()
               << "）。ほかに動いているコピーを確かめずに起動します" << std::endl;
-  installation_ = std::make_unique<BusInstallation>(instance_.get());
+  installation_ =
+      std::make_unique<BusInstallation>(instance_.get(), [this] { application_->quit(); });
   ui_.reset(new UiServices{*application_, *statusItem_, *alerts_, *about_, *overlay_, *hotKeys_,
                            login_, *installation_});
 }
@@ -118,8 +125,19 @@ void TrayServices::run() {
   const guint interrupt = g_unix_signal_add(SIGINT, quitApplication, application_.get());
   trace("ready");
   g_main_loop_run(loop_);
+  // Once the loop has ended, a late SIGTERM must not cut short the clean-up that follows
+  // (giving the keys and the desktop's script back, writing the scene): removing the sources
+  // brings back the default action, so the signals are ignored from here on.
+  sigset_t quitting;
+  sigemptyset(&quitting);
+  sigaddset(&quitting, SIGTERM);
+  sigaddset(&quitting, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &quitting, nullptr);
   g_source_remove(term);
   g_source_remove(interrupt);
+  std::signal(SIGTERM, SIG_IGN);
+  std::signal(SIGINT, SIG_IGN);
+  pthread_sigmask(SIG_UNBLOCK, &quitting, nullptr);
   trace("quit");
 }
 

@@ -56,14 +56,17 @@ TEST_F(TrayOnPrivateDesktop, ASecondCopyTakesOverAndArrangesOnARealHotKeyWithLoc
     return watcher;
   };
   std::vector<std::string> said;  // what the copies say up to their "ready"
-  auto startTray = [&] {
-    auto tray = Process::start(
+  auto launch = [&](const char* log) {
+    return Process::start(
         {TESSALOOM_BINARY},
         {"DISPLAY=" + server_->display(), "DBUS_SESSION_BUS_ADDRESS=" + bus_.address(),
          "XDG_RUNTIME_DIR=" + file(""), "XDG_CONFIG_HOME=" + file("config"), "HOME=" + file(""),
          "TESSALOOM_SCENE=" + file("scene.json"), "TESSALOOM_DEFAULTS=" + file("defaults.json"),
          "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"},
-        file("tray.log"));
+        file(log));
+  };
+  auto startTray = [&] {
+    auto tray = launch("tray.log");
     while (auto line = tray ? tray->readLine(after(30)) : std::nullopt)
       if (said.push_back(*line); *line == "ready") return tray;
     ADD_FAILURE() << "the tray did not start; see tray.log";
@@ -89,8 +92,15 @@ TEST_F(TrayOnPrivateDesktop, ASecondCopyTakesOverAndArrangesOnARealHotKeyWithLoc
   const std::vector<std::string> plate = {"search", "--onlyvisible", "--name", "^Tessaloom HUD$"};
   EXPECT_TRUE(waitUntil([&] { return xdotool(plate) == 0; }, 10)) << "no feedback";
   EXPECT_TRUE(waitUntil([&] { return xdotool(plate) != 0; }, 6)) << "the plate stays";
+  // A copy that never answers keeps its name and keys: a newer one says so and ends.
+  second->signal(SIGSTOP);
+  auto third = launch("third.log");
+  EXPECT_TRUE(third && third->waitExit(after(20)));
+  EXPECT_THAT(dir_.read("third.log"), ::testing::HasSubstr("応答しません"));
+  second->signal(SIGCONT);
   second->signal(SIGTERM);
   EXPECT_TRUE(second->waitExit(after(20)));
+  EXPECT_EQ(second->status(), 0) << "a late SIGTERM cut its quitting short";
   EXPECT_NE(frames(), before) << "arranged and written back on quit";
 }
 
