@@ -47,11 +47,18 @@ Result<std::string> sessionBusAddress() {
   return result;
 }
 
-void methodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                GVariant*, GDBusMethodInvocation* invocation, gpointer data) {
+void methodCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
+                const gchar* method, GVariant*, GDBusMethodInvocation* invocation, gpointer data) {
+  auto& instance = *static_cast<SingleInstance::Exported*>(data);
+  // Only another copy of this program may end this one.
+  if (!sender || !instance.peers.isThisProgram(sender)) {
+    g_dbus_method_invocation_return_dbus_error(
+        invocation, "org.freedesktop.DBus.Error.AccessDenied", "Only Tessaloom may call this");
+    return;
+  }
   g_dbus_method_invocation_return_value(invocation, nullptr);
   // Answered first: the caller learns that the request arrived, then waits for the name.
-  if (g_strcmp0(method, "Quit") == 0) (*static_cast<std::function<void()>*>(data))();
+  if (g_strcmp0(method, "Quit") == 0) instance.quit();
 }
 
 const GDBusInterfaceVTable kVTable = {methodCall, nullptr, nullptr, {}};
@@ -78,8 +85,9 @@ Result<std::unique_ptr<SingleInstance>> SingleInstance::claim(std::function<void
   std::unique_ptr<SingleInstance> instance(new SingleInstance(connection, std::move(quit)));
 
   GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
-  instance->registration_ = g_dbus_connection_register_object(
-      connection, kObjectPath, node->interfaces[0], &kVTable, &instance->quit_, nullptr, &error);
+  instance->registration_ =
+      g_dbus_connection_register_object(connection, kObjectPath, node->interfaces[0], &kVTable,
+                                        &instance->exported_, nullptr, &error);
   g_dbus_node_info_unref(node);
   if (!instance->registration_) return Failure{takeMessage(error)};
 
@@ -91,7 +99,7 @@ Result<std::unique_ptr<SingleInstance>> SingleInstance::claim(std::function<void
 }
 
 SingleInstance::SingleInstance(GDBusConnection* connection, std::function<void()> quit)
-    : connection_(connection), quit_(std::move(quit)) {}
+    : connection_(connection), exported_{std::move(quit), BusPeers(connection)} {}
 
 SingleInstance::~SingleInstance() {
   if (registration_) g_dbus_connection_unregister_object(connection_, registration_);

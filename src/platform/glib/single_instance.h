@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/result.h"
+#include "platform/glib/bus_peers.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 
@@ -22,9 +23,10 @@ class SingleInstance {
   static constexpr const char* kInterface = "org.tessaloom.Tray";
 
   /// Connects to the session bus at `address` (the user's session bus when empty), exports the
-  /// Quit method, which calls `quit` on the thread's default main context, and asks for the
-  /// name: at once when it is free, else queued behind the copy that owns it. A failure says
-  /// why there is no session bus.
+  /// Quit method, which calls `quit` on the thread's default main context when another copy of
+  /// this program asks (anyone else is refused), and asks for the name: at once when it is
+  /// free, else queued behind the copy that owns it. A failure says why there is no session
+  /// bus.
   static Result<std::unique_ptr<SingleInstance>> claim(std::function<void()> quit,
                                                        const std::string& address = {});
   /// Gives the name back and leaves the bus.
@@ -40,13 +42,19 @@ class SingleInstance {
   /// most `seconds`, for the name to pass to this process; true once it has. Never signals.
   bool takeOver(std::int32_t pid, double seconds);
 
+  /// What the exported object serves: the quit, and who may ask for it.
+  struct Exported {
+    std::function<void()> quit;
+    BusPeers peers;
+  };
+
  private:
   SingleInstance(GDBusConnection* connection, std::function<void()> quit);
   // The unique name of the name's owner; empty when none.
   std::string ownerName();
 
   GDBusConnection* connection_;
-  std::function<void()> quit_;
+  Exported exported_;
   unsigned registration_ = 0;
 };
 

@@ -1,7 +1,7 @@
 // The GLib main queue on real time (only order and what runs are checked, never durations) and
 // the single tray copy per user on a private session bus.
 #include <glib.h>
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <unistd.h>
 
 #include <future>
@@ -10,6 +10,7 @@
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/single_instance.h"
 #include "support/private_bus.h"
+#include "support/run_program.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -80,6 +81,11 @@ TEST(SingleInstance, TheOwnerIsAskedToQuitAndTheNamePassesToTheCopyThatAsked) {
   EXPECT_FALSE(newer->ownsName());
   EXPECT_EQ(newer->ownerPid(), self);
   EXPECT_FALSE(newer->takeOver(self + 1, 5)) << "a pid that does not own the name";
+  const auto stranger = testing::runProgram(
+      "gdbus",
+      {"call", "--address", bus.address(), "--dest", SingleInstance::kBusName, "--object-path",
+       SingleInstance::kObjectPath, "--method", "org.tessaloom.Tray.Quit"});
+  EXPECT_THAT(stranger.err, ::testing::HasSubstr("AccessDenied")) << "another program";
   EXPECT_FALSE(older.asked);
   EXPECT_TRUE(newer->takeOver(self, 10));
   EXPECT_TRUE(older.asked);
