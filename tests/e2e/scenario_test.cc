@@ -58,16 +58,23 @@ class Scenario : public ::testing::TestWithParam<DesktopKind> {
  protected:
   virtual int monitorCount() const { return 1; }
 
+  // Only a desktop this machine cannot have is skipped (ctest lists it at the end); one that
+  // should come up and does not, twice, fails.
   void SetUp() override {
-    desktop_ = GetParam().make();
-    for (const App* app : {&kChrome, &kFirefox, &kChat})
-      dir_.write("data/applications/" + app->identifier + ".desktop",
-                 "[Desktop Entry]\nType=Application\nName=" + app->name + "\nExec=" +
-                     desktop_->launchCommand(
-                         *app, app == &kChat ? kChatLaunch : std::vector<WindowSpec>{}) +
-                     "\n");
-    const std::string why = desktop_->start(dir_.path() / "desktop", monitorCount());
-    if (!why.empty()) GTEST_SKIP() << why;
+    std::string why;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      desktop_ = GetParam().make();
+      for (const App* app : {&kChrome, &kFirefox, &kChat})
+        dir_.write("data/applications/" + app->identifier + ".desktop",
+                   "[Desktop Entry]\nType=Application\nName=" + app->name + "\nExec=" +
+                       desktop_->launchCommand(
+                           *app, app == &kChat ? kChatLaunch : std::vector<WindowSpec>{}) +
+                       "\n");
+      why = desktop_->start(dir_.path() / ("desktop" + std::to_string(attempt)), monitorCount());
+      if (why.empty()) return;
+      if (why.ends_with(" is not installed")) GTEST_SKIP() << why;
+    }
+    FAIL() << GetParam().name << " did not come up: " << why;
   }
 
   Environment environment() const {
