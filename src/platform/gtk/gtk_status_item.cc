@@ -97,8 +97,11 @@ bool GtkStatusItem::create() {
   // Off X11 the item waits for a host that starts later (a bar started after the tray).
   if (statusNotifierHostAvailable() || !xembedPossible()) {
     kind_ = TrayKind::statusNotifier;
+    // Deprecated in the newest releases for a library that is not packaged everywhere yet.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     indicator_ =
         app_indicator_new("tessaloom", icon.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
+    G_GNUC_END_IGNORE_DEPRECATIONS
     if (!xembedPossible()) {
       AppIndicatorClass* indicatorClass = APP_INDICATOR_GET_CLASS(indicator_);
       indicatorClass->fallback = noFallback;
