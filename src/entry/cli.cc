@@ -15,6 +15,18 @@ namespace {
 
 constexpr std::string_view kUsage =
     "使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save | --restore";
+constexpr std::string_view kHelp =
+    "使い方: tessaloom [コマンド]\n"
+    "  （なし）           トレイに常駐し、Ctrl+Alt+G などのホットキーで整列します\n"
+    "  --list             ディスプレイと、整列するウィンドウを一覧します\n"
+    "  --apply <layout>   ウィンドウを整列します: grid, columns, aiSplit, cascade, sameSize\n"
+    "  --mouse            --apply で、マウスのあるディスプレイにすべて集めます\n"
+    "  --per-display      --apply で、各ディスプレイの中で整列します\n"
+    "  --undo             直前の配置に戻します（もう一度で元に戻ります）\n"
+    "  --save             今の配置を保存します\n"
+    "  --restore          保存したアプリを開いて、保存した配置に戻します\n"
+    "  --help             この使い方を表示します\n"
+    "  --version          バージョンを表示します\n";
 constexpr std::size_t kTitleCharacters = 40;
 
 bool startsWith(std::string_view s, std::string_view prefix) {
@@ -122,6 +134,17 @@ std::vector<std::string> arguments(int argc, const char* const* argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
   return args;
+}
+
+std::optional<int> runWithoutDesktop(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.empty()) return std::nullopt;
+  if (args.front() == "--help")
+    out << kHelp;
+  else if (args.front() == "--version")
+    out << "tessaloom " << TESSALOOM_VERSION << "\n";
+  else
+    return std::nullopt;
+  return 0;
 }
 
 bool isCommandLineMode(const std::vector<std::string>& args) {

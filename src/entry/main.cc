@@ -28,6 +28,7 @@ int runTray(platform::Desktop& desktop, Context& ctx) {
 
 int main(int argc, char** argv) {
   const auto args = entry::arguments(argc, argv);
+  if (const auto answered = entry::runWithoutDesktop(args, std::cout)) return *answered;
   const bool commandLine = entry::isCommandLineMode(args);
   auto opened =
       platform::openDesktop(commandLine ? platform::RunMode::commandLine : platform::RunMode::tray);

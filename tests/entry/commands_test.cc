@@ -120,6 +120,12 @@ TEST_F(CommandLine, RunsThatCannotReachTheDesktopEndWithOneLineAndStatusTwo) {
     EXPECT_EQ(r.err, "");
   }
   EXPECT_FALSE(dir_.exists("defaults.json"));
+  // Help and the version need no desktop.
+  for (const char* asked : {"--help", "--version"}) {
+    const auto r = run({asked, "grid"}, noScene);
+    EXPECT_EQ(r.status, 0) << asked;
+    EXPECT_TRUE(r.out.starts_with(asked[2] == 'h' ? "使い方: tessaloom" : "tessaloom 0.")) << r.out;
+  }
 }
 
 }  // namespace
