@@ -26,7 +26,10 @@ int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
 }
 
 int restore(Context& ctx, std::string_view key) {
-  const auto records = ctx.settings.snapshot(key);
+  return restore(ctx, ctx.settings.snapshot(key));
+}
+
+int restore(Context& ctx, const std::vector<SavedFrame>& records) {
   if (records.empty()) return 0;
   const auto windows = WindowManager::targetWindows(ctx, WindowManager::Sizes::any);
   const auto plan = WindowManager::restorePlan(records, windows);

@@ -8,6 +8,7 @@
 
 #include "base/records.h"
 #include "base/result.h"
+#include "settings/named_arrangement.h"
 #include "windows/context.h"
 
 namespace tessaloom::Arranger {
@@ -29,6 +30,18 @@ Result<int> saveCurrent(Context& ctx);
 /// calls `completion` exactly once with the number of windows moved. `ctx` must outlive the
 /// wait.
 void restoreSaved(Context& ctx, std::function<void(int)> completion);
+
+/// Saves the frames of every target window under `name`, with the monitors they were saved on
+/// and `savedAt` (seconds since the epoch), replacing the arrangement of that name; returns how
+/// many windows, or why nothing was saved (not a name, or no room left).
+Result<int> saveNamed(Context& ctx, std::string_view name, double savedAt);
+/// As restoreSaved for the arrangement named `name`; false, with `completion` never called,
+/// when there is none.
+bool restoreNamed(Context& ctx, std::string_view name, std::function<void(int)> completion);
+/// Removes the arrangement named `name`; false when there is none or it could not be removed.
+bool forgetNamed(Context& ctx, std::string_view name);
+/// The monitors as an arrangement remembers them.
+std::vector<MonitorFacts> currentMonitors(Context& ctx);
 bool hasSaved(Context& ctx);
 
 }  // namespace tessaloom::Arranger

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
+#include "settings/saved_frame.h"
 #include "windows/context.h"
 
 namespace tessaloom::Arranger {
@@ -11,5 +13,7 @@ namespace tessaloom::Arranger {
 /// current frames as the undo snapshot when anything matched, applies, and returns the number
 /// of windows moved.
 int restore(Context& ctx, std::string_view key);
+/// The same for `records` held elsewhere.
+int restore(Context& ctx, const std::vector<SavedFrame>& records);
 
 }  // namespace tessaloom::Arranger

@@ -18,6 +18,8 @@ struct PendingRestore {
   Context* ctx = nullptr;
   std::vector<std::string> launched;
   std::vector<SavedFrame> records;
+  // Reads the records anew for the final restore: a save made meanwhile counts.
+  std::function<std::vector<SavedFrame>()> read;
   double deadline = 0;
   std::function<void(int)> completion;
 };
@@ -47,24 +49,14 @@ void finishWhenReady(std::shared_ptr<PendingRestore> pending) {
     queue.asyncAfter(kReadyCheckInterval, [pending] { finishWhenReady(pending); });
     return;
   }
-  pending->completion(restore(*pending->ctx, savedKey));
+  pending->completion(restore(*pending->ctx, pending->read()));
 }
 
-}  // namespace
-
-Result<int> saveCurrent(Context& ctx) {
-  const auto windows = WindowManager::targetWindows(ctx);
-  if (auto stored = ctx.settings.setSnapshot(WindowManager::snapshot(windows), savedKey); !stored)
-    return Failure{stored.error()};
-  return static_cast<int>(windows.size());
-}
-
-bool hasSaved(Context& ctx) {
-  return !ctx.settings.snapshot(savedKey).empty();
-}
-
-void restoreSaved(Context& ctx, std::function<void(int)> completion) {
-  auto records = ctx.settings.snapshot(savedKey);
+// Launches the applications of `records` that are not running, waits for their windows and
+// restores what `read` then gives.
+void restoreFrom(Context& ctx, std::vector<SavedFrame> records,
+                 std::function<std::vector<SavedFrame>()> read,
+                 std::function<void(int)> completion) {
   if (records.empty()) {
     completion(0);
     return;
@@ -81,14 +73,91 @@ void restoreSaved(Context& ctx, std::function<void(int)> completion) {
   for (const auto& id : missing)
     if (ctx.desktop.launch(id)) pending->launched.push_back(id);
   if (pending->launched.empty()) {
-    completion(restore(ctx, savedKey));
+    completion(restore(ctx, read()));
     return;
   }
   pending->ctx = &ctx;
   pending->records = std::move(records);
+  pending->read = std::move(read);
   pending->deadline = ctx.queue.now() + kReadyDeadline;
   pending->completion = std::move(completion);
   ctx.queue.asyncAfter(kReadyCheckInterval, [pending] { finishWhenReady(pending); });
+}
+
+std::optional<NamedArrangement> findNamed(Context& ctx, const std::string& name) {
+  for (auto& entry : ctx.settings.namedArrangements())
+    if (entry.name == name) return std::move(entry);
+  return std::nullopt;
+}
+
+}  // namespace
+
+Result<int> saveCurrent(Context& ctx) {
+  const auto windows = WindowManager::targetWindows(ctx);
+  if (auto stored = ctx.settings.setSnapshot(WindowManager::snapshot(windows), savedKey); !stored)
+    return Failure{stored.error()};
+  return static_cast<int>(windows.size());
+}
+
+bool hasSaved(Context& ctx) {
+  return !ctx.settings.snapshot(savedKey).empty();
+}
+
+void restoreSaved(Context& ctx, std::function<void(int)> completion) {
+  Context* c = &ctx;
+  restoreFrom(
+      ctx, ctx.settings.snapshot(savedKey), [c] { return c->settings.snapshot(savedKey); },
+      std::move(completion));
+}
+
+std::vector<MonitorFacts> currentMonitors(Context& ctx) {
+  std::vector<MonitorFacts> monitors;
+  for (const auto& d : WindowManager::displays(ctx))
+    monitors.push_back({d.name(), d.frame().width, d.frame().height});
+  return monitors;
+}
+
+Result<int> saveNamed(Context& ctx, std::string_view name, double savedAt) {
+  const auto valid = arrangementName(name);
+  if (!valid)
+    return Failure{"配置の名前は空でなく、" + std::to_string(kMaxNameCharacters) +
+                   "文字までで、制御文字を含まないものにしてください"};
+  const auto windows = WindowManager::targetWindows(ctx);
+  auto list = ctx.settings.namedArrangements();
+  std::erase_if(list, [&](const NamedArrangement& e) { return e.name == *valid; });
+  if (list.size() >= kMaxNamedArrangements)
+    return Failure{"保存できる配置は" + std::to_string(kMaxNamedArrangements) +
+                   "個までです。使わない配置を削除してください"};
+  list.push_back({*valid, savedAt, currentMonitors(ctx), WindowManager::snapshot(windows)});
+  if (auto stored = ctx.settings.setNamedArrangements(list); !stored)
+    return Failure{stored.error()};
+  return static_cast<int>(windows.size());
+}
+
+bool restoreNamed(Context& ctx, std::string_view name, std::function<void(int)> completion) {
+  const auto valid = arrangementName(name);
+  auto entry = valid ? findNamed(ctx, *valid) : std::nullopt;
+  if (!entry) return false;
+  Context* c = &ctx;
+  const std::string wanted = *valid;
+  auto records = entry->frames;
+  restoreFrom(
+      ctx, std::move(records),
+      [c, wanted, fallback = std::move(entry->frames)] {
+        // Forgotten while waiting: the records it started with.
+        const auto now = findNamed(*c, wanted);
+        return now ? now->frames : fallback;
+      },
+      std::move(completion));
+  return true;
+}
+
+bool forgetNamed(Context& ctx, std::string_view name) {
+  const auto valid = arrangementName(name);
+  auto list = ctx.settings.namedArrangements();
+  const auto removed =
+      std::erase_if(list, [&](const NamedArrangement& e) { return valid && e.name == *valid; });
+  return removed > 0 && ctx.settings.setNamedArrangements(list).ok();
 }
 
 }  // namespace tessaloom::Arranger

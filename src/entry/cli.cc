@@ -1,6 +1,10 @@
 #include "entry/cli.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <functional>
 #include <memory>
 
 #include "arrange/arranger.h"
@@ -8,13 +12,15 @@
 #include "catalog/text.h"
 #include "platform/main_queue.h"
 #include "platform/window_system.h"
+#include "settings/settings.h"
 #include "windows/window_manager.h"
 
 namespace tessaloom::entry {
 namespace {
 
 constexpr std::string_view kUsage =
-    "使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save | --restore";
+    "使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save [名前] | "
+    "--restore [名前] | --saved | --forget <名前>";
 constexpr std::string_view kHelp =
     "使い方: tessaloom [コマンド]\n"
     "  （なし）           トレイに常駐し、Ctrl+Alt+G などのホットキーで整列します\n"
@@ -23,8 +29,10 @@ constexpr std::string_view kHelp =
     "  --mouse            --apply で、マウスのあるディスプレイにすべて集めます\n"
     "  --per-display      --apply で、各ディスプレイの中で整列します\n"
     "  --undo             直前の配置に戻します（もう一度で元に戻ります）\n"
-    "  --save             今の配置を保存します\n"
-    "  --restore          保存したアプリを開いて、保存した配置に戻します\n"
+    "  --save [名前]      今の配置を保存します（名前を付けると、いくつでも別に保存できます）\n"
+    "  --restore [名前]   保存したアプリを開いて、保存した配置に戻します\n"
+    "  --saved            名前を付けて保存した配置を一覧します\n"
+    "  --forget <名前>    名前を付けて保存した配置を削除します\n"
     "  --help             この使い方を表示します\n"
     "  --version          バージョンを表示します\n";
 constexpr std::size_t kTitleCharacters = 40;
@@ -87,16 +95,86 @@ void list(Context& ctx, std::ostream& out) {
         << describe(w.frame()) << "\n";
 }
 
-int restoreAndWait(Context& ctx) {
+// Runs the main loop until the restore `start` begins has completed; nothing when it never
+// began.
+std::optional<int> restoreAndWait(Context& ctx,
+                                  const std::function<bool(std::function<void(int)>)>& start) {
   auto finished = std::make_shared<bool>(false);
   auto count = std::make_shared<int>(0);
-  Arranger::restoreSaved(ctx, [finished, count](int n) {
-    *count = n;
-    *finished = true;
-  });
+  if (!start([finished, count](int n) {
+        *count = n;
+        *finished = true;
+      }))
+    return std::nullopt;
   auto& queue = ctx.queue;
   while (!*finished) queue.runUntil(queue.now() + 0.1);
   return *count;
+}
+
+// The name after a command, when one is given (an option is none).
+std::optional<std::string> nameArgument(const std::vector<std::string>& args) {
+  if (args.size() < 2 || startsWith(args[1], "--")) return std::nullopt;
+  return args[1];
+}
+
+std::string quoted(std::string_view name) {
+  return "「" + printable(text::sanitize(name)) + "」";
+}
+
+std::string localTime(double secondsSinceEpoch) {
+  const auto t = static_cast<std::time_t>(secondsSinceEpoch);
+  std::tm local{};
+  char text[32] = "";
+  if (localtime_r(&t, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+  return text;
+}
+
+void listNamed(Context& ctx, std::ostream& out) {
+  const auto list = ctx.settings.namedArrangements();
+  if (list.empty()) out << "名前を付けて保存した配置はありません\n";
+  for (const auto& entry : list) {
+    out << printable(entry.name) << " | " << entry.frames.size() << "枚 | ";
+    for (std::size_t i = 0; i < entry.monitors.size(); ++i)
+      out << (i ? ", " : "") << printable(text::sanitize(entry.monitors[i].name)) << " "
+          << entry.monitors[i].width << "x" << entry.monitors[i].height;
+    out << " | " << localTime(entry.savedAt) << "\n";
+  }
+}
+
+int saveCommand(Context& ctx, const std::vector<std::string>& args, std::ostream& out) {
+  const auto name = nameArgument(args);
+  if (!name) {
+    // The store has said on standard error why nothing was saved.
+    const auto saved = Arranger::saveCurrent(ctx);
+    if (!saved) return 1;
+    out << "保存: " << *saved << "枚\n";
+    return 0;
+  }
+  const double now =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto saved = Arranger::saveNamed(ctx, *name, std::floor(now));
+  if (!saved) {
+    out << saved.error() << "\n";
+    return 1;
+  }
+  out << "保存" << quoted(*arrangementName(*name)) << ": " << *saved << "枚\n";
+  return 0;
+}
+
+int restoreCommand(Context& ctx, const std::vector<std::string>& args, std::ostream& out) {
+  const auto name = nameArgument(args);
+  const auto count = restoreAndWait(ctx, [&](std::function<void(int)> done) {
+    if (name) return Arranger::restoreNamed(ctx, *name, std::move(done));
+    Arranger::restoreSaved(ctx, std::move(done));
+    return true;
+  });
+  if (!count) {
+    out << "保存した配置" << quoted(*name) << "はありません\n";
+    return 1;
+  }
+  out << (name ? "復元" + quoted(*arrangementName(*name)) : std::string("復元")) << ": " << *count
+      << "枚\n";
+  return 0;
 }
 
 // Runs the command named by args[0]; nothing when it is not a command.
@@ -116,12 +194,19 @@ std::optional<int> runCommand(Context& ctx, const std::vector<std::string>& args
   } else if (command == "--undo") {
     out << "元に戻した: " << Arranger::undo(ctx) << "枚\n";
   } else if (command == "--save") {
-    // The store has said on standard error why nothing was saved.
-    const auto saved = Arranger::saveCurrent(ctx);
-    if (!saved) return 1;
-    out << "保存: " << *saved << "枚\n";
+    return saveCommand(ctx, args, out);
   } else if (command == "--restore") {
-    out << "復元: " << restoreAndWait(ctx) << "枚\n";
+    return restoreCommand(ctx, args, out);
+  } else if (command == "--saved") {
+    listNamed(ctx, out);
+  } else if (command == "--forget") {
+    const auto name = nameArgument(args);
+    if (!name) return std::nullopt;
+    if (!Arranger::forgetNamed(ctx, *name)) {
+      out << "保存した配置" << quoted(*name) << "はありません\n";
+      return 1;
+    }
+    out << "削除" << quoted(*arrangementName(*name)) << "\n";
   } else {
     return std::nullopt;
   }

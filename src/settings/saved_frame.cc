@@ -46,26 +46,52 @@ std::string boundedText(std::string_view s) {
   return valid;
 }
 
+std::optional<OrderedJson> savedFramesJson(const std::vector<SavedFrame>& frames) {
+  OrderedJson array = OrderedJson::array();
+  for (const auto& f : frames) {
+    if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.w) || !std::isfinite(f.h))
+      return std::nullopt;
+    OrderedJson record{{"bundleID", boundedText(f.appId)},
+                       {"title", boundedText(f.title)},
+                       {"x", f.x},
+                       {"y", f.y},
+                       {"w", f.w},
+                       {"h", f.h}};
+    if (f.window) record["window"] = *f.window;
+    if (f.tiled) record["tiled"] = true;
+    array.push_back(std::move(record));
+  }
+  return array;
+}
+
 std::optional<std::string> encodeSavedFrames(const std::vector<SavedFrame>& frames) {
   try {
-    OrderedJson array = OrderedJson::array();
-    for (const auto& f : frames) {
-      if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.w) || !std::isfinite(f.h))
-        return std::nullopt;
-      OrderedJson record{{"bundleID", boundedText(f.appId)},
-                         {"title", boundedText(f.title)},
-                         {"x", f.x},
-                         {"y", f.y},
-                         {"w", f.w},
-                         {"h", f.h}};
-      if (f.window) record["window"] = *f.window;
-      if (f.tiled) record["tiled"] = true;
-      array.push_back(std::move(record));
-    }
-    return array.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
+    const auto array = savedFramesJson(frames);
+    if (!array) return std::nullopt;
+    return array->dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
   } catch (const nlohmann::json::exception&) {
     return std::nullopt;
   }
+}
+
+std::optional<std::vector<SavedFrame>> savedFramesFrom(const Json& array) {
+  if (!array.is_array()) return std::nullopt;
+  std::vector<SavedFrame> frames;
+  frames.reserve(array.size());
+  for (const auto& record : array) {
+    if (!record.is_object()) return std::nullopt;
+    SavedFrame f;
+    if (!readString(record, "bundleID", f.appId) || !readString(record, "title", f.title) ||
+        !readNumber(record, "x", f.x) || !readNumber(record, "y", f.y) ||
+        !readNumber(record, "w", f.w) || !readNumber(record, "h", f.h))
+      return std::nullopt;
+    if (const auto it = record.find("window"); it != record.end() && it->is_number_unsigned())
+      f.window = it->get<WindowHandle>();
+    if (const auto it = record.find("tiled"); it != record.end() && it->is_boolean())
+      f.tiled = it->get<bool>();
+    frames.push_back(std::move(f));
+  }
+  return frames;
 }
 
 std::vector<SavedFrame> decodeSavedFrames(std::string_view json) {
@@ -73,24 +99,8 @@ std::vector<SavedFrame> decodeSavedFrames(std::string_view json) {
     const Json::parser_callback_t dropDeep = [](int depth, Json::parse_event_t, Json&) {
       return depth <= kRecordMemberDepth;
     };
-    const Json array = Json::parse(json.begin(), json.end(), dropDeep, false);
-    if (!array.is_array()) return {};
-    std::vector<SavedFrame> frames;
-    frames.reserve(array.size());
-    for (const auto& record : array) {
-      if (!record.is_object()) return {};
-      SavedFrame f;
-      if (!readString(record, "bundleID", f.appId) || !readString(record, "title", f.title) ||
-          !readNumber(record, "x", f.x) || !readNumber(record, "y", f.y) ||
-          !readNumber(record, "w", f.w) || !readNumber(record, "h", f.h))
-        return {};
-      if (const auto it = record.find("window"); it != record.end() && it->is_number_unsigned())
-        f.window = it->get<WindowHandle>();
-      if (const auto it = record.find("tiled"); it != record.end() && it->is_boolean())
-        f.tiled = it->get<bool>();
-      frames.push_back(std::move(f));
-    }
-    return frames;
+    return savedFramesFrom(Json::parse(json.begin(), json.end(), dropDeep, false))
+        .value_or(std::vector<SavedFrame>{});
   } catch (const nlohmann::json::exception&) {
     return {};
   }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "base/geometry.h"
 #include "base/records.h"
 
@@ -42,6 +44,10 @@ inline constexpr std::size_t kMaxEncodedBytes = std::size_t{1} << 20;
 std::string boundedText(std::string_view s);
 /// Compact JSON array of objects with every text bounded; nothing when a number is not finite.
 std::optional<std::string> encodeSavedFrames(const std::vector<SavedFrame>& frames);
+/// The same as a JSON value, for a document that holds arrangements.
+std::optional<nlohmann::ordered_json> savedFramesJson(const std::vector<SavedFrame>& frames);
+/// The records of a JSON array as decodeSavedFrames reads them; nothing for any fault.
+std::optional<std::vector<SavedFrame>> savedFramesFrom(const nlohmann::json& array);
 /// Strict reader: any fault anywhere (not JSON, not an array, an element that is not an object,
 /// a missing member or one of the wrong type) gives an empty list. Extra members are ignored,
 /// and so is a "window" or "tiled" member of the wrong type.

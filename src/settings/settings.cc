@@ -27,6 +27,7 @@ constexpr Setting<DisplayMode> kDisplayMode{"displayMode", DisplayMode::perDispl
 constexpr Setting<double> kAiRatio{"aiRatio", 0.4};
 constexpr Setting<bool> kDetectAITabs{"detectAITabs", true};
 constexpr std::string_view kOverridesKey = "overrides";  // absent: no overrides
+constexpr std::string_view kNamedKey = "namedLayouts";   // absent: none
 
 // A stored number outside [low, high] reads as the nearest bound; one that is not a finite
 // number as the default.
@@ -156,6 +157,23 @@ Outcome Settings::setSnapshot(const std::vector<SavedFrame>& frames, std::string
     return failure;
   }
   if (!store_.setObject(key, platform::Data{{json->begin(), json->end()}}))
+    return Failure{"配置を保存できませんでした"};
+  return {};
+}
+
+std::vector<NamedArrangement> Settings::namedArrangements() const {
+  const auto data = store_.dataForKey(kNamedKey);
+  if (!data) return {};
+  const auto& bytes = data->bytes;
+  return decodeNamedArrangements(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+Outcome Settings::setNamedArrangements(const std::vector<NamedArrangement>& list) {
+  const auto json = encodeNamedArrangements(list);
+  if (!json || json->size() > kMaxEncodedNamedBytes)
+    return Failure{"配置を保存できません（保存した配置が多すぎるか大きすぎます）"};
+  if (!store_.setObject(kNamedKey, platform::Data{{json->begin(), json->end()}}))
     return Failure{"配置を保存できませんでした"};
   return {};
 }

@@ -10,6 +10,7 @@
 
 #include "base/records.h"
 #include "base/result.h"
+#include "settings/named_arrangement.h"
 #include "settings/saved_frame.h"
 
 namespace tessaloom {
@@ -53,6 +54,11 @@ class Settings {
   /// number that is not finite remove the key; records too large to read back are refused and
   /// the old value stays.
   Outcome setSnapshot(const std::vector<SavedFrame>& frames, std::string_view key);
+
+  /// The named arrangements, oldest first; none when nothing readable is stored.
+  std::vector<NamedArrangement> namedArrangements() const;
+  /// Replaces them all; a list too large to read back is refused and the old one stays.
+  Outcome setNamedArrangements(const std::vector<NamedArrangement>& list);
 
  private:
   platform::DefaultsStore& store_;

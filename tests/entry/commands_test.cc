@@ -42,7 +42,8 @@ TEST_F(CommandLine, EachCommandSaysWhatItDidAndBadArgumentsGetOneLineAndStatusOn
   const Frames left = {{8, 8, 476, 600}, {492, 8, 476, 600}};  // inset by the default gap
   const Frames right = {{984, 8, 476, 600}, {1468, 8, 476, 600}};
   const std::string usage =
-      "使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save | --restore\n";
+      "使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save [名前] | "
+      "--restore [名前] | --saved | --forget <名前>\n";
   const std::string names = "レイアウト名: grid, columns, aiSplit, cascade, sameSize\n";
   // The arguments, the exit status, the output and the frames after the run (if checked).
   const std::tuple<std::vector<std::string>, int, std::string, Frames> steps[] = {
@@ -81,6 +82,38 @@ TEST_F(CommandLine, EachCommandSaysWhatItDidAndBadArgumentsGetOneLineAndStatusOn
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err, "");
+}
+
+// Named arrangements beside the unnamed one, each put back on its own; bad names get one line.
+TEST_F(CommandLine, NamedArrangementsAreSavedListedRestoredAndForgotten) {
+  dir_.write("scene.json", R"({"screens": [{"name": "S\u202E", "frame": [0, 0, 976, 616]}],
+    "apps": [{"pid": 7, "bundleID": "com.google.Chrome", "windows": [
+      {"title": "A", "frame": [0, 0, 300, 200]}, {"title": "B", "frame": [400, 100, 300, 200]}]}]})");
+  const Frames start = frames(), grid = {{8, 8, 476, 600}, {492, 8, 476, 600}};
+  const std::tuple<std::vector<std::string>, int, std::string, Frames> steps[] = {
+      {{"--save", " 仕事\u3000"}, 0, "保存「仕事」: 2枚\n", start},
+      {{"--apply", "grid"}, 0, "自動タイルで整列: 2枚\n", grid},
+      {{"--save", "Home"}, 0, "保存「Home」: 2枚\n", grid},
+      {{"--save"}, 0, "保存: 2枚\n", grid},
+      {{"--saved"}, 0, "仕事 | 2枚 | S\\u202E 976x616 | 20", {}},
+      {{"--restore", "仕事"}, 0, "復元「仕事」: 2枚\n", start},
+      {{"--restore", "Home"}, 0, "復元「Home」: 2枚\n", grid},
+      {{"--forget", "仕事"}, 0, "削除「仕事」\n", grid},
+      {{"--restore", "仕事"}, 1, "保存した配置「仕事」はありません\n", grid},
+      {{"--forget", "仕事"}, 1, "保存した配置「仕事」はありません\n", grid},
+      {{"--save", "a\tb"}, 1, "配置の名前は空でなく", grid},
+      {{"--save", std::string(65, 'x')}, 1, "配置の名前は空でなく", grid},
+      {{"--restore"}, 0, "復元: 2枚\n", grid},
+  };
+  for (const auto& [args, status, out, after] : steps) {
+    SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+    const auto r = run(args, {{"TZ", "UTC"}});
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.out.substr(0, out.size()), out);
+    EXPECT_EQ(after.empty() ? after : frames(), after);
+  }
+  const std::string listed = run({"--saved"}).out;
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 1) << listed;
 }
 
 TEST_F(CommandLine, ListedNamesAndTitlesStayOnOneLineAndTitlesAreCut) {

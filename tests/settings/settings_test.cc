@@ -150,5 +150,37 @@ TEST(SavedFrames, ReadStrictly) {
     EXPECT_EQ(decodeSavedFrames(json), std::vector<SavedFrame>{}) << json;
 }
 
+// Names are trimmed and bounded; stored lists keep every good entry, whatever the others hold,
+// and a file without them reads as none.
+TEST(NamedArrangements, NamesAreTrimmedAndEntriesReadOneByOne) {
+  const std::pair<std::string, std::optional<std::string>> names[] = {
+      {" \u3000仕事\t", "仕事"},
+      {"a b", "a b"},
+      {"", std::nullopt},
+      {" \u3000 ", std::nullopt},
+      {"a\x01", std::nullopt},
+      {"a\u0085", std::nullopt},
+      {std::string(64, 'x'), std::string(64, 'x')},
+      {std::string(65, 'x'), std::nullopt}};
+  for (const auto& [raw, stored] : names) EXPECT_EQ(arrangementName(raw), stored) << raw;
+  EXPECT_TRUE(sameMonitors({{"A", 1, 2}, {"B", 3, 4}}, {{"B", 3, 4}, {"A", 1, 2}}));
+  EXPECT_FALSE(sameMonitors({{"A", 1, 2}}, {{"A", 1, 3}}));
+  EXPECT_FALSE(sameMonitors({{"A", 1, 2}}, {{"A", 1, 2}, {"A", 1, 2}}));
+  const NamedArrangement work{"Work", 1e9, {{"DP-1", 1920, 1080}}, {{"a", "t", 1, 2, 3, 4}}};
+  auto doubled = nlohmann::json::parse(*encodeNamedArrangements({work}));
+  doubled.push_back(doubled[0]);  // a second of one name
+  doubled.push_back({{"name", "x"}, {"savedAt", 1}, {"monitors", nlohmann::json::array()}});
+  doubled.push_back(nlohmann::json::parse(*encodeNamedArrangements({{"ok", 2, {}, {}}}))[0]);
+  EXPECT_EQ(decodeNamedArrangements(doubled.dump()),
+            (std::vector<NamedArrangement>{work, {"ok", 2, {}, {}}}));
+  EXPECT_EQ(encodeNamedArrangements({{"n", kInf, {}, {}}}), std::nullopt);
+  platform::MemoryDefaults store;
+  Settings settings(store);
+  EXPECT_TRUE(settings.namedArrangements().empty());
+  ASSERT_TRUE(settings.setNamedArrangements({work}));
+  EXPECT_EQ(settings.namedArrangements(), std::vector<NamedArrangement>{work});
+  EXPECT_TRUE(settings.snapshot("savedLayout").empty()) << "the unnamed one apart";
+}
+
 }  // namespace
 }  // namespace tessaloom
