@@ -35,6 +35,19 @@ bool sandboxed(const std::string& process) {
 
 }  // namespace
 
+std::string nameOwner(GDBusConnection* connection, const char* name) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetNameOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE,
+      kCallTimeoutMs, nullptr, nullptr);
+  if (!reply) return {};
+  const gchar* owner = nullptr;
+  g_variant_get(reply, "(&s)", &owner);
+  std::string result = owner ? owner : "";
+  g_variant_unref(reply);
+  return result;
+}
+
 bool runsThisProgram(pid_t pid, uid_t uid) {
   if (pid <= 0 || uid != ::getuid()) return false;
   const std::string process = std::to_string(pid), self = executableOf("self");

@@ -11,6 +11,10 @@ typedef struct _GDBusConnection GDBusConnection;
 
 namespace tessaloom::platform {
 
+/// The unique name of the connection that owns the well-known `name` now; empty when none
+/// does or the bus does not answer within two seconds.
+std::string nameOwner(GDBusConnection* connection, const char* name);
+
 /// Whether process `pid` runs this process's executable as user `uid`, this process's user,
 /// outside a Flatpak or Snap sandbox.
 bool runsThisProgram(pid_t pid, uid_t uid);

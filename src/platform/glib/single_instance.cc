@@ -110,13 +110,7 @@ SingleInstance::~SingleInstance() {
 }
 
 std::string SingleInstance::ownerName() {
-  GVariant* reply = busCall(connection_, "GetNameOwner", g_variant_new("(s)", kBusName), "(s)");
-  if (!reply) return {};
-  const gchar* owner = nullptr;
-  g_variant_get(reply, "(&s)", &owner);
-  std::string result = owner ? owner : "";
-  g_variant_unref(reply);
-  return result;
+  return nameOwner(connection_, kBusName);
 }
 
 bool SingleInstance::ownsName() {
