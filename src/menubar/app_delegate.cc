@@ -1,5 +1,7 @@
 #include "menubar/app_delegate.h"
 
+#include <chrono>
+#include <cmath>
 #include <string>
 #include <utility>
 
@@ -140,6 +142,7 @@ void AppDelegate::menuNeedsUpdate() {
   state.loginEnabled = ui_.loginItem.enabled();
   state.hasUndo = Arranger::hasUndo(ctx_);
   state.hasSaved = Arranger::hasSaved(ctx_);
+  for (const auto& entry : settings.namedArrangements()) state.named.push_back(entry.name);
   state.canCheckForUpdates = ui_.updater && ui_.updater->canCheckForUpdates();
   state.version = Installer::version(ui_.installation);
   state.refusedChords = refusedChords_;
@@ -165,6 +168,14 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
       return saveAction();
     case MenuAction::restore:
       return restoreAction();
+    case MenuAction::saveNamed:
+      return saveNamedAction();
+    case MenuAction::restoreNamed:
+    case MenuAction::forgetNamed:
+      if (const auto* name = std::get_if<std::string>(&item.representedObject))
+        return item.action == MenuAction::forgetNamed ? forgetNamedAction(*name)
+                                                      : restoreNamedAction(*name);
+      return;
     case MenuAction::setKind:
       return setKindAction(item);
     case MenuAction::setDisplayMode:
@@ -209,6 +220,38 @@ void AppDelegate::restoreAction() {
                                  "clock.arrow.circlepath");
                            }));
   }));
+}
+
+void AppDelegate::saveNamedAction() {
+  const auto name = ui_.alerts.askForText(
+      {"今の配置に名前を付けて保存",
+       "名前は" + std::to_string(kMaxNameCharacters) + "文字まで。同じ名前の配置は置き換えます。",
+       {"保存", "キャンセル"}});
+  if (!name) return;
+  const double now =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto saved = Arranger::saveNamed(ctx_, *name, std::floor(now));
+  hud_.show(saved ? "「" + *arrangementName(*name) + "」に" + std::to_string(*saved) +
+                        "枚の配置を保存しました"
+                  : saved.error(),
+            "square.and.arrow.down");
+}
+
+void AppDelegate::restoreNamedAction(const std::string& name) {
+  ctx_.queue.async(guarded(weakSelf(), [name](AppDelegate& d) {
+    const bool started = Arranger::restoreNamed(
+        d.ctx_, name, guarded(d.weakSelf(), [name](AppDelegate& self, int n) {
+          self.hud_.show(n < 1
+                             ? "戻せるウィンドウがありません"
+                             : "「" + name + "」の配置に戻しました（" + std::to_string(n) + "枚）",
+                         "clock.arrow.circlepath");
+        }));
+    if (!started) d.hud_.show("保存した配置「" + name + "」はありません", "clock.arrow.circlepath");
+  }));
+}
+
+void AppDelegate::forgetNamedAction(const std::string& name) {
+  if (Arranger::forgetNamed(ctx_, name)) hud_.show("「" + name + "」を削除しました", "trash");
 }
 
 void AppDelegate::setKindAction(const MenuItem& item) {

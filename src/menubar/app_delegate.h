@@ -60,6 +60,9 @@ class AppDelegate : public platform::MenuDelegate {
 
   void saveAction();
   void restoreAction();
+  void saveNamedAction();
+  void restoreNamedAction(const std::string& name);
+  void forgetNamedAction(const std::string& name);
   void setKindAction(const MenuItem& item);
   void setDisplayModeAction(const MenuItem& item);
   void setNumberAction(const MenuItem& item, void (Settings::*store)(double));

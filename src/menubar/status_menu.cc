@@ -150,6 +150,26 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
   restore.image = "clock.arrow.circlepath";
   restore.enabled = state.trusted && state.hasSaved;
   items.push_back(std::move(restore));
+  MenuItem saveNamed = item("名前を付けて保存…", MenuAction::saveNamed);
+  saveNamed.enabled = state.trusted;
+  items.push_back(std::move(saveNamed));
+  if (!state.named.empty()) {
+    // Each name restores its arrangement; the last submenu forgets one.
+    MenuItem named = item("名前を付けた配置");
+    MenuItem forget = item("削除");
+    for (const auto& name : state.named) {
+      MenuItem restoreOne = item(name, MenuAction::restoreNamed);
+      restoreOne.representedObject = name;
+      restoreOne.enabled = state.trusted;
+      named.submenu.push_back(std::move(restoreOne));
+      MenuItem forgetOne = item(name, MenuAction::forgetNamed);
+      forgetOne.representedObject = name;
+      forget.submenu.push_back(std::move(forgetOne));
+    }
+    named.submenu.push_back(MenuItem::makeSeparator());
+    named.submenu.push_back(std::move(forget));
+    items.push_back(std::move(named));
+  }
   items.push_back(MenuItem::makeSeparator());
 
   MenuItem apps = item("対象アプリ");

@@ -32,6 +32,8 @@ struct StatusMenuState {
   bool loginEnabled = false;
   bool hasUndo = false;
   bool hasSaved = false;
+  /// The names of the named arrangements, oldest first.
+  std::vector<std::string> named;
   bool canCheckForUpdates = false;
   std::string version;
   /// The hot keys the desktop refused: their items show no chord.

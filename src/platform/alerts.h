@@ -2,6 +2,7 @@
 // core chooses the texts; the backend draws and runs the dialog.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ class Alerts {
   /// Shows `alert` and blocks until it is dismissed; returns the index of the chosen button (a
   /// dialog closed without a button counts as the last one).
   virtual int runModal(const Alert& alert) = 0;
+  /// Shows `alert` with a one-line text field and blocks until it is dismissed; the text when
+  /// the first button was chosen, nothing otherwise.
+  virtual std::optional<std::string> askForText(const Alert& alert) = 0;
 };
 
 }  // namespace tessaloom::platform

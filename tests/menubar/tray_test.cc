@@ -143,7 +143,7 @@ TEST_F(Tray, TheMenuShowsTheMomentWithControl) {
           "横一列に並べる", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
           "同じサイズで重ねる [Ctrl+Alt+K]", "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]",
           "---", "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
-          "保存したアプリを開いて配置に戻す off", "---", "対象アプリ", "設定", "---", "使い方",
+          "保存したアプリを開いて配置に戻す off", "名前を付けて保存…", "---", "対象アプリ", "設定", "---", "使い方",
           "アップデートを確認… off", "Tessaloomについて（v0.1.0）", "Tessaloomを終了 [Ctrl+Q]"));
   EXPECT_THAT(
       render(item("設定").submenu),
@@ -166,6 +166,18 @@ TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
   EXPECT_TRUE(desktop->log().places().empty());
   queue.advance(1);
   EXPECT_EQ(said(), "横一列に並べる（3枚）");
+  // Named: asked for a name, listed in a submenu that restores or forgets each one.
+  ui.alerts.texts = {" 仕事 ", std::nullopt};
+  choose("名前を付けて保存…");
+  EXPECT_EQ(said(), "「仕事」に3枚の配置を保存しました");
+  const auto plates = ui.overlay.plates().size();
+  choose("名前を付けて保存…");
+  EXPECT_EQ(ui.overlay.plates().size(), plates) << "cancelled";
+  choose("仕事");
+  EXPECT_EQ(said(), "「仕事」の配置に戻しました（3枚）");
+  app->menuItemChosen(item("削除").submenu.at(0));
+  EXPECT_EQ(said(), "「仕事」を削除しました");
+  EXPECT_EQ(ui.statusItem.open().items.size(), 20u) << "no named submenu left";
   const std::tuple<std::vector<int>, const char*, const char*> steps[] = {
       {{}, "今の配置を保存", "3枚の配置を保存しました"},
       {{}, "直前の配置に戻す", "直前の配置に戻しました"},

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/gtk/gtk_symbols.h"
@@ -21,7 +22,7 @@ void GtkApplicationService::quit() {
   if (quit_) quit_();
 }
 
-int GtkAlerts::runModal(const Alert& alert) {
+GtkWidget* GtkAlerts::dialogFor(const Alert& alert) {
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                              GTK_BUTTONS_NONE, "%s", alert.messageText.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), "Tessaloom");
@@ -34,14 +35,38 @@ int GtkAlerts::runModal(const Alert& alert) {
   for (std::size_t i = 0; i < buttons.size(); ++i)
     gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(), static_cast<int>(i));
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+  return dialog;
+}
+
+int GtkAlerts::run(GtkWidget* dialog, int buttons) {
   present(GTK_WINDOW(dialog), application_.takeRaiseRequest());
   open_ = dialog;
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   open_ = nullptr;
-  gtk_widget_destroy(dialog);
-  const int last = static_cast<int>(buttons.size()) - 1;
+  const int last = std::max(buttons, 1) - 1;
   // Closed by the window manager or Escape: the last button, as the caller expects.
   return response < 0 || response > last ? last : response;
+}
+
+int GtkAlerts::runModal(const Alert& alert) {
+  GtkWidget* dialog = dialogFor(alert);
+  const int chosen = run(dialog, static_cast<int>(alert.buttons.size()));
+  gtk_widget_destroy(dialog);
+  return chosen;
+}
+
+std::optional<std::string> GtkAlerts::askForText(const Alert& alert) {
+  GtkWidget* dialog = dialogFor(alert);
+  GtkWidget* entry = gtk_entry_new();
+  gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+  gtk_box_pack_end(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), entry,
+                   FALSE, FALSE, 0);
+  gtk_widget_show(entry);
+  const bool chosen = run(dialog, static_cast<int>(alert.buttons.size())) == 0;
+  std::optional<std::string> text;
+  if (chosen) text = gtk_entry_get_text(GTK_ENTRY(entry));
+  gtk_widget_destroy(dialog);
+  return text;
 }
 
 void GtkAlerts::dismiss() {

@@ -36,11 +36,17 @@ class GtkAlerts final : public Alerts {
   explicit GtkAlerts(GtkApplicationService& application) : application_(application) {}
   /// A modal GtkMessageDialog with the buttons in order, the first as default.
   int runModal(const Alert& alert) override;
+  /// The same with an entry under the texts; Enter chooses the first button.
+  std::optional<std::string> askForText(const Alert& alert) override;
   /// Closes the open dialog as if dismissed, so that a program asked to quit is not held by
   /// the dialog's own loop.
   void dismiss();
 
  private:
+  // Builds the dialog; its response is the index of the button chosen.
+  GtkWidget* dialogFor(const Alert& alert);
+  int run(GtkWidget* dialog, int buttons);
+
   GtkApplicationService& application_;
   GtkWidget* open_ = nullptr;
 };

@@ -17,7 +17,7 @@ constexpr std::uint32_t kGdkSuper = 1u << 26;  // GDK_SUPER_MASK
 
 std::optional<std::string_view> iconNameForSymbol(std::string_view symbol) {
   // Icons of the stock Adwaita theme that are closest in meaning.
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 13> kIcons = {{
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kIcons = {{
       {"rectangle.split.2x2", kAppSymbolicIconName},
       {"square.grid.2x2", "view-grid-symbolic"},
       {"rectangle.split.3x1", "view-paged-symbolic"},
@@ -31,6 +31,7 @@ std::optional<std::string_view> iconNameForSymbol(std::string_view symbol) {
       {"gearshape", "emblem-system-symbolic"},
       {"exclamationmark.triangle", "dialog-warning-symbolic"},
       {"checkmark.circle.fill", "emblem-ok-symbolic"},
+      {"trash", "user-trash-symbolic"},
   }};
   for (const auto& [name, icon] : kIcons)
     if (name == symbol) return icon;

@@ -95,6 +95,15 @@ int SimAlerts::runModal(const Alert& alert) {
   return answer;
 }
 
+std::optional<std::string> SimAlerts::askForText(const Alert& alert) {
+  shown.push_back(alert);
+  journal_.push_back("ask " + alert.messageText);
+  if (texts.empty()) return std::nullopt;
+  auto text = std::move(texts.front());
+  texts.pop_front();
+  return text;
+}
+
 void SimAboutPanel::show(const AboutInfo& info) {
   shown.push_back(info);
   journal_.push_back("about");

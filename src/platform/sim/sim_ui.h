@@ -83,9 +83,12 @@ class SimAlerts : public Alerts {
   explicit SimAlerts(UiJournal& journal) : journal_(journal) {}
   /// Records the alert and answers with the next of `answers`, else with the first button (0).
   int runModal(const Alert& alert) override;
+  /// Records the alert and answers with the next of `texts`, else with nothing.
+  std::optional<std::string> askForText(const Alert& alert) override;
 
   std::vector<Alert> shown;
   std::deque<int> answers;
+  std::deque<std::optional<std::string>> texts;
 
  private:
   UiJournal& journal_;
