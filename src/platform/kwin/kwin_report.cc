@@ -1,6 +1,7 @@
 #include "platform/kwin/kwin_report.h"
 
 #include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace tessaloom::platform::kwin {
@@ -33,6 +34,7 @@ std::string outputName(std::size_t index, std::size_t count) {
 
 // KWin's "maximize full": both directions.
 constexpr int kMaximizeFull = 3;
+constexpr std::uint64_t kLargestPid = std::numeric_limits<std::int32_t>::max();
 
 }  // namespace
 
@@ -63,7 +65,9 @@ std::optional<Report> parseReport(std::string_view raw) {
     window.resourceClass = text(w, "resourceClass");
     window.resourceName = text(w, "resourceName");
     window.caption = text(w, "caption");
-    if (const auto pid = w.find("pid"); pid != w.end() && pid->is_number_unsigned())
+    // A pid beyond pid_t is none: cut down to 32 bits it would name another process.
+    if (const auto pid = w.find("pid");
+        pid != w.end() && pid->is_number_unsigned() && pid->get<std::uint64_t>() <= kLargestPid)
       window.pid = pid->get<std::uint32_t>();
     window.frame = *frame;
     window.normal = flag(w, "normal");
@@ -78,7 +82,7 @@ std::optional<Report> parseReport(std::string_view raw) {
              out->get<std::size_t>() < report.outputs.size())
       window.output = report.outputs[out->get<std::size_t>()].name;
     if (const auto mode = w.find("maximizeMode"); mode != w.end() && mode->is_number_integer()) {
-      window.maximized = mode->get<int>() == kMaximizeFull;
+      window.maximized = mode->get<std::int64_t>() == kMaximizeFull;
     } else {
       for (const auto& o : report.outputs)
         if (o.name == window.output) window.maximized = o.usable == window.frame;
