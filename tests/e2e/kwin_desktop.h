@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 
 #include "e2e/wayland_desktop.h"
 
@@ -48,6 +50,59 @@ class KWinDesktop : public SessionDesktop {
                .status == 0;
   }
 
+  /// KWin's process (the session runs a copy of kwin_wayland); -1 once it is gone.
+  pid_t compositorPid() const {
+    std::error_code ec;
+    for (const auto& p : std::filesystem::directory_iterator("/proc", ec))
+      if (std::filesystem::read_symlink(p.path() / "exe", ec) == folder_ / "kwin_wayland")
+        return std::stoi(p.path().filename());
+    return -1;
+  }
+
+  /// Opens an X11 window titled `title` whose client takes `options` (--kill-on-resize PID).
+  ::testing::AssertionResult openX11(const std::string& title,
+                                     const std::vector<std::string>& options) {
+    const auto client =
+        std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient";
+    std::vector<std::string> argv = {client,    "--window", "--class", "firefox,firefox",
+                                     "--title", title};
+    argv.insert(argv.end(), options.begin(), options.end());
+    std::vector<std::string> env;
+    for (const auto& [key, value] : environment()) env.push_back(key + "=" + value);
+    own_.push_back(testing::Process::start(argv, env, (folder_ / "clients.log").string()));
+    const auto shown = [&] { return std::ranges::count(windows(), title, &SeenWindow::title); };
+    return waitFor(shown, 10, title + " does not show");
+  }
+
+  /// The numbers of the scripts KWin holds, ours and any other.
+  std::set<int> scripts() const {
+    std::set<int> ids;
+    for (const std::string path : {"/", "/Scripting"}) {
+      const std::string out = runInSession("gdbus", {"introspect", "--session", "--dest",
+                                                     "org.kde.KWin", "--object-path", path})
+                                  .out;
+      const std::regex node(path == "/" ? R"(node (\d+) \{)" : R"(node Script(\d+) \{)");
+      for (std::sregex_iterator m(out.begin(), out.end(), node), end; m != end; ++m)
+        ids.insert(std::stoi((*m)[1]));
+    }
+    return ids;
+  }
+
+  /// Loads, or unloads, a script of the test's own that never runs: it takes a script number.
+  bool hold(bool load) const {
+    std::ofstream(folder_ / "hold.js");
+    const std::string method = load ? "loadScript" : "unloadScript";
+    std::vector<std::string> args = {
+        "call",          "--session",  "--dest",   "org.kde.KWin",
+        "--object-path", "/Scripting", "--method", "org.kde.kwin.Scripting." + method,
+        "hold"};
+    if (load) args.insert(args.end() - 1, (folder_ / "hold.js").string());
+    return runInSession("gdbus", args).status == 0;
+  }
+
+  /// Sends the window titled `title` to a second virtual desktop.
+  bool sendAway(const std::string& title) const { return !probe(title).empty(); }
+
  protected:
   std::vector<std::pair<SeenWindow, int>> shown() override {
     std::vector<std::pair<SeenWindow, int>> seen;
@@ -63,13 +118,14 @@ class KWinDesktop : public SessionDesktop {
   }
 
  private:
-  nlohmann::json probe() const {
-    const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string()});
+  nlohmann::json probe(const std::string& away = "") const {
+    const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string(), away});
     const auto parsed = nlohmann::json::parse(r.out, nullptr, false);
     return parsed.is_discarded() ? nlohmann::json::object() : parsed;
   }
 
   int outputs_ = 1;
+  std::vector<std::unique_ptr<testing::Process>> own_;
 };
 
 }  // namespace tessaloom::e2e

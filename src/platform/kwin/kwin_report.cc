@@ -1,5 +1,6 @@
 #include "platform/kwin/kwin_report.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -124,6 +125,26 @@ std::optional<std::string> keySequence(Chord chord) {
   if (chord.modifiers & kShift) keys += "Shift+";
   if (chord.modifiers & kSuper) keys += "Meta+";
   return keys + static_cast<char>(chord.letter - 'a' + 'A');
+}
+
+std::set<int> loadedScriptIds(std::string_view rootXml, std::string_view scriptingXml) {
+  std::set<int> ids;
+  const auto collect = [&](std::string_view xml, std::string_view prefix) {
+    constexpr std::string_view kNode = "<node name=\"";
+    for (auto at = xml.find(kNode); at != std::string_view::npos; at = xml.find(kNode, at)) {
+      at += kNode.size();
+      const std::string_view name = xml.substr(at, xml.find('"', at) - at);
+      if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+      int id = 0;
+      const char* end = name.data() + name.size();
+      if (const auto [p, error] = std::from_chars(name.data() + prefix.size(), end, id);
+          error == std::errc() && p == end)
+        ids.insert(id);
+    }
+  };
+  collect(rootXml, "");
+  collect(scriptingXml, "Script");
+  return ids;
 }
 
 std::string reportRequest() {
