@@ -40,7 +40,7 @@ class KWinDesktop final : public WindowSystem {
   bool controlAvailable() override;
   /// Tries to start the script again at once.
   void requestControl() override;
-  /// Says that KWin runs no scripts of ours, and how to let it.
+  /// Says that KWin runs no scripts of ours, and how to let it; or that KWin left or froze.
   std::optional<ControlPrompt> controlPrompt() override;
 
   kwin::Agent& agent() { return *agent_; }
