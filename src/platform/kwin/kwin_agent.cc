@@ -37,8 +37,9 @@ struct ErrorText {
   std::string text() const { return error ? error->message : "unknown error"; }
 };
 
-void drop(GVariant* value) {
-  if (value) g_variant_unref(g_variant_ref_sink(value));
+// Frees a call's reply, which may be none.
+void drop(GVariant* reply) {
+  if (reply) g_variant_unref(reply);
 }
 
 }  // namespace
@@ -159,8 +160,9 @@ std::string Agent::nameOwner(const std::string& name) {
 GVariant* Agent::callKWin(const std::string& path, const char* interface, const char* method,
                           GVariant* parameters, const char* replyType, int milliseconds) {
   kwinFailed_ = false;
+  lastError_.clear();
   if (kwin_.empty()) {
-    drop(parameters);
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     lastError_ = "KWin is not on the session bus";
     kwinFailed_ = true;
     return nullptr;
@@ -193,8 +195,9 @@ bool Agent::kwinAnswers() {
   drain();
   GVariant* pong =
       callKWin("/", "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr, kPingMilliseconds);
-  if (pong) g_variant_unref(pong);
-  return pong || !kwinFailed_;
+  const bool answered = pong != nullptr;
+  drop(pong);
+  return answered || !kwinFailed_;
 }
 
 std::optional<std::set<int>> Agent::loadedScripts() {
@@ -272,14 +275,17 @@ Outcome Agent::load() {
     unload();
     return Failure{line};
   };
-  if (id < 0) return fail("KWin does not load scripts (" + lastError_ + ")");
+  if (id < 0)
+    return fail("KWin does not load scripts" +
+                (lastError_.empty() ? std::string() : " (" + lastError_ + ")"));
   // KWin 5.27 numbers a script by the count of scripts loaded, so after an unload ours can get
   // the number, and the D-Bus path, of one loaded before it: running that path would run the
   // other. Ours then starts with every loaded script not yet running, as at KWin's start.
   const auto run = [&](const std::string& path, const char* interface, const char* method) {
     GVariant* done = callKWin(path, interface, method, nullptr);
+    const bool ran = done != nullptr;
     drop(done);
-    return done != nullptr;
+    return ran;
   };
   bool started = false;
   if (!before->count(id))  // KWin 6 puts the script at /Scripting/Script<id>, KWin 5 at /<id>
