@@ -12,7 +12,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaloom::platform::kwin;
-  const auto report = parseReport({reinterpret_cast<const char*>(data), size});
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  (void)loadedScriptIds(text, text);  // never a crash on KWin's introspection either
+  const auto report = parseReport(text);
   if (!report) return 0;
   for (const ReportedWindow& w : report->windows) {
     for (const double v : {w.frame.x, w.frame.y, w.frame.width, w.frame.height})

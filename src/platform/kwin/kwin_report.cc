@@ -133,12 +133,14 @@ std::set<int> loadedScriptIds(std::string_view rootXml, std::string_view scripti
     constexpr std::string_view kNode = "<node name=\"";
     for (auto at = xml.find(kNode); at != std::string_view::npos; at = xml.find(kNode, at)) {
       at += kNode.size();
-      const std::string_view name = xml.substr(at, xml.find('"', at) - at);
+      const auto end = xml.find('"', at);
+      if (end == std::string_view::npos) break;
+      const std::string_view name = xml.substr(at, end - at);
       if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
       int id = 0;
-      const char* end = name.data() + name.size();
-      if (const auto [p, error] = std::from_chars(name.data() + prefix.size(), end, id);
-          error == std::errc() && p == end)
+      const char* last = name.data() + name.size();
+      if (const auto [p, error] = std::from_chars(name.data() + prefix.size(), last, id);
+          error == std::errc() && p == last)
         ids.insert(id);
     }
   };

@@ -72,5 +72,14 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
     EXPECT_FALSE(parseReport(text)) << text;
 }
 
+// KWin 5 puts script N at /N, KWin 6 at /Scripting/ScriptN; other nodes are no scripts.
+TEST(KWinReport, NumbersTheScriptsOfBothKWinGenerations) {
+  EXPECT_EQ(loadedScriptIds(R"(<node name="/"><node name="0"/><node name="12"/><node name="KWin"/>
+                               <node name="3x"/><node name=""/><node name="Script4"/></node>)",
+                            R"(<node><node name="Script2"/><node name="Script"/>
+                               <node name="Scripts5"/><node name="7"/><node name="Script9)"),
+            (std::set<int>{0, 2, 12}));
+}
+
 }  // namespace
 }  // namespace tessaloom::platform::kwin
