@@ -59,21 +59,6 @@ class KWinDesktop : public SessionDesktop {
     return -1;
   }
 
-  /// Opens an X11 window titled `title` whose client takes `options` (--kill-on-resize PID).
-  ::testing::AssertionResult openX11(const std::string& title,
-                                     const std::vector<std::string>& options) {
-    const auto client =
-        std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient";
-    std::vector<std::string> argv = {client,    "--window", "--class", "firefox,firefox",
-                                     "--title", title};
-    argv.insert(argv.end(), options.begin(), options.end());
-    std::vector<std::string> env;
-    for (const auto& [key, value] : environment()) env.push_back(key + "=" + value);
-    own_.push_back(testing::Process::start(argv, env, (folder_ / "clients.log").string()));
-    const auto shown = [&] { return std::ranges::count(windows(), title, &SeenWindow::title); };
-    return waitFor(shown, 10, title + " does not show");
-  }
-
   /// The numbers of the scripts KWin holds, ours and any other.
   std::set<int> scripts() const {
     std::set<int> ids;
@@ -125,7 +110,6 @@ class KWinDesktop : public SessionDesktop {
   }
 
   int outputs_ = 1;
-  std::vector<std::unique_ptr<testing::Process>> own_;
 };
 
 }  // namespace tessaloom::e2e

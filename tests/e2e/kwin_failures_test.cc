@@ -4,6 +4,8 @@
 // virtual desktop are left alone.
 #include <signal.h>
 
+#include <future>
+
 #include "e2e/kwin_desktop.h"
 #include "support/temp_dir.h"
 
@@ -60,12 +62,20 @@ TEST_P(KWinFailures, FailTheCommandWithinSecondsInOneLine) {
   const bool freezes = GetParam().ends_with("Freezing");  // else it dies
   const pid_t kwin = desktop_.compositorPid();
   ASSERT_GT(kwin, 0);
-  // Killed by the client of a window as soon as the arrangement resizes it.
-  std::vector<std::string> options;
-  if (!freezes) options = {"--kill-on-resize", std::to_string(kwin)};
-  ASSERT_TRUE(desktop_.openX11("Notes", options));
-  if (freezes) ::kill(kwin, SIGSTOP);
-  const auto r = run({"--apply", "grid"}, 6);
+  ASSERT_TRUE(desktop_.open(kFirefox, {{"Notes", {100, 100, 600, 400}}}));
+  ::kill(kwin, SIGSTOP);
+  auto command = std::async(std::launch::async, [&] { return run({"--apply", "grid"}, 6); });
+  // Killed once the command has written its script and waits on KWin.
+  const auto waits = [&] {
+    for (const auto& f : std::filesystem::directory_iterator(dir_.path() / "desktop/runtime"))
+      if (f.path().extension() == ".js") return true;
+    return false;
+  };
+  if (!freezes) {
+    EXPECT_TRUE(testing::waitUntil(waits, 5));
+    ::kill(kwin, SIGKILL);
+  }
+  const auto r = command.get();
   ::kill(kwin, SIGCONT);
   EXPECT_EQ(r.status, 2) << r.out << r.err;
   EXPECT_EQ(r.err, "");

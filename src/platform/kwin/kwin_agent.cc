@@ -238,9 +238,6 @@ void Agent::unloadLeftovers() {
 Outcome Agent::load() {
   drain();
   if (kwin_.empty()) return Failure{"KWin is not on the session bus"};
-  unloadLeftovers();
-  const auto before = loadedScripts();
-  if (!before) return Failure{lastError_};
   const std::string self = gio()->uniqueName(bus_);
   plugin_ = "tessaloom-" + std::to_string(::getpid()) + "-" + std::to_string(++loads_);
   gchar* token = g_uuid_string_random();
@@ -254,6 +251,12 @@ Outcome Agent::load() {
   if (!g_file_set_contents(scriptPath_.c_str(), script.data(), static_cast<gssize>(script.size()),
                            nullptr))
     return Failure{"cannot write " + scriptPath_};
+  unloadLeftovers();
+  const auto before = loadedScripts();
+  if (!before) {
+    std::remove(scriptPath_.c_str());
+    return Failure{lastError_};
+  }
   // From here on the script may be loaded, even by a KWin that answers too late.
   writeNote({plugin_, kwin_, self});
   loaded_ = true;
