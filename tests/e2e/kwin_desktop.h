@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 
 #include "e2e/wayland_desktop.h"
 
@@ -48,6 +50,44 @@ class KWinDesktop : public SessionDesktop {
                .status == 0;
   }
 
+  /// KWin's process (the session runs a copy of kwin_wayland); -1 once it is gone.
+  pid_t compositorPid() const {
+    std::error_code ec;
+    for (const auto& p : std::filesystem::directory_iterator("/proc", ec))
+      if (std::filesystem::read_symlink(p.path() / "exe", ec) == folder_ / "kwin_wayland")
+        return std::stoi(p.path().filename());
+    return -1;
+  }
+
+  /// The numbers of the scripts KWin holds, ours and any other.
+  std::set<int> scripts() const {
+    std::set<int> ids;
+    for (const std::string path : {"/", "/Scripting"}) {
+      const std::string out = runInSession("gdbus", {"introspect", "--session", "--dest",
+                                                     "org.kde.KWin", "--object-path", path})
+                                  .out;
+      const std::regex node(path == "/" ? R"(node (\d+) \{)" : R"(node Script(\d+) \{)");
+      for (std::sregex_iterator m(out.begin(), out.end(), node), end; m != end; ++m)
+        ids.insert(std::stoi((*m)[1]));
+    }
+    return ids;
+  }
+
+  /// Loads, or unloads, a script of the test's own that never runs: it takes a script number.
+  bool hold(bool load) const {
+    std::ofstream(folder_ / "hold.js");
+    const std::string method = load ? "loadScript" : "unloadScript";
+    std::vector<std::string> args = {
+        "call",          "--session",  "--dest",   "org.kde.KWin",
+        "--object-path", "/Scripting", "--method", "org.kde.kwin.Scripting." + method,
+        "hold"};
+    if (load) args.insert(args.end() - 1, (folder_ / "hold.js").string());
+    return runInSession("gdbus", args).status == 0;
+  }
+
+  /// Sends the window titled `title` to a second virtual desktop.
+  bool sendAway(const std::string& title) const { return !probe(title).empty(); }
+
  protected:
   std::vector<std::pair<SeenWindow, int>> shown() override {
     std::vector<std::pair<SeenWindow, int>> seen;
@@ -63,8 +103,8 @@ class KWinDesktop : public SessionDesktop {
   }
 
  private:
-  nlohmann::json probe() const {
-    const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string()});
+  nlohmann::json probe(const std::string& away = "") const {
+    const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string(), away});
     const auto parsed = nlohmann::json::parse(r.out, nullptr, false);
     return parsed.is_discarded() ? nlohmann::json::object() : parsed;
   }

@@ -13,6 +13,12 @@ class KWinRun final : public BackendRun {
   // The keys go first: KWin drops their shortcuts with the script.
   ~KWinRun() override { keys_.reset(); }
   WindowSystem& windows() override { return *kwin_; }
+  // A KWin that left or froze during the command makes it fail, whatever it printed it did.
+  Outcome finish() override {
+    const std::string& trouble = kwin_->agent().trouble();
+    if (trouble.empty()) return {};
+    return Failure{"デスクトップとの接続が失われました（" + trouble + "）"};
+  }
   // Only the tray asks: a command never registers shortcuts.
   HotKeys* hotKeys() override {
     if (!keys_)

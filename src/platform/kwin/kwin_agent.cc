@@ -7,22 +7,27 @@
 #include "platform/kwin/kwin_gio.h"
 #include "platform/kwin/kwin_report.h"
 #include "platform/kwin/kwin_script.h"
+#include "platform/kwin/kwin_script_notes.h"
 
 namespace tessaloom::platform::kwin {
 namespace {
 
 constexpr const char* kKWin = "org.kde.KWin";
+constexpr const char* kScripting = "org.kde.kwin.Scripting";
 constexpr const char* kObjectPath = "/org/tessaloom/KWinAgent";
 constexpr const char* kInterface = "org.tessaloom.KWinAgent";
+// Next(token, report) → request.
 constexpr const char* kIntrospection = R"(<node>
   <interface name="org.tessaloom.KWinAgent">
-    <method name="Next"><arg type="s" direction="in"/><arg type="s" direction="out"/></method>
+    <method name="Next">
+      <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="s" direction="out"/>
+    </method>
   </interface>
 </node>)";
-// KWin's own calls are quick; these only keep a frozen KWin from holding the program.
-constexpr int kCallMilliseconds = 2000;
 // KWin gives a call up after 25 s; a parked call is answered well before that.
 constexpr auto kKeepAliveAge = std::chrono::seconds(10);
+// Whether KWin itself still answers, asked when our script did not.
+constexpr int kPingMilliseconds = 1000;
 
 struct ErrorText {
   GError* error = nullptr;
@@ -32,33 +37,9 @@ struct ErrorText {
   std::string text() const { return error ? error->message : "unknown error"; }
 };
 
-GVariant* callKWin(GDBusConnection* bus, const std::string& path, const char* interface,
-                   const char* method, GVariant* parameters, const char* replyType,
-                   ErrorText& error) {
-  return gio()->callSync(bus, kKWin, path.c_str(), interface, method, parameters,
-                         replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                         G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr, &error.error);
-}
-
-// Calls that only succeed or fail.
-bool callKWin(GDBusConnection* bus, const std::string& path, const char* interface,
-              const char* method, GVariant* parameters) {
-  ErrorText error;
-  GVariant* reply = callKWin(bus, path, interface, method, parameters, nullptr, error);
+// Frees a call's reply, which may be none.
+void drop(GVariant* reply) {
   if (reply) g_variant_unref(reply);
-  return reply != nullptr;
-}
-
-bool kwinOnBus(GDBusConnection* bus) {
-  GVariant* reply =
-      gio()->callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                      "NameHasOwner", g_variant_new("(s)", kKWin), G_VARIANT_TYPE("(b)"),
-                      G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
-  if (!reply) return false;
-  gboolean owned = FALSE;
-  g_variant_get(reply, "(b)", &owned);
-  g_variant_unref(reply);
-  return owned;
 }
 
 }  // namespace
@@ -70,7 +51,8 @@ Result<std::unique_ptr<Agent>> Agent::start() {
   gchar* address = gio()->busAddress(G_BUS_TYPE_SESSION, nullptr, &error.error);
   if (!address) return Failure{"no session bus: " + error.text()};
   agent->context_ = g_main_context_new();
-  // The script's calls are dispatched in the context current when the object is registered.
+  // The script's calls and KWin's leaving are dispatched in the context current when the object
+  // is registered and the signal subscribed.
   g_main_context_push_thread_default(agent->context_);
   agent->bus_ = gio()->connect(
       address,
@@ -84,10 +66,15 @@ Result<std::unique_ptr<Agent>> Agent::start() {
     agent->registration_ = gio()->registerObject(agent->bus_, kObjectPath, node->interfaces[0],
                                                  &vtable, agent.get(), nullptr, nullptr);
     gio()->nodeInfoUnref(node);
+    agent->ownerWatch_ = gio()->signalSubscribe(
+        agent->bus_, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+        "/org/freedesktop/DBus", kKWin, G_DBUS_SIGNAL_FLAGS_NONE, &Agent::onOwnerChanged,
+        agent.get(), nullptr);
   }
   g_main_context_pop_thread_default(agent->context_);
   if (!agent->bus_) return Failure{"no session bus: " + error.text()};
-  if (!kwinOnBus(agent->bus_)) return Failure{"KWin is not on the session bus"};
+  agent->kwin_ = agent->nameOwner(kKWin);
+  if (agent->kwin_.empty()) return Failure{"KWin is not on the session bus"};
   if (auto loaded = agent->load(); !loaded) {
     agent->problem_ = loaded.error();
     agent->retryAfter_ = Clock::now() + kRetryPause;
@@ -98,94 +85,253 @@ Result<std::unique_ptr<Agent>> Agent::start() {
 Agent::~Agent() {
   unload();
   if (bus_) {
+    if (ownerWatch_) gio()->signalUnsubscribe(bus_, ownerWatch_);
     if (registration_) gio()->unregisterObject(bus_, registration_);
     gio()->flush(bus_, nullptr, nullptr);
     gio()->close(bus_, nullptr, nullptr);
     gio()->unref(bus_);
   }
   if (context_) {
-    while (g_main_context_iteration(context_, FALSE)) {
-    }
+    drain();
     g_main_context_unref(context_);
   }
+}
+
+const std::string& Agent::trouble() {
+  drain();
+  return trouble_;
 }
 
 void Agent::onCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                    GVariant* parameters, GDBusMethodInvocation* invocation, void* self) {
   auto* agent = static_cast<Agent*>(self);
   if (std::string(method) != "Next") return;
-  // One call waits at a time; an older one belongs to a script that was started anew.
+  const gchar* token = nullptr;
+  const gchar* text = nullptr;
+  g_variant_get(parameters, "(&s&s)", &token, &text);
+  // An earlier copy of ours (started anew since) is told to end, and so unloads itself.
+  if (agent->token_.empty() || agent->token_ != token) {
+    gio()->returnValue(invocation, g_variant_new("(s)", quitRequest().c_str()));
+    return;
+  }
+  // One call waits at a time.
   if (agent->parked_)
     gio()->returnError(agent->parked_, "org.tessaloom.Error.Superseded", "superseded");
-  const gchar* text = nullptr;
-  g_variant_get(parameters, "(&s)", &text);
   agent->answer_ = text ? text : "";
   agent->parked_ = invocation;
   agent->parkedSince_ = Clock::now();
 }
 
+void Agent::onOwnerChanged(GDBusConnection*, const char*, const char*, const char*, const char*,
+                           GVariant* parameters, void* self) {
+  auto* agent = static_cast<Agent*>(self);
+  const gchar* from = nullptr;
+  const gchar* to = nullptr;
+  g_variant_get(parameters, "(&s&s&s)", nullptr, &from, &to);
+  if (from && to && agent->kwin_ == from) agent->kwinLeft(to);
+}
+
+void Agent::kwinLeft(const std::string& owner) {
+  // Our script went with that KWin; a KWin that came back loads it anew on the next request.
+  if (!kwin_.empty()) {
+    trouble_ = owner.empty() ? "KWin left the session bus" : "KWin was restarted";
+    if (loaded_) dropNote(plugin_);
+    loaded_ = false;
+    frozen_ = false;
+    if (parked_) gio()->returnError(parked_, "org.tessaloom.Error.Gone", "KWin left");
+    parked_ = nullptr;
+  }
+  kwin_ = owner;
+}
+
+std::string Agent::nameOwner(const std::string& name) {
+  GVariant* reply =
+      gio()->callSync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "GetNameOwner", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(s)"),
+                      G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
+  if (!reply) return {};
+  const gchar* owner = nullptr;
+  g_variant_get(reply, "(&s)", &owner);
+  std::string found = owner ? owner : "";
+  g_variant_unref(reply);
+  return found;
+}
+
+GVariant* Agent::callKWin(const std::string& path, const char* interface, const char* method,
+                          GVariant* parameters, const char* replyType, int milliseconds) {
+  kwinFailed_ = false;
+  lastError_.clear();
+  if (kwin_.empty()) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    lastError_ = "KWin is not on the session bus";
+    kwinFailed_ = true;
+    return nullptr;
+  }
+  // KWin by its unique name: a KWin started since then holds none of our scripts.
+  ErrorText error;
+  GVariant* reply =
+      gio()->callSync(bus_, kwin_.c_str(), path.c_str(), interface, method, parameters,
+                      replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                      G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, &error.error);
+  if (reply) {
+    frozen_ = false;
+    return reply;
+  }
+  lastError_ = error.text();
+  if (g_error_matches(error.error, gio()->ioErrorQuark(), G_IO_ERROR_TIMED_OUT)) {
+    trouble_ = "KWin did not answer within " + std::to_string(milliseconds / 1000) + " s";
+    lastError_ = trouble_;
+    frozen_ = kwinFailed_ = true;
+    retryAfter_ = Clock::now() + kRetryPause;
+  } else if (const std::string owner = nameOwner(kKWin); owner != kwin_) {
+    kwinLeft(owner);
+    lastError_ = trouble_;
+    kwinFailed_ = true;
+  }
+  return nullptr;
+}
+
+bool Agent::kwinAnswers() {
+  drain();
+  GVariant* pong =
+      callKWin("/", "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr, kPingMilliseconds);
+  const bool answered = pong != nullptr;
+  drop(pong);
+  return answered || !kwinFailed_;
+}
+
+std::optional<std::set<int>> Agent::loadedScripts() {
+  std::string xml[2];
+  const char* paths[] = {"/", "/Scripting"};
+  for (int i = 0; i < 2; ++i) {
+    GVariant* reply =
+        callKWin(paths[i], "org.freedesktop.DBus.Introspectable", "Introspect", nullptr, "(s)");
+    if (!reply) {
+      if (kwinFailed_) return std::nullopt;
+      continue;
+    }
+    const gchar* text = nullptr;
+    g_variant_get(reply, "(&s)", &text);
+    xml[i] = text ? text : "";
+    g_variant_unref(reply);
+  }
+  return loadedScriptIds(xml[0], xml[1]);
+}
+
+void Agent::unloadLeftovers() {
+  const std::string self = gio()->uniqueName(bus_);
+  for (const ScriptNote& note : readNotes()) {
+    if (note.owner == self) continue;
+    // Unique names are never given twice: a program whose name has no owner has ended.
+    const bool here = note.kwin == kwin_;
+    if (here && !nameOwner(note.owner).empty()) continue;
+    if (here) {
+      GVariant* done = callKWin("/Scripting", kScripting, "unloadScript",
+                                g_variant_new("(s)", note.plugin.c_str()), "(b)");
+      if (!done && kwinFailed_) return;
+      if (done) g_variant_unref(done);
+    }
+    dropNote(note.plugin);
+  }
+}
+
 Outcome Agent::load() {
-  plugin_ = "tessaloom-" + std::to_string(::getpid());
+  drain();
+  if (kwin_.empty()) return Failure{"KWin is not on the session bus"};
+  const std::string self = gio()->uniqueName(bus_);
+  plugin_ = "tessaloom-" + std::to_string(::getpid()) + "-" + std::to_string(++loads_);
+  gchar* token = g_uuid_string_random();
+  token_ = token;
+  g_free(token);
   // KWin reads the script from a file of this user's: the runtime folder, else the cache.
   const std::string dir = g_get_user_runtime_dir();
   g_mkdir_with_parents(dir.c_str(), 0700);
   scriptPath_ = dir + "/" + plugin_ + ".js";
-  const std::string script = agentScript({gio()->uniqueName(bus_), kObjectPath, kInterface});
+  const std::string script = agentScript({self, kObjectPath, kInterface, plugin_, token_});
   if (!g_file_set_contents(scriptPath_.c_str(), script.data(), static_cast<gssize>(script.size()),
                            nullptr))
     return Failure{"cannot write " + scriptPath_};
-  ErrorText error;
+  unloadLeftovers();
+  const auto before = loadedScripts();
+  if (!before) {
+    std::remove(scriptPath_.c_str());
+    return Failure{lastError_};
+  }
+  // From here on the script may be loaded, even by a KWin that answers too late.
+  writeNote({plugin_, kwin_, self});
+  loaded_ = true;
   gint id = -1;
   // A name still loaded (by an earlier process with this pid) is unloaded first.
   for (int attempt = 0; attempt < 2 && id < 0; ++attempt) {
-    GVariant* reply =
-        callKWin(bus_, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
-                 g_variant_new("(ss)", scriptPath_.c_str(), plugin_.c_str()), "(i)", error);
+    GVariant* reply = callKWin("/Scripting", kScripting, "loadScript",
+                               g_variant_new("(ss)", scriptPath_.c_str(), plugin_.c_str()), "(i)");
     if (!reply) break;
     g_variant_get(reply, "(i)", &id);
     g_variant_unref(reply);
     if (id < 0)
-      callKWin(bus_, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-               g_variant_new("(s)", plugin_.c_str()));
+      drop(callKWin("/Scripting", kScripting, "unloadScript",
+                    g_variant_new("(s)", plugin_.c_str())));
   }
-  if (id < 0) {
+  const auto fail = [&](const std::string& why) {
     std::remove(scriptPath_.c_str());
-    return Failure{"KWin does not load scripts (" + error.text() + ")"};
-  }
-  loaded_ = true;
-  // KWin 6 puts the script at /Scripting/Script<id>, KWin 5 at /<id>.
-  const std::string id6 = "/Scripting/Script" + std::to_string(id);
-  const std::string id5 = "/" + std::to_string(id);
-  if (!callKWin(bus_, id6, "org.kde.kwin.Script", "run", nullptr) &&
-      !callKWin(bus_, id5, "org.kde.kwin.Script", "run", nullptr)) {
+    const std::string line = kwinFailed_ ? lastError_ : why;
     unload();
-    return Failure{"KWin does not run scripts"};
-  }
-  const bool answered = waitForCall(Clock::now() + kStartTime);
+    return Failure{line};
+  };
+  if (id < 0)
+    return fail("KWin does not load scripts" +
+                (lastError_.empty() ? std::string() : " (" + lastError_ + ")"));
+  // KWin 5.27 numbers a script by the count of scripts loaded, so after an unload ours can get
+  // the number, and the D-Bus path, of one loaded before it: running that path would run the
+  // other. Ours then starts with every loaded script not yet running, as at KWin's start.
+  const auto run = [&](const std::string& path, const char* interface, const char* method) {
+    GVariant* done = callKWin(path, interface, method, nullptr);
+    const bool ran = done != nullptr;
+    drop(done);
+    return ran;
+  };
+  bool started = false;
+  if (!before->count(id))  // KWin 6 puts the script at /Scripting/Script<id>, KWin 5 at /<id>
+    started = run("/Scripting/Script" + std::to_string(id), "org.kde.kwin.Script", "run") ||
+              (!kwinFailed_ && run("/" + std::to_string(id), "org.kde.kwin.Script", "run"));
+  if (!started && !kwinFailed_) started = run("/Scripting", kScripting, "start");
+  if (!started) return fail("KWin does not run scripts");
+  if (!waitForCall(Clock::now() + kStartTime))
+    return fail(kwinAnswers() ? "the KWin script did not answer" : lastError_);
   std::remove(scriptPath_.c_str());
-  if (!answered) {
-    unload();
-    return Failure{"the KWin script did not answer"};
-  }
   for (const std::string& request : sticky_) {
     reply(request);
     if (!waitForCall(Clock::now() + kAnswerTime)) return Failure{"the KWin script stopped"};
   }
+  answered_ = true;
   return {};
 }
 
 void Agent::unload() {
   if (parked_) reply(quitRequest());
-  if (loaded_) {
+  if (!loaded_) return;
+  loaded_ = false;
+  gio()->flush(bus_, nullptr, nullptr);
+  if (frozen_) {
+    // Not waited for: a frozen KWin unloads it once it runs again (after loading it, if it had
+    // not yet). The note stays for a later run to check.
+    gio()->call(bus_, kwin_.c_str(), "/Scripting", kScripting, "unloadScript",
+                g_variant_new("(s)", plugin_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1,
+                nullptr, nullptr, nullptr);
     gio()->flush(bus_, nullptr, nullptr);
-    callKWin(bus_, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-             g_variant_new("(s)", plugin_.c_str()));
-    loaded_ = false;
+    return;
+  }
+  drop(callKWin("/Scripting", kScripting, "unloadScript", g_variant_new("(s)", plugin_.c_str())));
+  if (!frozen_) dropNote(plugin_);
+}
+
+void Agent::drain() {
+  while (g_main_context_iteration(context_, FALSE)) {
   }
 }
 
 bool Agent::waitForCall(Clock::time_point deadline) {
-  while (!parked_) {
+  while (!parked_ && !kwin_.empty()) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return false;
     // Wakes the iteration at the deadline when nothing else does.
@@ -197,7 +343,7 @@ bool Agent::waitForCall(Clock::time_point deadline) {
     g_source_destroy(timer);
     g_source_unref(timer);
   }
-  return true;
+  return parked_ != nullptr;
 }
 
 void Agent::reply(const std::string& request) {
@@ -207,17 +353,19 @@ void Agent::reply(const std::string& request) {
 
 std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    while (!parked_ && g_main_context_iteration(context_, FALSE)) {
-    }
-    // A KWin that just failed to start the script is not asked again at once: a frozen one
-    // would hold every request of a command for the whole of its deadlines.
-    if (!parked_ && Clock::now() < retryAfter_) return std::nullopt;
+    drain();
+    // A KWin that just failed to start the script, or did not answer, is not asked again at
+    // once: a frozen one would hold every request of a command for the whole of its deadlines.
+    if (!parked_ && Clock::now() < retryAfter_) break;
     if (parked_) {
       reply(request);
       if (waitForCall(Clock::now() + kAnswerTime)) {
         if (sticky) sticky_.push_back(request);
+        answered_ = true;
         return answer_;
       }
+      // A KWin that left or froze is not asked to start the script anew.
+      if (!kwinAnswers()) break;
     }
     // The script is gone (KWin restarted it, or gave its call up): start it anew, once.
     if (attempt > 0) break;
@@ -225,16 +373,19 @@ std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {
     if (auto loaded = load(); !loaded) {
       problem_ = loaded.error();
       retryAfter_ = Clock::now() + kRetryPause;
-      return std::nullopt;
+      break;
     }
     problem_.clear();
   }
+  // A request lost after the script had answered is a failure of the run, whatever the cause.
+  if (answered_ && trouble_.empty())
+    trouble_ =
+        "the KWin script stopped answering" + (problem_.empty() ? "" : " (" + problem_ + ")");
   return std::nullopt;
 }
 
 void Agent::keepAlive() {
-  while (g_main_context_iteration(context_, FALSE)) {
-  }
+  drain();
   if (parked_ && Clock::now() - parkedSince_ > kKeepAliveAge) (void)ask(idleRequest());
 }
 

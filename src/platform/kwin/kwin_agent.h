@@ -1,12 +1,14 @@
 // Our script inside KWin, over the session bus: loads it, hands it one request at a time and
 // waits, with a deadline, for its answer; unloads it when this object goes. The script's calls
 // are served on a connection and main context of this object's own, so that waiting for an
-// answer never runs the program's other event handlers.
+// answer never runs the program's other event handlers. Tells a KWin that left the bus or
+// stopped answering apart from one that refuses scripts.
 #pragma once
 
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,7 @@ class Agent {
 
   /// Connects to the session bus and starts the script. Fails, with one line saying why, when
   /// there is no bus or KWin is not on it; succeeds without a running script when KWin refuses
-  /// scripts (see running()).
+  /// scripts or does not answer (see running() and trouble()).
   static Result<std::unique_ptr<Agent>> start();
   /// Ends the script's loop and unloads it.
   ~Agent();
@@ -36,10 +38,15 @@ class Agent {
   bool running() const { return parked_ != nullptr; }
   /// Why the script does not run; empty while it does.
   const std::string& problem() const { return problem_; }
+  /// What went wrong with KWin during this run: it left the bus, stopped answering, or our
+  /// running script stopped answering; empty while all went well. A KWin that refuses scripts
+  /// from the start is no trouble (see problem()).
+  const std::string& trouble();
 
   /// Sends `request` and returns the script's answer; nothing when the script does not answer
-  /// in time (then the script is started anew once and the request sent again). A request
-  /// marked sticky is sent again to every later copy of the script (shortcut bindings).
+  /// in time (then the script is started anew once and the request sent again, unless KWin
+  /// itself is gone or does not answer). A request marked sticky is sent again to every later
+  /// copy of the script (shortcut bindings).
   std::optional<std::string> ask(const std::string& request, bool sticky = false);
   /// Answers a request the script has waited on for a while, so that KWin does not give the
   /// call up (it waits 25 s). For long runs; call it every few seconds.
@@ -57,21 +64,44 @@ class Agent {
   Agent() = default;
   Outcome load();
   void unload();
+  void unloadLeftovers();
+  std::optional<std::set<int>> loadedScripts();
+  bool kwinAnswers();
   bool waitForCall(Clock::time_point deadline);
+  void drain();
   void reply(const std::string& request);
+  void kwinLeft(const std::string& owner);
+  GVariant* callKWin(const std::string& path, const char* interface, const char* method,
+                     GVariant* parameters, const char* replyType = nullptr,
+                     int milliseconds = kCallMilliseconds);
+  std::string nameOwner(const std::string& name);
   static void onCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                      GVariant* parameters, GDBusMethodInvocation* invocation, void* self);
+  static void onOwnerChanged(GDBusConnection*, const char*, const char*, const char*, const char*,
+                             GVariant* parameters, void* self);
+
+  // KWin's own calls are quick; this only keeps a frozen KWin from holding the program.
+  static constexpr int kCallMilliseconds = 2000;
 
   GMainContext* context_ = nullptr;
   GDBusConnection* bus_ = nullptr;
   unsigned registration_ = 0;
+  unsigned ownerWatch_ = 0;
+  std::string kwin_;         // KWin's unique name on the bus; empty once it has left
+  bool frozen_ = false;      // KWin's last call timed out
+  bool kwinFailed_ = false;  // the last call to KWin failed as KWin left or froze
+  std::string lastError_;    // why the last call to KWin failed
   std::string plugin_;
+  std::string token_;  // sent by the copy of the script loaded last, and by no other
+  unsigned loads_ = 0;
   std::string scriptPath_;
   bool loaded_ = false;
   GDBusMethodInvocation* parked_ = nullptr;  // the script's call waiting for its next request
   Clock::time_point parkedSince_;
   std::string answer_;  // what the script sent with that call
+  bool answered_ = false;
   std::string problem_;
+  std::string trouble_;
   Clock::time_point retryAfter_;
   std::vector<std::string> sticky_;
 };

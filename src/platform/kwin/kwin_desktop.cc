@@ -136,6 +136,14 @@ void KWinDesktop::requestControl() {
 }
 
 std::optional<ControlPrompt> KWinDesktop::controlPrompt() {
+  // A KWin that left or froze is no matter of its settings.
+  if (const std::string& trouble = agent_->trouble(); !trouble.empty())
+    return ControlPrompt{"KWin と通信できません（" + trouble + "）",
+                         "KWin が応答しません",
+                         "Tessaloom は KWin と通信できません（" + trouble +
+                             "）。KWin が動いていることを確かめてから「もう一度試す」を"
+                             "押してください。",
+                         {"もう一度試す", "あとで"}};
   return ControlPrompt{
       "KWin がスクリプトを読み込みません。KWin "
       "のスクリプトを有効にしてから、もう一度実行してください",

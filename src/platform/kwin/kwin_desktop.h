@@ -23,7 +23,8 @@ class Agent;
 class KWinDesktop final : public WindowSystem {
  public:
   /// Starts our script in the KWin of the session bus. Fails, with one line saying why, when
-  /// there is no bus or no KWin on it; opens without control when KWin runs no scripts.
+  /// there is no bus or no KWin on it; opens without control when KWin runs no scripts or does
+  /// not answer (the agent's trouble() then says which).
   static Result<std::unique_ptr<KWinDesktop>> connect();
   ~KWinDesktop() override;
 
@@ -40,7 +41,7 @@ class KWinDesktop final : public WindowSystem {
   bool controlAvailable() override;
   /// Tries to start the script again at once.
   void requestControl() override;
-  /// Says that KWin runs no scripts of ours, and how to let it.
+  /// Says that KWin runs no scripts of ours, and how to let it; or that KWin left or froze.
   std::optional<ControlPrompt> controlPrompt() override;
 
   kwin::Agent& agent() { return *agent_; }

@@ -1,6 +1,8 @@
 #include "platform/kwin/kwin_report.h"
 
+#include <charconv>
 #include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace tessaloom::platform::kwin {
@@ -33,6 +35,7 @@ std::string outputName(std::size_t index, std::size_t count) {
 
 // KWin's "maximize full": both directions.
 constexpr int kMaximizeFull = 3;
+constexpr std::uint64_t kLargestPid = std::numeric_limits<std::int32_t>::max();
 
 }  // namespace
 
@@ -63,7 +66,9 @@ std::optional<Report> parseReport(std::string_view raw) {
     window.resourceClass = text(w, "resourceClass");
     window.resourceName = text(w, "resourceName");
     window.caption = text(w, "caption");
-    if (const auto pid = w.find("pid"); pid != w.end() && pid->is_number_unsigned())
+    // A pid beyond pid_t is none: cut down to 32 bits it would name another process.
+    if (const auto pid = w.find("pid");
+        pid != w.end() && pid->is_number_unsigned() && pid->get<std::uint64_t>() <= kLargestPid)
       window.pid = pid->get<std::uint32_t>();
     window.frame = *frame;
     window.normal = flag(w, "normal");
@@ -78,7 +83,7 @@ std::optional<Report> parseReport(std::string_view raw) {
              out->get<std::size_t>() < report.outputs.size())
       window.output = report.outputs[out->get<std::size_t>()].name;
     if (const auto mode = w.find("maximizeMode"); mode != w.end() && mode->is_number_integer()) {
-      window.maximized = mode->get<int>() == kMaximizeFull;
+      window.maximized = mode->get<std::int64_t>() == kMaximizeFull;
     } else {
       for (const auto& o : report.outputs)
         if (o.name == window.output) window.maximized = o.usable == window.frame;
@@ -120,6 +125,28 @@ std::optional<std::string> keySequence(Chord chord) {
   if (chord.modifiers & kShift) keys += "Shift+";
   if (chord.modifiers & kSuper) keys += "Meta+";
   return keys + static_cast<char>(chord.letter - 'a' + 'A');
+}
+
+std::set<int> loadedScriptIds(std::string_view rootXml, std::string_view scriptingXml) {
+  std::set<int> ids;
+  const auto collect = [&](std::string_view xml, std::string_view prefix) {
+    constexpr std::string_view kNode = "<node name=\"";
+    for (auto at = xml.find(kNode); at != std::string_view::npos; at = xml.find(kNode, at)) {
+      at += kNode.size();
+      const auto end = xml.find('"', at);
+      if (end == std::string_view::npos) break;
+      const std::string_view name = xml.substr(at, end - at);
+      if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+      int id = 0;
+      const char* last = name.data() + name.size();
+      if (const auto [p, error] = std::from_chars(name.data() + prefix.size(), last, id);
+          error == std::errc() && p == last)
+        ids.insert(id);
+    }
+  };
+  collect(rootXml, "");
+  collect(scriptingXml, "Script");
+  return ids;
 }
 
 std::string reportRequest() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,6 +70,10 @@ struct Move {
   std::string id;
   Rect frame;  // whole numbers, KWin's coordinates
 };
+
+/// The numbers of the scripts KWin holds, from the introspection of its root object (KWin 5
+/// puts script N at /N) and of /Scripting (KWin 6 puts it at /Scripting/ScriptN).
+std::set<int> loadedScriptIds(std::string_view rootXml, std::string_view scriptingXml);
 
 std::string reportRequest();
 std::string idleRequest();

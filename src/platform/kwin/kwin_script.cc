@@ -6,9 +6,12 @@ namespace tessaloom::platform::kwin {
 namespace {
 
 // The script's loop: it reports the facts, then waits for the answer to its D-Bus call, which
-// is the next request, carries it out and calls again. "quit" ends the loop. The requests:
-// "report" (the facts again), "place" (moves: id and frame), "bind" (a shortcut that calls
-// Pressed(name) on the named service), "idle" (nothing).
+// is the next request, carries it out and calls again. "quit" ends the loop and unloads the
+// script. The requests: "report" (the facts again), "place" (moves: id and frame), "bind" (a
+// shortcut that calls Pressed(name) on the named service), "idle" (nothing).
+// KWin drops a call whose callee has gone without telling the script, so the script asks the
+// bus every two seconds whether its program is still there and unloads itself, shortcuts and
+// all, once it is not (where KWin lends scripts a QTimer: 5.27 and later).
 constexpr const char* kBody = R"js(
 function windows() { return workspace.windowList ? workspace.windowList() : workspace.clientList(); }
 function box(r) { return [r.x, r.y, r.width, r.height]; }
@@ -56,22 +59,39 @@ function bind(b) {
     callDBus(b.service, bus.path, bus.interface, "Pressed", b.name);
   });
 }
+function unload() {
+  callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", bus.plugin);
+}
+function next(reply) {
+  callDBus(bus.service, bus.path, bus.interface, "Next", bus.token, JSON.stringify(reply), answer);
+}
 function answer(text) {
   var r = JSON.parse(text);
-  if (r.op === "quit") return;
+  if (r.op === "quit") return unload();
   if (r.op === "place") place(r.moves);
   if (r.op === "bind") bind(r);
-  var reply = r.op === "report" ? report() : {};
-  callDBus(bus.service, bus.path, bus.interface, "Next", JSON.stringify(reply), answer);
+  next(r.op === "report" ? report() : {});
 }
-callDBus(bus.service, bus.path, bus.interface, "Next", JSON.stringify(report()), answer);
+if (typeof QTimer !== "undefined") {
+  var watch = new QTimer();
+  watch.interval = 2000;
+  watch.timeout.connect(function () {
+    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "NameHasOwner", bus.service, function (owned) { if (!owned) unload(); });
+  });
+  watch.start();
+}
+next(report());
 )js";
 
 }  // namespace
 
 std::string agentScript(const ScriptBus& bus) {
-  const nlohmann::json names = {
-      {"service", bus.service}, {"path", bus.path}, {"interface", bus.interface}};
+  const nlohmann::json names = {{"service", bus.service},
+                                {"path", bus.path},
+                                {"interface", bus.interface},
+                                {"plugin", bus.plugin},
+                                {"token", bus.token}};
   return "var bus = " + names.dump() + ";\n" + kBody;
 }
 

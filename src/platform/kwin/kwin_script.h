@@ -7,11 +7,15 @@
 
 namespace tessaloom::platform::kwin {
 
-/// Where the script sends its reports: this program's connection on the session bus.
+/// Where the script sends its reports (this program's connection on the session bus), and who
+/// it is: the name KWin loaded it under and the token it sends with each report, so that the
+/// program tells it from any other copy.
 struct ScriptBus {
   std::string service;  // the connection's unique name
   std::string path;
   std::string interface;
+  std::string plugin;
+  std::string token;
 };
 
 /// The script text for `bus`; it runs on KWin 5 (clientList) and KWin 6 (windowList).

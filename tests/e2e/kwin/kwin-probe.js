@@ -1,8 +1,9 @@
 #!/usr/bin/env -S gjs
 // Prints, as one line of JSON, KWin's outputs and its normal windows with their frames: loads a
-// script into KWin that reports back on this connection, then unloads it.
+// script into KWin that reports back on this connection, then unloads it. Given a TITLE, the
+// script first sends that window to a second virtual desktop.
 //
-//   kwin-probe.js FOLDER   (the script is written there)
+//   kwin-probe.js FOLDER [TITLE]   (the script is written there)
 const {Gio, GLib} = imports.gi;
 
 const bus = Gio.DBus.session;
@@ -15,6 +16,13 @@ probe.export(bus, '/probe');
 // KWin 6, then KWin 5 (which names no outputs).
 const script = `
 var ws = workspace.windowList ? workspace.windowList() : workspace.clientList();
+var away = ${JSON.stringify(ARGV[1] ?? '')}, numbered = typeof workspace.desktops === "number";
+if (away && numbered) workspace.desktops = 2;
+if (away && !numbered && workspace.desktops.length < 2) workspace.createDesktop(1, "Away");
+ws.forEach(function (w) {
+  if (w.caption === away && numbered) w.desktop = 2;
+  if (w.caption === away && !numbered) w.desktops = [workspace.desktops[1]];
+});
 callDBus("${bus.get_unique_name()}", "/probe", "org.tessaloom.Probe", "Report", JSON.stringify({
   outputs: workspace.screens ? workspace.screens.map(function (o) { return o.name; }) : [],
   windows: ws.filter(function (w) { return w.normalWindow && !w.specialWindow; })

@@ -22,9 +22,12 @@ constexpr const char* kReport = R"({"desktop": "1", "cursor": [959.5, 539],
      "resourceName": "chat-x", "caption": "New chat", "pid": 4242, "frame": [560, 216, 800, 647],
      "normal": true, "active": true, "minimized": true, "output": 1, "desktops": ["1"]},
     {"id": "{docs}", "pid": -5, "frame": [1920, 0, 1920, 1040], "output": 1, "desktops": [1, "2", "1"]},
-    {"id": "{max}", "frame": [0, 0, 9, 9], "maximizeMode": 3, "fullScreen": true, "output": "V-1"},
+    {"id": "{max}", "pid": 2147483648, "frame": [0, 0, 9, 9], "maximizeMode": 3, "fullScreen": true,
+     "output": "V-1"},
     {"id": "{half}", "frame": [0, 0, 1920, 1040], "maximizeMode": 1, "output": 0},
     {"id": "{far}", "pid": "7", "frame": [0, 0, 1920, 1040], "output": 9, "normal": "yes"},
+    {"id": "{wide}", "pid": 4294967301, "frame": [0, 0, 1920, 1040], "output": 0,
+     "maximizeMode": 4294967299},
     {"id": "{panel}", "frame": [0, 1040, 1920, 40], "special": true},
     {"id": "{elsewhere}", "frame": [0, 0, 1, 1], "desktops": ["2"]},
     {"id": "{gone}", "frame": [0, 0, 1, 1], "deleted": true},
@@ -40,7 +43,7 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
       ElementsAre(ReportedOutput{"screen-1", {0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
                   ReportedOutput{"screen-2", {1920, 0, 1920, 1080}, {1920, 0, 1920, 1040}}));
   EXPECT_EQ(report->cursor, (Point{959.5, 539}));
-  ASSERT_EQ(report->windows.size(), 9u);
+  ASSERT_EQ(report->windows.size(), 10u);
   const ReportedWindow& c = report->windows[0];
   EXPECT_EQ(std::tie(c.id, c.desktopFileName, c.resourceClass, c.resourceName, c.caption, c.pid,
                      c.frame, c.normal, c.special, c.deleted, c.minimized, c.fullScreen,
@@ -48,10 +51,14 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
             std::make_tuple("{chat}", "org.example.Chat", "chat", "chat-x", "New chat", 4242u,
                             Rect(560, 216, 800, 647), true, false, false, true, false, false, true,
                             "screen-2", std::vector<std::string>{"1"}));
-  // A pid, output or flag of the wrong kind reads as none.
+  // A pid, output or flag of the wrong kind, or a number too wide for it, reads as none.
   const std::tuple<std::string, bool, std::vector<std::string>> rows[] = {
-      {"screen-2", true, {"2", "1"}}, {"V-1", true, {}}, {"screen-1", false, {}}, {"", false, {}}};
-  for (int i = 1; i <= 4; ++i) {
+      {"screen-2", true, {"2", "1"}},
+      {"V-1", true, {}},
+      {"screen-1", false, {}},
+      {"", false, {}},
+      {"screen-1", false, {}}};
+  for (int i = 1; i <= 5; ++i) {
     const ReportedWindow& w = report->windows[i];
     EXPECT_EQ(std::tie(w.output, w.maximized, w.desktops), rows[i - 1]) << w.id;
     EXPECT_EQ(w.pid, 0u) << w.id;
@@ -59,10 +66,19 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
   EXPECT_FALSE(report->windows[4].normal);
   std::vector<std::string> kept;
   for (const ReportedWindow* k : KWinDesktop::candidates(*report, 77)) kept.push_back(k->id);
-  EXPECT_THAT(kept, ElementsAre("{chat}", "{docs}", "{max}", "{half}", "{far}"));
+  EXPECT_THAT(kept, ElementsAre("{chat}", "{docs}", "{max}", "{half}", "{far}", "{wide}"));
   for (const char* text : {"", "not json", "[]", R"({"windows": []})", R"({"outputs": []})",
                            R"({"windows": {}, "outputs": []})", R"({"windows": [], "outputs": 1})"})
     EXPECT_FALSE(parseReport(text)) << text;
+}
+
+// KWin 5 puts script N at /N, KWin 6 at /Scripting/ScriptN; other nodes are no scripts.
+TEST(KWinReport, NumbersTheScriptsOfBothKWinGenerations) {
+  EXPECT_EQ(loadedScriptIds(R"(<node name="/"><node name="0"/><node name="12"/><node name="KWin"/>
+                               <node name="3x"/><node name=""/><node name="Script4"/></node>)",
+                            R"(<node><node name="Script2"/><node name="Script"/>
+                               <node name="Scripts5"/><node name="7"/><node name="Script9)"),
+            (std::set<int>{0, 2, 12}));
 }
 
 }  // namespace
