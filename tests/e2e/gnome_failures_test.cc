@@ -1,5 +1,6 @@
-// The tray on GNOME keeps its keys and button when a one-off client of the extension leaves,
-// and quits cleanly right after showing its overlay.
+// A GNOME Shell that cannot serve a command (frozen, or killed in the middle of an arrangement)
+// fails it within seconds in one line with status 2. The tray keeps its keys and button when a
+// one-off client of the extension leaves, and quits cleanly right after showing its overlay.
 #include <signal.h>
 
 #include "e2e/gnome_desktop.h"
@@ -44,6 +45,41 @@ class GnomeShell : public ::testing::TestWithParam<std::pair<std::string, std::s
   std::unique_ptr<GnomeDesktop> desktop_;
   Environment env_;
 };
+
+using GnomeFailures = GnomeShell;
+
+TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
+  const auto& [trouble, words] = GetParam();
+  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled" : trouble));
+  const pid_t shell = desktop_->shellPid();
+  ASSERT_GT(shell, 0);
+  std::unique_ptr<testing::Process> client;
+  if (trouble == "killed") {  // by the client of a window the arrangement resizes
+    client =
+        spawn({testing::findProgram("gjs"), TESSALOOM_SOURCE_DIR "/tests/e2e/gnome/gtk-client.js",
+               "firefox", "Notes=600x400", "--vanishes=" + std::to_string(shell)});
+    ASSERT_TRUE(client && reads(*client, "ready"));
+    ASSERT_TRUE(testing::waitUntil([&] { return !desktop_->windows().empty(); }, 10));
+  }
+  if (trouble == "frozen") ::kill(shell, SIGSTOP);
+  const auto r = testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env_, 6);
+  ::kill(shell, SIGCONT);
+  const std::string version = testing::runProgram("gnome-shell", {"--version"}).out;
+  EXPECT_EQ(r.status, 2) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  EXPECT_NE(r.out.find(words), std::string::npos) << r.out;
+  if (trouble == "outdated") {  // with the Shell's version
+    EXPECT_NE(r.out.find(version.substr(0, version.size() - 1)), std::string::npos) << r.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Troubles, GnomeFailures,
+    ::testing::Values(std::pair("frozen",
+                                "デスクトップとの接続が失われました（GNOME Shell did not answer"),
+                      std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
+    [](const auto& p) { return p.param.first; });
 
 TEST_F(GnomeShell, TheTrayKeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOverlay) {
   ASSERT_NO_FATAL_FAILURE(start("enabled"));

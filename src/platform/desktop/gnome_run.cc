@@ -36,6 +36,7 @@ struct GnomeServices {
   std::unique_ptr<gnome::GnomeHotKeys> shellKeys;
   std::unique_ptr<gnome::GnomeOverlay> shellOverlay;
   std::unique_ptr<gnome::GnomeStatusItem> shellItem;
+  bool tray = false;  // only the tray asks for keys, an overlay and a status item
 };
 
 class GnomeRun final : private GnomeServices, public BackendRun {
@@ -44,18 +45,28 @@ class GnomeRun final : private GnomeServices, public BackendRun {
   WindowSystem& windows() override { return *shell; }
   // Only the tray asks: a command binds no keys and shows nothing.
   HotKeys* hotKeys() override {
+    tray = true;
     if (!shellKeys) shellKeys = std::make_unique<gnome::GnomeHotKeys>(shell->channel());
     return shellKeys.get();
   }
   Overlay* overlay() override {
+    tray = true;
     if (!shellOverlay) shellOverlay = std::make_unique<gnome::GnomeOverlay>(shell->channel());
     return shellOverlay.get();
   }
   // The top bar's button only where nothing hosts the module's StatusNotifier item.
   StatusItem* statusItem() override {
+    tray = true;
     if (!shellItem && !shell->channel().statusNotifierHost())
       shellItem = std::make_unique<gnome::GnomeStatusItem>(shell->channel(), panelIcon());
     return shellItem.get();
+  }
+  // A Shell lost or frozen during a command makes it fail, whatever it printed it did. The
+  // tray lives on through a Shell that goes and comes back, and its prompts say so.
+  Outcome finish() override {
+    const auto& trouble = shell->channel().trouble();
+    if (tray || !trouble) return {};
+    return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
   }
 };
 

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <optional>
+#include <string>
 #include <type_traits>
 
 #include "platform/glib/lazy_gio.h"
@@ -22,6 +23,9 @@ struct Gio {
   decltype(&g_bus_watch_name_on_connection) watch = nullptr;
   decltype(&g_bus_unwatch_name) unwatch = nullptr;
   decltype(&g_object_unref) unref = nullptr;
+  decltype(&g_io_error_quark) ioError = nullptr;
+  decltype(&g_dbus_error_quark) dbusError = nullptr;
+  decltype(&g_dbus_error_strip_remote_error) stripRemote = nullptr;
 };
 
 const Gio* gio() {
@@ -35,7 +39,10 @@ const Gio* gio() {
                           glib::gioSymbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe") &&
                           glib::gioSymbol(g.watch, "g_bus_watch_name_on_connection") &&
                           glib::gioSymbol(g.unwatch, "g_bus_unwatch_name") &&
-                          glib::gioSymbol(g.unref, "g_object_unref");
+                          glib::gioSymbol(g.unref, "g_object_unref") &&
+                          glib::gioSymbol(g.ioError, "g_io_error_quark") &&
+                          glib::gioSymbol(g.dbusError, "g_dbus_error_quark") &&
+                          glib::gioSymbol(g.stripRemote, "g_dbus_error_strip_remote_error");
     return complete ? std::optional<Gio>(g) : std::nullopt;
   }();
   return loaded ? &*loaded : nullptr;
@@ -80,6 +87,21 @@ void freeSubscription(gpointer data) {
   delete static_cast<Subscription*>(data);
 }
 
+// What a failed call of `method` says, in one line.
+std::string failure(const char* method, int milliseconds, GError* error) {
+  const std::string call = std::string(method) + " of org.tessaloom.Shell";
+  if (!error) return "GNOME Shell gave no answer to " + call;
+  if (error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
+    return "GNOME Shell did not answer " + call + " within " + std::to_string(milliseconds) + " ms";
+  if ((error->domain == gio()->dbusError() &&
+       (error->code == G_DBUS_ERROR_NO_REPLY || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
+        error->code == G_DBUS_ERROR_SERVICE_UNKNOWN)) ||
+      (error->domain == gio()->ioError() && error->code == G_IO_ERROR_CLOSED))
+    return "GNOME Shell or its Tessaloom extension went away during " + call;
+  gio()->stripRemote(error);
+  return "GNOME Shell answered " + call + " with an error: " + error->message;
+}
+
 }  // namespace
 
 Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
@@ -110,12 +132,20 @@ bool ShellChannel::statusNotifierHost() {
 
 std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters,
                                         const char* replyType, int milliseconds) {
-  GVariant* reply =
-      gio()->callSync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
-                      replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                      G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
-  if (!reply) return std::nullopt;
-  return Reply(reply, g_variant_unref);
+  if (g_get_monotonic_time() < quietUntil_) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return std::nullopt;
+  }
+  GError* error = nullptr;
+  GVariant* reply = gio()->callSync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
+                                    replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                    G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, &error);
+  if (reply) return Reply(reply, g_variant_unref);
+  if (error && error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
+    quietUntil_ = g_get_monotonic_time() + static_cast<std::int64_t>(kQuietSeconds * 1e6);
+  if (!trouble_) trouble_ = failure(method, milliseconds, error);
+  g_clear_error(&error);
+  return std::nullopt;
 }
 
 void ShellChannel::send(const char* method, GVariant* parameters) {

@@ -2,6 +2,7 @@
 // answering, method calls with a deadline, and its signals. GDBus from GIO.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,9 +37,15 @@ class ShellChannel {
   bool present();
 
   /// Calls `method` with `parameters` (floating references are taken) and waits up to
-  /// `milliseconds` for a reply of `replyType`; nothing when the call fails.
+  /// `milliseconds` for a reply of `replyType`; nothing when the call fails, which trouble()
+  /// keeps. Once a call has gone unanswered, calls fail at once for kQuietSeconds: a frozen
+  /// Shell costs one deadline, not one per call.
   std::optional<Reply> call(const char* method, GVariant* parameters, const char* replyType,
                             int milliseconds = 2000);
+  static constexpr double kQuietSeconds = 5;
+  /// The first call that failed since the channel opened, as one line; nothing while every call
+  /// was answered.
+  const std::optional<std::string>& trouble() const { return trouble_; }
   /// Sends the call without waiting; calls go out in the order they are made.
   void send(const char* method, GVariant* parameters);
   /// The Facts JSON; nothing when the extension does not answer.
@@ -60,6 +67,8 @@ class ShellChannel {
  private:
   explicit ShellChannel(GDBusConnection* bus) : bus_(bus) {}
   GDBusConnection* bus_;
+  std::optional<std::string> trouble_;
+  std::int64_t quietUntil_ = 0;  // microseconds of the monotonic clock
 };
 
 }  // namespace tessaloom::platform::gnome
