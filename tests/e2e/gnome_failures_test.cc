@@ -1,6 +1,7 @@
-// A GNOME Shell that cannot serve a command (frozen, or killed in the middle of an arrangement)
-// fails it within seconds in one line with status 2. The tray keeps its keys and button when a
-// one-off client of the extension leaves, and quits cleanly right after showing its overlay.
+// A GNOME Shell that cannot serve a command (the extension missing, disabled or too old, the
+// Shell frozen, or killed in the middle of an arrangement) fails it within seconds in one line
+// with status 2. The tray keeps its keys and button when a one-off client of the extension
+// leaves, and quits cleanly right after showing its overlay.
 #include <signal.h>
 
 #include "e2e/gnome_desktop.h"
@@ -76,9 +77,12 @@ TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Troubles, GnomeFailures,
-    ::testing::Values(std::pair("frozen",
-                                "デスクトップとの接続が失われました（GNOME Shell did not answer"),
-                      std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
+    ::testing::Values(
+        std::pair("missing", "GNOME Shell に見つかりません"),
+        std::pair("disabled", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
+        std::pair("outdated", " では Tessaloom の GNOME Shell 拡張機能が古いため動きません"),
+        std::pair("frozen", "デスクトップとの接続が失われました（GNOME Shell did not answer"),
+        std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
     [](const auto& p) { return p.param.first; });
 
 TEST_F(GnomeShell, TheTrayKeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOverlay) {

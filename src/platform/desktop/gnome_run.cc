@@ -5,7 +5,6 @@
 #include "platform/desktop/backend_run.h"
 #include "platform/gnome/gnome_desktop.h"
 #include "platform/gnome/gnome_hot_keys.h"
-#include "platform/gnome/gnome_messages.h"
 #include "platform/gnome/gnome_overlay.h"
 #include "platform/gnome/gnome_status_item.h"
 
@@ -85,7 +84,8 @@ OpenedRun openGnomeRun() {
                    "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
                    "にシーンファイルを指定してください"};
   // On an X11 session the X11 backend serves while the extension is away.
-  if (x11Session() && !(*gnome)->channel().present()) return Failure{gnome::kExtensionMissingLine};
+  if (x11Session() && !(*gnome)->channel().present())
+    return Failure{(*gnome)->controlPrompt()->line};
   return std::unique_ptr<BackendRun>(std::make_unique<GnomeRun>(std::move(*gnome)));
 }
 

@@ -102,7 +102,42 @@ std::string failure(const char* method, int milliseconds, GError* error) {
   return "GNOME Shell answered " + call + " with an error: " + error->message;
 }
 
+// A number or nothing, from a dictionary entry of any numeric type.
+std::optional<double> numberIn(GVariant* dictionary, const char* key) {
+  GVariant* value = g_variant_lookup_value(dictionary, key, nullptr);
+  if (!value) return std::nullopt;
+  std::optional<double> number;
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE))
+    number = g_variant_get_double(value);
+  else if (g_variant_is_of_type(value, G_VARIANT_TYPE_INT32))
+    number = g_variant_get_int32(value);
+  else if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32))
+    number = g_variant_get_uint32(value);
+  g_variant_unref(value);
+  return number;
+}
+
 }  // namespace
+
+ExtensionState extensionState(double number) {
+  switch (static_cast<int>(number)) {
+    case 1:
+    case 8:  // enabling
+      return ExtensionState::enabled;
+    case 2:
+    case 6:  // loaded, never enabled
+    case 7:  // disabling
+      return ExtensionState::disabled;
+    case 3:
+      return ExtensionState::error;
+    case 4:
+      return ExtensionState::outOfDate;
+    case 99:  // uninstalled
+      return ExtensionState::missing;
+    default:
+      return ExtensionState::unknown;
+  }
+}
 
 Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
   if (!gio()) return Failure{"libgio-2.0.so.0 を読み込めません"};
@@ -178,6 +213,37 @@ std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {
       gio()->watch(bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared, nameVanished,
                    new std::function<void(bool)>(std::move(handler)), freeWatch);
   return std::shared_ptr<void>(nullptr, [id](void*) { gio()->unwatch(id); });
+}
+
+ExtensionStatus ShellChannel::extensionStatus() {
+  ExtensionStatus status;
+  const auto shell = [this](const char* interface, const char* method, GVariant* parameters,
+                            const char* replyType) {
+    return gio()->callSync(bus_, "org.gnome.Shell", "/org/gnome/Shell", interface, method,
+                           parameters, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                           2000, nullptr, nullptr);
+  };
+  if (GVariant* info = shell("org.gnome.Shell.Extensions", "GetExtensionInfo",
+                             g_variant_new("(s)", kExtensionUuid), "(a{sv})")) {
+    GVariant* entries = g_variant_get_child_value(info, 0);
+    // The Shell describes an extension it does not know with no entries at all.
+    const auto number = numberIn(entries, "state");
+    status.state = number ? extensionState(*number) : ExtensionState::missing;
+    const gchar* error = nullptr;
+    if (g_variant_lookup(entries, "error", "&s", &error) && error) status.error = error;
+    g_variant_unref(entries);
+    g_variant_unref(info);
+  }
+  if (GVariant* reply = shell("org.freedesktop.DBus.Properties", "Get",
+                              g_variant_new("(ss)", "org.gnome.Shell", "ShellVersion"), "(v)")) {
+    GVariant* version = nullptr;
+    g_variant_get(reply, "(v)", &version);
+    if (g_variant_is_of_type(version, G_VARIANT_TYPE_STRING))
+      status.shellVersion = g_variant_get_string(version, nullptr);
+    g_variant_unref(version);
+    g_variant_unref(reply);
+  }
+  return status;
 }
 
 void ShellChannel::enableExtension() {

@@ -24,6 +24,17 @@ inline constexpr const char* kInterface = "org.tessaloom.Shell";
 /// A reply, released with the object.
 using Reply = std::unique_ptr<GVariant, void (*)(GVariant*)>;
 
+/// Where the extension stands in the Shell, as org.gnome.Shell.Extensions reports it.
+enum class ExtensionState { unknown, missing, disabled, enabled, outOfDate, error };
+struct ExtensionStatus {
+  ExtensionState state = ExtensionState::unknown;
+  std::string error;         // the Shell's words for an extension in error
+  std::string shellVersion;  // "43.9"; empty when the Shell does not say
+};
+/// The state the Shell reports as a number (GNOME's ExtensionState): 1 enabled, 2 disabled (or
+/// inactive), 3 error, 4 out of date, 6 loaded and never enabled; anything else is unknown.
+ExtensionState extensionState(double number);
+
 class ShellChannel {
  public:
   /// The session bus; fails, with one line saying why, when it cannot be reached.
@@ -63,6 +74,9 @@ class ShellChannel {
 
   /// Asks the Shell to enable the extension (as `gnome-extensions enable` does).
   void enableExtension();
+  /// Whether the Shell has the extension and in which state, and the Shell's version; the
+  /// state is unknown when the Shell does not answer.
+  ExtensionStatus extensionStatus();
 
  private:
   explicit ShellChannel(GDBusConnection* bus) : bus_(bus) {}
