@@ -105,6 +105,8 @@ TEST_F(GnomeShell, TheTrayKeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAf
   tray->signal(SIGTERM);
   ASSERT_TRUE(tray->waitExit(testing::after(10)));
   EXPECT_EQ(tray->status(), 0) << dir_.read("spawned.log");
+  // GNOME has no layer shell: the tray has no business asking for it.
+  EXPECT_EQ(dir_.read("spawned.log").find("Layer Shell"), std::string::npos);
 }
 
 }  // namespace
