@@ -5,6 +5,7 @@
 #include "platform/desktop/backend_run.h"
 #include "platform/gnome/gnome_desktop.h"
 #include "platform/gnome/gnome_hot_keys.h"
+#include "platform/gnome/gnome_messages.h"
 #include "platform/gnome/gnome_overlay.h"
 #include "platform/gnome/gnome_status_item.h"
 
@@ -83,9 +84,9 @@ OpenedRun openGnomeRun() {
     return Failure{"デスクトップに接続できません（" + gnome.error() +
                    "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
                    "にシーンファイルを指定してください"};
-  // On an X11 session the X11 backend serves while the extension is away.
-  if (x11Session() && !(*gnome)->channel().present())
-    return Failure{(*gnome)->controlPrompt()->line};
+  // On an X11 session the X11 backend serves while the extension is away; this line shows only
+  // when that fails too, so the Shell is not asked why.
+  if (x11Session() && !(*gnome)->channel().present()) return Failure{gnome::kExtensionDisabledLine};
   return std::unique_ptr<BackendRun>(std::make_unique<GnomeRun>(std::move(*gnome)));
 }
 
