@@ -48,6 +48,7 @@ class GnomeShell : public ::testing::TestWithParam<std::pair<std::string, std::s
 };
 
 using GnomeFailures = GnomeShell;
+using GnomeTray = GnomeShell;
 
 TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
   const auto& [trouble, words] = GetParam();
@@ -75,8 +76,9 @@ TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
   }
 }
 
+// Named so that the GNOME suites (--gtest_filter='*gnome*') hold them.
 INSTANTIATE_TEST_SUITE_P(
-    Troubles, GnomeFailures,
+    gnome, GnomeFailures,
     ::testing::Values(
         std::pair("missing", "GNOME Shell に見つかりません"),
         std::pair("disabled", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
@@ -85,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
     [](const auto& p) { return p.param.first; });
 
-TEST_F(GnomeShell, TheTrayKeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOverlay) {
-  ASSERT_NO_FATAL_FAILURE(start("enabled"));
+TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOverlay) {
+  ASSERT_NO_FATAL_FAILURE(start(GetParam().first));
   ASSERT_TRUE(
       desktop_->open(kFirefox, {{"Docs", {100, 100, 800, 600}}, {"Mail", {400, 300, 700, 500}}}));
   env_.insert(env_.end(), {{"TESSALOOM_TRACE", "1"}, {"NO_AT_BRIDGE", "1"}});
@@ -108,6 +110,8 @@ TEST_F(GnomeShell, TheTrayKeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAf
   // GNOME has no layer shell: the tray has no business asking for it.
   EXPECT_EQ(dir_.read("spawned.log").find("Layer Shell"), std::string::npos);
 }
+INSTANTIATE_TEST_SUITE_P(gnome, GnomeTray, ::testing::Values(std::pair("enabled", "")),
+                         [](const auto& p) { return p.param.first; });
 
 }  // namespace
 }  // namespace tessaloom::e2e
