@@ -32,7 +32,8 @@ struct ExtensionStatus {
   std::string shellVersion;  // "43.9"; empty when the Shell does not say
 };
 /// The state the Shell reports as a number (GNOME's ExtensionState): 1 enabled, 2 disabled (or
-/// inactive), 3 error, 4 out of date, 6 loaded and never enabled; anything else is unknown.
+/// inactive), 3 error, 4 out of date, 6 loaded and never enabled, 7 and 8 on the way to
+/// disabled and enabled, 99 uninstalled; anything else is unknown.
 ExtensionState extensionState(double number);
 
 class ShellChannel {
