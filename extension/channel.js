@@ -1,7 +1,8 @@
 // The Tessaloom channel: one D-Bus object that reports windows and monitors as plain facts and
 // carries out what the program decides (moves, key bindings, the overlay plate, the panel
-// menu). No policy lives here. Shared by both module flavours; the build puts the flavour's
-// imports above it.
+// menu). No policy lives here. What a client (a unique bus name) sets up is its own: only it
+// changes it, and it goes when that client leaves the bus. Shared by both module flavours; the
+// build puts the flavour's imports above it.
 const BUS_NAME = 'org.tessaloom.Shell';
 const OBJECT_PATH = '/org/tessaloom/Shell';
 const INTERFACE = `<node><interface name="org.tessaloom.Shell">
@@ -36,6 +37,7 @@ var TessaloomChannel = class {
     this._plates = new Map();
     this._nextPlate = 1;
     this._clients = new Map();
+    this._button = this._buttonOwner = null;
     this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
     this._dbus.export(Gio.DBus.session, OBJECT_PATH);
     // The name says "ready": the work areas leave out the top bar only once start-up is over.
@@ -52,7 +54,7 @@ var TessaloomChannel = class {
       Gio.bus_unown_name(this._owner);
     this._startup = this._owner = null;
     this._dbus.unexport();
-    this._forgetClients();
+    this._forget(null);
     this._settings = null;
   }
 
@@ -61,26 +63,37 @@ var TessaloomChannel = class {
       Gio.BusNameOwnerFlags.NONE, null, null, null);
   }
 
-  // What a program set up goes when it leaves the bus.
   _watch(invocation) {
     const sender = invocation.get_sender();
-    if (this._clients.has(sender))
-      return;
-    this._clients.set(sender, Gio.bus_watch_name_on_connection(Gio.DBus.session, sender,
-      Gio.BusNameWatcherFlags.NONE, null, () => this._forgetClients()));
+    if (!this._clients.has(sender)) {
+      this._clients.set(sender, Gio.bus_watch_name_on_connection(Gio.DBus.session, sender,
+        Gio.BusNameWatcherFlags.NONE, null, () => this._forget(sender)));
+    }
+    return sender;
   }
 
-  _forgetClients() {
-    for (const id of this._clients.values())
-      Gio.bus_unwatch_name(id);
-    this._clients.clear();
-    for (const slot of this._keys.keys())
-      this._unbind(slot);
-    for (const plate of this._plates.values())
-      plate.destroy();
-    this._plates.clear();
-    this._button?.destroy();
-    this._button = null;
+  // What `sender` set up, or everything for null.
+  _forget(sender) {
+    for (const [client, id] of this._clients) {
+      if (sender === null || client === sender) {
+        Gio.bus_unwatch_name(id);
+        this._clients.delete(client);
+      }
+    }
+    for (const [slot, key] of this._keys) {
+      if (sender === null || key.owner === sender)
+        this._unbind(slot);
+    }
+    for (const [id, plate] of this._plates) {
+      if (sender === null || plate.owner === sender) {
+        plate.box.destroy();
+        this._plates.delete(id);
+      }
+    }
+    if (this._button && (sender === null || this._buttonOwner === sender)) {
+      this._button.destroy();
+      this._button = null;
+    }
   }
 
   _windows() {
@@ -111,13 +124,14 @@ var TessaloomChannel = class {
     });
     const [x, y] = global.get_pointer();
     const focus = global.display.focus_window;
-    // The overlay plates on show, as the Shell draws them.
-    const plates = [...this._plates.values()].filter(p => p.visible).map(p => ({
+    // The overlay plates on show and the top bar's button, as the Shell draws them.
+    const plates = [...this._plates.values()].map(p => p.box).filter(p => p.visible).map(p => ({
       text: p.get_last_child().text, frame: [p.x, p.y, p.width, p.height], opacity: p.opacity,
     }));
     return JSON.stringify({
       windows, monitors, primary: Main.layoutManager.primaryIndex, pointer: [x, y],
       focus: focus ? focus.get_id() : 0, workspace: workspace.index(), plates,
+      button: Boolean(this._button),
     });
   }
 
@@ -129,8 +143,13 @@ var TessaloomChannel = class {
         continue;
       if (m.leaveFullScreen)
         w.unmake_fullscreen();
-      if (m.unmaximize)
+      // GNOME 51 takes the direction apart, and unmaximize() without it.
+      if (m.unmaximize && w.set_unmaximize_flags) {
+        w.set_unmaximize_flags(Meta.MaximizeFlags.BOTH);
+        w.unmaximize();
+      } else if (m.unmaximize) {
         w.unmaximize(Meta.MaximizeFlags.BOTH);
+      }
       if (m.resize)
         w.move_resize_frame(true, m.x, m.y, m.width, m.height);
       else
@@ -138,8 +157,9 @@ var TessaloomChannel = class {
     }
   }
 
+  // A slot another client holds passes to the caller (a tray copy taking over from the last).
   BindKeyAsync([slot, accelerator], invocation) {
-    this._watch(invocation);
+    const owner = this._watch(invocation);
     this._unbind(slot);
     const name = `hot-key-${slot}`;
     this._settings.set_strv(name, [accelerator]);
@@ -148,25 +168,27 @@ var TessaloomChannel = class {
       () => this._dbus.emit_signal('KeyPressed', new GLib.Variant('(u)', [slot])));
     const bound = action !== Meta.KeyBindingAction.NONE;
     if (bound)
-      this._keys.set(slot, name);
+      this._keys.set(slot, {name, owner});
     invocation.return_value(new GLib.Variant('(b)', [bound]));
   }
 
-  UnbindKey(slot) {
-    this._unbind(slot);
+  UnbindKeyAsync([slot], invocation) {
+    if (this._keys.get(slot)?.owner === invocation.get_sender())
+      this._unbind(slot);
+    invocation.return_value(null);
   }
 
   _unbind(slot) {
-    const name = this._keys.get(slot);
-    if (!name)
+    const key = this._keys.get(slot);
+    if (!key)
       return;
-    Main.wm.removeKeybinding(name);
+    Main.wm.removeKeybinding(key.name);
     this._keys.delete(slot);
   }
 
   // A plate of the overlay: never reactive, never focused, above the windows.
   PlateCreateAsync([plate], invocation) {
-    this._watch(invocation);
+    const owner = this._watch(invocation);
     const p = JSON.parse(plate);
     const box = new St.BoxLayout({style: p.boxStyle, reactive: false, can_focus: false});
     box.add_child(new St.Icon({icon_name: p.icon, icon_size: p.iconSize, style: p.iconStyle,
@@ -179,12 +201,19 @@ var TessaloomChannel = class {
     const [, width] = box.get_preferred_width(-1);
     const [, height] = box.get_preferred_height(width);
     const id = this._nextPlate++;
-    this._plates.set(id, box);
+    this._plates.set(id, {box, owner});
     invocation.return_value(new GLib.Variant('(udd)', [id, width, height]));
   }
 
-  PlateSet(id, x, y, alpha, shown) {
-    const box = this._plates.get(id);
+  // The plate `id` if the caller made it.
+  _plate(id, invocation) {
+    const plate = this._plates.get(id);
+    invocation.return_value(null);
+    return plate?.owner === invocation.get_sender() ? plate.box : null;
+  }
+
+  PlateSetAsync([id, x, y, alpha, shown], invocation) {
+    const box = this._plate(id, invocation);
     if (!box)
       return;
     box.set_position(Math.round(x), Math.round(y));
@@ -197,14 +226,18 @@ var TessaloomChannel = class {
     }
   }
 
-  PlateDestroy(id) {
-    this._plates.get(id)?.destroy();
+  PlateDestroyAsync([id], invocation) {
+    const box = this._plate(id, invocation);
+    if (!box)
+      return;
+    box.destroy();
     this._plates.delete(id);
   }
 
-  // The program's own menu in the top bar, asked for anew each time it opens.
+  // The program's own menu in the top bar, asked for anew each time it opens. The button
+  // passes to the last client that shows it.
   ButtonShowAsync([icon, label], invocation) {
-    this._watch(invocation);
+    const owner = this._watch(invocation);
     if (!this._button) {
       this._button = new PanelMenu.Button(0.0, label, false);
       this._icon = new St.Icon({style_class: 'system-status-icon'});
@@ -215,13 +248,15 @@ var TessaloomChannel = class {
       });
       Main.panel.addToStatusArea(BUS_NAME, this._button);
     }
+    this._buttonOwner = owner;
     this._icon.gicon = Gio.icon_new_for_string(icon);
     this._button.accessible_name = label;
     invocation.return_value(null);
   }
 
-  MenuFill(menu) {
-    if (!this._button)
+  MenuFillAsync([menu], invocation) {
+    invocation.return_value(null);
+    if (!this._button || this._buttonOwner !== invocation.get_sender())
       return;
     this._button.menu.removeAll();
     this._fill(this._button.menu, JSON.parse(menu));

@@ -4,7 +4,8 @@
 # once WORK/stop exists or the process that started it is gone.
 #   desktop-session.sh gnome WORK EXTENSION [WxH...]  a virtual monitor each (default 1280x800)
 #   desktop-session.sh kde WORK [WxH [OUTPUTS]]       outputs side by side (1920x1080, 1)
-# EXTENSION is the extension's folder, named after its uuid.
+# EXTENSION is the extension's folder, named after its uuid. TESSALOOM_EXTENSION_STATE=missing,
+# disabled or outdated (a copy that claims an older Shell) starts the Shell without it working.
 set -euo pipefail
 kind=$1 work=$2
 if [ -z "${TESSALOOM_SESSION_INNER:-}" ]; then
@@ -39,11 +40,16 @@ else
   # Without a system bus the Shell aborts at start (login manager, power).
   export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/runtime/system_bus"
   dbus-daemon --session --nofork --address="$DBUS_SYSTEM_BUS_ADDRESS" >/dev/null 2>&1 &
-  uuid=$(basename "$extension")
+  uuid=$(basename "$extension") state=${TESSALOOM_EXTENSION_STATE:-enabled}
+  if [ "$state" = outdated ]; then
+    cp -r "$(realpath "$extension")" "$work/$uuid"
+    sed -i 's/"shell-version": \[.*\]/"shell-version": ["3.38"]/' "$work/$uuid/metadata.json"
+    extension=$work/$uuid
+  fi
   # Only extensions installed before the Shell starts are found on Wayland.
   mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
-  ln -sfn "$(realpath "$extension")" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
-  gsettings set org.gnome.shell enabled-extensions "['$uuid']"
+  [ "$state" = missing ] || ln -sfn "$(realpath "$extension")" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
+  [ "$state" = disabled ] || gsettings set org.gnome.shell enabled-extensions "['$uuid']"
   gsettings set org.gnome.desktop.interface enable-animations false
   gsettings set org.gnome.desktop.notifications show-banners false
   gsettings set org.gnome.shell welcome-dialog-last-shown-version '999'
@@ -52,6 +58,11 @@ else
   gnome-shell --wayland --headless --wayland-display=tessaloom-wayland "${monitors[@]}" \
     >"$work/shell.log" 2>&1 </dev/null &
   ready() { gdbus wait --session --timeout 1 org.tessaloom.Shell; }
+  # Without the extension's name: once the Shell reports on its extensions.
+  [ "$state" = enabled ] || ready() {
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --timeout 1 \
+      --method org.gnome.Shell.Extensions.GetExtensionInfo "$uuid"
+  }
 fi
 
 deadline=$((SECONDS + 60))

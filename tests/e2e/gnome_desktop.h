@@ -3,6 +3,7 @@
 // call, keys and pointer moves sent through the Shell's remote desktop interface.
 #pragma once
 
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "e2e/wayland_desktop.h"
@@ -11,6 +12,9 @@ namespace tessaloom::e2e {
 
 class GnomeDesktop : public SessionDesktop {
  public:
+  /// `extension`: "enabled", or how it fails (see desktop-session.sh).
+  explicit GnomeDesktop(std::string extension = "enabled") : extension_(std::move(extension)) {}
+
   std::string start(const std::filesystem::path& folder, int monitors) override {
     for (const std::string program : {"gnome-shell", "gjs", "gdbus", "dbus-run-session"})
       if (!testing::onPath(program)) return program + " is not installed";
@@ -24,7 +28,7 @@ class GnomeDesktop : public SessionDesktop {
     std::vector<std::string> argv = {script("desktop-session.sh"), "gnome", folder.string(),
                                      extension.string()};
     for (int i = 0; i < monitors; ++i) argv.push_back("1920x1080");
-    return startSession(folder, argv);
+    return startSession(folder, argv, {"TESSALOOM_EXTENSION_STATE=" + extension_});
   }
 
   std::vector<Monitor> monitors() override {
@@ -59,6 +63,39 @@ class GnomeDesktop : public SessionDesktop {
                .status == 0;
   }
 
+  /// Calls the extension's `method` as a client of its own would, with gdbus.
+  testing::ProgramResult call(const std::string& method, std::vector<std::string> args = {}) const {
+    args.insert(args.begin(), {"call", "--session", "--dest", "org.tessaloom.Shell", "--timeout",
+                               "5", "--object-path", "/org/tessaloom/Shell", "--method",
+                               "org.tessaloom.Shell." + method});
+    return runInSession("gdbus", args);
+  }
+
+  nlohmann::json facts() const {
+    const auto r = call("Facts");
+    // gdbus prints ('TEXT',) with a backslash before each ' and \ of TEXT.
+    std::string text;
+    const auto open = r.out.find('\''), close = r.out.rfind('\'');
+    for (auto i = open + 1; open != std::string::npos && i < close; ++i) {
+      if (r.out[i] == '\\') ++i;
+      text += r.out[i];
+    }
+    const auto parsed = nlohmann::json::parse(text, nullptr, false);
+    if (!parsed.is_discarded()) return parsed;
+    return {{"windows", nlohmann::json::array()},
+            {"monitors", nlohmann::json::array()},
+            {"pointer", {0, 0}}};
+  }
+
+  /// The Shell's process, as the bus knows it; 0 when it has none.
+  pid_t shellPid() const {
+    const auto r = runInSession(
+        "gdbus", {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                  "/org/freedesktop/DBus", "--method",
+                  "org.freedesktop.DBus.GetConnectionUnixProcessID", "org.gnome.Shell"});
+    return std::atoi(r.out.substr(std::min(r.out.find(' '), r.out.size())).c_str());
+  }
+
  protected:
   // In creation order.
   std::vector<std::pair<SeenWindow, int>> shown() override {
@@ -76,24 +113,6 @@ class GnomeDesktop : public SessionDesktop {
   }
 
  private:
-  nlohmann::json facts() const {
-    const auto r = runInSession("gdbus", {"call", "--session", "--dest", "org.tessaloom.Shell",
-                                          "--object-path", "/org/tessaloom/Shell", "--method",
-                                          "org.tessaloom.Shell.Facts", "--timeout", "5"});
-    // gdbus prints ('TEXT',) with a backslash before each ' and \ of TEXT.
-    std::string text;
-    const auto open = r.out.find('\''), close = r.out.rfind('\'');
-    for (auto i = open + 1; open != std::string::npos && i < close; ++i) {
-      if (r.out[i] == '\\') ++i;
-      text += r.out[i];
-    }
-    const auto parsed = nlohmann::json::parse(text, nullptr, false);
-    if (!parsed.is_discarded()) return parsed;
-    return {{"windows", nlohmann::json::array()},
-            {"monitors", nlohmann::json::array()},
-            {"pointer", {0, 0}}};
-  }
-
   // A rectangle of the Shell's space in the primary monitor's.
   static Rect local(const nlohmann::json& f, const nlohmann::json& r) {
     const auto& monitors = f["monitors"];
@@ -102,6 +121,8 @@ class GnomeDesktop : public SessionDesktop {
     return Rect(r[0].get<double>() - origin[0].get<double>(),
                 r[1].get<double>() - origin[1].get<double>(), r[2], r[3]);
   }
+
+  std::string extension_;
 };
 
 }  // namespace tessaloom::e2e

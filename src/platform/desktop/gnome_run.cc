@@ -21,37 +21,53 @@ std::string panelIcon() {
   return !ec && fs::exists(icon, ec) ? icon.string() : "view-grid-symbolic";
 }
 
-class GnomeRun final : public BackendRun {
- public:
-  explicit GnomeRun(std::unique_ptr<GnomeDesktop> gnome) : gnome_(std::move(gnome)) {}
+// The GNOME services, in a base of their own that BackendRun follows: made before the run's
+// queue and gone after it, so work still queued at the end (an overlay plate fading out) finds
+// the Shell channel it uses.
+struct GnomeServices {
+  explicit GnomeServices(std::unique_ptr<GnomeDesktop> desktop) : shell(std::move(desktop)) {}
   // What the tray made goes before the channel it uses.
-  ~GnomeRun() override {
-    keys_.reset();
-    overlay_.reset();
-    item_.reset();
+  ~GnomeServices() {
+    shellKeys.reset();
+    shellOverlay.reset();
+    shellItem.reset();
   }
-  WindowSystem& windows() override { return *gnome_; }
+  std::unique_ptr<GnomeDesktop> shell;
+  std::unique_ptr<gnome::GnomeHotKeys> shellKeys;
+  std::unique_ptr<gnome::GnomeOverlay> shellOverlay;
+  std::unique_ptr<gnome::GnomeStatusItem> shellItem;
+  bool tray = false;  // only the tray asks for keys, an overlay and a status item
+};
+
+class GnomeRun final : private GnomeServices, public BackendRun {
+ public:
+  explicit GnomeRun(std::unique_ptr<GnomeDesktop> desktop) : GnomeServices(std::move(desktop)) {}
+  WindowSystem& windows() override { return *shell; }
   // Only the tray asks: a command binds no keys and shows nothing.
   HotKeys* hotKeys() override {
-    if (!keys_) keys_ = std::make_unique<gnome::GnomeHotKeys>(gnome_->channel());
-    return keys_.get();
+    tray = true;
+    if (!shellKeys) shellKeys = std::make_unique<gnome::GnomeHotKeys>(shell->channel());
+    return shellKeys.get();
   }
   Overlay* overlay() override {
-    if (!overlay_) overlay_ = std::make_unique<gnome::GnomeOverlay>(gnome_->channel());
-    return overlay_.get();
+    tray = true;
+    if (!shellOverlay) shellOverlay = std::make_unique<gnome::GnomeOverlay>(shell->channel());
+    return shellOverlay.get();
   }
   // The top bar's button only where nothing hosts the module's StatusNotifier item.
   StatusItem* statusItem() override {
-    if (!item_ && !gnome_->channel().statusNotifierHost())
-      item_ = std::make_unique<gnome::GnomeStatusItem>(gnome_->channel(), panelIcon());
-    return item_.get();
+    tray = true;
+    if (!shellItem && !shell->channel().statusNotifierHost())
+      shellItem = std::make_unique<gnome::GnomeStatusItem>(shell->channel(), panelIcon());
+    return shellItem.get();
   }
-
- private:
-  std::unique_ptr<GnomeDesktop> gnome_;
-  std::unique_ptr<gnome::GnomeHotKeys> keys_;
-  std::unique_ptr<gnome::GnomeOverlay> overlay_;
-  std::unique_ptr<gnome::GnomeStatusItem> item_;
+  // A Shell lost or frozen during a command makes it fail, whatever it printed it did. The
+  // tray lives on through a Shell that goes and comes back, and its prompts say so.
+  Outcome finish() override {
+    const auto& trouble = shell->channel().trouble();
+    if (tray || !trouble) return {};
+    return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
+  }
 };
 
 bool x11Session() {
@@ -68,8 +84,9 @@ OpenedRun openGnomeRun() {
     return Failure{"デスクトップに接続できません（" + gnome.error() +
                    "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
                    "にシーンファイルを指定してください"};
-  // On an X11 session the X11 backend serves while the extension is away.
-  if (x11Session() && !(*gnome)->channel().present()) return Failure{gnome::kExtensionMissingLine};
+  // On an X11 session the X11 backend serves while the extension is away; this line shows only
+  // when that fails too, so the Shell is not asked why.
+  if (x11Session() && !(*gnome)->channel().present()) return Failure{gnome::kExtensionDisabledLine};
   return std::unique_ptr<BackendRun>(std::make_unique<GnomeRun>(std::move(*gnome)));
 }
 

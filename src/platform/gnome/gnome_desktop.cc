@@ -103,11 +103,32 @@ bool GnomeDesktop::launch(std::string_view id) {
 }
 
 std::optional<ControlPrompt> GnomeDesktop::controlPrompt() {
+  using gnome::ExtensionState;
+  const auto status = channel_->extensionStatus();
+  const std::string shell =
+      "GNOME Shell" + (status.shellVersion.empty() ? "" : " " + status.shellVersion);
+  std::string line;
+  switch (status.state) {
+    case ExtensionState::missing:
+      line = gnome::kExtensionMissingLine;
+      break;
+    case ExtensionState::outOfDate:
+      line = gnome::outOfDateLine(shell);
+      break;
+    case ExtensionState::error:
+      line = gnome::errorLine(shell, status.error.empty() ? "?" : status.error);
+      break;
+    default:  // disabled, or a Shell that does not say: enabling is the step
+      return ControlPrompt{
+          gnome::kExtensionDisabledLine,
+          gnome::kExtensionAlertTitle,
+          gnome::kExtensionAlertText,
+          {std::begin(gnome::kExtensionAlertButtons), std::end(gnome::kExtensionAlertButtons)}};
+  }
+  // One line, whatever the Shell's error holds.
+  std::replace(line.begin(), line.end(), '\n', ' ');
   return ControlPrompt{
-      gnome::kExtensionMissingLine,
-      gnome::kExtensionAlertTitle,
-      gnome::kExtensionAlertText,
-      {std::begin(gnome::kExtensionAlertButtons), std::end(gnome::kExtensionAlertButtons)}};
+      line, gnome::kExtensionUnusableTitle, line, {gnome::kExtensionUnusableButton}};
 }
 
 }  // namespace tessaloom::platform

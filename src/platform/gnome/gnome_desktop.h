@@ -36,7 +36,9 @@ class GnomeDesktop final : public WindowSystem {
   /// Asks the Shell to enable the extension (it takes effect at once on X11; a Wayland
   /// session finds an extension installed while it runs only at the next login).
   void requestControl() override { channel_->enableExtension(); }
-  /// How to enable the extension, and that a Wayland session needs a new login.
+  /// Why the extension does not answer, as the Shell says: not installed, not enabled (how to
+  /// enable it, and that a Wayland session needs a new login), too old for this Shell's
+  /// version, or failed.
   std::optional<ControlPrompt> controlPrompt() override;
 
   gnome::ShellChannel& channel() { return *channel_; }

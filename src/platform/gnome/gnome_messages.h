@@ -1,16 +1,35 @@
-// What the program tells a GNOME user whose Shell does not run the Tessaloom extension: the
-// command line's one line, and the tray's request to enable it (then watched every second).
+// What the program tells a GNOME user whose Shell does not run the Tessaloom extension, for
+// each reason the Shell gives: not installed, not enabled, too old for this Shell, failed.
+// The command line's one line, and the tray's request (then watched every second).
 #pragma once
+
+#include <string>
+#include <string_view>
 
 namespace tessaloom::platform::gnome {
 
-/// The command line's line (it exits with status 2 after it).
+/// The command line's lines (it exits with status 2 after one).
 inline constexpr const char* kExtensionMissingLine =
+    "GNOME でウィンドウを動かすには Tessaloom の GNOME Shell 拡張機能が必要ですが、GNOME Shell "
+    "に見つかりません。拡張機能をインストールしてログインし直し、gnome-extensions enable "
+    "tessaloom@tessaloom.github.io を実行してください";
+inline constexpr const char* kExtensionDisabledLine =
     "GNOME でウィンドウを動かすには Tessaloom の GNOME Shell 拡張機能が必要です。"
     "gnome-extensions enable tessaloom@tessaloom.github.io を実行してください"
     "（Wayland のセッションではログインし直すと有効になります）";
+/// `shell` names the Shell and its version ("GNOME Shell 51.0").
+inline std::string outOfDateLine(std::string_view shell) {
+  return std::string(shell) +
+         " では Tessaloom の GNOME Shell 拡張機能が古いため動きません（OUT OF DATE）。Tessaloom "
+         "を新しい版に更新して、ログインし直してください";
+}
+inline std::string errorLine(std::string_view shell, std::string_view error) {
+  return "Tessaloom の GNOME Shell 拡張機能が " + std::string(shell) + " でエラーになりました（" +
+         std::string(error) + "）。Tessaloom を入れ直して、ログインし直してください";
+}
 
-/// The tray's request: title, text and buttons (the first one asks the Shell to enable it).
+/// The tray's request to enable it: title, text and buttons (the first one asks the Shell to
+/// enable it).
 inline constexpr const char* kExtensionAlertTitle = "GNOME Shell 拡張機能を有効にしてください";
 inline constexpr const char* kExtensionAlertText =
     "Tessaloom が GNOME で他のアプリのウィンドウを動かすには、Tessaloom の GNOME Shell "
@@ -18,5 +37,9 @@ inline constexpr const char* kExtensionAlertText =
     "   gnome-extensions enable tessaloom@tessaloom.github.io\n2. Wayland "
     "のセッションでは、一度ログアウトしてログインし直す\n3. トップバーの ▦ アイコンから使えます";
 inline constexpr const char* kExtensionAlertButtons[] = {"有効にする", "あとで"};
+/// The tray's word where enabling cannot help (not installed, too old, failed): the command
+/// line's line under this title, and one button.
+inline constexpr const char* kExtensionUnusableTitle = "GNOME Shell 拡張機能が使えません";
+inline constexpr const char* kExtensionUnusableButton = "閉じる";
 
 }  // namespace tessaloom::platform::gnome

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <optional>
+#include <string>
 #include <type_traits>
 
 #include "platform/glib/lazy_gio.h"
@@ -22,6 +23,9 @@ struct Gio {
   decltype(&g_bus_watch_name_on_connection) watch = nullptr;
   decltype(&g_bus_unwatch_name) unwatch = nullptr;
   decltype(&g_object_unref) unref = nullptr;
+  decltype(&g_io_error_quark) ioError = nullptr;
+  decltype(&g_dbus_error_quark) dbusError = nullptr;
+  decltype(&g_dbus_error_strip_remote_error) stripRemote = nullptr;
 };
 
 const Gio* gio() {
@@ -35,7 +39,10 @@ const Gio* gio() {
                           glib::gioSymbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe") &&
                           glib::gioSymbol(g.watch, "g_bus_watch_name_on_connection") &&
                           glib::gioSymbol(g.unwatch, "g_bus_unwatch_name") &&
-                          glib::gioSymbol(g.unref, "g_object_unref");
+                          glib::gioSymbol(g.unref, "g_object_unref") &&
+                          glib::gioSymbol(g.ioError, "g_io_error_quark") &&
+                          glib::gioSymbol(g.dbusError, "g_dbus_error_quark") &&
+                          glib::gioSymbol(g.stripRemote, "g_dbus_error_strip_remote_error");
     return complete ? std::optional<Gio>(g) : std::nullopt;
   }();
   return loaded ? &*loaded : nullptr;
@@ -80,7 +87,57 @@ void freeSubscription(gpointer data) {
   delete static_cast<Subscription*>(data);
 }
 
+// What a failed call of `method` says, in one line.
+std::string failure(const char* method, int milliseconds, GError* error) {
+  const std::string call = std::string(method) + " of org.tessaloom.Shell";
+  if (!error) return "GNOME Shell gave no answer to " + call;
+  if (error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
+    return "GNOME Shell did not answer " + call + " within " + std::to_string(milliseconds) + " ms";
+  if ((error->domain == gio()->dbusError() &&
+       (error->code == G_DBUS_ERROR_NO_REPLY || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
+        error->code == G_DBUS_ERROR_SERVICE_UNKNOWN)) ||
+      (error->domain == gio()->ioError() && error->code == G_IO_ERROR_CLOSED))
+    return "GNOME Shell or its Tessaloom extension went away during " + call;
+  gio()->stripRemote(error);
+  return "GNOME Shell answered " + call + " with an error: " + error->message;
+}
+
+// A number or nothing, from a dictionary entry of any numeric type.
+std::optional<double> numberIn(GVariant* dictionary, const char* key) {
+  GVariant* value = g_variant_lookup_value(dictionary, key, nullptr);
+  if (!value) return std::nullopt;
+  std::optional<double> number;
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE))
+    number = g_variant_get_double(value);
+  else if (g_variant_is_of_type(value, G_VARIANT_TYPE_INT32))
+    number = g_variant_get_int32(value);
+  else if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32))
+    number = g_variant_get_uint32(value);
+  g_variant_unref(value);
+  return number;
+}
+
 }  // namespace
+
+ExtensionState extensionState(double number) {
+  switch (static_cast<int>(number)) {
+    case 1:
+    case 8:  // enabling
+      return ExtensionState::enabled;
+    case 2:
+    case 6:  // loaded, never enabled
+    case 7:  // disabling
+      return ExtensionState::disabled;
+    case 3:
+      return ExtensionState::error;
+    case 4:
+      return ExtensionState::outOfDate;
+    case 99:  // uninstalled
+      return ExtensionState::missing;
+    default:
+      return ExtensionState::unknown;
+  }
+}
 
 Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
   if (!gio()) return Failure{"libgio-2.0.so.0 を読み込めません"};
@@ -110,12 +167,20 @@ bool ShellChannel::statusNotifierHost() {
 
 std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters,
                                         const char* replyType, int milliseconds) {
-  GVariant* reply =
-      gio()->callSync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
-                      replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                      G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, nullptr);
-  if (!reply) return std::nullopt;
-  return Reply(reply, g_variant_unref);
+  if (g_get_monotonic_time() < quietUntil_) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return std::nullopt;
+  }
+  GError* error = nullptr;
+  GVariant* reply = gio()->callSync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
+                                    replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                    G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, &error);
+  if (reply) return Reply(reply, g_variant_unref);
+  if (error && error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
+    quietUntil_ = g_get_monotonic_time() + static_cast<std::int64_t>(kQuietSeconds * 1e6);
+  if (!trouble_) trouble_ = failure(method, milliseconds, error);
+  g_clear_error(&error);
+  return std::nullopt;
 }
 
 void ShellChannel::send(const char* method, GVariant* parameters) {
@@ -148,6 +213,37 @@ std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {
       gio()->watch(bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared, nameVanished,
                    new std::function<void(bool)>(std::move(handler)), freeWatch);
   return std::shared_ptr<void>(nullptr, [id](void*) { gio()->unwatch(id); });
+}
+
+ExtensionStatus ShellChannel::extensionStatus() {
+  ExtensionStatus status;
+  const auto shell = [this](const char* interface, const char* method, GVariant* parameters,
+                            const char* replyType) {
+    return gio()->callSync(bus_, "org.gnome.Shell", "/org/gnome/Shell", interface, method,
+                           parameters, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                           2000, nullptr, nullptr);
+  };
+  if (GVariant* info = shell("org.gnome.Shell.Extensions", "GetExtensionInfo",
+                             g_variant_new("(s)", kExtensionUuid), "(a{sv})")) {
+    GVariant* entries = g_variant_get_child_value(info, 0);
+    // The Shell describes an extension it does not know with no entries at all.
+    const auto number = numberIn(entries, "state");
+    status.state = number ? extensionState(*number) : ExtensionState::missing;
+    const gchar* error = nullptr;
+    if (g_variant_lookup(entries, "error", "&s", &error) && error) status.error = error;
+    g_variant_unref(entries);
+    g_variant_unref(info);
+  }
+  if (GVariant* reply = shell("org.freedesktop.DBus.Properties", "Get",
+                              g_variant_new("(ss)", "org.gnome.Shell", "ShellVersion"), "(v)")) {
+    GVariant* version = nullptr;
+    g_variant_get(reply, "(v)", &version);
+    if (g_variant_is_of_type(version, G_VARIANT_TYPE_STRING))
+      status.shellVersion = g_variant_get_string(version, nullptr);
+    g_variant_unref(version);
+    g_variant_unref(reply);
+  }
+  return status;
 }
 
 void ShellChannel::enableExtension() {

@@ -2,6 +2,7 @@
 // answering, method calls with a deadline, and its signals. GDBus from GIO.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,18 @@ inline constexpr const char* kInterface = "org.tessaloom.Shell";
 /// A reply, released with the object.
 using Reply = std::unique_ptr<GVariant, void (*)(GVariant*)>;
 
+/// Where the extension stands in the Shell, as org.gnome.Shell.Extensions reports it.
+enum class ExtensionState { unknown, missing, disabled, enabled, outOfDate, error };
+struct ExtensionStatus {
+  ExtensionState state = ExtensionState::unknown;
+  std::string error;         // the Shell's words for an extension in error
+  std::string shellVersion;  // "43.9"; empty when the Shell does not say
+};
+/// The state the Shell reports as a number (GNOME's ExtensionState): 1 enabled, 2 disabled (or
+/// inactive), 3 error, 4 out of date, 6 loaded and never enabled, 7 and 8 on the way to
+/// disabled and enabled, 99 uninstalled; anything else is unknown.
+ExtensionState extensionState(double number);
+
 class ShellChannel {
  public:
   /// The session bus; fails, with one line saying why, when it cannot be reached.
@@ -36,9 +49,15 @@ class ShellChannel {
   bool present();
 
   /// Calls `method` with `parameters` (floating references are taken) and waits up to
-  /// `milliseconds` for a reply of `replyType`; nothing when the call fails.
+  /// `milliseconds` for a reply of `replyType`; nothing when the call fails, which trouble()
+  /// keeps. Once a call has gone unanswered, calls fail at once for kQuietSeconds: a frozen
+  /// Shell costs one deadline, not one per call.
   std::optional<Reply> call(const char* method, GVariant* parameters, const char* replyType,
                             int milliseconds = 2000);
+  static constexpr double kQuietSeconds = 5;
+  /// The first call that failed since the channel opened, as one line; nothing while every call
+  /// was answered.
+  const std::optional<std::string>& trouble() const { return trouble_; }
   /// Sends the call without waiting; calls go out in the order they are made.
   void send(const char* method, GVariant* parameters);
   /// The Facts JSON; nothing when the extension does not answer.
@@ -56,10 +75,15 @@ class ShellChannel {
 
   /// Asks the Shell to enable the extension (as `gnome-extensions enable` does).
   void enableExtension();
+  /// Whether the Shell has the extension and in which state, and the Shell's version; the
+  /// state is unknown when the Shell does not answer.
+  ExtensionStatus extensionStatus();
 
  private:
   explicit ShellChannel(GDBusConnection* bus) : bus_(bus) {}
   GDBusConnection* bus_;
+  std::optional<std::string> trouble_;
+  std::int64_t quietUntil_ = 0;  // microseconds of the monotonic clock
 };
 
 }  // namespace tessaloom::platform::gnome

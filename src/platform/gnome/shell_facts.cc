@@ -22,6 +22,35 @@ long long whole(double v) {
   return std::llround(v);
 }
 
+// One window of the report; nothing when it is malformed or its id names no window (a
+// negative number must not become a large handle).
+std::optional<ShellWindow> windowOf(const json& w) {
+  try {
+    ShellWindow s;
+    if (!w.at("id").is_number_unsigned() || w.at("id").get<WindowHandle>() == 0)
+      return std::nullopt;
+    s.id = w.at("id").get<WindowHandle>();
+    s.sequence = w.value("sequence", std::uint64_t{0});
+    s.sandboxedAppId = w.value("sandboxedAppId", "");
+    s.gtkApplicationId = w.value("gtkApplicationId", "");
+    s.wmClass = w.value("wmClass", "");
+    s.wmInstance = w.value("wmInstance", "");
+    s.processId = w.value("pid", 0);
+    s.title = w.value("title", "");
+    s.frame = rectOf(w.at("frame"));
+    s.type = w.value("type", 0);
+    s.minimized = w.value("minimized", false);
+    s.fullScreen = w.value("fullScreen", false);
+    s.maximized = w.value("maximized", false);
+    s.resizable = w.value("resizable", true);
+    s.monitor = w.value("monitor", -1);
+    s.workspace = w.value("workspace", 0);
+    return s;
+  } catch (const json::exception&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 Point ShellFacts::origin() const {
@@ -37,29 +66,13 @@ const ShellWindow* ShellFacts::find(WindowHandle id) const {
 
 std::optional<ShellFacts> parseFacts(std::string_view text) {
   const json j = json::parse(text, nullptr, false);
-  if (j.is_discarded() || !j.is_object()) return std::nullopt;
+  if (j.is_discarded() || !j.is_object() || !j.contains("windows") || !j["windows"].is_array())
+    return std::nullopt;
   try {
     ShellFacts facts;
-    for (const json& w : j.at("windows")) {
-      ShellWindow s;
-      s.id = w.at("id").get<WindowHandle>();
-      s.sequence = w.value("sequence", std::uint64_t{0});
-      s.sandboxedAppId = w.value("sandboxedAppId", "");
-      s.gtkApplicationId = w.value("gtkApplicationId", "");
-      s.wmClass = w.value("wmClass", "");
-      s.wmInstance = w.value("wmInstance", "");
-      s.processId = w.value("pid", 0);
-      s.title = w.value("title", "");
-      s.frame = rectOf(w.at("frame"));
-      s.type = w.value("type", 0);
-      s.minimized = w.value("minimized", false);
-      s.fullScreen = w.value("fullScreen", false);
-      s.maximized = w.value("maximized", false);
-      s.resizable = w.value("resizable", true);
-      s.monitor = w.value("monitor", -1);
-      s.workspace = w.value("workspace", 0);
-      facts.windows.push_back(std::move(s));
-    }
+    // One window the reader cannot take is left out; the others are still arranged.
+    for (const json& w : j["windows"])
+      if (auto window = windowOf(w)) facts.windows.push_back(std::move(*window));
     std::stable_sort(
         facts.windows.begin(), facts.windows.end(),
         [](const ShellWindow& a, const ShellWindow& b) { return a.sequence < b.sequence; });

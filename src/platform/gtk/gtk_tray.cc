@@ -31,11 +31,20 @@ std::unique_ptr<HotKeys> connectHotKeys() {
   return std::make_unique<NoHotKeys>();
 }
 
-// Wayland has no override-redirect popups: the plate goes on the layer shell there.
-std::unique_ptr<GtkPlateOverlay> makeOverlay() {
-  if (auto layer = GtkLayerOverlay::ifSupported()) return layer;
-  return std::make_unique<GtkPlateOverlay>();
-}
+// Made on first use: where the desktop draws the plates itself (GNOME Shell, which has no
+// layer shell to probe), the toolkit's overlay is never made.
+class FirstUseOverlay final : public Overlay {
+ public:
+  std::unique_ptr<OverlayPanel> makePanel(const OverlayContent& content) override {
+    // Wayland has no override-redirect popups: the plate goes on the layer shell there.
+    if (!overlay_) overlay_ = GtkLayerOverlay::ifSupported();
+    if (!overlay_) overlay_ = std::make_unique<GtkPlateOverlay>();
+    return overlay_->makePanel(content);
+  }
+
+ private:
+  std::unique_ptr<GtkPlateOverlay> overlay_;
+};
 
 gboolean quitApplication(gpointer application) {
   static_cast<GtkApplicationService*>(application)->quit();
@@ -94,7 +103,7 @@ TrayServices::TrayServices()
       statusItem_(std::make_unique<GtkStatusItem>(&TrayServices::trace)),
       alerts_(std::make_unique<GtkAlerts>(*application_)),
       about_(std::make_unique<GtkAboutPanel>(*application_)),
-      overlay_(makeOverlay()),
+      overlay_(std::make_unique<FirstUseOverlay>()),
       hotKeys_(connectHotKeys()),
       login_(PosixInstallation::executablePath()) {
   if (auto claimed = SingleInstance::claim([this] { application_->quit(); }))

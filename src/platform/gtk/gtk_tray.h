@@ -21,7 +21,6 @@ class GtkApplicationService;
 class GtkStatusItem;
 class GtkAlerts;
 class GtkAboutPanel;
-class GtkPlateOverlay;
 class BusInstallation;
 
 class TrayServices {
@@ -53,7 +52,7 @@ class TrayServices {
   std::unique_ptr<GtkStatusItem> statusItem_;
   std::unique_ptr<GtkAlerts> alerts_;
   std::unique_ptr<GtkAboutPanel> about_;
-  std::unique_ptr<GtkPlateOverlay> overlay_;
+  std::unique_ptr<Overlay> overlay_;
   std::unique_ptr<HotKeys> hotKeys_;
   AutostartLoginItem login_;
   std::unique_ptr<SingleInstance> instance_;

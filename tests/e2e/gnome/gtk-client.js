@@ -3,10 +3,11 @@
 // id, or WM_CLASS under XWayland) and titles. Prints "ready" once every window has been drawn,
 // then runs until killed.
 //
-//   gtk-client.js APP_ID TITLE[=WxH] [--maximized] [--vanishes] [TITLE[=WxH] ...]
+//   gtk-client.js APP_ID TITLE[=WxH] [--maximized] [--vanishes[=PID]] [TITLE[=WxH] ...]
 //
 // A flag is for the window named before it: --vanishes ends the client as soon as the desktop
-// resizes that window after "ready" (a window that goes in the middle of an arrangement).
+// resizes that window after "ready" (a window that goes in the middle of an arrangement), and
+// kills PID first (a desktop that dies there).
 imports.gi.versions.Gtk = '3.0';
 const {GLib} = imports.gi;
 
@@ -19,7 +20,7 @@ Gtk.init(null);
 const wanted = [];
 for (const arg of args) {
   if (arg.startsWith('--'))
-    wanted[wanted.length - 1][arg] = true;
+    wanted[wanted.length - 1][arg.split('=')[0]] = arg.split('=')[1] ?? true;
   else
     wanted.push({request: arg});
 }
@@ -38,8 +39,11 @@ for (const one of wanted) {
     return false;
   });
   window.connect('size-allocate', () => {
-    if (ready && one['--vanishes'] && window.get_size().join() !== one.size)
-      imports.system.exit(0);
+    if (!ready || !one['--vanishes'] || window.get_size().join() === one.size)
+      return;
+    if (one['--vanishes'] !== true)
+      GLib.spawn_sync(null, ['kill', '-KILL', one['--vanishes']], null, GLib.SpawnFlags.SEARCH_PATH, null);
+    imports.system.exit(0);
   });
   if (one['--maximized'])
     window.maximize();

@@ -43,20 +43,25 @@ TEST(ShellFacts, ReadsWindowsInCreationOrderAndScreensFromThePrimaryOrigin) {
   EXPECT_EQ(factsOf(*f->find(3), f->origin()).frame, Rect(120, 100, 500, 400));
 }
 
-TEST(ShellFacts, OneMalformedMemberSpoilsTheWholeReport) {
+TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
   const auto doc = [](std::string list, std::string screens = "[]",
                       std::string pointer = "[0, 0]") {
     return R"({"windows": )" + list + R"(, "monitors": )" + screens + R"(, "pointer": )" + pointer +
            "}";
   };
-  EXPECT_TRUE(parseFacts(doc("[]")));
-  for (const std::string& text :
-       {std::string(), std::string("[]"), std::string("{}"), doc("[]", "[]", "[0]"),
-        doc("[]", "[]", R"(["0", 0])"),
-        doc("[]", R"([{"frame": [0, 0], "workArea": [0, 0, 1, 1]}])"), doc(R"([{"id": 1}])"),
-        doc(R"([{"id": "1", "frame": [0, 0, 1, 1]}])"),
-        doc(R"([{"id": 1, "frame": [0, 0, 1, 1], "title": 5}])")})
+  for (const std::string& text : {std::string(), std::string("[]"), std::string("{}"), doc("{}"),
+                                  doc("[]", "[]", "[0]"), doc("[]", "[]", R"(["0", 0])"),
+                                  doc("[]", R"([{"frame": [0, 0], "workArea": [0, 0, 1, 1]}])")})
     EXPECT_FALSE(parseFacts(text)) << text;
+  // Each beside a sound window, which alone is read.
+  for (const std::string& bad :
+       {std::string(R"({"id": 1})"), std::string(R"({"id": "1", "frame": [0, 0, 1, 1]})"),
+        std::string(R"({"id": 1, "frame": [0, 0, 1, 1], "title": 5})"),
+        std::string(R"({"id": -3, "frame": [0, 0, 1, 1]})"), std::string("5")}) {
+    const auto f = parseFacts(doc(R"([{"id": 2, "frame": [0, 0, 1, 1]}, )" + bad + "]"));
+    ASSERT_TRUE(f) << bad;
+    EXPECT_THAT(f->windows, ::testing::ElementsAre(::testing::Field(&ShellWindow::id, 2u))) << bad;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+// A GNOME Shell that cannot serve a command (the extension missing, disabled or too old, the
+// Shell frozen, or killed in the middle of an arrangement) fails it within seconds in one line
+// with status 2. The tray keeps its keys and button when a one-off client of the extension
+// leaves, and quits cleanly right after showing its overlay.
+#include <signal.h>
+
+#include "e2e/gnome_desktop.h"
+#include "support/temp_dir.h"
+
+namespace tessaloom::e2e {
+namespace {
+
+class GnomeShell : public ::testing::TestWithParam<std::pair<std::string, std::string>> {
+ protected:
+  // `extension` as desktop-session.sh takes it; a Shell that should run and does not fails.
+  void start(const std::string& extension) {
+    if (!testing::onPath("gnome-shell")) GTEST_SKIP() << "gnome-shell is not installed";
+    dir_.write("data/applications/firefox.desktop",
+               "[Desktop Entry]\nType=Application\nName=Firefox\nExec=true\n");
+    desktop_ = std::make_unique<GnomeDesktop>(extension);
+    ASSERT_EQ(desktop_->start(dir_.path() / "desktop", 1), "");
+    env_ = desktop_->environment();
+    env_.insert(env_.end(), {{"HOME", dir_.path().string()},
+                             {"TESSALOOM_DEFAULTS", dir_.file("defaults.json")},
+                             {"XDG_CONFIG_HOME", dir_.file("config")},
+                             {"XDG_DATA_HOME", dir_.file("data")},
+                             {"XDG_DATA_DIRS", "/usr/share"}});
+  }
+  // Starts `argv` in the session, kept running.
+  std::unique_ptr<testing::Process> spawn(const std::vector<std::string>& argv) {
+    std::vector<std::string> edits;
+    for (const auto& [key, value] : env_)
+      edits.push_back(key.starts_with('-') ? key : key + "=" + value);
+    return testing::Process::start(argv, edits, dir_.file("spawned.log"));
+  }
+  // Waits for the first line of `process` that starts with `line`.
+  static bool reads(testing::Process& process, const std::string& line) {
+    std::optional<std::string> got;
+    for (const auto deadline = testing::after(30);
+         (got = process.readLine(deadline)) && !got->starts_with(line);) {
+    }
+    return got.has_value();
+  }
+
+  testing::TempDir dir_;
+  std::unique_ptr<GnomeDesktop> desktop_;
+  Environment env_;
+};
+
+using GnomeFailures = GnomeShell;
+using GnomeTray = GnomeShell;
+
+TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
+  const auto& [trouble, words] = GetParam();
+  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled" : trouble));
+  const pid_t shell = desktop_->shellPid();
+  ASSERT_GT(shell, 0);
+  std::unique_ptr<testing::Process> client;
+  if (trouble == "killed") {  // by the client of a window the arrangement resizes
+    client =
+        spawn({testing::findProgram("gjs"), TESSALOOM_SOURCE_DIR "/tests/e2e/gnome/gtk-client.js",
+               "firefox", "Notes=600x400", "--vanishes=" + std::to_string(shell)});
+    ASSERT_TRUE(client && reads(*client, "ready"));
+    ASSERT_TRUE(testing::waitUntil([&] { return !desktop_->windows().empty(); }, 10));
+  }
+  if (trouble == "frozen") ::kill(shell, SIGSTOP);
+  const auto r = testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env_, 6);
+  ::kill(shell, SIGCONT);
+  const std::string version = testing::runProgram("gnome-shell", {"--version"}).out;
+  EXPECT_EQ(r.status, 2) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  EXPECT_NE(r.out.find(words), std::string::npos) << r.out;
+  if (trouble == "outdated") {  // with the Shell's version
+    EXPECT_NE(r.out.find(version.substr(0, version.size() - 1)), std::string::npos) << r.out;
+  }
+}
+
+// Named so that the GNOME suites (--gtest_filter='*gnome*') hold them.
+INSTANTIATE_TEST_SUITE_P(
+    gnome, GnomeFailures,
+    ::testing::Values(
+        std::pair("missing", "GNOME Shell に見つかりません"),
+        std::pair("disabled", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
+        std::pair("outdated", " では Tessaloom の GNOME Shell 拡張機能が古いため動きません"),
+        std::pair("frozen", "デスクトップとの接続が失われました（GNOME Shell did not answer"),
+        std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
+    [](const auto& p) { return p.param.first; });
+
+TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOverlay) {
+  ASSERT_NO_FATAL_FAILURE(start(GetParam().first));
+  ASSERT_TRUE(
+      desktop_->open(kFirefox, {{"Docs", {100, 100, 800, 600}}, {"Mail", {400, 300, 700, 500}}}));
+  env_.insert(env_.end(), {{"TESSALOOM_TRACE", "1"}, {"NO_AT_BRIDGE", "1"}});
+  auto tray = spawn({TESSALOOM_BINARY});
+  ASSERT_TRUE(tray && reads(*tray, "ready")) << dir_.read("spawned.log");
+  ASSERT_TRUE(testing::waitUntil([&] { return desktop_->facts().value("button", false); }, 10));
+  // A client of its own binds a key and leaves: what it made goes, the tray's stays.
+  ASSERT_EQ(desktop_->call("BindKey", {"7", "'<Control><Alt>y'"}).status, 0);
+  ASSERT_TRUE(desktop_->press('g'));
+  const auto arranged = [&] {
+    const auto plates = desktop_->facts()["plates"];
+    return !plates.empty() && plates[0]["text"].get<std::string>().find("2枚") != std::string::npos;
+  };
+  ASSERT_TRUE(testing::waitUntil(arranged, 10)) << "Control+Alt+G arranged nothing";
+  EXPECT_TRUE(desktop_->facts().value("button", false));
+  tray->signal(SIGTERM);
+  ASSERT_TRUE(tray->waitExit(testing::after(10)));
+  EXPECT_EQ(tray->status(), 0) << dir_.read("spawned.log");
+  // GNOME has no layer shell: the tray has no business asking for it.
+  EXPECT_EQ(dir_.read("spawned.log").find("Layer Shell"), std::string::npos);
+}
+INSTANTIATE_TEST_SUITE_P(gnome, GnomeTray, ::testing::Values(std::pair("enabled", "")),
+                         [](const auto& p) { return p.param.first; });
+
+}  // namespace
+}  // namespace tessaloom::e2e
