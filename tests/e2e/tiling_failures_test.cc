@@ -1,8 +1,9 @@
-// A tiling desktop that dies in the middle of an arrangement, or freezes, fails the command
-// within seconds with status 2 and one line saying why.
+// A tiling desktop that dies in the middle of an arrangement, freezes or sends a reply it
+// should not fails the command within seconds with status 2 and one line saying why.
 #include <signal.h>
 
 #include "e2e/tiling_desktops.h"
+#include "platform/i3ipc/fake_ipc_peer.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::e2e {
@@ -31,6 +32,40 @@ TEST_P(TilingFailures, FailTheCommandWithinSecondsInOneLine) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   EXPECT_NE(r.out.find("lost the connection to the window manager"), std::string::npos) << r.out;
+}
+
+// A peer that speaks as sway does but sends a reply no desktop sends (one deep enough to crash
+// a recursive walk, one too large to parse in reasonable memory, malformed ones) fails the
+// command in one line; it is never read as an empty desktop.
+TEST(TilingReplies, AHostileOrMalformedReplyFailsTheCommandInOneLine) {
+  std::string deep = R"({"nodes": [{"type": "workspace", "id": 1, "nodes": [)";
+  for (int i = 0; i < 600000; ++i) deep += R"({"nodes": [)";
+  for (int i = 0; i < 600000; ++i) deep += "]}";
+  const std::string output =
+      R"([{"name": "A", "active": true, "rect": {"width": 800, "height": 600}}])";
+  const std::string visible = R"([{"id": 1, "visible": true, "output": "A"}])";
+  const std::tuple<std::string, std::string, const char*> cases[] = {
+      {deep + "]}]}", visible, "nests deeper than"},
+      {R"({"nodes": [)" + std::string(12 << 20, ' ') + "]}", visible, "larger than 8 MiB"},
+      {R"({"nodes": [{"type": "workspace", "id": 1, "nodes": [)", visible, "is not JSON"},
+      {R"({"nodes": [{"type": "output", "nodes": {"type": "workspace"}}]})", visible, "malformed"},
+      {R"({"nodes": []})", R"({"id": 1})", "wrong shape"}};
+  for (const auto& [tree, workspaces, why] : cases) {
+    testing::TempDir dir;
+    std::map<std::uint32_t, std::string> replies = {
+        {7, R"({"variant": "sway"})"}, {4, tree}, {1, workspaces}, {3, output}};
+    for (auto& [type, reply] : replies) reply = testing::FakeIpcPeer::frame(type, reply);
+    testing::FakeIpcPeer sway(dir.file("ipc"), replies);
+    const auto r = testing::runProgram(TESSALOOM_BINARY, {"--list"},
+                                       {{"TESSALOOM_BACKEND", "sway"},
+                                        {"SWAYSOCK", dir.file("ipc")},
+                                        {"-TESSALOOM_SCENE", ""},
+                                        {"TESSALOOM_DEFAULTS", dir.file("defaults.json")}},
+                                       6);
+    EXPECT_EQ(r.status, 2) << why << ": " << r.out << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_NE(r.out.find(why), std::string::npos) << r.out;
+  }
 }
 
 // A frozen i3 leaves the X server answering: the program goes on with plain X11 there.

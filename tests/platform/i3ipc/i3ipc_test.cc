@@ -1,13 +1,11 @@
-// sway's and i3's IPC: frames, broken servers, the layout tree, bad replies, hot-key names.
+// sway's and i3's IPC: frames, broken and hostile servers, finding the socket, the layout
+// tree, bad replies, tiled windows, hot keys beside the user's own.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <nlohmann/json.hpp>
-#include <thread>
 
+#include "platform/i3ipc/fake_ipc_peer.h"
 #include "platform/i3ipc/i3_hot_keys.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
@@ -30,45 +28,27 @@ TEST(I3Messages, FramesAndReadsHeaders) {
     EXPECT_FALSE(decodeHeader(bad)) << bad;
 }
 
-// What the client gets for a request that a fake server answers with `reply`, stalling for
-// `stall` before it closes: the reply's payload, or why the socket was lost.
-std::string exchange(const std::string& reply, Clock::duration stall = {}) {
-  testing::TempDir dir;
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un a{AF_UNIX, {}};
-  std::strncpy(a.sun_path, dir.file("ipc").c_str(), sizeof a.sun_path - 1);
-  EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ::listen(listener, 1);
-  std::thread server([&] {
-    const int fd = ::accept(listener, nullptr, nullptr);
-    char request[64];
-    EXPECT_EQ(::read(fd, request, sizeof request), static_cast<ssize_t>(kHeaderSize + 3));
-    EXPECT_EQ(::write(fd, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
-    std::this_thread::sleep_for(stall);
-    ::close(fd);
-  });
-  auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
-  EXPECT_TRUE(socket) << socket.error();
-  const auto start = Clock::now();
-  auto result = (*socket)->request(kRunCommand, "nop");
-  EXPECT_LT(Clock::now() - start, IpcSocket::kTimeout + 500ms);
-  EXPECT_TRUE(result || !(*socket)->request(kGetTree)) << "a lost socket stays lost";
-  server.join();
-  ::close(listener);
-  const std::string lost = "lost the connection to sway at " + dir.file("ipc");
-  if (result) return *result;
-  return result.error().rfind(lost, 0) == 0 ? result.error().substr(lost.size()) : result.error();
-}
-
 TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
-  const std::tuple<std::string, Clock::duration, const char*> cases[] = {
-      {encodeMessage(kBindingEvent, "{}") + encodeMessage(kRunCommand, "[]"), {}, "[]"},
-      {"", {}, " (closed by sway)"},
-      {"HTTP/1.1 400 Bad Request\r\n\r\n", {}, " (not an IPC message)"},
-      {encodeMessage(kGetTree, "{}").substr(0, 15), IpcSocket::kTimeout + 200ms,
-       " (a message ended early)"},
-  };
-  for (const auto& [reply, stall, got] : cases) EXPECT_EQ(exchange(reply, stall), got);
+  const std::pair<std::string, const char*> cases[] = {
+      {encodeMessage(kBindingEvent, "{}") + encodeMessage(kRunCommand, "[]"), "[]"},
+      {"", " (closed by sway)"},
+      {"HTTP/1.1 400 Bad Request\r\n\r\n", " (not an IPC message)"},
+      {encodeMessage(kGetTree, "{}").substr(0, 15), " (a message ended early)"},
+      {"i3-ipc\0\0\0\x01\0\0\0\0"s, " (a message larger than 8 MiB)"}};
+  for (const auto& [reply, got] : cases) {
+    testing::TempDir dir;
+    testing::FakeIpcPeer peer(dir.file("ipc"), {{kRunCommand, reply}});
+    auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
+    ASSERT_TRUE(socket) << socket.error();
+    const auto start = Clock::now();
+    auto result = (*socket)->request(kRunCommand, "nop");
+    EXPECT_LT(Clock::now() - start, IpcSocket::kTimeout + 500ms);
+    EXPECT_TRUE(result || !(*socket)->request(kGetTree)) << "a lost socket stays lost";
+    const std::string lost = "lost the connection to sway at " + dir.file("ipc");
+    std::string said = result ? *result : result.error();
+    if (said.starts_with(lost)) said.erase(0, lost.size());
+    EXPECT_EQ(said, got);
+  }
 }
 
 // Output A shows workspace 1: a native window under a 25 px title bar and a floating X11
@@ -103,19 +83,31 @@ TEST(I3Tree, WindowsOfTheVisibleWorkspacesAndTheOutputsPrimaryFirst) {
                 {11, "", "", "Chat", "Ask", 0, 41, {960, 0, 960, 540}, false, false, true},
                 {12, "", "", "", "", 31, 0, {1920, 100, 1280, 720}, true, true}}));
   // i3's rect holds the title bar; reading frames back finds hidden workspaces too.
-  EXPECT_EQ(treeWindows(kTree, Flavour::i3, &visible)[0].frame, (Rect{0, 25, 1920, 1055}));
-  EXPECT_EQ(treeWindows(kTree, Flavour::i3, nullptr).size(), 4u);
+  EXPECT_EQ(treeWindows(kTree, Flavour::i3, &visible)->at(0).frame, (Rect{0, 25, 1920, 1055}));
+  EXPECT_EQ(treeWindows(kTree, Flavour::i3, nullptr)->size(), 4u);
   EXPECT_EQ(outputScreens(kOutputs, kWorkspaces),
             (std::vector<Screen>{{{1920, 100, 1280, 720}, {1920, 120, 1280, 700}, "B"},
                                  {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, "A"}}));
   EXPECT_EQ(focusedOutputCentre(kOutputs, kWorkspaces), (Point{2560, 460}));
 }
 
-TEST(I3Tree, RepliesOfTheWrongShapeReadAsNothing) {
-  for (const char* text : {"null", "[]", "{}", R"({"nodes": 3})", R"({"nodes": [{"type": 1}]})",
+TEST(I3Tree, RefusesMalformedRepliesAndSkipsMalformedWindows) {
+  std::string why;
+  EXPECT_TRUE(readReply(std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']'), why));
+  EXPECT_FALSE(
+      readReply("[" + std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']') + "]", why));
+  EXPECT_EQ(why, "nests deeper than 256 levels");
+  EXPECT_TRUE(readReply(R"(["\"\\)" + std::string(kMaxDepth, '[') + R"("])", why));  // a string
+  for (const char* text : {"null", "[]", "{}", R"({"nodes": 3})", R"({"nodes": [5]})",
+                           R"({"nodes": [{"type": "workspace", "id": 1, "nodes": {}}]})"})
+    EXPECT_EQ(treeWindows(json::parse(text), Flavour::sway, nullptr), std::nullopt) << text;
+  // A container of no known type, windows without a client or an id.
+  for (const char* text : {R"({"nodes": [{"type": 1}]})",
                            R"({"nodes": [{"type": "workspace", "nodes": [{"type": "con",
-                              "window": "7", "pid": -4, "name": 5}]}]})"})
-    EXPECT_TRUE(treeWindows(json::parse(text), Flavour::sway, nullptr).empty()) << text;
+                              "window": "7", "pid": -4, "name": 5}, {"type": "con", "id": "3",
+                              "app_id": "foo"}]}]})"})
+    EXPECT_EQ(treeWindows(json::parse(text), Flavour::sway, nullptr), std::vector<TreeWindow>{})
+        << text;
   EXPECT_TRUE(outputScreens(json::parse(R"([{"active": true, "rect": [1, 2]}])"), json()).empty());
   EXPECT_FALSE(focusedOutputCentre(json::object(), kWorkspaces));
   EXPECT_TRUE(isSway(json::parse(R"({"variant": "sway"})")));
