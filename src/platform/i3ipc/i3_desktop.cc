@@ -180,7 +180,7 @@ std::optional<std::vector<WindowFacts>> I3Desktop::windows(std::int32_t pid) {
     std::vector<WindowFacts> list;
     for (const WindowHandle h : app.windows) {
       const auto& w = windows_.at(h);
-      list.push_back({h, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen});
+      list.push_back({h, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating});
     }
     return list;
   }
@@ -227,8 +227,14 @@ void I3Desktop::place(std::span<const Placement> placements) {
   const Point o = origin_.value_or(Point{});
   for (const Placement& p : placements) {
     auto it = current.find(p.window);
-    if (it == current.end() || p.frame.width < 1 || p.frame.height < 1) continue;
+    if (it == current.end()) continue;
     const std::string con = conSelector(p.window);
+    // Back into the layout, which gives it its frame.
+    if (p.tile) {
+      if (it->second.floating) prepare.push_back(con + "floating disable");
+      continue;
+    }
+    if (p.frame.width < 1 || p.frame.height < 1) continue;
     if (it->second.fullScreen) prepare.push_back(con + "fullscreen disable");
     if (!it->second.floating) prepare.push_back(con + "floating enable");
     moves.push_back(con + "resize set width " + pixels(p.frame.width) + " px height " +

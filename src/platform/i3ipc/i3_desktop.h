@@ -35,7 +35,7 @@ class I3Desktop final : public WindowSystem {
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// Takes the windows out of full screen and makes them floating with one command, waits
   /// (up to kSettleTime) until the tree stops changing, then sizes and moves every window with
-  /// one more command.
+  /// one more command. A placement with `tile` puts its window back into the layout instead.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// The centre of the focused output: the protocol does not tell where the pointer is.

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/i3ipc/fake_ipc_peer.h"
+#include "platform/i3ipc/i3_desktop.h"
 #include "platform/i3ipc/i3_hot_keys.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
@@ -115,6 +116,28 @@ TEST(I3Tree, RefusesMalformedRepliesAndSkipsMalformedWindows) {
   EXPECT_TRUE(commandsSucceeded(json::parse(R"([{"success": true}, {"success": true}])")));
   for (const char* failed : {R"([{"success": true}, {"success": "yes"}])", "{}"})
     EXPECT_FALSE(commandsSucceeded(json::parse(failed))) << failed;
+}
+
+// Window 10 is tiled, 11 floats, 12 is tiled in full screen: a placement that asks for the
+// layout puts back the floating one alone, and moves none.
+TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
+  testing::TempDir dir;
+  std::map<std::uint32_t, std::string> replies = {{kGetVersion, R"({"variant": "sway"})"},
+                                                  {kGetTree, kTree.dump()},
+                                                  {kGetWorkspaces, kWorkspaces.dump()},
+                                                  {kGetOutputs, kOutputs.dump()}};
+  for (auto& [type, reply] : replies) reply = testing::FakeIpcPeer::frame(type, reply);
+  testing::FakeIpcPeer sway(dir.file("ipc"), replies);
+  auto desktop = I3Desktop::connect(dir.file("ipc"));
+  ASSERT_TRUE(desktop) << desktop.error();
+  std::map<WindowHandle, bool> tiled;
+  for (const auto& app : (*desktop)->applications())
+    for (const auto windows = (*desktop)->windows(app.pid); const auto& w : windows.value())
+      tiled[w.handle] = w.tiled;
+  EXPECT_EQ(tiled, (std::map<WindowHandle, bool>{{10, true}, {11, false}, {12, true}}));
+  const Placement back[] = {{10, {0, 0, 800, 600}, true}, {11, {0, 0, 800, 600}, true}};
+  (*desktop)->place(back);
+  EXPECT_EQ(sway.commands(), std::vector<std::string>{"[con_id=11] floating disable"});
 }
 
 TEST(I3HotKeys, NamesChordsAsBindingsAndReadsTheirEvents) {
