@@ -1,9 +1,11 @@
 // A tiling desktop that dies in the middle of an arrangement, freezes or sends a reply it
-// should not fails the command within seconds with status 2 and one line saying why.
+// should not fails the command within seconds with status 2 and one line saying why; the
+// tray's hot keys leave the user's own bindings alone.
 #include <signal.h>
 
 #include "e2e/tiling_desktops.h"
 #include "platform/i3ipc/fake_ipc_peer.h"
+#include "support/private_bus.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::e2e {
@@ -67,6 +69,45 @@ TEST(TilingReplies, AHostileOrMalformedReplyFailsTheCommandInOneLine) {
     EXPECT_NE(r.out.find(why), std::string::npos) << r.out;
   }
 }
+
+// The user's configuration binds Control+Alt+G: the tray leaves that key to it and takes the
+// others; on quit the user's binding stays and the tray's own are gone.
+class TilingKeys : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(TilingKeys, TheTrayLeavesTheUsersBindingAndRemovesOnlyItsOwn) {
+  const bool sway = GetParam() == "sway";
+  testing::TempDir dir;
+  TilingDesktop desktop(GetParam());
+  const std::string pressed = dir.file("desktop/run/pressed");
+  desktop.userConfig = "bindsym Ctrl+Mod1+g exec touch " + pressed + "\n";
+  ASSERT_EQ(desktop.start(dir.path() / "desktop", 1), "");
+  testing::PrivateBus bus;
+  std::filesystem::create_directories(dir.path() / "runtime");
+  std::vector<std::string> env;  // the desktop's own variables first: they win
+  for (const auto& [key, value] : desktop.environment())
+    env.push_back(key.starts_with('-') ? key : key + "=" + value);
+  env.insert(env.end(), {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(), "-TESSALOOM_SCENE",
+                         "XDG_RUNTIME_DIR=" + dir.file("runtime"), "HOME=" + dir.file("home"),
+                         "XDG_CONFIG_HOME=" + dir.file("config"), "TESSALOOM_TRACE=1"});
+  auto tray = testing::Process::start({TESSALOOM_BINARY}, env, dir.file("tray.log"));
+  std::optional<std::string> line;
+  for (const auto deadline = testing::after(30);
+       tray && (line = tray->readLine(deadline)) && *line != "ready";) {
+  }
+  ASSERT_TRUE(line) << "the tray did not start; see tray.log";
+  for (const bool running : {true, false}) {
+    if (!running) tray->stop(), std::filesystem::remove(pressed);
+    ASSERT_TRUE(desktop.press('g'));
+    EXPECT_TRUE(testing::waitUntil([&] { return std::filesystem::exists(pressed); }, 5))
+        << "the user's Control+Alt+G did not run" << (running ? "" : " after the tray quit");
+  }
+  EXPECT_EQ(tray->status(), 0);
+  // i3's keys are X key grabs, which end with the tray's connection.
+  EXPECT_FALSE(sway && desktop.command("unbindsym Ctrl+Mod1+h")) << "the tray left Control+Alt+H";
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, TilingKeys, ::testing::Values("sway", "i3"),
+                         [](const auto& p) { return p.param; });
 
 // A frozen i3 leaves the X server answering: the program goes on with plain X11 there.
 INSTANTIATE_TEST_SUITE_P(Desktops, TilingFailures,

@@ -17,6 +17,7 @@ enum MessageType : std::uint32_t {
   kGetOutputs = 3,
   kGetTree = 4,
   kGetVersion = 7,
+  kGetConfig = 9,
 };
 
 /// Events carry this bit in their type; the rest names the event.

@@ -140,6 +140,33 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   EXPECT_EQ(sway.commands(), std::vector<std::string>{"[con_id=11] floating disable"});
 }
 
+// The user's configuration binds Control+Alt+G (through a variable), K (on release, over two
+// lines) and A (in an included file), and H only in another mode: the tray takes H and Z
+// alone, and removes just those.
+TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
+  testing::TempDir dir;
+  dir.write("conf.d/keys.conf", "bindsym Control+Alt+a exec x\n");
+  const json config = {{"config",
+                        "set $m Ctrl+Mod1\n# bindsym $m+z nop\nbindsym $m+G exec "
+                        "\"it's\"\nmode \"resize\" {\n  bindsym $m+h nop\n}\nbindsym "
+                        "--release \\\n  Mod1+ctrl+k nop\ninclude " +
+                            dir.file("conf.d") + "/*.conf\n"}};
+  testing::FakeIpcPeer sway(dir.file("ipc"),
+                            {{kGetConfig, testing::FakeIpcPeer::frame(kGetConfig, config.dump())}});
+  {
+    auto keys = I3HotKeys::connect(dir.file("ipc"));
+    ASSERT_TRUE(keys) << keys.error();
+    const std::tuple<HotKeyId, char, bool> rows[] = {
+        {1, 'g', false}, {2, 'h', true}, {3, 'k', false}, {4, 'a', false}, {5, 'z', true}};
+    for (const auto& [id, letter, free] : rows)
+      EXPECT_EQ((*keys)->registerHotKey(id, {letter, kControlAlt}), free) << letter;
+  }
+  EXPECT_EQ(sway.commands(),
+            (std::vector<std::string>{"bindsym Ctrl+Mod1+h nop tessaloom 2",
+                                      "bindsym Ctrl+Mod1+z nop tessaloom 5",
+                                      "unbindsym Ctrl+Mod1+h; unbindsym Ctrl+Mod1+z"}));
+}
+
 TEST(I3HotKeys, NamesChordsAsBindingsAndReadsTheirEvents) {
   EXPECT_EQ(I3HotKeys::bindingName({'g', kControlAlt}), "Ctrl+Mod1+g");
   EXPECT_EQ(I3HotKeys::bindingName({'z', kShift | kSuper}), "Shift+Mod4+z");
