@@ -10,8 +10,11 @@
 #include "platform/i3ipc/i3_hot_keys.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
+#include "platform/i3ipc/i3_socket_path.h"
 #include "platform/i3ipc/i3_tree.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
+#include "support/x11_desktop.h"
 
 namespace tessaloom::platform::i3ipc {
 namespace {
@@ -50,6 +53,34 @@ TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
     if (said.starts_with(lost)) said.erase(0, lost.size());
     EXPECT_EQ(said, got);
   }
+}
+
+// The variables (SWAYSOCK first), a live sway's socket in the runtime folder but not one a
+// dead sway left, and the property i3 sets on the root window.
+TEST(I3SocketPath, FromTheVariablesTheRuntimeFolderAndTheRootWindow) {
+  using Named = std::optional<std::string>;
+  const std::tuple<Named, Named, Named> variables[] = {
+      {"/s", "/i", "/s"}, {"", "/i", "/i"}, {std::nullopt, std::nullopt, std::nullopt}};
+  for (const auto& [sway, i3, found] : variables) {
+    testing::ScopedEnvironment s("SWAYSOCK", sway), i("I3SOCK", i3);
+    EXPECT_EQ(socketPathFromEnvironment(), found);
+  }
+  testing::TempDir dir;
+  dir.write("sway-ipc.0.999999999.sock", "");
+  dir.write("wayland-1.sock", "");
+  EXPECT_EQ(swaySocketInRuntimeDirectory(dir.path()), std::nullopt);
+  dir.write("sway-ipc.0." + std::to_string(::getpid()) + ".sock", "");
+  EXPECT_EQ(swaySocketInRuntimeDirectory(dir.path()),
+            dir.file("sway-ipc.0." + std::to_string(::getpid()) + ".sock"));
+  std::string error;
+  const auto x = x11test::XServer::start(dir.file("xvfb.log"), error);
+  ASSERT_TRUE(x) << error;
+  EXPECT_EQ(socketPathFromDisplay(x->display()), std::nullopt);
+  x11test::Probe probe(x->display());
+  xcb_change_property(probe.raw(), XCB_PROP_MODE_REPLACE, probe.root(),
+                      probe.atom("I3_SOCKET_PATH"), XCB_ATOM_STRING, 8, 7, "/run/i3");
+  probe.atom("WM_NAME");  // a round trip: the property is set
+  EXPECT_EQ(socketPathFromDisplay(x->display()), "/run/i3");
 }
 
 // Output A shows workspace 1: a native window under a 25 px title bar and a floating X11
