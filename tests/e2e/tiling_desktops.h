@@ -124,9 +124,7 @@ class TilingDesktop : public Desktop {
   }
 
   pid_t compositorPid() const { return wm_ ? wm_->pid() : -1; }
-  /// A folder the window manager may write to.
-  std::filesystem::path runtime() const { return dir_ / "run"; }
-  /// Whether the window manager ran every one of `commands`.
+  /// Whether the window manager ran `commands` (the last of them, at least).
   bool command(const std::string& commands) const {
     const Json r = ask("command", commands);
     return r.is_array() && !r.empty() && r.back().value("success", false);

@@ -78,7 +78,7 @@ TEST_P(TilingKeys, TheTrayLeavesTheUsersBindingAndRemovesOnlyItsOwn) {
   const bool sway = GetParam() == "sway";
   testing::TempDir dir;
   TilingDesktop desktop(GetParam());
-  const std::string pressed = dir.file("desktop/run/pressed");
+  const std::string pressed = dir.file("desktop/run/pressed");  // where sway may write
   desktop.userConfig = "bindsym Ctrl+Mod1+g exec touch " + pressed + "\n";
   ASSERT_EQ(desktop.start(dir.path() / "desktop", 1), "");
   testing::PrivateBus bus;

@@ -38,12 +38,12 @@ Result<std::unique_ptr<I3HotKeys>> I3HotKeys::connect(const std::string& path) {
   auto subscribed = keys->events_->request(i3ipc::kSubscribe, R"(["binding"])");
   if (!subscribed) return Failure{subscribed.error()};
   // The user's own bindings stay theirs: a binding made at run time would replace one.
-  if (auto config = keys->commands_->request(i3ipc::kGetConfig)) {
-    const json parsed = json::parse(config.value(), nullptr, false);
-    if (parsed.is_object() && parsed.value("config", json()).is_string())
-      keys->taken_ = i3ipc::configuredChords(parsed["config"].get<std::string>(),
-                                             i3ipc::defaultConfigFolder());
-  }
+  std::string why;
+  const auto config = keys->commands_->request(i3ipc::kGetConfig);
+  const auto parsed = config ? i3ipc::readReply(config.value(), why) : std::nullopt;
+  if (parsed && parsed->is_object() && parsed->value("config", json()).is_string())
+    keys->taken_ = i3ipc::configuredChords((*parsed)["config"].get<std::string>(),
+                                           i3ipc::defaultConfigFolder());
   keys->watch_ = g_unix_fd_add(
       keys->events_->fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
       [](gint, GIOCondition, gpointer self) -> gboolean {
