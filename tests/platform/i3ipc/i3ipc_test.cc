@@ -84,20 +84,22 @@ TEST(I3SocketPath, FromTheVariablesTheRuntimeFolderAndTheRootWindow) {
 }
 
 // Output A shows workspace 1: a native window under a 25 px title bar and a floating X11
-// dialog; B (primary, a 20 px bar) shows 2 with a full-screen window and hides 3; C is off. The
-// scratchpad and a dock area hold a window each.
+// dialog; B (primary, a 20 px bar) shows 2 with a full-screen window and hides 3 (in a content
+// container, as on i3); C is off. The scratchpad and a dock area hold a window each.
 const json kTree = json::parse(R"({"nodes": [
  {"type": "output", "nodes": [{"type": "con", "name": "content", "nodes": [{"type": "workspace",
   "name": "__i3_scratch", "floating_nodes": [{"type": "floating_con", "id": 3, "pid": 5}]}]}]},
  {"type": "output", "nodes": [{"type": "dockarea", "nodes": [{"type": "con", "window": 6}]},
   {"type": "workspace", "id": 1, "nodes": [{"type": "con", "id": 10, "name": "Foo", "pid": 23,
    "app_id": "foo", "focused": true, "rect": {"x": 0, "y": 25, "width": 1920, "height": 1055},
-   "deco_rect": {"height": 25}}], "floating_nodes": [{"type": "floating_con", "id": 11,
-   "window": 41, "window_properties": {"class": "Chat", "title": "Ask", "window_type": "dialog"},
-   "rect": {"x": 960, "y": 25, "width": 960, "height": 515}, "deco_rect": {"height": 25}}]}]},
+   "deco_rect": {"height": 25}, "scratchpad_state": "none"}], "floating_nodes": [{"id": 11,
+   "type": "floating_con", "window": 41, "window_properties": {"class": "Chat", "title": "Ask",
+   "window_type": "dialog"}, "rect": {"x": 960, "y": 25, "width": 960, "height": 515},
+   "deco_rect": {"height": 25}}]}]},
  {"type": "output", "nodes": [{"type": "workspace", "id": 2, "nodes": [{"type": "con", "id": 12,
    "pid": 31, "fullscreen_mode": 1, "rect": {"x": 1920, "y": 100, "width": 1280, "height": 720}}]},
-  {"type": "workspace", "id": 3, "nodes": [{"type": "con", "id": 13, "pid": 32}]}]}]})");
+  {"type": "con", "name": "content", "nodes": [{"type": "workspace", "id": 3,
+   "nodes": [{"type": "con", "id": 13, "pid": 32}]}]}]}]})");
 const json kWorkspaces = json::parse(R"([{"id": 3, "output": "B"},
  {"id": 1, "visible": true, "output": "A", "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
  {"id": 2, "visible": true, "focused": true, "output": "B",
@@ -178,7 +180,7 @@ TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
   testing::TempDir dir;
   dir.write("conf.d/keys.conf", "bindsym Control+Alt+a exec x\n");
   const json config = {{"config",
-                        "set $m Ctrl+Mod1\n# bindsym $m+z nop\nbindsym $m+G exec "
+                        "set $m Ctrl+Mod1 \n# bindsym $m+z nop\nbindsym $m+G exec "
                         "\"it's\"\nmode \"resize\" {\n  bindsym $m+h nop\n}\nbindsym "
                         "--release \\\n  Mod1+ctrl+k nop\ninclude " +
                             dir.file("conf.d") + "/*.conf\n"}};
