@@ -132,6 +132,10 @@ TEST(I3Tree, RefusesMalformedRepliesAndSkipsMalformedWindows) {
       readReply("[" + std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']') + "]", why));
   EXPECT_EQ(why, "nests deeper than 256 levels");
   EXPECT_TRUE(readReply(R"(["\"\\)" + std::string(kMaxDepth, '[') + R"("])", why));  // a string
+  std::string flat = "[";  // deep only when a closing bracket is missed
+  for (int i = 0; i < 300; ++i) flat += "{}[]";
+  EXPECT_FALSE(readReply(flat + "]", why));
+  EXPECT_EQ(why, "is not JSON");
   for (const char* text : {"null", "[]", "{}", R"({"nodes": 3})", R"({"nodes": [5]})",
                            R"({"nodes": [{"type": "workspace", "id": 1, "nodes": {}}]})"})
     EXPECT_EQ(treeWindows(json::parse(text), Flavour::sway, nullptr), std::nullopt) << text;
