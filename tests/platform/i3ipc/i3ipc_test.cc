@@ -100,9 +100,9 @@ const json kTree = json::parse(R"({"nodes": [
    "pid": 31, "fullscreen_mode": 1, "rect": {"x": 1920, "y": 100, "width": 1280, "height": 720}}]},
   {"type": "con", "name": "content", "nodes": [{"type": "workspace", "id": 3,
    "nodes": [{"type": "con", "id": 13, "pid": 32}]}]}]}]})");
-const json kWorkspaces = json::parse(R"([{"id": 3, "output": "B"},
+const json kWorkspaces = json::parse(R"([
  {"id": 1, "visible": true, "output": "A", "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
- {"id": 2, "visible": true, "focused": true, "output": "B",
+ {"id": 3, "output": "B"}, {"id": 2, "visible": true, "focused": true, "output": "B",
   "rect": {"x": 1920, "y": 120, "width": 1280, "height": 700}}])");
 const json kOutputs = json::parse(R"([{"name": "C", "rect": {"width": 800, "height": 600}},
  {"name": "A", "active": true, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
