@@ -39,7 +39,7 @@ class TilingDesktop : public Desktop {
     std::ofstream(dir_ / "config")
         << (sway_ ? "output HEADLESS-1 resolution 1920x1080 position 0 0\n"
                   : "# i3 config file (v4)\nfont pango:monospace 8\n")
-        << kFloatingRule;
+        << kFloatingRule << userConfig;
     if (sway_ || xvfb_)  // each ignores the other's variables
       wm_ = testing::Process::start(
           asUser({sway_ ? "sway" : "i3", "-c", dir_ / "config"}),
@@ -124,8 +124,15 @@ class TilingDesktop : public Desktop {
   }
 
   pid_t compositorPid() const { return wm_ ? wm_->pid() : -1; }
+  /// Whether the window manager ran `commands` (the last of them, at least).
+  bool command(const std::string& commands) const {
+    const Json r = ask("command", commands);
+    return r.is_array() && !r.empty() && r.back().value("success", false);
+  }
   /// Options of the test client for every window opened from now on.
   std::vector<std::string> clientOptions;
+  /// Lines the user's configuration adds, read when the desktop starts.
+  std::string userConfig;
 
  private:
   // Not tiled: clients that exit on their first resize, and the terminal (never arranged).
@@ -160,11 +167,6 @@ class TilingDesktop : public Desktop {
         testing::runProgram(sway_ ? "swaymsg" : "i3-msg",
                             {"-s", socket_, "-t", type, sway_ ? "-r" : "--", payload}, {}, 10);
     return Json::parse(reply.out, nullptr, false);
-  }
-
-  bool command(const std::string& commands) const {
-    const Json r = ask("command", commands);
-    return r.is_array() && !r.empty() && r.back().value("success", false);
   }
 
   std::vector<std::string> clientArguments(const App& app,

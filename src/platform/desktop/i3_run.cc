@@ -19,10 +19,14 @@ class I3Run final : public BackendRun {
       if (auto keys = I3HotKeys::connect(socket_)) keys_ = std::move(*keys);
     return keys_.get();
   }
-  // A socket lost during the command makes it fail, whatever it printed it did.
+  // A socket lost, or a reply refused, during the command makes it fail, whatever it printed
+  // it did: a reply that cannot be read is no empty desktop.
   Outcome finish() override {
-    if (desktop_->alive()) return {};
-    return Failure{"デスクトップとの接続が失われました（" + desktop_->lostMessage() + "）"};
+    const auto trouble = desktop_->trouble();
+    if (!trouble) return {};
+    if (!desktop_->alive())
+      return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
+    return Failure{"デスクトップの応答を読めません（" + *trouble + "）"};
   }
 
  private:

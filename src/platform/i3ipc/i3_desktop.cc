@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -24,6 +25,30 @@ std::string pixels(double value) {
 
 std::string conSelector(WindowHandle con) {
   return "[con_id=" + std::to_string(con) + "] ";
+}
+
+// What the request of `type` is called in a failure line.
+const char* requestName(std::uint32_t type) {
+  switch (type) {
+    case i3ipc::kGetWorkspaces:
+      return "GET_WORKSPACES";
+    case i3ipc::kGetOutputs:
+      return "GET_OUTPUTS";
+    case i3ipc::kGetTree:
+      return "GET_TREE";
+    case i3ipc::kGetVersion:
+      return "GET_VERSION";
+    default:
+      return "a request";
+  }
+}
+
+// Whether a reply has the shape every reply of its type has: the tree and the version are
+// objects, the workspaces and the outputs lists of objects.
+bool shapedAs(std::uint32_t type, const json& reply) {
+  if (type == i3ipc::kGetWorkspaces || type == i3ipc::kGetOutputs)
+    return reply.is_array() && std::ranges::all_of(reply, &json::is_object);
+  return reply.is_object();
 }
 
 std::string joined(const std::vector<std::string>& commands) {
@@ -61,6 +86,15 @@ bool I3Desktop::alive() const {
   return socket_->alive();
 }
 
+std::optional<std::string> I3Desktop::trouble() const {
+  if (!alive()) return lostMessage();
+  return refused_;
+}
+
+void I3Desktop::refuse(std::uint32_t type, const std::string& why) {
+  if (!refused_) refused_ = name_ + "'s reply to " + requestName(type) + " " + why;
+}
+
 std::string I3Desktop::lostMessage() const {
   return socket_->lostMessage();
 }
@@ -68,9 +102,20 @@ std::string I3Desktop::lostMessage() const {
 std::optional<json> I3Desktop::fetch(std::uint32_t type) {
   auto reply = socket_->request(type);
   if (!reply) return std::nullopt;
-  json parsed = json::parse(*reply, nullptr, false);
-  if (parsed.is_discarded()) return std::nullopt;
+  std::string why;
+  auto parsed = i3ipc::readReply(*reply, why);
+  if (parsed && !shapedAs(type, *parsed)) why = "has the wrong shape", parsed.reset();
+  if (!parsed) refuse(type, why);
   return parsed;
+}
+
+std::optional<std::vector<i3ipc::TreeWindow>> I3Desktop::fetchWindows(
+    const std::set<std::uint64_t>* visible) {
+  const auto tree = fetch(i3ipc::kGetTree);
+  if (!tree) return std::nullopt;
+  auto found = i3ipc::treeWindows(*tree, flavour_, visible);
+  if (!found) refuse(i3ipc::kGetTree, "holds a malformed container");
+  return found;
 }
 
 std::vector<Screen> I3Desktop::fetchScreens() {
@@ -90,16 +135,17 @@ Rect I3Desktop::toGlobal(Rect r) const {
 std::vector<AppFacts> I3Desktop::applications() {
   apps_.clear();
   windows_.clear();
-  const auto tree = fetch(i3ipc::kGetTree);
   const auto workspaces = fetch(i3ipc::kGetWorkspaces);
-  if (!tree || !workspaces) return {};
+  if (!workspaces) return {};
+  const auto visible = i3ipc::visibleWorkspaces(*workspaces);
+  auto windows = fetchWindows(&visible);
+  if (!windows) return {};
   // A discovery starts here: outputs may have come or gone since the last one.
   fetchScreens();
-  const auto visible = i3ipc::visibleWorkspaces(*workspaces);
   const auto self = static_cast<std::uint32_t>(::getpid());
   const auto& entries = x11::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
-  auto found = i3ipc::treeWindows(*tree, flavour_, &visible);
+  auto& found = *windows;
   // i3 leaves process ids out of its tree: X has them.
   if (flavour_ == i3ipc::Flavour::i3) {
     std::vector<std::uint32_t> x11Windows;
@@ -134,7 +180,7 @@ std::optional<std::vector<WindowFacts>> I3Desktop::windows(std::int32_t pid) {
     std::vector<WindowFacts> list;
     for (const WindowHandle h : app.windows) {
       const auto& w = windows_.at(h);
-      list.push_back({h, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen});
+      list.push_back({h, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating});
     }
     return list;
   }
@@ -146,10 +192,10 @@ std::optional<std::vector<WindowFacts>> I3Desktop::windows(std::int32_t pid) {
 
 std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {
   std::vector<std::optional<Rect>> frames(handles.size());
-  const auto tree = fetch(i3ipc::kGetTree);
-  if (!tree) return frames;
+  const auto windows = fetchWindows(nullptr);
+  if (!windows) return frames;
   std::map<WindowHandle, Rect> now;
-  for (const auto& w : i3ipc::treeWindows(*tree, flavour_, nullptr)) now[w.con] = w.frame;
+  for (const auto& w : *windows) now[w.con] = w.frame;
   for (std::size_t i = 0; i < handles.size(); ++i)
     if (auto it = now.find(handles[i]); it != now.end()) frames[i] = toGlobal(it->second);
   return frames;
@@ -160,11 +206,10 @@ bool I3Desktop::settle() {
   const auto deadline = steady_clock::now() + milliseconds(kSettleMilliseconds);
   std::optional<std::vector<i3ipc::TreeWindow>> last;
   while (steady_clock::now() < deadline) {
-    const auto tree = fetch(i3ipc::kGetTree);
-    if (!tree) return false;
-    auto now = i3ipc::treeWindows(*tree, flavour_, nullptr);
-    if (last && *last == now) return true;
-    last = std::move(now);
+    auto now = fetchWindows(nullptr);
+    if (!now) return false;
+    if (last && *last == *now) return true;
+    last = std::move(*now);
     std::this_thread::sleep_for(milliseconds(20));
   }
   return true;
@@ -172,18 +217,24 @@ bool I3Desktop::settle() {
 
 void I3Desktop::place(std::span<const Placement> placements) {
   if (!alive() || placements.empty()) return;
-  const auto tree = fetch(i3ipc::kGetTree);
-  if (!tree) return;
+  auto windows = fetchWindows(nullptr);
+  if (!windows) return;
   if (!origin_) fetchScreens();
   std::map<WindowHandle, i3ipc::TreeWindow> current;
-  for (auto& w : i3ipc::treeWindows(*tree, flavour_, nullptr)) current[w.con] = std::move(w);
+  for (auto& w : *windows) current[w.con] = std::move(w);
   std::vector<std::string> prepare;
   std::vector<std::string> moves;
   const Point o = origin_.value_or(Point{});
   for (const Placement& p : placements) {
     auto it = current.find(p.window);
-    if (it == current.end() || p.frame.width < 1 || p.frame.height < 1) continue;
+    if (it == current.end()) continue;
     const std::string con = conSelector(p.window);
+    // Back into the layout, which gives it its frame.
+    if (p.tile) {
+      if (it->second.floating) prepare.push_back(con + "floating disable");
+      continue;
+    }
+    if (p.frame.width < 1 || p.frame.height < 1) continue;
     if (it->second.fullScreen) prepare.push_back(con + "fullscreen disable");
     if (!it->second.floating) prepare.push_back(con + "floating enable");
     moves.push_back(con + "resize set width " + pixels(p.frame.width) + " px height " +

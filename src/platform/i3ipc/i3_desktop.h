@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,13 +29,13 @@ class I3Desktop final : public WindowSystem {
   static Result<std::unique_ptr<I3Desktop>> connect(const std::string& path);
   ~I3Desktop() override;
 
-  /// Reads the tree anew; empty when the socket is lost.
+  /// Reads the tree anew; empty when the socket is lost or a reply is refused.
   std::vector<AppFacts> applications() override;
   std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// Takes the windows out of full screen and makes them floating with one command, waits
   /// (up to kSettleTime) until the tree stops changing, then sizes and moves every window with
-  /// one more command.
+  /// one more command. A placement with `tile` puts its window back into the layout instead.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// The centre of the focused output: the protocol does not tell where the pointer is.
@@ -47,6 +49,9 @@ class I3Desktop final : public WindowSystem {
   bool alive() const;
   /// The line that says the socket was lost; empty while it is alive.
   std::string lostMessage() const;
+  /// Why this run cannot be trusted: the socket was lost, or a reply was refused (not JSON,
+  /// nested too deep, or of the wrong shape); nothing while every reply was sound.
+  std::optional<std::string> trouble() const;
 
   /// How long a placement waits for the tree to settle after floating windows.
   static constexpr int kSettleMilliseconds = 300;
@@ -58,7 +63,13 @@ class I3Desktop final : public WindowSystem {
   };
 
   I3Desktop() = default;
+  // The reply to a request of `type`; nothing when the socket is lost or the reply is refused.
   std::optional<nlohmann::json> fetch(std::uint32_t type);
+  // The windows of the tree (of the workspaces `visible`, all when null), refusing a
+  // malformed tree.
+  std::optional<std::vector<i3ipc::TreeWindow>> fetchWindows(
+      const std::set<std::uint64_t>* visible);
+  void refuse(std::uint32_t type, const std::string& why);
   // The screens in the compositor's space; also records the global origin.
   std::vector<Screen> fetchScreens();
   Rect toGlobal(Rect r) const;
@@ -67,7 +78,8 @@ class I3Desktop final : public WindowSystem {
   std::unique_ptr<i3ipc::IpcSocket> socket_;
   i3ipc::Flavour flavour_ = i3ipc::Flavour::i3;
   std::string name_;
-  std::optional<Point> origin_;  // the primary output's top left, compositor space
+  std::optional<std::string> refused_;  // the first refused reply
+  std::optional<Point> origin_;         // the primary output's top left, compositor space
   std::vector<App> apps_;
   std::map<WindowHandle, i3ipc::TreeWindow> windows_;
   x11::PidAssigner pids_;

@@ -2,9 +2,11 @@
 
 #include <glib-unix.h>
 
+#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 
+#include "platform/i3ipc/i3_config_keys.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_tree.h"
@@ -35,6 +37,13 @@ Result<std::unique_ptr<I3HotKeys>> I3HotKeys::connect(const std::string& path) {
   keys->events_ = std::move(*events);
   auto subscribed = keys->events_->request(i3ipc::kSubscribe, R"(["binding"])");
   if (!subscribed) return Failure{subscribed.error()};
+  // The user's own bindings stay theirs: a binding made at run time would replace one.
+  std::string why;
+  const auto config = keys->commands_->request(i3ipc::kGetConfig);
+  const auto parsed = config ? i3ipc::readReply(config.value(), why) : std::nullopt;
+  if (parsed && parsed->is_object() && parsed->value("config", json()).is_string())
+    keys->taken_ = i3ipc::configuredChords((*parsed)["config"].get<std::string>(),
+                                           i3ipc::defaultConfigFolder());
   keys->watch_ = g_unix_fd_add(
       keys->events_->fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
       [](gint, GIOCondition, gpointer self) -> gboolean {
@@ -84,11 +93,11 @@ void I3HotKeys::setPressedHandler(std::function<void(HotKeyId)> handler) {
 
 bool I3HotKeys::registerHotKey(HotKeyId id, Chord chord) {
   const auto name = bindingName(chord);
-  if (!name || bound_.count(id)) return false;
+  if (!name || bound_.count(id) || std::ranges::count(taken_, chord)) return false;
   for (const auto& [other, taken] : bound_)
     if (taken == *name) return false;
   const std::string command =
-      "bindsym --no-warn " + *name + " " + std::string(kCommandPrefix) + std::to_string(id);
+      "bindsym " + *name + " " + std::string(kCommandPrefix) + std::to_string(id);
   if (!succeeded(commands_->request(i3ipc::kRunCommand, command))) return false;
   bound_[id] = *name;
   return true;

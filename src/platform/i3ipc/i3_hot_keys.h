@@ -1,6 +1,7 @@
 // Global hot keys on sway: chords bound at run time to a "nop" command that names this program
 // and the chord's id, and the binding events of a second connection, watched from the GLib
-// main loop. The bindings are removed again when this object goes. (i3 binds keys only from
+// main loop. A chord the user's configuration binds is left to it, and only the bindings made
+// here are removed again when this object goes. (i3 binds keys only from
 // its configuration file; on i3 the X11 key grabs serve.)
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "platform/hot_keys.h"
@@ -30,8 +32,8 @@ class I3HotKeys final : public HotKeys {
   I3HotKeys& operator=(const I3HotKeys&) = delete;
 
   void setPressedHandler(std::function<void(HotKeyId)> handler) override;
-  /// False when the id or the chord is taken here, the chord has no sway name, or sway
-  /// refuses the binding.
+  /// False when the id or the chord is taken here or by the user's configuration, the chord
+  /// has no sway name, or sway refuses the binding.
   bool registerHotKey(HotKeyId id, Chord chord) override;
   void unregisterHotKey(HotKeyId id) override;
 
@@ -51,6 +53,7 @@ class I3HotKeys final : public HotKeys {
   std::unique_ptr<i3ipc::IpcSocket> events_;
   unsigned watch_ = 0;
   std::map<HotKeyId, std::string> bound_;  // id → binding name
+  std::vector<Chord> taken_;               // bound by the user's configuration
   std::function<void(HotKeyId)> handler_;
 };
 

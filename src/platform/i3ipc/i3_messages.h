@@ -17,6 +17,7 @@ enum MessageType : std::uint32_t {
   kGetOutputs = 3,
   kGetTree = 4,
   kGetVersion = 7,
+  kGetConfig = 9,
 };
 
 /// Events carry this bit in their type; the rest names the event.
@@ -24,8 +25,9 @@ inline constexpr std::uint32_t kEventBit = 0x80000000u;
 inline constexpr std::uint32_t kBindingEvent = kEventBit | 5;
 
 inline constexpr std::size_t kHeaderSize = 14;
-/// A longer payload means the stream is corrupt (a tree of thousands of windows is a few MiB).
-inline constexpr std::uint32_t kMaxPayload = 64u << 20;
+/// No desktop sends more: a window takes one or two KiB of the tree, so this holds thousands,
+/// and parsing it stays within about a hundred MiB.
+inline constexpr std::uint32_t kMaxPayload = 8u << 20;
 
 struct Header {
   std::uint32_t length = 0;

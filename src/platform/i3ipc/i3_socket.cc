@@ -116,7 +116,10 @@ std::optional<Message> IpcSocket::read(Deadline deadline) {
   }
   const auto header = decodeHeader(head);
   if (!header) {
-    lose("not an IPC message");
+    // With the magic right, only the length can be wrong.
+    lose(head.starts_with("i3-ipc")
+             ? "a message larger than " + std::to_string(kMaxPayload >> 20) + " MiB"
+             : "not an IPC message");
     return std::nullopt;
   }
   Message message{header->type, {}};

@@ -48,6 +48,15 @@ const json& children(const json& node, const char* key) {
   return list.is_array() ? list : empty;
 }
 
+// The child list `key` of a container the walk goes into; a list that is there but is no list
+// of objects makes the tree malformed.
+const json& walkedChildren(const json& node, const char* key, bool& wellFormed) {
+  const json& list = field(node, key);
+  if (!list.is_null() && !(list.is_array() && std::ranges::all_of(list, &json::is_object)))
+    wellFormed = false;
+  return children(node, key);
+}
+
 // A leaf container that holds a client: a native window has an app id (or a pid), an X11
 // window an X window id.
 bool holdsWindow(const json& node) {
@@ -87,28 +96,34 @@ TreeWindow windowOf(const json& node, Flavour flavour, bool floating) {
   return w;
 }
 
-void collect(const json& node, Flavour flavour, bool floating, std::vector<TreeWindow>& out) {
+// Recursion stays shallow: readReply() refuses replies deeper than kMaxDepth.
+void collect(const json& node, Flavour flavour, bool floating, std::vector<TreeWindow>& out,
+             bool& wellFormed) {
   // i3 marks scratchpad windows shown on a workspace; they are the user's to toggle.
   const std::string scratchpad = text(node, "scratchpad_state");
   if (!scratchpad.empty() && scratchpad != "none") return;
   if (holdsWindow(node)) {
-    out.push_back(windowOf(node, flavour, floating || text(node, "type") == "floating_con"));
+    // Without its id a window cannot be named in a command.
+    if (unsignedNumber(node, "id") > 0)
+      out.push_back(windowOf(node, flavour, floating || text(node, "type") == "floating_con"));
     return;
   }
-  for (const json& child : children(node, "nodes")) collect(child, flavour, floating, out);
-  for (const json& child : children(node, "floating_nodes")) collect(child, flavour, true, out);
+  for (const json& child : walkedChildren(node, "nodes", wellFormed))
+    collect(child, flavour, floating, out, wellFormed);
+  for (const json& child : walkedChildren(node, "floating_nodes", wellFormed))
+    collect(child, flavour, true, out, wellFormed);
 }
 
 // Calls `each` with every workspace of the tree except the scratchpad's, below the outputs
 // (sway) or the outputs' content containers (i3); dock areas are not looked into.
 template <class Each>
-void forEachWorkspace(const json& node, Each each) {
-  for (const json& child : children(node, "nodes")) {
+void forEachWorkspace(const json& node, Each each, bool& wellFormed) {
+  for (const json& child : walkedChildren(node, "nodes", wellFormed)) {
     const std::string type = text(child, "type");
     if (type == "workspace") {
       if (text(child, "name") != "__i3_scratch") each(child);
     } else if (type == "output" || (type == "con" && text(child, "name") == "content")) {
-      forEachWorkspace(child, each);
+      forEachWorkspace(child, each, wellFormed);
     }
   }
 }
@@ -131,12 +146,47 @@ std::set<std::uint64_t> visibleWorkspaces(const json& workspaces) {
   return ids;
 }
 
-std::vector<TreeWindow> treeWindows(const json& tree, Flavour flavour,
-                                    const std::set<std::uint64_t>* visible) {
+std::optional<json> readReply(std::string_view payload, std::string& why) {
+  // The parser keeps a value for every level it is in: a reply nested a million levels deep
+  // is refused before it is parsed.
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < payload.size() && depth <= kMaxDepth; ++i) {
+    const char c = payload[i];
+    if (inString) {
+      i += c == '\\';  // an escaped character cannot end the string
+      inString = c != '"';
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '{' || c == '[') {
+      ++depth;
+    } else if ((c == '}' || c == ']') && depth > 0) {
+      --depth;
+    }
+  }
+  if (depth > kMaxDepth) {
+    why = "nests deeper than " + std::to_string(kMaxDepth) + " levels";
+    return std::nullopt;
+  }
+  json parsed = json::parse(payload, nullptr, false);
+  if (!parsed.is_discarded()) return parsed;
+  why = "is not JSON";
+  return std::nullopt;
+}
+
+std::optional<std::vector<TreeWindow>> treeWindows(const json& tree, Flavour flavour,
+                                                   const std::set<std::uint64_t>* visible) {
+  if (!field(tree, "nodes").is_array()) return std::nullopt;
   std::vector<TreeWindow> windows;
-  forEachWorkspace(tree, [&](const json& ws) {
-    if (!visible || visible->count(unsignedNumber(ws, "id"))) collect(ws, flavour, false, windows);
-  });
+  bool wellFormed = true;
+  forEachWorkspace(
+      tree,
+      [&](const json& ws) {
+        if (!visible || visible->count(unsignedNumber(ws, "id")))
+          collect(ws, flavour, false, windows, wellFormed);
+      },
+      wellFormed);
+  if (!wellFormed) return std::nullopt;
   return windows;
 }
 

@@ -3,10 +3,12 @@
 // code over parsed JSON; every rectangle here is in the compositor's own space.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -36,15 +38,25 @@ struct TreeWindow {
   friend bool operator==(const TreeWindow&, const TreeWindow&) = default;
 };
 
+/// How deep a reply's JSON may nest: about 120 containers inside each other, far beyond what a
+/// screen can show, and shallow enough for the walks below to recurse.
+inline constexpr std::size_t kMaxDepth = 256;
+
+/// The JSON of a reply's payload; nothing, with `why` saying so, when it nests deeper than
+/// kMaxDepth or is not JSON.
+std::optional<nlohmann::json> readReply(std::string_view payload, std::string& why);
+
 /// The ids of the workspaces shown on some output, from a GET_WORKSPACES reply.
 std::set<std::uint64_t> visibleWorkspaces(const nlohmann::json& workspaces);
 
 /// The application windows of a GET_TREE reply on the workspaces `visible`, in tree order
 /// (tiled before floating on each workspace). Scratchpad windows, dock areas (bars) and
 /// windows on hidden workspaces are left out. With no `visible` set, every window of every
-/// workspace counts (for reading frames back).
-std::vector<TreeWindow> treeWindows(const nlohmann::json& tree, Flavour flavour,
-                                    const std::set<std::uint64_t>* visible);
+/// workspace counts (for reading frames back). A window without a container id is skipped;
+/// nothing when the tree itself is malformed (no root object, child lists that are no lists
+/// of objects).
+std::optional<std::vector<TreeWindow>> treeWindows(const nlohmann::json& tree, Flavour flavour,
+                                                   const std::set<std::uint64_t>* visible);
 
 /// The outputs in use, the primary one first (the one flagged primary, else the first in the
 /// reply), each with the rectangle of its visible workspace as the usable area (bars excluded).

@@ -1,18 +1,20 @@
-// sway's and i3's IPC: frames, broken servers, the layout tree, bad replies, hot-key names.
+// sway's and i3's IPC: frames, broken and hostile servers, finding the socket, the layout
+// tree, bad replies, tiled windows, hot keys beside the user's own.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <nlohmann/json.hpp>
-#include <thread>
 
+#include "platform/i3ipc/fake_ipc_peer.h"
+#include "platform/i3ipc/i3_desktop.h"
 #include "platform/i3ipc/i3_hot_keys.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
+#include "platform/i3ipc/i3_socket_path.h"
 #include "platform/i3ipc/i3_tree.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
+#include "support/x11_desktop.h"
 
 namespace tessaloom::platform::i3ipc {
 namespace {
@@ -30,65 +32,77 @@ TEST(I3Messages, FramesAndReadsHeaders) {
     EXPECT_FALSE(decodeHeader(bad)) << bad;
 }
 
-// What the client gets for a request that a fake server answers with `reply`, stalling for
-// `stall` before it closes: the reply's payload, or why the socket was lost.
-std::string exchange(const std::string& reply, Clock::duration stall = {}) {
-  testing::TempDir dir;
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un a{AF_UNIX, {}};
-  std::strncpy(a.sun_path, dir.file("ipc").c_str(), sizeof a.sun_path - 1);
-  EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ::listen(listener, 1);
-  std::thread server([&] {
-    const int fd = ::accept(listener, nullptr, nullptr);
-    char request[64];
-    EXPECT_EQ(::read(fd, request, sizeof request), static_cast<ssize_t>(kHeaderSize + 3));
-    EXPECT_EQ(::write(fd, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
-    std::this_thread::sleep_for(stall);
-    ::close(fd);
-  });
-  auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
-  EXPECT_TRUE(socket) << socket.error();
-  const auto start = Clock::now();
-  auto result = (*socket)->request(kRunCommand, "nop");
-  EXPECT_LT(Clock::now() - start, IpcSocket::kTimeout + 500ms);
-  EXPECT_TRUE(result || !(*socket)->request(kGetTree)) << "a lost socket stays lost";
-  server.join();
-  ::close(listener);
-  const std::string lost = "lost the connection to sway at " + dir.file("ipc");
-  if (result) return *result;
-  return result.error().rfind(lost, 0) == 0 ? result.error().substr(lost.size()) : result.error();
+TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
+  const std::pair<std::string, const char*> cases[] = {
+      {encodeMessage(kBindingEvent, "{}") + encodeMessage(kRunCommand, "[]"), "[]"},
+      {"", " (closed by sway)"},
+      {"HTTP/1.1 400 Bad Request\r\n\r\n", " (not an IPC message)"},
+      {encodeMessage(kGetTree, "{}").substr(0, 15), " (a message ended early)"},
+      {"i3-ipc\0\0\0\x01\0\0\0\0"s, " (a message larger than 8 MiB)"}};
+  for (const auto& [reply, got] : cases) {
+    testing::TempDir dir;
+    testing::FakeIpcPeer peer(dir.file("ipc"), {{kRunCommand, reply}});
+    auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
+    ASSERT_TRUE(socket) << socket.error();
+    const auto start = Clock::now();
+    auto result = (*socket)->request(kRunCommand, "nop");
+    EXPECT_LT(Clock::now() - start, IpcSocket::kTimeout + 500ms);
+    EXPECT_TRUE(result || !(*socket)->request(kGetTree)) << "a lost socket stays lost";
+    const std::string lost = "lost the connection to sway at " + dir.file("ipc");
+    std::string said = result ? *result : result.error();
+    if (said.starts_with(lost)) said.erase(0, lost.size());
+    EXPECT_EQ(said, got);
+  }
 }
 
-TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
-  const std::tuple<std::string, Clock::duration, const char*> cases[] = {
-      {encodeMessage(kBindingEvent, "{}") + encodeMessage(kRunCommand, "[]"), {}, "[]"},
-      {"", {}, " (closed by sway)"},
-      {"HTTP/1.1 400 Bad Request\r\n\r\n", {}, " (not an IPC message)"},
-      {encodeMessage(kGetTree, "{}").substr(0, 15), IpcSocket::kTimeout + 200ms,
-       " (a message ended early)"},
-  };
-  for (const auto& [reply, stall, got] : cases) EXPECT_EQ(exchange(reply, stall), got);
+// The variables (SWAYSOCK first), a live sway's socket in the runtime folder but not one a
+// dead sway left, and the property i3 sets on the root window.
+TEST(I3SocketPath, FromTheVariablesTheRuntimeFolderAndTheRootWindow) {
+  using Named = std::optional<std::string>;
+  const std::tuple<Named, Named, Named> variables[] = {
+      {"/s", "/i", "/s"}, {"", "/i", "/i"}, {std::nullopt, std::nullopt, std::nullopt}};
+  for (const auto& [sway, i3, found] : variables) {
+    testing::ScopedEnvironment s("SWAYSOCK", sway), i("I3SOCK", i3);
+    EXPECT_EQ(socketPathFromEnvironment(), found);
+  }
+  testing::TempDir dir;
+  dir.write("sway-ipc.0.999999999.sock", "");
+  dir.write("wayland-1.sock", "");
+  EXPECT_EQ(swaySocketInRuntimeDirectory(dir.path()), std::nullopt);
+  dir.write("sway-ipc.0." + std::to_string(::getpid()) + ".sock", "");
+  EXPECT_EQ(swaySocketInRuntimeDirectory(dir.path()),
+            dir.file("sway-ipc.0." + std::to_string(::getpid()) + ".sock"));
+  std::string error;
+  const auto x = x11test::XServer::start(dir.file("xvfb.log"), error);
+  ASSERT_TRUE(x) << error;
+  EXPECT_EQ(socketPathFromDisplay(x->display()), std::nullopt);
+  x11test::Probe probe(x->display());
+  xcb_change_property(probe.raw(), XCB_PROP_MODE_REPLACE, probe.root(),
+                      probe.atom("I3_SOCKET_PATH"), XCB_ATOM_STRING, 8, 7, "/run/i3");
+  probe.atom("WM_NAME");  // a round trip: the property is set
+  EXPECT_EQ(socketPathFromDisplay(x->display()), "/run/i3");
 }
 
 // Output A shows workspace 1: a native window under a 25 px title bar and a floating X11
-// dialog; B (primary, a 20 px bar) shows 2 with a full-screen window and hides 3; C is off. The
-// scratchpad and a dock area hold a window each.
+// dialog; B (primary, a 20 px bar) shows 2 with a full-screen window and hides 3 (in a content
+// container, as on i3); C is off. The scratchpad and a dock area hold a window each.
 const json kTree = json::parse(R"({"nodes": [
  {"type": "output", "nodes": [{"type": "con", "name": "content", "nodes": [{"type": "workspace",
   "name": "__i3_scratch", "floating_nodes": [{"type": "floating_con", "id": 3, "pid": 5}]}]}]},
  {"type": "output", "nodes": [{"type": "dockarea", "nodes": [{"type": "con", "window": 6}]},
   {"type": "workspace", "id": 1, "nodes": [{"type": "con", "id": 10, "name": "Foo", "pid": 23,
    "app_id": "foo", "focused": true, "rect": {"x": 0, "y": 25, "width": 1920, "height": 1055},
-   "deco_rect": {"height": 25}}], "floating_nodes": [{"type": "floating_con", "id": 11,
-   "window": 41, "window_properties": {"class": "Chat", "title": "Ask", "window_type": "dialog"},
-   "rect": {"x": 960, "y": 25, "width": 960, "height": 515}, "deco_rect": {"height": 25}}]}]},
+   "deco_rect": {"height": 25}, "scratchpad_state": "none"}], "floating_nodes": [{"id": 11,
+   "type": "floating_con", "window": 41, "window_properties": {"class": "Chat", "title": "Ask",
+   "window_type": "dialog"}, "rect": {"x": 960, "y": 25, "width": 960, "height": 515},
+   "deco_rect": {"height": 25}}]}]},
  {"type": "output", "nodes": [{"type": "workspace", "id": 2, "nodes": [{"type": "con", "id": 12,
    "pid": 31, "fullscreen_mode": 1, "rect": {"x": 1920, "y": 100, "width": 1280, "height": 720}}]},
-  {"type": "workspace", "id": 3, "nodes": [{"type": "con", "id": 13, "pid": 32}]}]}]})");
-const json kWorkspaces = json::parse(R"([{"id": 3, "output": "B"},
+  {"type": "con", "name": "content", "nodes": [{"type": "workspace", "id": 3,
+   "nodes": [{"type": "con", "id": 13, "pid": 32}]}]}]}]})");
+const json kWorkspaces = json::parse(R"([
  {"id": 1, "visible": true, "output": "A", "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
- {"id": 2, "visible": true, "focused": true, "output": "B",
+ {"id": 3, "output": "B"}, {"id": 2, "visible": true, "focused": true, "output": "B",
   "rect": {"x": 1920, "y": 120, "width": 1280, "height": 700}}])");
 const json kOutputs = json::parse(R"([{"name": "C", "rect": {"width": 800, "height": 600}},
  {"name": "A", "active": true, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
@@ -103,19 +117,35 @@ TEST(I3Tree, WindowsOfTheVisibleWorkspacesAndTheOutputsPrimaryFirst) {
                 {11, "", "", "Chat", "Ask", 0, 41, {960, 0, 960, 540}, false, false, true},
                 {12, "", "", "", "", 31, 0, {1920, 100, 1280, 720}, true, true}}));
   // i3's rect holds the title bar; reading frames back finds hidden workspaces too.
-  EXPECT_EQ(treeWindows(kTree, Flavour::i3, &visible)[0].frame, (Rect{0, 25, 1920, 1055}));
-  EXPECT_EQ(treeWindows(kTree, Flavour::i3, nullptr).size(), 4u);
+  EXPECT_EQ(treeWindows(kTree, Flavour::i3, &visible)->at(0).frame, (Rect{0, 25, 1920, 1055}));
+  EXPECT_EQ(treeWindows(kTree, Flavour::i3, nullptr)->size(), 4u);
   EXPECT_EQ(outputScreens(kOutputs, kWorkspaces),
             (std::vector<Screen>{{{1920, 100, 1280, 720}, {1920, 120, 1280, 700}, "B"},
                                  {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, "A"}}));
   EXPECT_EQ(focusedOutputCentre(kOutputs, kWorkspaces), (Point{2560, 460}));
 }
 
-TEST(I3Tree, RepliesOfTheWrongShapeReadAsNothing) {
-  for (const char* text : {"null", "[]", "{}", R"({"nodes": 3})", R"({"nodes": [{"type": 1}]})",
+TEST(I3Tree, RefusesMalformedRepliesAndSkipsMalformedWindows) {
+  std::string why;
+  EXPECT_TRUE(readReply(std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']'), why));
+  EXPECT_FALSE(
+      readReply("[" + std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']') + "]", why));
+  EXPECT_EQ(why, "nests deeper than 256 levels");
+  EXPECT_TRUE(readReply(R"(["\"\\)" + std::string(kMaxDepth, '[') + R"("])", why));  // a string
+  std::string flat = "[";  // deep only when a closing bracket is missed
+  for (int i = 0; i < 300; ++i) flat += "{}[]";
+  EXPECT_FALSE(readReply(flat + "]", why));
+  EXPECT_EQ(why, "is not JSON");
+  for (const char* text : {"null", "[]", "{}", R"({"nodes": 3})", R"({"nodes": [5]})",
+                           R"({"nodes": [{"type": "workspace", "id": 1, "nodes": {}}]})"})
+    EXPECT_EQ(treeWindows(json::parse(text), Flavour::sway, nullptr), std::nullopt) << text;
+  // A container of no known type, windows without a client or an id.
+  for (const char* text : {R"({"nodes": [{"type": 1}]})",
                            R"({"nodes": [{"type": "workspace", "nodes": [{"type": "con",
-                              "window": "7", "pid": -4, "name": 5}]}]})"})
-    EXPECT_TRUE(treeWindows(json::parse(text), Flavour::sway, nullptr).empty()) << text;
+                              "window": "7", "pid": -4, "name": 5}, {"type": "con", "id": "3",
+                              "app_id": "foo"}]}]})"})
+    EXPECT_EQ(treeWindows(json::parse(text), Flavour::sway, nullptr), std::vector<TreeWindow>{})
+        << text;
   EXPECT_TRUE(outputScreens(json::parse(R"([{"active": true, "rect": [1, 2]}])"), json()).empty());
   EXPECT_FALSE(focusedOutputCentre(json::object(), kWorkspaces));
   EXPECT_TRUE(isSway(json::parse(R"({"variant": "sway"})")));
@@ -123,6 +153,55 @@ TEST(I3Tree, RepliesOfTheWrongShapeReadAsNothing) {
   EXPECT_TRUE(commandsSucceeded(json::parse(R"([{"success": true}, {"success": true}])")));
   for (const char* failed : {R"([{"success": true}, {"success": "yes"}])", "{}"})
     EXPECT_FALSE(commandsSucceeded(json::parse(failed))) << failed;
+}
+
+// Window 10 is tiled, 11 floats, 12 is tiled in full screen: a placement that asks for the
+// layout puts back the floating one alone, and moves none.
+TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
+  testing::TempDir dir;
+  std::map<std::uint32_t, std::string> replies = {{kGetVersion, R"({"variant": "sway"})"},
+                                                  {kGetTree, kTree.dump()},
+                                                  {kGetWorkspaces, kWorkspaces.dump()},
+                                                  {kGetOutputs, kOutputs.dump()}};
+  for (auto& [type, reply] : replies) reply = testing::FakeIpcPeer::frame(type, reply);
+  testing::FakeIpcPeer sway(dir.file("ipc"), replies);
+  auto desktop = I3Desktop::connect(dir.file("ipc"));
+  ASSERT_TRUE(desktop) << desktop.error();
+  std::map<WindowHandle, bool> tiled;
+  for (const auto& app : (*desktop)->applications())
+    for (const auto windows = (*desktop)->windows(app.pid); const auto& w : windows.value())
+      tiled[w.handle] = w.tiled;
+  EXPECT_EQ(tiled, (std::map<WindowHandle, bool>{{10, true}, {11, false}, {12, true}}));
+  const Placement back[] = {{10, {0, 0, 800, 600}, true}, {11, {0, 0, 800, 600}, true}};
+  (*desktop)->place(back);
+  EXPECT_EQ(sway.commands(), std::vector<std::string>{"[con_id=11] floating disable"});
+}
+
+// The user's configuration binds Control+Alt+G (through a variable), K (on release, over two
+// lines) and A (in an included file), and H only in another mode: the tray takes H and Z
+// alone, and removes just those.
+TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
+  testing::TempDir dir;
+  dir.write("conf.d/keys.conf", "bindsym Control+Alt+a exec x\n");
+  const json config = {{"config",
+                        "set $m Ctrl+Mod1 \n# bindsym $m+z nop\nbindsym $m+G exec "
+                        "\"it's\"\nmode \"resize\" {\n  bindsym $m+h nop\n}\nbindsym "
+                        "--release \\\n  Mod1+ctrl+k nop\ninclude " +
+                            dir.file("conf.d") + "/*.conf\n"}};
+  testing::FakeIpcPeer sway(dir.file("ipc"),
+                            {{kGetConfig, testing::FakeIpcPeer::frame(kGetConfig, config.dump())}});
+  {
+    auto keys = I3HotKeys::connect(dir.file("ipc"));
+    ASSERT_TRUE(keys) << keys.error();
+    const std::tuple<HotKeyId, char, bool> rows[] = {
+        {1, 'g', false}, {2, 'h', true}, {3, 'k', false}, {4, 'a', false}, {5, 'z', true}};
+    for (const auto& [id, letter, free] : rows)
+      EXPECT_EQ((*keys)->registerHotKey(id, {letter, kControlAlt}), free) << letter;
+  }
+  EXPECT_EQ(sway.commands(),
+            (std::vector<std::string>{"bindsym Ctrl+Mod1+h nop tessaloom 2",
+                                      "bindsym Ctrl+Mod1+z nop tessaloom 5",
+                                      "unbindsym Ctrl+Mod1+h; unbindsym Ctrl+Mod1+z"}));
 }
 
 TEST(I3HotKeys, NamesChordsAsBindingsAndReadsTheirEvents) {
