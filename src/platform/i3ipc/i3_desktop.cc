@@ -224,6 +224,7 @@ void I3Desktop::place(std::span<const Placement> placements) {
   for (auto& w : *windows) current[w.con] = std::move(w);
   std::vector<std::string> prepare;
   std::vector<std::string> moves;
+  std::vector<const Placement*> retile;
   const Point o = origin_.value_or(Point{});
   for (const Placement& p : placements) {
     auto it = current.find(p.window);
@@ -231,7 +232,7 @@ void I3Desktop::place(std::span<const Placement> placements) {
     const std::string con = conSelector(p.window);
     // Back into the layout, which gives it its frame.
     if (p.tile) {
-      if (it->second.floating) prepare.push_back(con + "floating disable");
+      if (it->second.floating) retile.push_back(&p);
       continue;
     }
     if (p.frame.width < 1 || p.frame.height < 1) continue;
@@ -241,6 +242,19 @@ void I3Desktop::place(std::span<const Placement> placements) {
                     pixels(p.frame.height) + " px, move absolute position " +
                     pixels(p.frame.x + o.x) + " " + pixels(p.frame.y + o.y));
   }
+  // A window goes back into the layout after the one focused last: in their old order, left to
+  // right and top to bottom, each focused in turn, they take their old places; then the focus
+  // goes back where it was.
+  std::stable_sort(retile.begin(), retile.end(), [](const Placement* a, const Placement* b) {
+    return std::pair(a->frame.x, a->frame.y) < std::pair(b->frame.x, b->frame.y);
+  });
+  for (const Placement* p : retile) {
+    prepare.push_back(conSelector(p->window) + "floating disable");
+    prepare.push_back(conSelector(p->window) + "focus");
+  }
+  if (!retile.empty())
+    for (const auto& [con, w] : current)
+      if (w.focused) prepare.push_back(conSelector(con) + "focus");
   // Floating one window re-tiles the rest; sizes sent before that has settled get lost.
   if (!prepare.empty()) {
     if (!socket_->request(i3ipc::kRunCommand, joined(prepare))) return;

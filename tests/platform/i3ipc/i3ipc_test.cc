@@ -155,8 +155,8 @@ TEST(I3Tree, RefusesMalformedRepliesAndSkipsMalformedWindows) {
     EXPECT_FALSE(commandsSucceeded(json::parse(failed))) << failed;
 }
 
-// Window 10 is tiled, 11 floats, 12 is tiled in full screen: a placement that asks for the
-// layout puts back the floating one alone, and moves none.
+// Window 10 is tiled and focused, 11 floats, 12 is tiled in full screen: a placement that asks
+// for the layout puts back the floating one alone, and moves none.
 TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   testing::TempDir dir;
   std::map<std::uint32_t, std::string> replies = {{kGetVersion, R"({"variant": "sway"})"},
@@ -174,7 +174,10 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   EXPECT_EQ(tiled, (std::map<WindowHandle, bool>{{10, true}, {11, false}, {12, true}}));
   const Placement back[] = {{10, {0, 0, 800, 600}, true}, {11, {0, 0, 800, 600}, true}};
   (*desktop)->place(back);
-  EXPECT_EQ(sway.commands(), std::vector<std::string>{"[con_id=11] floating disable"});
+  // Each goes in after the one focused last; then the focus goes back.
+  EXPECT_EQ(sway.commands(),
+            std::vector<std::string>{
+                "[con_id=11] floating disable; [con_id=11] focus; [con_id=10] focus"});
 }
 
 // The user's configuration binds Control+Alt+G (through a variable), K (on release, over two
