@@ -1,7 +1,7 @@
 // KWin and our script in it when things go wrong: a KWin that freezes or dies in the middle of a
 // command fails it within seconds with status 2 and one line saying so; a program killed with
 // SIGKILL leaves no script behind to break later commands and hot keys; windows on another
-// virtual desktop are left alone.
+// virtual desktop are left alone; no other program on the bus can report or press.
 #include <signal.h>
 
 #include <future>
@@ -93,7 +93,7 @@ TEST_P(KWinScripts, NeverOutliveTheirProgramNorTouchAnotherDesktop) {
   ASSERT_TRUE(
       desktop_.open(kFirefox, {{"Docs", {100, 100, 800, 600}}, {"Away", {300, 200, 700, 500}}}));
   ASSERT_TRUE(desktop_.sendAway("Away"));
-  const Rect docs = frameOf("Docs"), away = frameOf("Away");
+  const Rect away = frameOf("Away");
   // A command's script can get the number of a tray's, or of a dead tray's, when one loaded
   // before them is unloaded.
   ASSERT_TRUE(desktop_.hold(true));
@@ -107,8 +107,17 @@ TEST_P(KWinScripts, NeverOutliveTheirProgramNorTouchAnotherDesktop) {
   EXPECT_TRUE(testing::waitUntil([&] { return desktop_.scripts().empty(); }, 5));
   tray = startTray();
   ASSERT_TRUE(tray) << "the tray did not start again; see tray.log";
+  // Any other program on the bus is refused, while a command beside it and the hot key work.
+  auto command = std::async(std::launch::async, [&] { return run({"--apply", "cascade"}); });
+  const std::string refused =
+      desktop_.callEveryone({"Next", "string:x", R"(string:{"windows":[]})"}) +
+      desktop_.callEveryone({"Pressed", "string:Tessaloom Ctrl+Alt+G"});
+  EXPECT_EQ(command.get().out, "同じサイズで重ねる: 1枚\n");
+  EXPECT_EQ(refused.find("return"), std::string::npos) << refused;
+  EXPECT_GE(std::count(refused.begin(), refused.end(), '\n'), 2) << refused;
+  const Rect cascaded = frameOf("Docs");
   ASSERT_TRUE(desktop_.press('g'));
-  EXPECT_TRUE(testing::waitUntil([&] { return frameOf("Docs") != docs; }, 10));
+  EXPECT_TRUE(testing::waitUntil([&] { return frameOf("Docs") != cascaded; }, 10));
   EXPECT_EQ(frameOf("Away"), away);
 }
 

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 #include <map>
 #include <string>
+#include <utility>
 
 typedef struct _GDBusConnection GDBusConnection;
 
@@ -18,6 +19,22 @@ std::string nameOwner(GDBusConnection* connection, const char* name);
 /// Whether process `pid` runs this process's executable as user `uid`, this process's user,
 /// outside a Flatpak or Snap sandbox.
 bool runsThisProgram(pid_t pid, uid_t uid);
+
+/// Whether a caller is the connection that owns the well-known `name` (a compositor's, whose
+/// script calls this program back). The owner is kept and asked for again only when another
+/// connection calls, so an owner restarted since is found and a stranger costs one lookup.
+class NameOwnerCheck {
+ public:
+  NameOwnerCheck(GDBusConnection* connection, std::string name)
+      : connection_(connection), name_(std::move(name)) {}
+  /// Whether `sender` (a unique name) owns the name now; false when the bus does not answer.
+  bool owns(const std::string& sender);
+
+ private:
+  GDBusConnection* connection_;
+  std::string name_;
+  std::string owner_;
+};
 
 class BusPeers {
  public:

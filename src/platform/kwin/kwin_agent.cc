@@ -44,6 +44,16 @@ void drop(GVariant* reply) {
 
 }  // namespace
 
+void refuseStranger(GDBusMethodInvocation* invocation, const char* method, const char* sender,
+                    bool& said) {
+  gio()->returnError(invocation, "org.freedesktop.DBus.Error.AccessDenied",
+                     "only KWin may call this");
+  if (said) return;
+  said = true;
+  std::fprintf(stderr, "KWin ではない接続 %s からの %s の呼び出しを拒否しました\n",
+               sender ? sender : "?", method);
+}
+
 Result<std::unique_ptr<Agent>> Agent::start() {
   if (!gio()) return Failure{kNoGio};
   std::unique_ptr<Agent> agent(new Agent());
@@ -102,10 +112,15 @@ const std::string& Agent::trouble() {
   return trouble_;
 }
 
-void Agent::onCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
-                   GVariant* parameters, GDBusMethodInvocation* invocation, void* self) {
+void Agent::onCall(GDBusConnection*, const char* sender, const char*, const char*,
+                   const char* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                   void* self) {
   auto* agent = static_cast<Agent*>(self);
   if (std::string(method) != "Next") return;
+  // Only our script calls, from KWin's own connection: any other program on the bus could
+  // report forged windows or take the waiting call over.
+  if (!sender || agent->kwin_.empty() || agent->kwin_ != sender)
+    return refuseStranger(invocation, method, sender, agent->refusedSaid_);
   const gchar* token = nullptr;
   const gchar* text = nullptr;
   g_variant_get(parameters, "(&s&s)", &token, &text);

@@ -21,6 +21,11 @@ typedef struct _GVariant GVariant;
 
 namespace tessaloom::platform::kwin {
 
+/// Answers a call to `method` from `sender`, a connection that is not KWin's, with AccessDenied;
+/// says so on standard error the first time (`said`), as any program on the bus may call.
+void refuseStranger(GDBusMethodInvocation* invocation, const char* method, const char* sender,
+                    bool& said);
+
 class Agent {
  public:
   using Clock = std::chrono::steady_clock;
@@ -75,8 +80,9 @@ class Agent {
                      GVariant* parameters, const char* replyType = nullptr,
                      int milliseconds = kCallMilliseconds);
   std::string nameOwner(const std::string& name);
-  static void onCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
-                     GVariant* parameters, GDBusMethodInvocation* invocation, void* self);
+  static void onCall(GDBusConnection*, const char* sender, const char*, const char*,
+                     const char* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                     void* self);
   static void onOwnerChanged(GDBusConnection*, const char*, const char*, const char*, const char*,
                              GVariant* parameters, void* self);
 
@@ -100,6 +106,7 @@ class Agent {
   Clock::time_point parkedSince_;
   std::string answer_;  // what the script sent with that call
   bool answered_ = false;
+  bool refusedSaid_ = false;  // a stranger's call was refused and said so
   std::string problem_;
   std::string trouble_;
   Clock::time_point retryAfter_;

@@ -25,15 +25,12 @@ Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
     if (error) g_error_free(error);
     return Failure{"no session bus: " + why};
   }
+  keys->kwin_.emplace(keys->bus_, "org.kde.KWin");
   GDBusNodeInfo* node = kwin::gio()->nodeInfo(kIntrospection, nullptr);
   static const GDBusInterfaceVTable vtable = {
-      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+      [](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
          GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
-        const gchar* name = nullptr;
-        g_variant_get(parameters, "(&s)", &name);
-        const std::string pressed = name ? name : "";
-        kwin::gio()->returnValue(invocation, nullptr);
-        static_cast<KWinHotKeys*>(self)->pressed(pressed);
+        static_cast<KWinHotKeys*>(self)->onPressed(sender, parameters, invocation);
       },
       nullptr,
       nullptr,
@@ -85,6 +82,18 @@ bool KWinHotKeys::registerHotKey(HotKeyId id, Chord chord) {
 
 void KWinHotKeys::unregisterHotKey(HotKeyId id) {
   bound_.erase(id);
+}
+
+void KWinHotKeys::onPressed(const char* sender, GVariant* parameters,
+                            GDBusMethodInvocation* invocation) {
+  // Our script presses from KWin's own connection; any other program could fire arrangements.
+  if (!sender || !kwin_->owns(sender))
+    return kwin::refuseStranger(invocation, "Pressed", sender, refusedSaid_);
+  const gchar* name = nullptr;
+  g_variant_get(parameters, "(&s)", &name);
+  const std::string chord = name ? name : "";
+  kwin::gio()->returnValue(invocation, nullptr);
+  pressed(chord);
 }
 
 void KWinHotKeys::pressed(const std::string& name) {

@@ -10,9 +10,12 @@
 #include <string>
 
 #include "base/result.h"
+#include "platform/glib/bus_peers.h"
 #include "platform/hot_keys.h"
 
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GDBusMethodInvocation GDBusMethodInvocation;
+typedef struct _GVariant GVariant;
 
 namespace tessaloom::platform {
 
@@ -44,6 +47,7 @@ class KWinHotKeys final : public HotKeys {
  private:
   explicit KWinHotKeys(kwin::Agent& agent) : agent_(agent) {}
   void pressed(const std::string& name);
+  void onPressed(const char* sender, GVariant* parameters, GDBusMethodInvocation* invocation);
 
   kwin::Agent& agent_;
   GDBusConnection* bus_ = nullptr;
@@ -52,6 +56,8 @@ class KWinHotKeys final : public HotKeys {
   std::map<HotKeyId, std::string> bound_;  // id → shortcut name
   std::set<std::string> sent_;             // names the script has registered
   std::function<void(HotKeyId)> handler_;
+  std::optional<NameOwnerCheck> kwin_;  // who may press
+  bool refusedSaid_ = false;
 };
 
 }  // namespace tessaloom::platform
