@@ -1,9 +1,15 @@
-// The program on X servers that fail it or hold hostile windows, which sound desktops never do.
+// The backend on a private desktop with docks, struts and old title encodings, and the program
+// on X servers that fail it or hold hostile windows, which sound desktops never do.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <limits>
+#include <ranges>
+#include <sstream>
 
+#include "platform/x11/x11_desktop.h"
 #include "support/run_program.h"
 #include "support/x11_desktop.h"
 
@@ -12,21 +18,29 @@ namespace {
 
 enum class Fault { noServer, noManager, frozen, diesMidArrangement };
 
-class Failing : public ::testing::Test, protected PrivateDesktop {
+class OnXvfb : public ::testing::Test, protected PrivateDesktop {
  protected:
   void SetUp() override {
     for (const char* program : {"Xvfb", "openbox"})
       if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
   }
-  // Opens windows of a browser; a window with `--kill-on-resize` kills the server.
-  std::unique_ptr<Process> open(const std::vector<std::string>& args) {
+  // Opens windows of a browser and learns their ids; `--kill-on-resize` kills the server.
+  std::unique_ptr<Process> open(const std::vector<std::string>& args,
+                                std::vector<xcb_window_t>* made = nullptr) {
     std::vector<std::string> argv = {
         (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient").string()};
     argv.insert(argv.end(), args.begin(), args.end());
     auto client = Process::start(argv, {"DISPLAY=" + server_->display()});
     const auto line = client ? client->readLine(after(25)) : std::nullopt;
     EXPECT_TRUE(line && line->starts_with("ready")) << "the client did not come up";
+    std::stringstream ids(line ? line->substr(5) : "");
+    for (unsigned long id = 0; made && ids >> id;) made->push_back(static_cast<xcb_window_t>(id));
     return client;
+  }
+  static std::vector<std::string> words(std::string_view line) {
+    std::vector<std::string> out;
+    for (const auto word : std::views::split(line, ' ')) out.emplace_back(word.begin(), word.end());
+    return out;
   }
   testing::ProgramResult run(const std::string& display, const std::vector<std::string>& args) {
     return testing::runProgram(TESSALOOM_BINARY, args,
@@ -39,7 +53,64 @@ class Failing : public ::testing::Test, protected PrivateDesktop {
   }
 };
 
-TEST_F(Failing, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
+TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding) {
+  ASSERT_EQ(startDesktop("openbox"), "");
+  const std::string display = server_->display();
+  for (const char* monitor : {"--setmonitor LEFT 960/254x1080/286+0+0 screen",
+                              "--setmonitor *RIGHT 960/254x1080/286+960+0 none"})
+    ASSERT_EQ(testing::runProgram("xrandr", words(monitor), {{"DISPLAY", display}}, 10).status, 0);
+  std::vector<xcb_window_t> ids;
+  const auto client =
+      open(words("--window --class google-chrome,Google-chrome --title Docs --window --title Mail "
+                 "--window --title Old --window --type dialog --title Prefs "
+                 "--window --type dock --geometry 960x40+960+1040 "
+                 "--strut-partial 0,0,0,40,0,0,0,0,0,0,960,1919 "
+                 "--window --type dock --geometry 50x1080+0+0"),
+           &ids);
+  ASSERT_EQ(ids.size(), 6u);
+  // Titles in the older encodings only, and a strut of whole edges: left 50, top 30.
+  xcb_connection_t* c = probe_->raw();
+  auto set = [&](xcb_window_t w, const char* name, const char* type, int format, const void* data,
+                 std::size_t count) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, probe_->atom(name), probe_->atom(type),
+                        static_cast<std::uint8_t>(format), static_cast<std::uint32_t>(count), data);
+  };
+  for (const xcb_window_t w : {ids[1], ids[2]})
+    xcb_delete_property(c, w, probe_->atom("_NET_WM_NAME"));
+  set(ids[1], "WM_NAME", "COMPOUND_TEXT", 8, "\x1B$)B\xC6\xFC\xCB\xDC", 8);
+  set(ids[2], "WM_NAME", "STRING", 8, "Caf\xE9", 4);
+  const std::uint32_t edges[] = {50, 0, 30, 0};
+  set(ids[5], "_NET_WM_STRUT", "CARDINAL", 32, edges, 4);
+  ASSERT_TRUE(testing::waitUntil(
+      [&] { return std::ranges::all_of(ids, [&](auto w) { return probe_->framed(w); }); }, 10));
+
+  auto desktop = platform::X11Desktop::connect(display);
+  ASSERT_TRUE(desktop) << desktop.error();
+  // The primary monitor, on the right, holds the origin.
+  EXPECT_EQ((*desktop)->screens(),
+            (std::vector<platform::Screen>{{{0, 0, 960, 1080}, {0, 30, 960, 1010}, "RIGHT"},
+                                           {{-960, 0, 960, 1080}, {-910, 30, 910, 1050}, "LEFT"}}));
+  (*desktop)->applications();
+  const auto windows = (*desktop)->windows(client->pid());
+  ASSERT_TRUE(windows);
+  const std::pair<const char*, bool> expected[] = {
+      {"Docs", true}, {"日本", true}, {"Café", true}, {"Prefs", false}};  // the docks left out
+  ASSERT_EQ(windows->size(), std::size(expected));
+  for (std::size_t i = 0; i < windows->size(); ++i) {
+    const auto& w = (*windows)[i];
+    EXPECT_EQ(w.title, expected[i].first);
+    EXPECT_EQ(w.standard, expected[i].second) << w.title;
+    const Rect frame = probe_->outerFrame(ids[i]).value_or(Rect());
+    EXPECT_EQ(w.frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << w.title;
+  }
+  // A running process without windows has none; pid 0 or a process that is not running is no
+  // application at all.
+  EXPECT_EQ((*desktop)->windows(::getpid()), std::vector<platform::WindowFacts>{});
+  for (const std::int32_t pid : {0, std::numeric_limits<std::int32_t>::max()})
+    EXPECT_FALSE((*desktop)->windows(pid)) << pid;
+}
+
+TEST_F(OnXvfb, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
   struct Case {
     Fault fault;
     std::vector<std::string> args;
@@ -84,7 +155,7 @@ TEST_F(Failing, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
   }
 }
 
-TEST_F(Failing, HostileTitlesAreListedOneLineEachWithoutControlCharacters) {
+TEST_F(OnXvfb, HostileTitlesAreListedOneLineEachWithoutControlCharacters) {
   ASSERT_EQ(startDesktop("openbox"), "");
   const std::vector<std::string> titles = {"line\nbreak",          "tab\tand\x1b[31mescape",
                                            "bad \xff\xfe utf-8",   "\xe2\x80\xaeright to left",

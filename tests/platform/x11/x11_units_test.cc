@@ -29,6 +29,10 @@ TEST(X11Text, DecodesEachEncodingAndNeverFailsOnBrokenBytes) {
       {"\x1B$)Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD"},          // unknown set
       {"x\x1B$", TextEncoding::compoundText, "x"},                              // cut escape
       {"\x1B%G\xFF", TextEncoding::compoundText, "\xEF\xBF\xBD"},
+      // An extended segment of 130 bytes is skipped by the length it gives.
+      {"a\x1B%/1\x81\x82" + std::string(130, 'x') + "b", TextEncoding::compoundText,
+       "a\xEF\xBF\xBD"
+       "b"},
   };
   for (const auto& c : cases) EXPECT_EQ(decodeText(c.bytes, c.encoding), c.expected) << c.bytes;
 }
