@@ -1,5 +1,6 @@
-// The backend on a private desktop with docks, struts and old title encodings, and the program
-// on X servers that fail it or hold hostile windows, which sound desktops never do.
+// The backend on a private desktop with docks, struts, old title encodings and held keys, and
+// the program on X servers that fail it or hold hostile windows, which sound desktops never do.
+#include <glib.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,8 +9,10 @@
 #include <limits>
 #include <ranges>
 #include <sstream>
+#include <tuple>
 
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_hot_keys.h"
 #include "support/run_program.h"
 #include "support/x11_desktop.h"
 
@@ -33,8 +36,13 @@ class OnXvfb : public ::testing::Test, protected PrivateDesktop {
     auto client = Process::start(argv, {"DISPLAY=" + server_->display()});
     const auto line = client ? client->readLine(after(25)) : std::nullopt;
     EXPECT_TRUE(line && line->starts_with("ready")) << "the client did not come up";
-    std::stringstream ids(line ? line->substr(5) : "");
-    for (unsigned long id = 0; made && ids >> id;) made->push_back(static_cast<xcb_window_t>(id));
+    // The manager marks a window as taken before it lists it.
+    std::vector<xcb_window_t> ids;
+    std::stringstream in(line ? line->substr(5) : "");
+    for (unsigned long id = 0; in >> id;) ids.push_back(static_cast<xcb_window_t>(id));
+    EXPECT_TRUE(waitUntil(
+        [&] { return std::ranges::all_of(ids, [&](auto w) { return probe_->framed(w); }); }, 10));
+    if (made) *made = ids;
     return client;
   }
   static std::vector<std::string> words(std::string_view line) {
@@ -63,11 +71,12 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   const auto client =
       open(words("--window --class google-chrome,Google-chrome --title Docs --window --title Mail "
                  "--window --title Old --window --type dialog --title Prefs "
+                 "--window --title Max --state maximized "
                  "--window --type dock --geometry 960x40+960+1040 "
                  "--strut-partial 0,0,0,40,0,0,0,0,0,0,960,1919 "
                  "--window --type dock --geometry 50x1080+0+0"),
            &ids);
-  ASSERT_EQ(ids.size(), 6u);
+  ASSERT_EQ(ids.size(), 7u);
   // Titles in the older encodings only, and a strut of whole edges: left 50, top 30.
   xcb_connection_t* c = probe_->raw();
   auto set = [&](xcb_window_t w, const char* name, const char* type, int format, const void* data,
@@ -80,9 +89,12 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   set(ids[1], "WM_NAME", "COMPOUND_TEXT", 8, "\x1B$)B\xC6\xFC\xCB\xDC", 8);
   set(ids[2], "WM_NAME", "STRING", 8, "Caf\xE9", 4);
   const std::uint32_t edges[] = {50, 0, 30, 0};
-  set(ids[5], "_NET_WM_STRUT", "CARDINAL", 32, edges, 4);
-  ASSERT_TRUE(testing::waitUntil(
-      [&] { return std::ranges::all_of(ids, [&](auto w) { return probe_->framed(w); }); }, 10));
+  set(ids[6], "_NET_WM_STRUT", "CARDINAL", 32, edges, 4);
+  ASSERT_EQ(testing::runProgram("xdotool", {"windowminimize", "--sync", std::to_string(ids[2])},
+                                {{"DISPLAY", display}}, 10)
+                .status,
+            0);
+  ASSERT_EQ(probe_->longs(ids[6], "_NET_WM_STRUT").size(), 4u);  // a round trip after them all
 
   auto desktop = platform::X11Desktop::connect(display);
   ASSERT_TRUE(desktop) << desktop.error();
@@ -90,24 +102,69 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   EXPECT_EQ((*desktop)->screens(),
             (std::vector<platform::Screen>{{{0, 0, 960, 1080}, {0, 30, 960, 1010}, "RIGHT"},
                                            {{-960, 0, 960, 1080}, {-910, 30, 910, 1050}, "LEFT"}}));
-  (*desktop)->applications();
+  const auto apps = (*desktop)->applications();
+  EXPECT_EQ((*desktop)->applications(), apps);  // reading leaves every property in place
   const auto windows = (*desktop)->windows(client->pid());
   ASSERT_TRUE(windows);
-  const std::pair<const char*, bool> expected[] = {
-      {"Docs", true}, {"日本", true}, {"Café", true}, {"Prefs", false}};  // the docks left out
+  // Title, standard, minimized; the docks left out.
+  const std::tuple<std::string, bool, bool> expected[] = {{"Docs", true, false},
+                                                          {"日本", true, false},
+                                                          {"Café", true, true},
+                                                          {"Prefs", false, false},
+                                                          {"Max", true, false}};
   ASSERT_EQ(windows->size(), std::size(expected));
   for (std::size_t i = 0; i < windows->size(); ++i) {
     const auto& w = (*windows)[i];
-    EXPECT_EQ(w.title, expected[i].first);
-    EXPECT_EQ(w.standard, expected[i].second) << w.title;
+    EXPECT_EQ(std::tuple(w.title, w.standard, w.minimized), expected[i]);
+  }
+  // The frames of the windows at rest (openbox shrinks a minimized one's frame and fits the
+  // maximized one to the new strut in its own time).
+  for (const std::size_t i : {0, 1, 3}) {
     const Rect frame = probe_->outerFrame(ids[i]).value_or(Rect());
-    EXPECT_EQ(w.frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << w.title;
+    EXPECT_EQ((*windows)[i].frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << i;
   }
   // A running process without windows has none; pid 0 or a process that is not running is no
   // application at all.
   EXPECT_EQ((*desktop)->windows(::getpid()), std::vector<platform::WindowFacts>{});
   for (const std::int32_t pid : {0, std::numeric_limits<std::int32_t>::max()})
     EXPECT_FALSE((*desktop)->windows(pid)) << pid;
+  // A maximized window leaves that state first, or the manager would drop the move.
+  const Rect target(-700, 100, 600, 400);
+  (*desktop)->place(std::vector<platform::Placement>{{(*windows)[4].handle, target}});
+  EXPECT_TRUE(testing::waitUntil(
+      [&] {
+        return probe_->outerFrame(ids[4]) == Rect(260, 100, 600, 400) &&
+               !probe_->hasState(ids[4], "_NET_WM_STATE_MAXIMIZED_VERT");
+      },
+      5))
+      << describe(probe_->outerFrame(ids[4]).value_or(Rect()));
+}
+
+TEST_F(OnXvfb, HotKeysComeWithEveryLockAndNoChordIsHeldTwice) {
+  std::string error;
+  server_ = XServer::start(dir_.file("xvfb.log"), error);
+  ASSERT_TRUE(server_) << error;
+  auto keys = platform::X11HotKeys::connect(server_->display());
+  auto other = platform::X11HotKeys::connect(server_->display());
+  ASSERT_TRUE(keys && other);
+  std::vector<platform::HotKeyId> pressed;
+  (*keys)->setPressedHandler([&](platform::HotKeyId id) { pressed.push_back(id); });
+  EXPECT_TRUE((*keys)->registerHotKey(1, {'g', kControlAlt}));
+  EXPECT_TRUE((*keys)->registerHotKey(2, {'z', kControlAlt}));
+  EXPECT_FALSE((*keys)->registerHotKey(3, {'g', kControlAlt}));   // the chord is held
+  EXPECT_FALSE((*keys)->registerHotKey(1, {'h', kControlAlt}));   // the id is taken
+  EXPECT_FALSE((*other)->registerHotKey(1, {'z', kControlAlt}));  // another client holds it
+  // Each press reaches the main loop, with Num Lock and then Caps Lock turned on too.
+  const std::vector<std::string> presses[] = {
+      {"key", "ctrl+alt+g"}, {"key", "Num_Lock", "ctrl+alt+z"}, {"key", "Caps_Lock", "ctrl+alt+g"}};
+  for (std::size_t i = 0; i < std::size(presses); ++i) {
+    ASSERT_EQ(
+        testing::runProgram("xdotool", presses[i], {{"DISPLAY", server_->display()}}, 10).status,
+        0);
+    EXPECT_TRUE(testing::waitUntil(
+        [&] { return g_main_context_iteration(nullptr, FALSE), pressed.size() > i; }, 5));
+  }
+  EXPECT_EQ(pressed, (std::vector<platform::HotKeyId>{1, 2, 1}));
 }
 
 TEST_F(OnXvfb, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
