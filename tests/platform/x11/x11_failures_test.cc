@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <limits>
-#include <ranges>
 #include <sstream>
 #include <tuple>
 
@@ -46,9 +45,10 @@ class OnXvfb : public ::testing::Test, protected PrivateDesktop {
     if (made) *made = ids;
     return client;
   }
-  static std::vector<std::string> words(std::string_view line) {
+  static std::vector<std::string> words(const std::string& line) {
     std::vector<std::string> out;
-    for (const auto word : std::views::split(line, ' ')) out.emplace_back(word.begin(), word.end());
+    std::stringstream in(line);
+    for (std::string word; in >> word;) out.push_back(word);
     return out;
   }
   testing::ProgramResult run(const std::string& display, const std::vector<std::string>& args) {
