@@ -51,14 +51,26 @@ TEST(TilingReplies, AHostileOrMalformedReplyFailsTheCommandInOneLine) {
       {R"({"nodes": [)" + std::string(12 << 20, ' ') + "]}", visible, "larger than 8 MiB"},
       {R"({"nodes": [{"type": "workspace", "id": 1, "nodes": [)", visible, "is not JSON"},
       {R"({"nodes": [{"type": "output", "nodes": {"type": "workspace"}}]})", visible, "malformed"},
-      {R"({"nodes": []})", R"({"id": 1})", "wrong shape"}};
+      {R"({"nodes": []})", R"({"id": 1})", "wrong shape"},
+      // Run as nobody: a socket root serves is not this user's.
+      {R"({"nodes": []})", visible, "refused the window manager"}};
   for (const auto& [tree, workspaces, why] : cases) {
     testing::TempDir dir;
     std::map<std::uint32_t, std::string> replies = {
         {7, R"({"variant": "sway"})"}, {4, tree}, {1, workspaces}, {3, output}};
     for (auto& [type, reply] : replies) reply = testing::FakeIpcPeer::frame(type, reply);
     testing::FakeIpcPeer sway(dir.file("ipc"), replies);
-    const auto r = testing::runProgram(TESSALOOM_BINARY, {"--list"},
+    const bool stranger = std::string_view(why).starts_with("refused");
+    std::string program = TESSALOOM_BINARY;
+    std::vector<std::string> args = {"--list"};
+    if (stranger) {
+      ASSERT_EQ(::getuid(), 0u) << "the tests run as root";
+      std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+      std::filesystem::permissions(dir.file("ipc"), std::filesystem::perms::all);
+      args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
+      program = "/usr/bin/setpriv";
+    }
+    const auto r = testing::runProgram(program, args,
                                        {{"TESSALOOM_BACKEND", "sway"},
                                         {"SWAYSOCK", dir.file("ipc")},
                                         {"-TESSALOOM_SCENE", ""},
