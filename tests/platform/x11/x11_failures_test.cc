@@ -10,6 +10,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "platform/i3ipc/fake_ipc_peer.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_hot_keys.h"
@@ -222,8 +223,14 @@ TEST_F(OnXvfb, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
   }
 }
 
-TEST_F(OnXvfb, HostileTitlesAreListedOneLineEachWithoutControlCharacters) {
+// A stranger also names a socket it serves as i3's: openbox runs, so it is never used.
+TEST_F(OnXvfb, HostileTitlesAreListedOneLineEachWithoutControlCharactersAndNoStrangerServes) {
   ASSERT_EQ(startDesktop("openbox"), "");
+  const std::string socket = dir_.file("i3-ipc");
+  testing::FakeIpcPeer stranger(socket, {{4, testing::FakeIpcPeer::frame(4, R"({"nodes": []})")}});
+  xcb_change_property(probe_->raw(), XCB_PROP_MODE_REPLACE, probe_->root(),
+                      probe_->atom("I3_SOCKET_PATH"), XCB_ATOM_STRING, 8,
+                      static_cast<std::uint32_t>(socket.size()), socket.data());
   const std::vector<std::string> titles = {"line\nbreak",          "tab\tand\x1b[31mescape",
                                            "bad \xff\xfe utf-8",   "\xe2\x80\xaeright to left",
                                            std::string(5000, 'x'), ""};
@@ -237,6 +244,9 @@ TEST_F(OnXvfb, HostileTitlesAreListedOneLineEachWithoutControlCharacters) {
       << r.out;
   for (const char control : {'\t', '\x1b', '\r'})
     EXPECT_EQ(r.out.find(control), std::string::npos) << r.out;
+  EXPECT_THAT(r.err, ::testing::MatchesRegex("I3_SOCKET_PATH[^\n]*Openbox[^\n]*\n"));
+  EXPECT_EQ(run(server_->display(), {"--apply", "grid"}).status, 0);
+  EXPECT_EQ(stranger.commands(), std::vector<std::string>{});
 }
 
 }  // namespace
