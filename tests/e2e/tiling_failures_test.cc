@@ -82,6 +82,25 @@ TEST(TilingReplies, AHostileOrMalformedReplyFailsTheCommandInOneLine) {
   }
 }
 
+// Run as another user than i3's, the program leaves i3's socket alone and stays on X11.
+TEST(TilingHandOver, TheX11BackendKeepsToASocketOfItsUser) {
+  testing::TempDir dir;
+  TilingDesktop desktop("i3");
+  ASSERT_EQ(desktop.start(dir.path(), 1), "");
+  ASSERT_TRUE(desktop.open(kFirefox, {{"Notes", {100, 100, 600, 400}}}));
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // and i3's socket:
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+    std::filesystem::permissions(entry, std::filesystem::perms::all);
+  auto env = desktop.environment();
+  env.insert(env.end(), {{"-TESSALOOM_SCENE", ""}, {"HOME", dir.file("home")}});
+  const auto r = testing::runProgram(
+      "/usr/bin/setpriv",
+      {"--reuid=nobody", "--regid=nogroup", "--clear-groups", TESSALOOM_BINARY, "--list"}, env, 6);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.err.find("refused the window manager"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Notes"), std::string::npos) << r.out;
+}
+
 // The user's configuration binds Control+Alt+G: the tray leaves that key to it and takes the
 // others; on quit the user's binding stays and the tray's own are gone.
 class TilingKeys : public ::testing::TestWithParam<std::string> {};
