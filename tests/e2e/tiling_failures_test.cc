@@ -1,6 +1,6 @@
 // A tiling desktop that dies in the middle of an arrangement, freezes or sends a reply it
 // should not fails the command within seconds with status 2 and one line saying why; the
-// tray's hot keys leave the user's own bindings alone.
+// tray's hot keys leave the user's own bindings alone; a socket another user serves is not used.
 #include <signal.h>
 
 #include "e2e/tiling_desktops.h"
