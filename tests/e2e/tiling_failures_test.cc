@@ -1,6 +1,6 @@
 // A tiling desktop that dies in the middle of an arrangement, freezes or sends a reply it
 // should not fails the command within seconds with status 2 and one line saying why; the
-// tray's hot keys leave the user's own bindings alone.
+// tray's hot keys leave the user's own bindings alone; a socket another user serves is not used.
 #include <signal.h>
 
 #include "e2e/tiling_desktops.h"
@@ -51,14 +51,26 @@ TEST(TilingReplies, AHostileOrMalformedReplyFailsTheCommandInOneLine) {
       {R"({"nodes": [)" + std::string(12 << 20, ' ') + "]}", visible, "larger than 8 MiB"},
       {R"({"nodes": [{"type": "workspace", "id": 1, "nodes": [)", visible, "is not JSON"},
       {R"({"nodes": [{"type": "output", "nodes": {"type": "workspace"}}]})", visible, "malformed"},
-      {R"({"nodes": []})", R"({"id": 1})", "wrong shape"}};
+      {R"({"nodes": []})", R"({"id": 1})", "wrong shape"},
+      // Run as nobody: a socket root serves is not this user's.
+      {R"({"nodes": []})", visible, "refused the window manager"}};
   for (const auto& [tree, workspaces, why] : cases) {
     testing::TempDir dir;
     std::map<std::uint32_t, std::string> replies = {
         {7, R"({"variant": "sway"})"}, {4, tree}, {1, workspaces}, {3, output}};
     for (auto& [type, reply] : replies) reply = testing::FakeIpcPeer::frame(type, reply);
     testing::FakeIpcPeer sway(dir.file("ipc"), replies);
-    const auto r = testing::runProgram(TESSALOOM_BINARY, {"--list"},
+    const bool stranger = std::string_view(why).starts_with("refused");
+    std::string program = TESSALOOM_BINARY;
+    std::vector<std::string> args = {"--list"};
+    if (stranger) {
+      ASSERT_EQ(::getuid(), 0u) << "the tests run as root";
+      std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+      std::filesystem::permissions(dir.file("ipc"), std::filesystem::perms::all);
+      args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
+      program = "/usr/bin/setpriv";
+    }
+    const auto r = testing::runProgram(program, args,
                                        {{"TESSALOOM_BACKEND", "sway"},
                                         {"SWAYSOCK", dir.file("ipc")},
                                         {"-TESSALOOM_SCENE", ""},
@@ -68,6 +80,25 @@ TEST(TilingReplies, AHostileOrMalformedReplyFailsTheCommandInOneLine) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
     EXPECT_NE(r.out.find(why), std::string::npos) << r.out;
   }
+}
+
+// Run as another user than i3's, the program leaves i3's socket alone and stays on X11.
+TEST(TilingHandOver, TheX11BackendKeepsToASocketOfItsUser) {
+  testing::TempDir dir;
+  TilingDesktop desktop("i3");
+  ASSERT_EQ(desktop.start(dir.path(), 1), "");
+  ASSERT_TRUE(desktop.open(kFirefox, {{"Notes", {100, 100, 600, 400}}}));
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // and i3's socket:
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+    std::filesystem::permissions(entry, std::filesystem::perms::all);
+  auto env = desktop.environment();
+  env.insert(env.end(), {{"-TESSALOOM_SCENE", ""}, {"HOME", dir.file("home")}});
+  const auto r = testing::runProgram(
+      "/usr/bin/setpriv",
+      {"--reuid=nobody", "--regid=nogroup", "--clear-groups", TESSALOOM_BINARY, "--list"}, env, 6);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.err.find("refused the window manager"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Notes"), std::string::npos) << r.out;
 }
 
 // The user's configuration binds Control+Alt+G: the tray leaves that key to it and takes the

@@ -12,6 +12,9 @@
 #ifdef TESSALOOM_HAVE_TRAY
 #include "platform/desktop/tray_module.h"
 #endif
+#ifdef TESSALOOM_HAVE_I3IPC
+#include "platform/i3ipc/i3_socket.h"
+#endif
 
 namespace tessaloom::platform {
 namespace {
@@ -113,7 +116,7 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
 }
 
 // The first of the chosen backends that opens; the first one's failure when none does, as
-// that is the desktop the session is.
+// that is the desktop the session is. A socket served by another user ends the search.
 OpenedRun openBaseDesktop() {
   const auto environment = SessionEnvironment::fromProcess();
   const auto order = chooseBackends(environment);
@@ -122,6 +125,9 @@ OpenedRun openBaseDesktop() {
   for (const Backend backend : *order) {
     auto run = openRun(backend, environment);
     if (run) return run;
+#ifdef TESSALOOM_HAVE_I3IPC
+    if (i3ipc::refusedForItsPeer(run.error())) return run;
+#endif
     if (!firstFailure) firstFailure = run.error();
   }
   return Failure{*firstFailure};

@@ -50,6 +50,8 @@ OpenedRun openI3Run(bool sway, const std::string& named) {
       return std::unique_ptr<BackendRun>(std::make_unique<I3Run>(std::move(*desktop), *socket));
     error = desktop.error();
   }
+  // A named socket is the X11 backend's hand-over, which words its own line.
+  if (!named.empty()) return Failure{error};
   return Failure{"デスクトップに接続できません（" + error +
                  "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
                  "にシーンファイルを指定してください"};

@@ -1,4 +1,6 @@
 #ifdef TESSALOOM_HAVE_X11
+#include <iostream>
+
 #include "platform/desktop/backend_run.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -25,9 +27,19 @@ class X11Run final : public BackendRun {
 OpenedRun openX11Run(bool tilingHandOver) {
   auto x11 = X11Desktop::connect();
 #ifdef TESSALOOM_HAVE_I3IPC
+  // Any client can set the property: hand over only to the i3 that runs, on a socket of ours.
   if (x11 && tilingHandOver)
-    if (const auto socket = (*x11)->i3SocketPath())
-      if (auto i3 = openI3Run(false, *socket)) return i3;
+    if (const auto socket = (*x11)->i3SocketPath()) {
+      const std::string manager = (*x11)->windowManagerName();
+      std::string why = "the window manager is " + (manager.empty() ? "unnamed" : manager);
+      if (manager == "i3") {
+        auto i3 = openI3Run(false, *socket);
+        if (i3) return i3;
+        why = i3.error();
+      }
+      std::cerr << "I3_SOCKET_PATH（" << *socket << "）を無視して X11 で続けます（" << why
+                << "）\n";
+    }
 #else
   (void)tilingHandOver;
 #endif

@@ -32,7 +32,18 @@ bool waitFor(int fd, short events, Deadline deadline) {
   }
 }
 
+constexpr std::string_view kNotOurs = "its socket is served by user ";
+
+// root may read and move every window anyway.
+bool peerMayServe(uid_t peer, uid_t self) {
+  return self == 0 || peer == self;
+}
+
 }  // namespace
+
+bool refusedForItsPeer(std::string_view failure) {
+  return failure.find(kNotOurs) != std::string_view::npos;
+}
 
 IpcSocket::IpcSocket(int fd, std::string path, std::string peer)
     : fd_(fd), path_(std::move(path)), peer_(std::move(peer)) {}
@@ -63,6 +74,16 @@ Result<std::unique_ptr<IpcSocket>> IpcSocket::connect(const std::string& path,
     if (!connected)
       return Failure{"cannot connect to " + peer + " at " + path + ": " + std::strerror(error)};
   }
+  // Anyone can make a socket and name it where we look (a root window property, a variable,
+  // the runtime folder): only one served by this user may be sent the user's windows.
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+    return Failure{"cannot tell who serves " + peer + " at " + path + ": " + std::strerror(errno)};
+  if (!peerMayServe(credentials.uid, ::getuid()))
+    return Failure{"refused " + peer + " at " + path + ": " + std::string(kNotOurs) +
+                   std::to_string(credentials.uid) + ", not by this user (" +
+                   std::to_string(::getuid()) + ")"};
   return socket;
 }
 

@@ -1,6 +1,7 @@
 // One connection to the IPC socket of sway or i3: requests answered within a deadline, and
 // the events of a subscription. A socket that fails, closes or falls silent is lost for good,
-// with one line saying so; nothing here waits without a deadline or raises SIGPIPE.
+// with one line saying so; nothing here waits without a deadline or raises SIGPIPE. Only a
+// socket served by this user (or any, for root) is used.
 #pragma once
 
 #include <chrono>
@@ -22,13 +23,17 @@ struct Message {
   std::string payload;
 };
 
+/// Whether a failure line says a socket was refused for who serves it: no other desktop is
+/// tried then, as that would hide it.
+bool refusedForItsPeer(std::string_view failure);
+
 class IpcSocket {
  public:
   /// How long connecting, and each request with its reply, may take.
   static constexpr Clock::duration kTimeout = std::chrono::seconds(2);
 
-  /// Connects to the socket at `path` within kTimeout; `peer` names the other side in
-  /// failure lines ("sway", "i3").
+  /// Connects to the socket at `path` within kTimeout, and refuses it unless this user (or
+  /// for root, anyone) serves it; `peer` names the other side in failure lines ("sway", "i3").
   static Result<std::unique_ptr<IpcSocket>> connect(const std::string& path,
                                                     const std::string& peer);
   ~IpcSocket();

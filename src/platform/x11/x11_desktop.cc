@@ -166,6 +166,17 @@ std::optional<std::string> X11Desktop::i3SocketPath() {
   return std::string(path);
 }
 
+std::string X11Desktop::windowManagerName() {
+  x11::Connection& c = *connection_;
+  const xcb_window_t check = supportingCheck(c, c.root());
+  if (check == XCB_WINDOW_NONE || !c.alive()) return {};
+  auto cookie =
+      xcb_get_property(c.raw(), 0, check, c.ewmh()._NET_WM_NAME, c.ewmh().UTF8_STRING, 0, 64);
+  x11::ReplyBatch batch(c);
+  auto reply = batch.take<xcb_get_property_reply_t>(cookie);
+  return std::string(x11::bytesOf(reply.get()));
+}
+
 bool X11Desktop::alive() const {
   return connection_->alive();
 }

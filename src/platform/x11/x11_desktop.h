@@ -46,6 +46,10 @@ class X11Desktop final : public WindowSystem {
   /// The IPC socket an i3 window manager names on the root window; nothing elsewhere (and no
   /// round trip on a server where no client ever used the property's name).
   std::optional<std::string> i3SocketPath();
+  /// The _NET_WM_NAME of the window manager's _NET_SUPPORTING_WM_CHECK window ("i3" for i3);
+  /// empty when it names none. Any client can set the root window's properties, so this
+  /// tells who runs, not the socket property.
+  std::string windowManagerName();
   /// The discovery cache behind the seam (for measuring).
   x11::WindowCache& windowCache();
   /// The connection (for measuring and tests: it counts round trips).

@@ -59,7 +59,9 @@ WindowCookies send(Connection& c, xcb_window_t w) {
   k.wmClass = property(c, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, kTextLength);
   k.gtkApplicationId =
       property(c, w, c.atoms().gtkApplicationId, XCB_GET_PROPERTY_TYPE_ANY, kTextLength);
-  k.netName = property(c, w, e._NET_WM_NAME, e.UTF8_STRING, kTextLength);
+  // Any type: a reply of another type than asked for carries no bytes, and some clients set
+  // _NET_WM_NAME as STRING.
+  k.netName = property(c, w, e._NET_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLength);
   k.wmName = property(c, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLength);
   k.pid = property(c, w, e._NET_WM_PID, XCB_ATOM_CARDINAL, 1);
   k.type = property(c, w, e._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace tessaloom::platform::x11 {
@@ -55,6 +57,15 @@ TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
   const DesktopEntry* chat = index.findByStartupWMClass("Chat");
   EXPECT_EQ(chat ? chat->id : "-", "new") << "the first that can start";
   EXPECT_EQ(index.findByStartupWMClass("chat"), nullptr) << "exact case only";
+
+  // Launching: by path or file: URI; a URI of no local file, or no entry, starts nothing.
+  dir.write("touch.desktop", app + "Name=T\nExec=touch " + dir.file("touched") + "\n");
+  const std::pair<std::string, bool> launches[] = {{"file:touch.desktop", false},
+                                                   {dir.file("none.desktop"), false},
+                                                   {"file://" + dir.file("touch.desktop"), true}};
+  for (const auto& [path, started] : launches)
+    EXPECT_EQ(launchDesktopEntry(path, ""), started) << path;
+  EXPECT_TRUE(testing::waitUntil([&] { return std::filesystem::exists(dir.file("touched")); }, 5));
 }
 
 }  // namespace

@@ -1,9 +1,19 @@
-// The program on X servers that fail it or hold hostile windows, which sound desktops never do.
+// The backend on a private desktop with docks, struts, old title encodings and held keys, and
+// the program on X servers that fail it or hold hostile windows, which sound desktops never do.
+#include <glib.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <limits>
+#include <sstream>
+#include <tuple>
 
+#include "platform/i3ipc/fake_ipc_peer.h"
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_hot_keys.h"
 #include "support/run_program.h"
 #include "support/x11_desktop.h"
 
@@ -12,21 +22,35 @@ namespace {
 
 enum class Fault { noServer, noManager, frozen, diesMidArrangement };
 
-class Failing : public ::testing::Test, protected PrivateDesktop {
+class OnXvfb : public ::testing::Test, protected PrivateDesktop {
  protected:
   void SetUp() override {
     for (const char* program : {"Xvfb", "openbox"})
       if (!onPath(program)) GTEST_SKIP() << program << " is not installed";
   }
-  // Opens windows of a browser; a window with `--kill-on-resize` kills the server.
-  std::unique_ptr<Process> open(const std::vector<std::string>& args) {
+  // Opens windows of a browser and learns their ids; `--kill-on-resize` kills the server.
+  std::unique_ptr<Process> open(const std::vector<std::string>& args,
+                                std::vector<xcb_window_t>* made = nullptr) {
     std::vector<std::string> argv = {
         (std::filesystem::path(TESSALOOM_BINARY).parent_path() / "tessaloom-testclient").string()};
     argv.insert(argv.end(), args.begin(), args.end());
     auto client = Process::start(argv, {"DISPLAY=" + server_->display()});
     const auto line = client ? client->readLine(after(25)) : std::nullopt;
     EXPECT_TRUE(line && line->starts_with("ready")) << "the client did not come up";
+    // The manager marks a window as taken before it lists it.
+    std::vector<xcb_window_t> ids;
+    std::stringstream in(line ? line->substr(5) : "");
+    for (unsigned long id = 0; in >> id;) ids.push_back(static_cast<xcb_window_t>(id));
+    EXPECT_TRUE(waitUntil(
+        [&] { return std::ranges::all_of(ids, [&](auto w) { return probe_->framed(w); }); }, 10));
+    if (made) *made = ids;
     return client;
+  }
+  static std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    for (std::string word; in >> word;) out.push_back(word);
+    return out;
   }
   testing::ProgramResult run(const std::string& display, const std::vector<std::string>& args) {
     return testing::runProgram(TESSALOOM_BINARY, args,
@@ -39,7 +63,122 @@ class Failing : public ::testing::Test, protected PrivateDesktop {
   }
 };
 
-TEST_F(Failing, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
+TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding) {
+  ASSERT_EQ(startDesktop("openbox"), "");
+  const std::string display = server_->display();
+  for (const char* monitor : {"--setmonitor LEFT 960/254x1080/286+0+0 screen",
+                              "--setmonitor *RIGHT 960/254x1080/286+960+0 none"})
+    ASSERT_EQ(testing::runProgram("xrandr", words(monitor), {{"DISPLAY", display}}, 10).status, 0);
+  std::vector<xcb_window_t> ids;
+  const auto client =
+      open(words("--window --class google-chrome,Google-chrome --title Docs --window --title Mail "
+                 "--window --title Old --window --type dialog --title Prefs "
+                 "--window --title Max --state maximized "
+                 "--window --type dock --geometry 960x40+960+1040 "
+                 "--strut-partial 0,0,0,40,0,0,0,0,0,0,960,1919 "
+                 "--window --type dock --geometry 50x1080+0+0"),
+           &ids);
+  ASSERT_EQ(ids.size(), 7u);
+  // Titles in older encodings, and a strut of whole edges: left 50, top 30.
+  xcb_connection_t* c = probe_->raw();
+  auto set = [&](xcb_window_t w, const char* name, const char* type, int format, const void* data,
+                 std::size_t count) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, probe_->atom(name), probe_->atom(type),
+                        static_cast<std::uint8_t>(format), static_cast<std::uint32_t>(count), data);
+  };
+  xcb_delete_property(c, ids[1], probe_->atom("_NET_WM_NAME"));
+  set(ids[1], "WM_NAME", "COMPOUND_TEXT", 8, "\x1B$)B\xC6\xFC\xCB\xDC", 8);
+  set(ids[2], "_NET_WM_NAME", "STRING", 8, "Caf\xE9", 4);  // not the type it should have
+  const std::uint32_t edges[] = {50, 0, 30, 0};
+  set(ids[6], "_NET_WM_STRUT", "CARDINAL", 32, edges, 4);
+  const auto minimize = words("windowminimize --sync " + std::to_string(ids[2]));
+  ASSERT_EQ(testing::runProgram("xdotool", minimize, {{"DISPLAY", display}}, 10).status, 0);
+  ASSERT_TRUE(testing::waitUntil(  // and each round trip comes after the properties set above
+      [&] { return probe_->hasState(ids[2], "_NET_WM_STATE_HIDDEN"); }, 5));
+
+  auto desktop = platform::X11Desktop::connect(display);
+  ASSERT_TRUE(desktop) << desktop.error();
+  // The primary monitor, on the right, holds the origin.
+  EXPECT_EQ((*desktop)->screens(),
+            (std::vector<platform::Screen>{{{0, 0, 960, 1080}, {0, 30, 960, 1010}, "RIGHT"},
+                                           {{-960, 0, 960, 1080}, {-910, 30, 910, 1050}, "LEFT"}}));
+  const auto apps = (*desktop)->applications();
+  EXPECT_EQ((*desktop)->applications(), apps);  // reading leaves every property in place
+  const auto windows = (*desktop)->windows(client->pid());
+  ASSERT_TRUE(windows);
+  std::vector<std::tuple<std::string, bool, bool>> seen;  // title, standard, minimized
+  for (const auto& w : *windows) seen.emplace_back(w.title, w.standard, w.minimized);
+  EXPECT_EQ(seen, (decltype(seen){{"Docs", true, false},
+                                  {"日本", true, false},
+                                  {"Café", true, true},
+                                  {"Prefs", false, false},
+                                  {"Max", true, false}}));  // and no docks
+  ASSERT_EQ(windows->size(), 5u);
+  // The frames of the windows at rest (openbox shrinks a minimized one's frame and fits the
+  // maximized one to the new strut in its own time).
+  for (const std::size_t i : {0, 1, 3}) {
+    const Rect frame = probe_->outerFrame(ids[i]).value_or(Rect());
+    EXPECT_EQ((*windows)[i].frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << i;
+  }
+  // A running process without windows has none; pid 0 or a process that is not running is no
+  // application at all.
+  EXPECT_EQ((*desktop)->windows(::getpid()), std::vector<platform::WindowFacts>{});
+  for (const std::int32_t pid : {0, std::numeric_limits<std::int32_t>::max()})
+    EXPECT_FALSE((*desktop)->windows(pid)) << pid;
+  // A maximized window leaves that state first, or the manager would drop the move.
+  const Rect target(-700, 100, 600, 400);
+  (*desktop)->place(std::vector<platform::Placement>{{(*windows)[4].handle, target}});
+  EXPECT_TRUE(testing::waitUntil(
+      [&] {
+        return probe_->outerFrame(ids[4]) == Rect(260, 100, 600, 400) &&
+               !probe_->hasState(ids[4], "_NET_WM_STATE_MAXIMIZED_VERT");
+      },
+      5))
+      << describe(probe_->outerFrame(ids[4]).value_or(Rect()));
+
+  // A bounded wait sees an event that comes while it waits (the others are the manager's).
+  auto& connection = (*desktop)->connection();
+  const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+  xcb_change_window_attributes(connection.raw(), ids[0], XCB_CW_EVENT_MASK, &mask);
+  const auto later =
+      Process::start(words("xdotool sleep 0.3 set_window --name Later " + std::to_string(ids[0])),
+                     {"DISPLAY=" + display});
+  EXPECT_TRUE(connection.waitForEvent(
+      [](const auto& e) {
+        return (e.response_type & 0x7F) == XCB_PROPERTY_NOTIFY &&
+               reinterpret_cast<const xcb_property_notify_event_t&>(e).atom == XCB_ATOM_WM_NAME;
+      },
+      platform::x11::Clock::now() + std::chrono::seconds(5)));
+}
+
+TEST_F(OnXvfb, HotKeysComeWithEveryLockAndNoChordIsHeldTwice) {
+  std::string error;
+  server_ = XServer::start(dir_.file("xvfb.log"), error);
+  ASSERT_TRUE(server_) << error;
+  auto keys = platform::X11HotKeys::connect(server_->display());
+  auto other = platform::X11HotKeys::connect(server_->display());
+  ASSERT_TRUE(keys && other);
+  std::vector<platform::HotKeyId> pressed;
+  (*keys)->setPressedHandler([&](platform::HotKeyId id) { pressed.push_back(id); });
+  EXPECT_TRUE((*keys)->registerHotKey(1, {'g', kControlAlt}));
+  EXPECT_TRUE((*keys)->registerHotKey(2, {'z', kControlAlt}));
+  EXPECT_FALSE((*keys)->registerHotKey(3, {'g', kControlAlt}));   // the chord is held
+  EXPECT_FALSE((*keys)->registerHotKey(1, {'h', kControlAlt}));   // the id is taken
+  EXPECT_FALSE((*other)->registerHotKey(1, {'z', kControlAlt}));  // another client holds it
+  // Each press reaches the main loop, with Num Lock and then Caps Lock turned on too.
+  const std::vector<std::string> presses[] = {
+      {"key", "ctrl+alt+g"}, {"key", "Num_Lock", "ctrl+alt+z"}, {"key", "Caps_Lock", "ctrl+alt+g"}};
+  for (std::size_t i = 0; i < std::size(presses); ++i) {
+    ASSERT_EQ(
+        testing::runProgram("xdotool", presses[i], {{"DISPLAY", server_->display()}}, 10).status,
+        0);
+    EXPECT_TRUE(testing::waitUntil(
+        [&] { return g_main_context_iteration(nullptr, FALSE), pressed.size() > i; }, 5));
+  }
+  EXPECT_EQ(pressed, (std::vector<platform::HotKeyId>{1, 2, 1}));
+}
+
+TEST_F(OnXvfb, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
   struct Case {
     Fault fault;
     std::vector<std::string> args;
@@ -84,8 +223,14 @@ TEST_F(Failing, EveryBrokenServerFailsTheCommandWithinSecondsWithOneLastLine) {
   }
 }
 
-TEST_F(Failing, HostileTitlesAreListedOneLineEachWithoutControlCharacters) {
+// A stranger also names a socket it serves as i3's: openbox runs, so it is never used.
+TEST_F(OnXvfb, HostileTitlesAreListedOneLineEachWithoutControlCharactersAndNoStrangerServes) {
   ASSERT_EQ(startDesktop("openbox"), "");
+  const std::string socket = dir_.file("i3-ipc");
+  testing::FakeIpcPeer stranger(socket, {{4, testing::FakeIpcPeer::frame(4, R"({"nodes": []})")}});
+  xcb_change_property(probe_->raw(), XCB_PROP_MODE_REPLACE, probe_->root(),
+                      probe_->atom("I3_SOCKET_PATH"), XCB_ATOM_STRING, 8,
+                      static_cast<std::uint32_t>(socket.size()), socket.data());
   const std::vector<std::string> titles = {"line\nbreak",          "tab\tand\x1b[31mescape",
                                            "bad \xff\xfe utf-8",   "\xe2\x80\xaeright to left",
                                            std::string(5000, 'x'), ""};
@@ -99,6 +244,9 @@ TEST_F(Failing, HostileTitlesAreListedOneLineEachWithoutControlCharacters) {
       << r.out;
   for (const char control : {'\t', '\x1b', '\r'})
     EXPECT_EQ(r.out.find(control), std::string::npos) << r.out;
+  EXPECT_THAT(r.err, ::testing::MatchesRegex("I3_SOCKET_PATH[^\n]*Openbox[^\n]*\n"));
+  EXPECT_EQ(run(server_->display(), {"--apply", "grid"}).status, 0);
+  EXPECT_EQ(stranger.commands(), std::vector<std::string>{});
 }
 
 }  // namespace

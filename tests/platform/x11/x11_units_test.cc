@@ -27,8 +27,13 @@ TEST(X11Text, DecodesEachEncodingAndNeverFailsOnBrokenBytes) {
       {"\x1B$(B\x46\x7C\x4B\x5C\x1B(B!", TextEncoding::compoundText, "日本!"},  // and left
       {"a\x1B%G\xCE\xA9\x1B%@b", TextEncoding::compoundText, "aΩb"},            // a UTF-8 segment
       {"\x1B$)Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD"},          // unknown set
-      {"x\x1B$", TextEncoding::compoundText, "x"},                              // cut escape
+      {"\x1B-Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD\xEF\xBF\xBD"},  // one a byte
+      {"x\x1B$", TextEncoding::compoundText, "x"},                                 // cut escape
       {"\x1B%G\xFF", TextEncoding::compoundText, "\xEF\xBF\xBD"},
+      // An extended segment of 130 bytes is skipped by the length it gives.
+      {"a\x1B%/1\x81\x82" + std::string(130, 'x') + "b", TextEncoding::compoundText,
+       "a\xEF\xBF\xBD"
+       "b"},
   };
   for (const auto& c : cases) EXPECT_EQ(decodeText(c.bytes, c.encoding), c.expected) << c.bytes;
 }
@@ -49,16 +54,19 @@ TEST(X11Properties, ImplausibleExtentsStrutsAndFramesAreRefused) {
     EXPECT_EQ(plausibleExtents(e.values, e.screen).has_value(), e.taken) << e.values.size();
 
   const Rect screen(0, 0, 1920, 1080);
-  const std::vector<std::uint32_t> struts[] = {
-      {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1919, 960},  // its span backwards
-      {10, 10, 10},                                // neither 4 nor 12 values
-      {0, 0, 0, 1080}};                            // nothing would be left
-  for (const auto& s : struts) EXPECT_EQ(usableArea(screen, strutsFrom(s, 1920, 1080)), screen);
+  const std::pair<std::vector<std::uint32_t>, Rect> struts[] = {
+      {{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1919, 960}, screen},  // its span backwards
+      {{10, 10, 10}, screen},                                // neither 4 nor 12 values
+      {{0, 0, 0, 1080}, screen},                             // nothing would be left
+      {{1, 0, 0, 0}, {1, 0, 1919, 1080}}};                   // one pixel is a strut too
+  for (const auto& [s, usable] : struts)
+    EXPECT_EQ(usableArea(screen, strutsFrom(s, 1920, 1080)), usable) << s.size();
 
   const auto request = frameRequest({100, 50, 800, 601}, FrameExtents{1, 1, 20, 5});
   ASSERT_TRUE(request);
   EXPECT_EQ(request->clientWidth, 798);
   EXPECT_EQ(request->clientHeight, 576);
+  EXPECT_TRUE(frameRequest({0, 0, 3, 26}, FrameExtents{1, 1, 20, 5}));  // a client of 1x1
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const Rect refused[] = {{nan, 0, 100, 100},   {0, 0, 0, 100},        {0, 0, 100, -1},
                           {40000, 0, 100, 100}, {0, -33000, 100, 100}, {0, 0, 70000, 100}};
