@@ -55,10 +55,10 @@ TEST(X11Properties, ImplausibleExtentsStrutsAndFramesAreRefused) {
 
   const Rect screen(0, 0, 1920, 1080);
   const std::pair<std::vector<std::uint32_t>, Rect> struts[] = {
-      {{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1919, 960}, screen},  // its span backwards
-      {{10, 10, 10}, screen},                                // neither 4 nor 12 values
-      {{0, 0, 0, 1080}, screen},                             // nothing would be left
-      {{1, 0, 0, 0}, {1, 0, 1919, 1080}}};                   // one pixel is a strut too
+      {{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1919, 960}, screen},             // its span backwards
+      {{10, 10, 10}, screen},                                           // neither 4 nor 12 values
+      {{0, 0, 0, 1080}, screen},                                        // nothing would be left
+      {{1, 0, 0, 0, 500, 500, 0, 0, 0, 0, 0, 0}, {1, 0, 1919, 1080}}};  // one pixel is a strut
   for (const auto& [s, usable] : struts)
     EXPECT_EQ(usableArea(screen, strutsFrom(s, 1920, 1080)), usable) << s.size();
 
