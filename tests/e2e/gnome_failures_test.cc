@@ -95,8 +95,29 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   auto tray = spawn({TESSALOOM_BINARY});
   ASSERT_TRUE(tray && reads(*tray, "ready")) << dir_.read("spawned.log");
   ASSERT_TRUE(testing::waitUntil([&] { return desktop_->facts().value("button", false); }, 10));
-  // A client of its own binds a key and leaves: what it made goes, the tray's stays.
+  // Strangers are refused every call, change nothing and hear nothing; the tray keeps working.
+  const auto before = desktop_->facts();
+  ASSERT_EQ(before["windows"].size(), 2u);
+  const std::string place = "'[{\"id\": " + before["windows"][0]["id"].dump() + ", \"x\": 0}]'";
+  for (const auto& [method, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"Facts", {}},
+           {"Place", {place}},
+           {"BindKey", {"0", "'<Control><Alt>g'"}},
+           {"UnbindKey", {"0"}},
+           {"PlateCreate", {"'{\"text\": \"x\"}'"}},
+           {"PlateSet", {"1", "0", "0", "1", "true"}},
+           {"PlateDestroy", {"1"}},
+           {"ButtonShow", {"'x'", "'y'"}},
+           {"MenuFill", {"'[]'"}}}) {
+    const auto r = desktop_->call(method, args, true);
+    EXPECT_NE(r.err.find("AccessDenied"), std::string::npos) << method << r.out << r.err;
+  }
+  EXPECT_EQ(desktop_->facts(), before);
+  auto monitor = spawn({"gdbus", "monitor", "--session", "--dest", "org.tessaloom.Shell"});
+  // A client of its own binds a key and leaves: what it made goes, the tray's stays. A bare
+  // key, or one with a single modifier, is never bound.
   ASSERT_EQ(desktop_->call("BindKey", {"7", "'<Control><Alt>y'"}).status, 0);
+  EXPECT_EQ(desktop_->call("BindKey", {"8", "'<Control>a'"}).out, "(false,)\n");
   ASSERT_TRUE(desktop_->press('g'));
   const auto arranged = [&] {
     const auto plates = desktop_->facts()["plates"];
@@ -104,6 +125,8 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   };
   ASSERT_TRUE(testing::waitUntil(arranged, 10)) << "Control+Alt+G arranged nothing";
   EXPECT_TRUE(desktop_->facts().value("button", false));
+  monitor->signal(SIGTERM);
+  EXPECT_EQ(dir_.read("spawned.log").find("KeyPressed"), std::string::npos);
   tray->signal(SIGTERM);
   ASSERT_TRUE(tray->waitExit(testing::after(10)));
   EXPECT_EQ(tray->status(), 0) << dir_.read("spawned.log");

@@ -2,6 +2,8 @@
 // a report it cannot read whole.
 #include "platform/gnome/shell_facts.h"
 
+#include "platform/gnome/gnome_hot_keys.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -62,6 +64,13 @@ TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
     ASSERT_TRUE(f) << bad;
     EXPECT_THAT(f->windows, ::testing::ElementsAre(::testing::Field(&ShellWindow::id, 2u))) << bad;
   }
+}
+
+// The extension binds no less than a letter with two of Control, Alt and Super.
+TEST(ShellFacts, AcceleratorsAreLettersWithTwoOfControlAltSuper) {
+  EXPECT_EQ(accelerator({'g', kControlAlt | kShift}), "<Control><Alt><Shift>g");
+  EXPECT_EQ(accelerator({'g', kAlt | kSuper}), "<Alt><Super>g");
+  EXPECT_EQ(accelerator({'g', kControl | kShift}), "");
 }
 
 }  // namespace
