@@ -52,7 +52,10 @@ using GnomeTray = GnomeShell;
 
 TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
   const auto& [trouble, words] = GetParam();
-  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled" : trouble));
+  const bool forged = trouble == "forged";  // the name held by another with the extension off
+  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled"
+                                : forged                                   ? "disabled"
+                                                                           : trouble));
   const pid_t shell = desktop_->shellPid();
   ASSERT_GT(shell, 0);
   std::unique_ptr<testing::Process> client;
@@ -64,11 +67,20 @@ TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
     ASSERT_TRUE(testing::waitUntil([&] { return !desktop_->windows().empty(); }, 10));
   }
   if (trouble == "frozen") ::kill(shell, SIGSTOP);
+  if (forged) {
+    client = spawn({testing::findProgram("gjs"), "-c",
+                    "const {Gio, GLib} = imports.gi; Gio.bus_own_name(Gio.BusType.SESSION, "
+                    "'org.tessaloom.Shell', 0, null, () => print('ready'), null); "
+                    "new GLib.MainLoop(null, false).run();"});
+    ASSERT_TRUE(client && reads(*client, "ready"));
+  }
   const auto r = testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env_, 6);
   ::kill(shell, SIGCONT);
   const std::string version = testing::runProgram("gnome-shell", {"--version"}).out;
   EXPECT_EQ(r.status, 2) << r.out << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, forged ? "org.tessaloom.Shell is held by a program other than GNOME Shell; it "
+                            "is not used\n"
+                          : "");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   EXPECT_NE(r.out.find(words), std::string::npos) << r.out;
   if (trouble == "outdated") {  // with the Shell's version
@@ -82,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         std::pair("missing", "GNOME Shell に見つかりません"),
         std::pair("disabled", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
+        std::pair("forged", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
         std::pair("outdated", " では Tessaloom の GNOME Shell 拡張機能が古いため動きません"),
         std::pair("frozen", "デスクトップとの接続が失われました（GNOME Shell did not answer"),
         std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
