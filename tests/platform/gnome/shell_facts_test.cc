@@ -1,11 +1,11 @@
 // What the GNOME backend reads from the Shell extension's facts, and that it takes nothing from
-// a report it cannot read whole.
+// a report it cannot read whole; the key chords it asks the extension for.
 #include "platform/gnome/shell_facts.h"
-
-#include "platform/gnome/gnome_hot_keys.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "platform/gnome/gnome_hot_keys.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
