@@ -1,8 +1,9 @@
 // The Tessaloom channel: one D-Bus object that reports windows and monitors as plain facts and
 // carries out what the program decides (moves, key bindings, the overlay plate, the panel
-// menu). No policy lives here. What a client (a unique bus name) sets up is its own: only it
-// changes it, and it goes when that client leaves the bus. Shared by both module flavours; the
-// build puts the flavour's imports above it.
+// menu). No policy lives here. Only the Tessaloom program of this installation may call it;
+// what a client (a unique bus name) sets up is its own: only it changes it, only it hears of
+// it, and it goes when that client leaves the bus. Shared by both module flavours; the build
+// puts the flavour's imports above it.
 const BUS_NAME = 'org.tessaloom.Shell';
 const OBJECT_PATH = '/org/tessaloom/Shell';
 const INTERFACE = `<node><interface name="org.tessaloom.Shell">
@@ -26,19 +27,63 @@ const INTERFACE = `<node><interface name="org.tessaloom.Shell">
   <signal name="MenuChosen"><arg name="path" type="s"/></signal>
 </interface></node>`;
 
+const METHODS = ['Facts', 'Place', 'BindKey', 'UnbindKey', 'PlateCreate', 'PlateSet',
+  'PlateDestroy', 'ButtonShow', 'MenuFill'];
+const DENIED = 'org.freedesktop.DBus.Error.AccessDenied';
+// The plate's looks; the caller picks one by name and gives only sizes.
+const LOOKS = {
+  dark: {box: 'background-color: rgba(33, 33, 33, 0.9);', icon: 'color: #3584e4;',
+    label: 'color: #ffffff; font-weight: 600;'},
+};
+
+// The programs that may call: bin/tessaloom of the prefix the extension is installed in
+// (<prefix>/share/gnome-shell/extensions/<uuid>), and those the build lists in `trusted` for
+// the copy it assembles in its own tree (never installed).
+function trustedPrograms(dir) {
+  const folder = Gio.File.new_for_path(dir);
+  const prefix = folder.get_parent()?.get_parent()?.get_parent()?.get_parent();
+  const programs = prefix ? [prefix.get_child('bin').get_child('tessaloom').get_path()] : [];
+  try {
+    const [, bytes] = GLib.file_get_contents(folder.get_child('trusted').get_path());
+    programs.push(...new TextDecoder().decode(bytes).split('\n').filter(p => p.startsWith('/')));
+  } catch (e) {}
+  return programs;
+}
+
+// A letter with at least two of Control, Alt and Super (Shift may join): no bare keys.
+function chordAllowed(accelerator) {
+  const m = /^((?:<(?:Control|Alt|Shift|Super)>)+)[a-z]$/.exec(accelerator);
+  const held = m ? m[1].slice(1, -1).split('><') : [];
+  return ['Control', 'Alt', 'Super'].filter(k => held.includes(k)).length >= 2;
+}
+
+// A themed icon's name, or the program's own icon file; nothing else is drawn.
+function iconAllowed(icon) {
+  return /^[a-z0-9-]*$/.test(icon) || /^\/[^]*\/tessaloom-symbolic\.svg$/.test(icon);
+}
+
+const px = n => `${Math.round(Math.min(Math.max(Number(n) || 0, 0), 400))}px`;
+
 var TessaloomChannel = class {
-  constructor(settings) {
+  constructor(settings, dir) {
     this._makeSettings = settings;
+    this._dir = dir;
   }
 
   enable() {
+    this._programs = trustedPrograms(this._dir);
+    this._uid = new Gio.Credentials().get_unix_user();
+    this._callers = new Map();
     this._settings = this._makeSettings();
     this._keys = new Map();
     this._plates = new Map();
     this._nextPlate = 1;
     this._clients = new Map();
     this._button = this._buttonOwner = null;
-    this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
+    const gate = {};
+    for (const method of METHODS)
+      gate[`${method}Async`] = (args, invocation) => this._serve(method, args, invocation);
+    this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, gate);
     this._dbus.export(Gio.DBus.session, OBJECT_PATH);
     // The name says "ready": the work areas leave out the top bar only once start-up is over.
     if (Main.layoutManager._startingUp)
@@ -54,6 +99,7 @@ var TessaloomChannel = class {
       Gio.bus_unown_name(this._owner);
     this._startup = this._owner = null;
     this._dbus.unexport();
+    this._dbus = null;
     this._forget(null);
     this._settings = null;
   }
@@ -61,6 +107,54 @@ var TessaloomChannel = class {
   _own() {
     this._owner = Gio.bus_own_name(Gio.BusType.SESSION, BUS_NAME,
       Gio.BusNameOwnerFlags.NONE, null, null, null);
+  }
+
+  // Everyone but the program is refused and learns nothing; a caller is looked up once.
+  _serve(method, args, invocation) {
+    const sender = invocation.get_sender();
+    if (!this._callers.has(sender)) {
+      if (this._callers.size >= 256)
+        this._callers.clear();
+      this._callers.set(sender, new Promise(resolve => Gio.DBus.session.call(
+        'org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+        'GetConnectionCredentials', new GLib.Variant('(s)', [sender]),
+        new GLib.VariantType('(a{sv})'), Gio.DBusCallFlags.NONE, 2000, null, (bus, result) => {
+          try {
+            const [c] = bus.call_finish(result).recursiveUnpack();
+            resolve(this._isProgram(c.ProcessID, c.UnixUserID));
+          } catch (e) {
+            resolve(false);
+          }
+        })));
+    }
+    this._callers.get(sender).then(trusted => {
+      if (!trusted || !this._dbus)
+        return invocation.return_dbus_error(DENIED, 'Only Tessaloom may use this channel');
+      try {
+        this[`${method}Async`](args, invocation);
+      } catch (e) {
+        invocation.return_dbus_error('org.freedesktop.DBus.Error.InvalidArgs', String(e));
+      }
+    });
+  }
+
+  // The program's executable, also once replaced on disk, run by the Shell's user, unsandboxed.
+  _isProgram(pid, uid) {
+    if (!pid || uid !== this._uid)
+      return false;
+    try {
+      const exe = GLib.file_read_link(`/proc/${pid}/exe`).replace(/ \(deleted\)$/, '');
+      const [, cgroup] = GLib.file_get_contents(`/proc/${pid}/cgroup`);
+      return this._programs.includes(exe) && !new TextDecoder().decode(cgroup).includes('/snap.') &&
+        !GLib.file_test(`/proc/${pid}/root/.flatpak-info`, GLib.FileTest.EXISTS);
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // A signal for `client` alone.
+  _tell(client, signal, args) {
+    Gio.DBus.session.emit_signal(client, OBJECT_PATH, BUS_NAME, signal, args);
   }
 
   _watch(invocation) {
@@ -101,7 +195,7 @@ var TessaloomChannel = class {
       .filter(w => w && !w.is_override_redirect());
   }
 
-  Facts() {
+  FactsAsync(_args, invocation) {
     const workspace = global.workspace_manager.get_active_workspace();
     const windows = this._windows().map(w => {
       const f = w.get_frame_rect();
@@ -128,16 +222,18 @@ var TessaloomChannel = class {
     const plates = [...this._plates.values()].map(p => p.box).filter(p => p.visible).map(p => ({
       text: p.get_last_child().text, frame: [p.x, p.y, p.width, p.height], opacity: p.opacity,
     }));
-    return JSON.stringify({
+    invocation.return_value(new GLib.Variant('(s)', [JSON.stringify({
       windows, monitors, primary: Main.layoutManager.primaryIndex, pointer: [x, y],
       focus: focus ? focus.get_id() : 0, workspace: workspace.index(), plates,
       button: Boolean(this._button),
-    });
+    })]));
   }
 
-  Place(moves) {
+  PlaceAsync([moves], invocation) {
     const byId = new Map(this._windows().map(w => [w.get_id(), w]));
-    for (const m of JSON.parse(moves)) {
+    const all = JSON.parse(moves);
+    invocation.return_value(null);
+    for (const m of all) {
       const w = byId.get(m.id);
       if (!w)
         continue;
@@ -159,13 +255,17 @@ var TessaloomChannel = class {
 
   // A slot another client holds passes to the caller (a tray copy taking over from the last).
   BindKeyAsync([slot, accelerator], invocation) {
+    if (!chordAllowed(accelerator)) {
+      invocation.return_value(new GLib.Variant('(b)', [false]));
+      return;
+    }
     const owner = this._watch(invocation);
     this._unbind(slot);
     const name = `hot-key-${slot}`;
     this._settings.set_strv(name, [accelerator]);
     const action = Main.wm.addKeybinding(name, this._settings, Meta.KeyBindingFlags.NONE,
       Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW,
-      () => this._dbus.emit_signal('KeyPressed', new GLib.Variant('(u)', [slot])));
+      () => this._tell(owner, 'KeyPressed', new GLib.Variant('(u)', [slot])));
     const bound = action !== Meta.KeyBindingAction.NONE;
     if (bound)
       this._keys.set(slot, {name, owner});
@@ -188,12 +288,15 @@ var TessaloomChannel = class {
 
   // A plate of the overlay: never reactive, never focused, above the windows.
   PlateCreateAsync([plate], invocation) {
+    const p = JSON.parse(plate), look = LOOKS[p.look] ?? LOOKS.dark, s = p.sizes ?? {};
     const owner = this._watch(invocation);
-    const p = JSON.parse(plate);
-    const box = new St.BoxLayout({style: p.boxStyle, reactive: false, can_focus: false});
-    box.add_child(new St.Icon({icon_name: p.icon, icon_size: p.iconSize, style: p.iconStyle,
+    const inset = [s.top, s.right, s.bottom, s.left].map(px).join(' ');
+    const box = new St.BoxLayout({reactive: false, can_focus: false,
+      style: `${look.box} border-radius: ${px(s.corner)}; padding: ${inset}; spacing: ${px(s.spacing)};`});
+    box.add_child(new St.Icon({icon_name: iconAllowed(String(p.icon)) ? String(p.icon) : '',
+      icon_size: Math.min(Math.max(Number(p.iconSize) || 0, 0), 400), style: look.icon,
       y_align: Clutter.ActorAlign.CENTER}));
-    box.add_child(new St.Label({text: p.text, style: p.labelStyle,
+    box.add_child(new St.Label({text: String(p.text ?? ''), style: `${look.label} font-size: ${px(s.font)};`,
       y_align: Clutter.ActorAlign.CENTER}));
     box.opacity = 0;
     box.hide();
@@ -237,6 +340,8 @@ var TessaloomChannel = class {
   // The program's own menu in the top bar, asked for anew each time it opens. The button
   // passes to the last client that shows it.
   ButtonShowAsync([icon, label], invocation) {
+    if (!iconAllowed(icon))
+      return invocation.return_dbus_error('org.freedesktop.DBus.Error.InvalidArgs', 'icon');
     const owner = this._watch(invocation);
     if (!this._button) {
       this._button = new PanelMenu.Button(0.0, label, false);
@@ -244,12 +349,13 @@ var TessaloomChannel = class {
       this._button.add_child(this._icon);
       this._button.menu.connect('open-state-changed', (_menu, open) => {
         if (open)
-          this._dbus.emit_signal('MenuWanted', null);
+          this._tell(this._buttonOwner, 'MenuWanted', null);
       });
       Main.panel.addToStatusArea(BUS_NAME, this._button);
     }
     this._buttonOwner = owner;
-    this._icon.gicon = Gio.icon_new_for_string(icon);
+    this._icon.gicon = icon.startsWith('/') ? Gio.FileIcon.new(Gio.File.new_for_path(icon))
+      : Gio.ThemedIcon.new(icon);
     this._button.accessible_name = label;
     invocation.return_value(null);
   }
@@ -268,13 +374,13 @@ var TessaloomChannel = class {
       if (item.separator) {
         entry = new PopupMenu.PopupSeparatorMenuItem();
       } else if (item.submenu) {
-        entry = new PopupMenu.PopupSubMenuMenuItem(item.title);
+        entry = new PopupMenu.PopupSubMenuMenuItem(String(item.title));
         this._fill(entry.menu, item.submenu);
       } else {
-        entry = new PopupMenu.PopupMenuItem(item.title);
+        entry = new PopupMenu.PopupMenuItem(String(item.title));
         entry.setOrnament(item.on ? PopupMenu.Ornament.CHECK : PopupMenu.Ornament.NONE);
-        entry.connect('activate', () =>
-          this._dbus.emit_signal('MenuChosen', new GLib.Variant('(s)', [item.path])));
+        entry.connect('activate', () => this._tell(this._buttonOwner, 'MenuChosen',
+          new GLib.Variant('(s)', [String(item.path)])));
       }
       entry.setSensitive(item.enabled !== false);
       menu.addMenuItem(entry);

@@ -29,6 +29,8 @@ foreach(flavour legacy module)
     set(TESSALOOM_SHELL_VERSIONS "\"45\", \"46\", \"47\", \"48\", \"49\", \"50\", \"51\"")
   endif()
   configure_file(${extension_src}/metadata.json.in ${dir}/metadata.json @ONLY)
+  # This tree's program may use the copy the tests load; an installed copy trusts only its own.
+  file(GENERATE OUTPUT ${dir}/trusted CONTENT "$<TARGET_FILE:tessaloom>\n")
   set(compiled ${dir}/schemas/gschemas.compiled)
   add_custom_command(OUTPUT ${dir}/extension.js ${compiled}
     COMMAND ${CMAKE_COMMAND} -DHEAD=${extension_src}/${flavour}.js
@@ -48,4 +50,5 @@ endif()
 
 set(installed ${CMAKE_BINARY_DIR}/extension/${TESSALOOM_GNOME_SHELL_API}/${TESSALOOM_EXTENSION_UUID})
 install(DIRECTORY ${installed}
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions COMPONENT extension)
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions COMPONENT extension
+  PATTERN trusted EXCLUDE)

@@ -7,5 +7,6 @@ const ExtensionUtils = imports.misc.extensionUtils;
 //@BODY@
 /* exported init */
 function init() {
-  return new TessaloomChannel(() => ExtensionUtils.getSettings());
+  return new TessaloomChannel(() => ExtensionUtils.getSettings(),
+    ExtensionUtils.getCurrentExtension().path);
 }

@@ -12,7 +12,7 @@ import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 //@BODY@
 export default class TessaloomExtension extends Extension {
   enable() {
-    this._channel = new TessaloomChannel(() => this.getSettings());
+    this._channel = new TessaloomChannel(() => this.getSettings(), this.path);
     this._channel.enable();
   }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "e2e/wayland_desktop.h"
@@ -22,9 +24,18 @@ class GnomeDesktop : public SessionDesktop {
     // GNOME 43 and 44 load the older flavour of the extension.
     const bool legacy = version.find("Shell 43.") != std::string::npos ||
                         version.find("Shell 44.") != std::string::npos;
-    const auto extension = std::filesystem::path(TESSALOOM_BINARY).parent_path() / "extension" /
-                           (legacy ? "legacy" : "module") / "tessaloom@tessaloom.github.io";
-    if (!std::filesystem::exists(extension)) return "the GNOME Shell extension is not built";
+    const auto built = std::filesystem::path(TESSALOOM_BINARY).parent_path() / "extension" /
+                       (legacy ? "legacy" : "module") / "tessaloom@tessaloom.github.io";
+    if (!std::filesystem::exists(built)) return "the GNOME Shell extension is not built";
+    // The scenarios read the Shell through a copy of gdbus the extension trusts as it trusts
+    // the program; gdbus itself stays a stranger.
+    const auto extension = folder / "trusting" / built.filename();
+    std::filesystem::create_directories(extension.parent_path());
+    using Copy = std::filesystem::copy_options;
+    std::filesystem::copy(built, extension, Copy::recursive | Copy::overwrite_existing);
+    std::filesystem::copy_file(testing::findProgram("gdbus"), observer_ = folder / "observer",
+                               Copy::overwrite_existing);
+    std::ofstream(extension / "trusted", std::ios::app) << observer_.string() << "\n";
     std::vector<std::string> argv = {script("desktop-session.sh"), "gnome", folder.string(),
                                      extension.string()};
     for (int i = 0; i < monitors; ++i) argv.push_back("1920x1080");
@@ -63,12 +74,13 @@ class GnomeDesktop : public SessionDesktop {
                .status == 0;
   }
 
-  /// Calls the extension's `method` as a client of its own would, with gdbus.
-  testing::ProgramResult call(const std::string& method, std::vector<std::string> args = {}) const {
+  /// Calls the extension's `method` as a client of its own would, or as a `stranger`: gdbus.
+  testing::ProgramResult call(const std::string& method, std::vector<std::string> args = {},
+                              bool stranger = false) const {
     args.insert(args.begin(), {"call", "--session", "--dest", "org.tessaloom.Shell", "--timeout",
                                "5", "--object-path", "/org/tessaloom/Shell", "--method",
                                "org.tessaloom.Shell." + method});
-    return runInSession("gdbus", args);
+    return runInSession(stranger ? "gdbus" : observer_.string(), args);
   }
 
   nlohmann::json facts() const {
@@ -123,6 +135,7 @@ class GnomeDesktop : public SessionDesktop {
   }
 
   std::string extension_;
+  std::filesystem::path observer_;
 };
 
 }  // namespace tessaloom::e2e

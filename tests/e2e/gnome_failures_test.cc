@@ -52,7 +52,10 @@ using GnomeTray = GnomeShell;
 
 TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
   const auto& [trouble, words] = GetParam();
-  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled" : trouble));
+  const bool forged = trouble == "forged";  // the name held by another with the extension off
+  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled"
+                                : forged                                   ? "disabled"
+                                                                           : trouble));
   const pid_t shell = desktop_->shellPid();
   ASSERT_GT(shell, 0);
   std::unique_ptr<testing::Process> client;
@@ -64,11 +67,20 @@ TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
     ASSERT_TRUE(testing::waitUntil([&] { return !desktop_->windows().empty(); }, 10));
   }
   if (trouble == "frozen") ::kill(shell, SIGSTOP);
+  if (forged) {
+    client = spawn({testing::findProgram("gjs"), "-c",
+                    "const {Gio, GLib} = imports.gi; Gio.bus_own_name(Gio.BusType.SESSION, "
+                    "'org.tessaloom.Shell', 0, null, () => print('ready'), null); "
+                    "new GLib.MainLoop(null, false).run();"});
+    ASSERT_TRUE(client && reads(*client, "ready"));
+  }
   const auto r = testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env_, 6);
   ::kill(shell, SIGCONT);
   const std::string version = testing::runProgram("gnome-shell", {"--version"}).out;
   EXPECT_EQ(r.status, 2) << r.out << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, forged ? "org.tessaloom.Shell is held by a program other than GNOME Shell; it "
+                            "is not used\n"
+                          : "");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   EXPECT_NE(r.out.find(words), std::string::npos) << r.out;
   if (trouble == "outdated") {  // with the Shell's version
@@ -82,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         std::pair("missing", "GNOME Shell に見つかりません"),
         std::pair("disabled", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
+        std::pair("forged", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
         std::pair("outdated", " では Tessaloom の GNOME Shell 拡張機能が古いため動きません"),
         std::pair("frozen", "デスクトップとの接続が失われました（GNOME Shell did not answer"),
         std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
@@ -95,8 +108,30 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   auto tray = spawn({TESSALOOM_BINARY});
   ASSERT_TRUE(tray && reads(*tray, "ready")) << dir_.read("spawned.log");
   ASSERT_TRUE(testing::waitUntil([&] { return desktop_->facts().value("button", false); }, 10));
-  // A client of its own binds a key and leaves: what it made goes, the tray's stays.
+  // Strangers are refused every call, change nothing and hear nothing; the tray keeps working.
+  const auto before = desktop_->facts();
+  ASSERT_EQ(before["windows"].size(), 2u);
+  const std::string place = "'[{\"id\": " + before["windows"][0]["id"].dump() + ", \"x\": 0}]'";
+  for (const auto& [method, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"Facts", {}},
+           {"Place", {place}},
+           {"BindKey", {"0", "'<Control><Alt>g'"}},
+           {"UnbindKey", {"0"}},
+           {"PlateCreate", {"'{\"text\": \"x\"}'"}},
+           {"PlateSet", {"1", "0", "0", "1", "true"}},
+           {"PlateDestroy", {"1"}},
+           {"ButtonShow", {"'x'", "'y'"}},
+           {"MenuFill", {"'[]'"}}}) {
+    const auto r = desktop_->call(method, args, true);
+    EXPECT_NE(r.err.find("AccessDenied"), std::string::npos) << method << r.out << r.err;
+  }
+  EXPECT_EQ(desktop_->facts(), before);
+  auto monitor =
+      spawn({"stdbuf", "-oL", "gdbus", "monitor", "--session", "--dest", "org.tessaloom.Shell"});
+  // A client of its own binds a key and leaves: what it made goes, the tray's stays. A bare
+  // key, or one with a single modifier, is never bound.
   ASSERT_EQ(desktop_->call("BindKey", {"7", "'<Control><Alt>y'"}).status, 0);
+  EXPECT_EQ(desktop_->call("BindKey", {"8", "'<Control>a'"}).out, "(false,)\n");
   ASSERT_TRUE(desktop_->press('g'));
   const auto arranged = [&] {
     const auto plates = desktop_->facts()["plates"];
@@ -104,6 +139,8 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   };
   ASSERT_TRUE(testing::waitUntil(arranged, 10)) << "Control+Alt+G arranged nothing";
   EXPECT_TRUE(desktop_->facts().value("button", false));
+  monitor->signal(SIGTERM);
+  EXPECT_EQ(monitor->rest(testing::after(5)).find("KeyPressed"), std::string::npos);
   tray->signal(SIGTERM);
   ASSERT_TRUE(tray->waitExit(testing::after(10)));
   EXPECT_EQ(tray->status(), 0) << dir_.read("spawned.log");

@@ -5,7 +5,10 @@
 namespace tessaloom::platform::gnome {
 
 std::string accelerator(Chord chord) {
-  if (chord.letter < 'a' || chord.letter > 'z') return "";
+  // The extension binds nothing less: a key logger would need no more than a bare key.
+  const int held =
+      !!(chord.modifiers & kControl) + !!(chord.modifiers & kAlt) + !!(chord.modifiers & kSuper);
+  if (chord.letter < 'a' || chord.letter > 'z' || held < 2) return "";
   std::string text;
   if (chord.modifiers & kControl) text += "<Control>";
   if (chord.modifiers & kAlt) text += "<Alt>";

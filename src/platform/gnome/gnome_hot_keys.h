@@ -13,7 +13,8 @@
 
 namespace tessaloom::platform::gnome {
 
-/// The Shell's accelerator for `chord` ("<Control><Alt>g"); empty for a chord it cannot carry.
+/// The Shell's accelerator for `chord` ("<Control><Alt>g"); empty for a chord it cannot carry
+/// or that the extension refuses (a letter with fewer than two of Control, Alt and Super).
 std::string accelerator(Chord chord);
 
 class GnomeHotKeys final : public HotKeys {

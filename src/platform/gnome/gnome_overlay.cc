@@ -13,10 +13,6 @@
 namespace tessaloom::platform::gnome {
 namespace {
 
-std::string px(double points) {
-  return std::to_string(static_cast<long>(std::lround(std::max(0.0, points)))) + "px";
-}
-
 class ShellPlate final : public OverlayPanel {
  public:
   ShellPlate(ShellChannel& channel, std::uint32_t id, Size size, Point stageOrigin)
@@ -82,17 +78,21 @@ std::string_view iconForSymbol(std::string_view symbol) {
 
 std::string plateJson(const OverlayContent& content) {
   const OverlayStyle& s = content.style;
-  const std::string padding =
-      px(s.insetTop) + " " + px(s.insetRight) + " " + px(s.insetBottom) + " " + px(s.insetLeft);
+  // The extension's dark translucent plate of the other desktops, with the desktop's blue
+  // accent; only the sizes are ours to say.
   const nlohmann::json plate = {
       {"text", content.text},
       {"icon", iconForSymbol(content.symbol)},
       {"iconSize", std::lround(std::max(0.0, s.symbolPointSize))},
-      // The dark translucent plate of the other desktops, with the desktop's blue accent.
-      {"boxStyle", "background-color: rgba(33, 33, 33, 0.9); border-radius: " + px(s.cornerRadius) +
-                       "; padding: " + padding + "; spacing: " + px(s.spacing) + ";"},
-      {"iconStyle", "color: #3584e4;"},
-      {"labelStyle", "color: #ffffff; font-weight: 600; font-size: " + px(s.fontSize) + ";"},
+      {"look", "dark"},
+      {"sizes",
+       {{"corner", s.cornerRadius},
+        {"top", s.insetTop},
+        {"right", s.insetRight},
+        {"bottom", s.insetBottom},
+        {"left", s.insetLeft},
+        {"spacing", s.spacing},
+        {"font", s.fontSize}}},
   };
   return plate.dump();
 }

@@ -13,8 +13,8 @@ namespace tessaloom::platform::gnome {
 /// The Adwaita icon that stands for a symbol name; empty for a name without one.
 std::string_view iconForSymbol(std::string_view symbol);
 
-/// What PlateCreate takes for `content`: the text, the icon and its size, and the St styles of
-/// the plate, the icon and the label (lengths in pixels, one per point).
+/// What PlateCreate takes for `content`: the text, the icon and its size, the extension's look
+/// by name and its sizes (pixels, one per point); never styles of its own.
 std::string plateJson(const OverlayContent& content);
 
 class GnomeOverlay final : public Overlay {

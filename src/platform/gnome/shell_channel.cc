@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -52,11 +53,14 @@ struct Subscription {
   GDBusConnection* bus;
   guint id;
   std::function<void(GVariant*)> handler;
+  std::function<std::string()> shell;
 };
 
-void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+// Signals come only from the Shell: anyone may address one to us.
+void onSignal(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
               GVariant* parameters, gpointer data) {
-  static_cast<Subscription*>(data)->handler(parameters);
+  auto* s = static_cast<Subscription*>(data);
+  if (sender && s->shell() == sender) s->handler(parameters);
 }
 
 void nameAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data) {
@@ -83,6 +87,21 @@ bool nameHasOwner(GDBusConnection* bus, const char* name) {
   return owned;
 }
 
+// The unique name of the connection that owns `name`; empty when none does. GIO's own call, as
+// the rest of this file: GIO is loaded with the channel.
+std::string ownerOf(GDBusConnection* bus, const char* name) {
+  GVariant* reply =
+      gio()->callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "GetNameOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"),
+                      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+  if (!reply) return {};
+  const gchar* owner = nullptr;
+  g_variant_get(reply, "(&s)", &owner);
+  std::string result = owner ? owner : "";
+  g_variant_unref(reply);
+  return result;
+}
+
 void freeSubscription(gpointer data) {
   delete static_cast<Subscription*>(data);
 }
@@ -95,7 +114,8 @@ std::string failure(const char* method, int milliseconds, GError* error) {
     return "GNOME Shell did not answer " + call + " within " + std::to_string(milliseconds) + " ms";
   if ((error->domain == gio()->dbusError() &&
        (error->code == G_DBUS_ERROR_NO_REPLY || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
-        error->code == G_DBUS_ERROR_SERVICE_UNKNOWN)) ||
+        error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_UNKNOWN_METHOD ||
+        error->code == G_DBUS_ERROR_UNKNOWN_OBJECT)) ||
       (error->domain == gio()->ioError() && error->code == G_IO_ERROR_CLOSED))
     return "GNOME Shell or its Tessaloom extension went away during " + call;
   gio()->stripRemote(error);
@@ -158,7 +178,20 @@ ShellChannel::~ShellChannel() {
 }
 
 bool ShellChannel::present() {
-  return nameHasOwner(bus_, kBusName);
+  return !shell().empty();
+}
+
+const std::string& ShellChannel::shell() {
+  if (!shell_.empty()) return shell_;
+  const std::string owner = ownerOf(bus_, kBusName);
+  if (!owner.empty() && owner == ownerOf(bus_, "org.gnome.Shell")) {
+    shell_ = owner;
+  } else if (!owner.empty() && !warned_) {
+    warned_ = true;
+    std::fprintf(stderr, "%s is held by a program other than GNOME Shell; it is not used\n",
+                 kBusName);
+  }
+  return shell_;
 }
 
 bool ShellChannel::statusNotifierHost() {
@@ -171,20 +204,31 @@ std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return std::nullopt;
   }
+  const std::string to = shell();
+  if (to.empty()) {  // as if the extension were not there
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return std::nullopt;
+  }
   GError* error = nullptr;
-  GVariant* reply = gio()->callSync(bus_, kBusName, kObjectPath, kInterface, method, parameters,
+  GVariant* reply = gio()->callSync(bus_, to.c_str(), kObjectPath, kInterface, method, parameters,
                                     replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                     G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, &error);
   if (reply) return Reply(reply, g_variant_unref);
   if (error && error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
     quietUntil_ = g_get_monotonic_time() + static_cast<std::int64_t>(kQuietSeconds * 1e6);
   if (!trouble_) trouble_ = failure(method, milliseconds, error);
+  shell_.clear();  // a Shell that went away comes back under a new name
   g_clear_error(&error);
   return std::nullopt;
 }
 
 void ShellChannel::send(const char* method, GVariant* parameters) {
-  gio()->call(bus_, kBusName, kObjectPath, kInterface, method, parameters, nullptr,
+  const std::string to = shell();
+  if (to.empty()) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return;
+  }
+  gio()->call(bus_, to.c_str(), kObjectPath, kInterface, method, parameters, nullptr,
               G_DBUS_CALL_FLAGS_NO_AUTO_START, 2000, nullptr, nullptr, nullptr);
 }
 
@@ -198,7 +242,7 @@ std::optional<std::string> ShellChannel::facts() {
 
 std::shared_ptr<void> ShellChannel::subscribe(const char* signal,
                                               std::function<void(GVariant*)> handler) {
-  auto* s = new Subscription{bus_, 0, std::move(handler)};
+  auto* s = new Subscription{bus_, 0, std::move(handler), [this] { return shell(); }};
   s->id = gio()->subscribe(bus_, kBusName, kInterface, signal, kObjectPath, nullptr,
                            G_DBUS_SIGNAL_FLAGS_NONE, onSignal, s, freeSubscription);
   // GDBus frees the subscription once no signal already queued can reach it.

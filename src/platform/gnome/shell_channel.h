@@ -45,7 +45,8 @@ class ShellChannel {
   ShellChannel& operator=(const ShellChannel&) = delete;
 
   /// Whether the extension owns its name now (it does from the end of the Shell's start-up
-  /// until it is disabled).
+  /// until it is disabled). Only the Shell's own connection counts: another owner of the name is
+  /// said once on standard error and treated as no extension.
   bool present();
 
   /// Calls `method` with `parameters` (floating references are taken) and waits up to
@@ -81,7 +82,12 @@ class ShellChannel {
 
  private:
   explicit ShellChannel(GDBusConnection* bus) : bus_(bus) {}
+  // The Shell's unique name once it is seen to own the extension's; empty otherwise. Calls go
+  // there, never to whoever holds the well-known name at the time.
+  const std::string& shell();
   GDBusConnection* bus_;
+  std::string shell_;
+  bool warned_ = false;
   std::optional<std::string> trouble_;
   std::int64_t quietUntil_ = 0;  // microseconds of the monotonic clock
 };

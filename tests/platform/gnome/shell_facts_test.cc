@@ -1,9 +1,11 @@
 // What the GNOME backend reads from the Shell extension's facts, and that it takes nothing from
-// a report it cannot read whole.
+// a report it cannot read whole; the key chords it asks the extension for.
 #include "platform/gnome/shell_facts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "platform/gnome/gnome_hot_keys.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
@@ -62,6 +64,13 @@ TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
     ASSERT_TRUE(f) << bad;
     EXPECT_THAT(f->windows, ::testing::ElementsAre(::testing::Field(&ShellWindow::id, 2u))) << bad;
   }
+}
+
+// The extension binds no less than a letter with two of Control, Alt and Super.
+TEST(ShellFacts, AcceleratorsAreLettersWithTwoOfControlAltSuper) {
+  EXPECT_EQ(accelerator({'g', kControlAlt | kShift}), "<Control><Alt><Shift>g");
+  EXPECT_EQ(accelerator({'g', kAlt | kSuper}), "<Alt><Super>g");
+  EXPECT_EQ(accelerator({'g', kControl | kShift}), "");
 }
 
 }  // namespace
