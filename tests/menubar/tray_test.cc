@@ -138,13 +138,14 @@ TEST_F(Tray, TheMenuShowsTheMomentWithControl) {
   launch(true);
   EXPECT_THAT(
       render(ui.statusItem.open().items),
-      ElementsAre(
-          "対象ウィンドウ：ブラウザ 2 ／ AI 1 off", "---", "自動タイルで整列 [Ctrl+Alt+G]",
-          "横一列に並べる", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
-          "同じサイズで重ねる [Ctrl+Alt+K]", "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]",
-          "---", "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
-          "保存したアプリを開いて配置に戻す off", "名前を付けて保存…", "---", "対象アプリ", "設定", "---", "使い方",
-          "アップデートを確認… off", "Tessaloomについて（v0.1.0）", "Tessaloomを終了 [Ctrl+Q]"));
+      ElementsAre("対象ウィンドウ：ブラウザ 2 ／ AI 1 off", "---", "自動タイルで整列 [Ctrl+Alt+G]",
+                  "横一列に並べる", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
+                  "同じサイズで重ねる [Ctrl+Alt+K]",
+                  "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]", "---",
+                  "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
+                  "保存したアプリを開いて配置に戻す off", "名前を付けて保存…", "---", "対象アプリ",
+                  "設定", "---", "使い方", "アップデートを確認… off", "Tessaloomについて（v0.1.0）",
+                  "Tessaloomを終了 [Ctrl+Q]"));
   EXPECT_THAT(
       render(item("設定").submenu),
       ElementsAre("整列する場所 off", "  各ディスプレイの中で整列 on",
