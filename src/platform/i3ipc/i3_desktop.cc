@@ -103,10 +103,15 @@ std::optional<json> I3Desktop::fetch(std::uint32_t type) {
   auto reply = socket_->request(type);
   if (!reply) return std::nullopt;
   std::string why;
-  auto parsed = i3ipc::readReply(*reply, why);
-  if (parsed && !shapedAs(type, *parsed)) why = "has the wrong shape", parsed.reset();
-  if (!parsed) refuse(type, why);
-  return parsed;
+  if (auto parsed = i3ipc::readReply(*reply, why)) {
+    if (shapedAs(type, *parsed)) {
+      json value = std::move(*parsed);
+      return value;
+    }
+    why = "has the wrong shape";
+  }
+  refuse(type, why);
+  return std::nullopt;
 }
 
 std::optional<std::vector<i3ipc::TreeWindow>> I3Desktop::fetchWindows(
