@@ -117,7 +117,7 @@ std::optional<std::string> nameArgument(const std::vector<std::string>& args) {
   return args[1];
 }
 
-std::string quoted(std::string_view name) {
+std::string inBrackets(std::string_view name) {
   return "「" + printable(text::sanitize(name)) + "」";
 }
 
@@ -157,7 +157,7 @@ int saveCommand(Context& ctx, const std::vector<std::string>& args, std::ostream
     out << saved.error() << "\n";
     return 1;
   }
-  out << "保存" << quoted(*arrangementName(*name)) << ": " << *saved << "枚\n";
+  out << "保存" << inBrackets(*arrangementName(*name)) << ": " << *saved << "枚\n";
   return 0;
 }
 
@@ -169,11 +169,11 @@ int restoreCommand(Context& ctx, const std::vector<std::string>& args, std::ostr
     return true;
   });
   if (!count) {
-    out << "保存した配置" << quoted(*name) << "はありません\n";
+    out << "保存した配置" << inBrackets(*name) << "はありません\n";
     return 1;
   }
-  out << (name ? "復元" + quoted(*arrangementName(*name)) : std::string("復元")) << ": " << *count
-      << "枚\n";
+  out << (name ? "復元" + inBrackets(*arrangementName(*name)) : std::string("復元")) << ": "
+      << *count << "枚\n";
   return 0;
 }
 
@@ -203,10 +203,10 @@ std::optional<int> runCommand(Context& ctx, const std::vector<std::string>& args
     const auto name = nameArgument(args);
     if (!name) return std::nullopt;
     if (!Arranger::forgetNamed(ctx, *name)) {
-      out << "保存した配置" << quoted(*name) << "はありません\n";
+      out << "保存した配置" << inBrackets(*name) << "はありません\n";
       return 1;
     }
-    out << "削除" << quoted(*arrangementName(*name)) << "\n";
+    out << "削除" << inBrackets(*arrangementName(*name)) << "\n";
   } else {
     return std::nullopt;
   }
