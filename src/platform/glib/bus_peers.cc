@@ -48,12 +48,6 @@ std::string nameOwner(GDBusConnection* connection, const char* name) {
   return result;
 }
 
-bool NameOwnerCheck::owns(const std::string& sender) {
-  if (sender.empty()) return false;
-  if (sender != owner_) owner_ = nameOwner(connection_, name_.c_str());
-  return sender == owner_;
-}
-
 bool runsThisProgram(pid_t pid, uid_t uid) {
   if (pid <= 0 || uid != ::getuid()) return false;
   const std::string process = std::to_string(pid), self = executableOf("self");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,14 +26,18 @@ bool runsThisProgram(pid_t pid, uid_t uid);
 /// connection calls, so an owner restarted since is found and a stranger costs one lookup.
 class NameOwnerCheck {
  public:
-  NameOwnerCheck(GDBusConnection* connection, std::string name)
-      : connection_(connection), name_(std::move(name)) {}
+  /// `lookup` gives the name's owner now (nameOwner() or a lazily loaded GIO's own call).
+  explicit NameOwnerCheck(std::function<std::string()> lookup) : lookup_(std::move(lookup)) {}
   /// Whether `sender` (a unique name) owns the name now; false when the bus does not answer.
-  bool owns(const std::string& sender);
+  /// Here in the header, so that a backend that loads GIO lazily links no GIO through it.
+  bool owns(const std::string& sender) {
+    if (sender.empty()) return false;
+    if (sender != owner_) owner_ = lookup_();
+    return sender == owner_;
+  }
 
  private:
-  GDBusConnection* connection_;
-  std::string name_;
+  std::function<std::string()> lookup_;
   std::string owner_;
 };
 

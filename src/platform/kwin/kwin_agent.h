@@ -28,6 +28,8 @@ void refuseStranger(GDBusMethodInvocation* invocation, const char* method, const
 
 class Agent {
  public:
+  /// The unique name that owns `name` on the session bus; empty when none or no answer.
+  std::string nameOwner(const std::string& name);
   using Clock = std::chrono::steady_clock;
 
   /// Connects to the session bus and starts the script. Fails, with one line saying why, when
@@ -79,7 +81,6 @@ class Agent {
   GVariant* callKWin(const std::string& path, const char* interface, const char* method,
                      GVariant* parameters, const char* replyType = nullptr,
                      int milliseconds = kCallMilliseconds);
-  std::string nameOwner(const std::string& name);
   static void onCall(GDBusConnection*, const char* sender, const char*, const char*,
                      const char* method, GVariant* parameters, GDBusMethodInvocation* invocation,
                      void* self);

@@ -25,7 +25,8 @@ Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
     if (error) g_error_free(error);
     return Failure{"no session bus: " + why};
   }
-  keys->kwin_.emplace(keys->bus_, "org.kde.KWin");
+  // Through the agent's GIO, loaded lazily: the program itself never links GIO.
+  keys->kwin_.emplace([&agent] { return agent.nameOwner("org.kde.KWin"); });
   GDBusNodeInfo* node = kwin::gio()->nodeInfo(kIntrospection, nullptr);
   static const GDBusInterfaceVTable vtable = {
       [](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
