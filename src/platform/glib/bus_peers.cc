@@ -1,6 +1,6 @@
 #include "platform/glib/bus_peers.h"
 
-#include <gio/gio.h>
+#include <glib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,10 +8,11 @@
 #include <sstream>
 #include <string_view>
 
-namespace tessaloom::platform {
+#include "platform/glib/bus_calls.h"
+
+namespace tessaloom::platform::glib {
 namespace {
 
-constexpr int kCallTimeoutMs = 2000;
 // Enough for every copy a user could start; a flood of strangers only costs them lookups.
 constexpr std::size_t kMaxKnownPeers = 256;
 
@@ -35,19 +36,6 @@ bool sandboxed(const std::string& process) {
 
 }  // namespace
 
-std::string nameOwner(GDBusConnection* connection, const char* name) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "GetNameOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE,
-      kCallTimeoutMs, nullptr, nullptr);
-  if (!reply) return {};
-  const gchar* owner = nullptr;
-  g_variant_get(reply, "(&s)", &owner);
-  std::string result = owner ? owner : "";
-  g_variant_unref(reply);
-  return result;
-}
-
 bool runsThisProgram(pid_t pid, uid_t uid) {
   if (pid <= 0 || uid != ::getuid()) return false;
   const std::string process = std::to_string(pid), self = executableOf("self");
@@ -56,10 +44,8 @@ bool runsThisProgram(pid_t pid, uid_t uid) {
 
 bool BusPeers::isThisProgram(const std::string& sender) {
   if (const auto it = known_.find(sender); it != known_.end()) return it->second;
-  GVariant* reply = g_dbus_connection_call_sync(
-      connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "GetConnectionCredentials", g_variant_new("(s)", sender.c_str()), G_VARIANT_TYPE("(a{sv})"),
-      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+  GVariant* reply = callBus(connection_, "GetConnectionCredentials",
+                            g_variant_new("(s)", sender.c_str()), "(a{sv})");
   if (!reply) return false;
   GVariant* credentials = g_variant_get_child_value(reply, 0);
   guint32 pid = 0, uid = 0;
@@ -73,4 +59,4 @@ bool BusPeers::isThisProgram(const std::string& sender) {
   return ours;
 }
 
-}  // namespace tessaloom::platform
+}  // namespace tessaloom::platform::glib

@@ -11,6 +11,7 @@
 
 #include "base/result.h"
 #include "platform/glib/bus_peers.h"
+#include "platform/glib/exported_object.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 
@@ -42,20 +43,15 @@ class SingleInstance {
   /// most `seconds`, for the name to pass to this process; true once it has. Never signals.
   bool takeOver(std::int32_t pid, double seconds);
 
-  /// What the exported object serves: the quit, and who may ask for it.
-  struct Exported {
-    std::function<void()> quit;
-    BusPeers peers;
-  };
-
  private:
-  SingleInstance(GDBusConnection* connection, std::function<void()> quit);
+  explicit SingleInstance(GDBusConnection* connection)
+      : connection_(connection), peers_(connection) {}
   // The unique name of the name's owner; empty when none.
   std::string ownerName();
 
   GDBusConnection* connection_;
-  Exported exported_;
-  unsigned registration_ = 0;
+  glib::BusPeers peers_;
+  std::unique_ptr<glib::ExportedObject> object_;
 };
 
 }  // namespace tessaloom::platform

@@ -7,47 +7,13 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/glib/lazy_gio.h"
+#include "platform/glib/bus_calls.h"
+#include "platform/glib/gio.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
 
-// GIO is loaded when a channel opens, not with the program: a command on another desktop must
-// not pay for loading it.
-struct Gio {
-  decltype(&g_bus_get_sync) busGet = nullptr;
-  decltype(&g_dbus_connection_call_sync) callSync = nullptr;
-  decltype(&g_dbus_connection_call) call = nullptr;
-  decltype(&g_dbus_connection_flush_sync) flush = nullptr;
-  decltype(&g_dbus_connection_signal_subscribe) subscribe = nullptr;
-  decltype(&g_dbus_connection_signal_unsubscribe) unsubscribe = nullptr;
-  decltype(&g_bus_watch_name_on_connection) watch = nullptr;
-  decltype(&g_bus_unwatch_name) unwatch = nullptr;
-  decltype(&g_object_unref) unref = nullptr;
-  decltype(&g_io_error_quark) ioError = nullptr;
-  decltype(&g_dbus_error_quark) dbusError = nullptr;
-  decltype(&g_dbus_error_strip_remote_error) stripRemote = nullptr;
-};
-
-const Gio* gio() {
-  static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
-    Gio g;
-    const bool complete = glib::gioSymbol(g.busGet, "g_bus_get_sync") &&
-                          glib::gioSymbol(g.callSync, "g_dbus_connection_call_sync") &&
-                          glib::gioSymbol(g.call, "g_dbus_connection_call") &&
-                          glib::gioSymbol(g.flush, "g_dbus_connection_flush_sync") &&
-                          glib::gioSymbol(g.subscribe, "g_dbus_connection_signal_subscribe") &&
-                          glib::gioSymbol(g.unsubscribe, "g_dbus_connection_signal_unsubscribe") &&
-                          glib::gioSymbol(g.watch, "g_bus_watch_name_on_connection") &&
-                          glib::gioSymbol(g.unwatch, "g_bus_unwatch_name") &&
-                          glib::gioSymbol(g.unref, "g_object_unref") &&
-                          glib::gioSymbol(g.ioError, "g_io_error_quark") &&
-                          glib::gioSymbol(g.dbusError, "g_dbus_error_quark") &&
-                          glib::gioSymbol(g.stripRemote, "g_dbus_error_strip_remote_error");
-    return complete ? std::optional<Gio>(g) : std::nullopt;
-  }();
-  return loaded ? &*loaded : nullptr;
-}
+using glib::gio;
 
 struct Subscription {
   GDBusConnection* bus;
@@ -73,33 +39,6 @@ void nameVanished(GDBusConnection*, const gchar*, gpointer data) {
 
 void freeWatch(gpointer data) {
   delete static_cast<std::function<void(bool)>*>(data);
-}
-
-bool nameHasOwner(GDBusConnection* bus, const char* name) {
-  GVariant* reply =
-      gio()->callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                      "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
-                      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
-  if (!reply) return false;
-  gboolean owned = FALSE;
-  g_variant_get(reply, "(b)", &owned);
-  g_variant_unref(reply);
-  return owned;
-}
-
-// The unique name of the connection that owns `name`; empty when none does. GIO's own call, as
-// the rest of this file: GIO is loaded with the channel.
-std::string ownerOf(GDBusConnection* bus, const char* name) {
-  GVariant* reply =
-      gio()->callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                      "GetNameOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"),
-                      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
-  if (!reply) return {};
-  const gchar* owner = nullptr;
-  g_variant_get(reply, "(&s)", &owner);
-  std::string result = owner ? owner : "";
-  g_variant_unref(reply);
-  return result;
 }
 
 void freeSubscription(gpointer data) {
@@ -160,7 +99,7 @@ ExtensionState extensionState(double number) {
 }
 
 Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
-  if (!gio()) return Failure{"libgio-2.0.so.0 を読み込めません"};
+  if (!gio()) return Failure{glib::kNoGio};
   GError* error = nullptr;
   GDBusConnection* bus = gio()->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
   if (!bus) {
@@ -183,8 +122,8 @@ bool ShellChannel::present() {
 
 const std::string& ShellChannel::shell() {
   if (!shell_.empty()) return shell_;
-  const std::string owner = ownerOf(bus_, kBusName);
-  if (!owner.empty() && owner == ownerOf(bus_, "org.gnome.Shell")) {
+  const std::string owner = glib::nameOwner(bus_, kBusName);
+  if (!owner.empty() && owner == glib::nameOwner(bus_, "org.gnome.Shell")) {
     shell_ = owner;
   } else if (!owner.empty() && !warned_) {
     warned_ = true;
@@ -195,7 +134,7 @@ const std::string& ShellChannel::shell() {
 }
 
 bool ShellChannel::statusNotifierHost() {
-  return nameHasOwner(bus_, "org.kde.StatusNotifierWatcher");
+  return glib::nameHasOwner(bus_, "org.kde.StatusNotifierWatcher");
 }
 
 std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters,

@@ -4,13 +4,16 @@
 
 #include <cstdio>
 
-#include "platform/kwin/kwin_gio.h"
+#include "platform/glib/bus_calls.h"
+#include "platform/glib/gio.h"
 #include "platform/kwin/kwin_report.h"
 #include "platform/kwin/kwin_script.h"
 #include "platform/kwin/kwin_script_notes.h"
 
 namespace tessaloom::platform::kwin {
 namespace {
+
+using glib::gio;
 
 constexpr const char* kKWin = "org.kde.KWin";
 constexpr const char* kScripting = "org.kde.kwin.Scripting";
@@ -44,46 +47,34 @@ void drop(GVariant* reply) {
 
 }  // namespace
 
-void refuseStranger(GDBusMethodInvocation* invocation, const char* method, const char* sender,
-                    bool& said) {
-  gio()->returnError(invocation, "org.freedesktop.DBus.Error.AccessDenied",
-                     "only KWin may call this");
-  if (said) return;
-  said = true;
-  std::fprintf(stderr, "KWin ではない接続 %s からの %s の呼び出しを拒否しました\n",
-               sender ? sender : "?", method);
-}
-
 Result<std::unique_ptr<Agent>> Agent::start() {
-  if (!gio()) return Failure{kNoGio};
+  auto bus = glib::connectToSessionBus();
+  if (!bus) return Failure{"no session bus: " + bus.error()};
   std::unique_ptr<Agent> agent(new Agent());
-  ErrorText error;
-  gchar* address = gio()->busAddress(G_BUS_TYPE_SESSION, nullptr, &error.error);
-  if (!address) return Failure{"no session bus: " + error.text()};
+  agent->bus_ = *bus;
   agent->context_ = g_main_context_new();
   // The script's calls and KWin's leaving are dispatched in the context current when the object
   // is registered and the signal subscribed.
   g_main_context_push_thread_default(agent->context_);
-  agent->bus_ = gio()->connect(
-      address,
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error.error);
-  g_free(address);
-  if (agent->bus_) {
-    GDBusNodeInfo* node = gio()->nodeInfo(kIntrospection, nullptr);
-    static const GDBusInterfaceVTable vtable = {&Agent::onCall, nullptr, nullptr, {}};
-    agent->registration_ = gio()->registerObject(agent->bus_, kObjectPath, node->interfaces[0],
-                                                 &vtable, agent.get(), nullptr, nullptr);
-    gio()->nodeInfoUnref(node);
-    agent->ownerWatch_ = gio()->signalSubscribe(
-        agent->bus_, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
-        "/org/freedesktop/DBus", kKWin, G_DBUS_SIGNAL_FLAGS_NONE, &Agent::onOwnerChanged,
-        agent.get(), nullptr);
-  }
+  // Only our script calls, from KWin's own connection: any other program on the bus could
+  // report forged windows or take the waiting call over.
+  auto object = glib::ExportedObject::serve(
+      agent->bus_, kObjectPath, kIntrospection, "KWin",
+      [self = agent.get()](const std::string& sender) {
+        return !self->kwin_.empty() && self->kwin_ == sender;
+      },
+      [self = agent.get()](const std::string&, GVariant* parameters,
+                           GDBusMethodInvocation* invocation) {
+        self->onNext(parameters, invocation);
+      });
+  if (object) agent->object_ = std::move(*object);
+  agent->ownerWatch_ =
+      gio()->subscribe(agent->bus_, "org.freedesktop.DBus", "org.freedesktop.DBus",
+                       "NameOwnerChanged", "/org/freedesktop/DBus", kKWin, G_DBUS_SIGNAL_FLAGS_NONE,
+                       &Agent::onOwnerChanged, agent.get(), nullptr);
   g_main_context_pop_thread_default(agent->context_);
-  if (!agent->bus_) return Failure{"no session bus: " + error.text()};
-  agent->kwin_ = agent->nameOwner(kKWin);
+  if (!object) return Failure{object.error()};
+  agent->kwin_ = glib::nameOwner(agent->bus_, kKWin);
   if (agent->kwin_.empty()) return Failure{"KWin is not on the session bus"};
   if (auto loaded = agent->load(); !loaded) {
     agent->problem_ = loaded.error();
@@ -95,8 +86,8 @@ Result<std::unique_ptr<Agent>> Agent::start() {
 Agent::~Agent() {
   unload();
   if (bus_) {
-    if (ownerWatch_) gio()->signalUnsubscribe(bus_, ownerWatch_);
-    if (registration_) gio()->unregisterObject(bus_, registration_);
+    if (ownerWatch_) gio()->unsubscribe(bus_, ownerWatch_);
+    object_.reset();
     gio()->flush(bus_, nullptr, nullptr);
     gio()->close(bus_, nullptr, nullptr);
     gio()->unref(bus_);
@@ -112,29 +103,20 @@ const std::string& Agent::trouble() {
   return trouble_;
 }
 
-void Agent::onCall(GDBusConnection*, const char* sender, const char*, const char*,
-                   const char* method, GVariant* parameters, GDBusMethodInvocation* invocation,
-                   void* self) {
-  auto* agent = static_cast<Agent*>(self);
-  if (std::string(method) != "Next") return;
-  // Only our script calls, from KWin's own connection: any other program on the bus could
-  // report forged windows or take the waiting call over.
-  if (!sender || agent->kwin_.empty() || agent->kwin_ != sender)
-    return refuseStranger(invocation, method, sender, agent->refusedSaid_);
+void Agent::onNext(GVariant* parameters, GDBusMethodInvocation* invocation) {
   const gchar* token = nullptr;
   const gchar* text = nullptr;
   g_variant_get(parameters, "(&s&s)", &token, &text);
   // An earlier copy of ours (started anew since) is told to end, and so unloads itself.
-  if (agent->token_.empty() || agent->token_ != token) {
+  if (token_.empty() || token_ != token) {
     gio()->returnValue(invocation, g_variant_new("(s)", quitRequest().c_str()));
     return;
   }
   // One call waits at a time.
-  if (agent->parked_)
-    gio()->returnError(agent->parked_, "org.tessaloom.Error.Superseded", "superseded");
-  agent->answer_ = text ? text : "";
-  agent->parked_ = invocation;
-  agent->parkedSince_ = Clock::now();
+  if (parked_) gio()->returnError(parked_, "org.tessaloom.Error.Superseded", "superseded");
+  answer_ = text ? text : "";
+  parked_ = invocation;
+  parkedSince_ = Clock::now();
 }
 
 void Agent::onOwnerChanged(GDBusConnection*, const char*, const char*, const char*, const char*,
@@ -159,19 +141,6 @@ void Agent::kwinLeft(const std::string& owner) {
   kwin_ = owner;
 }
 
-std::string Agent::nameOwner(const std::string& name) {
-  GVariant* reply =
-      gio()->callSync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                      "GetNameOwner", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(s)"),
-                      G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
-  if (!reply) return {};
-  const gchar* owner = nullptr;
-  g_variant_get(reply, "(&s)", &owner);
-  std::string found = owner ? owner : "";
-  g_variant_unref(reply);
-  return found;
-}
-
 GVariant* Agent::callKWin(const std::string& path, const char* interface, const char* method,
                           GVariant* parameters, const char* replyType, int milliseconds) {
   kwinFailed_ = false;
@@ -193,12 +162,12 @@ GVariant* Agent::callKWin(const std::string& path, const char* interface, const 
     return reply;
   }
   lastError_ = error.text();
-  if (g_error_matches(error.error, gio()->ioErrorQuark(), G_IO_ERROR_TIMED_OUT)) {
+  if (g_error_matches(error.error, gio()->ioError(), G_IO_ERROR_TIMED_OUT)) {
     trouble_ = "KWin did not answer within " + std::to_string(milliseconds / 1000) + " s";
     lastError_ = trouble_;
     frozen_ = kwinFailed_ = true;
     retryAfter_ = Clock::now() + kRetryPause;
-  } else if (const std::string owner = nameOwner(kKWin); owner != kwin_) {
+  } else if (const std::string owner = glib::nameOwner(bus_, kKWin); owner != kwin_) {
     kwinLeft(owner);
     lastError_ = trouble_;
     kwinFailed_ = true;
@@ -239,7 +208,7 @@ void Agent::unloadLeftovers() {
     if (note.owner == self) continue;
     // Unique names are never given twice: a program whose name has no owner has ended.
     const bool here = note.kwin == kwin_;
-    if (here && !nameOwner(note.owner).empty()) continue;
+    if (here && !glib::nameOwner(bus_, note.owner.c_str()).empty()) continue;
     if (here) {
       GVariant* done = callKWin("/Scripting", kScripting, "unloadScript",
                                 g_variant_new("(s)", note.plugin.c_str()), "(b)");
@@ -346,18 +315,7 @@ void Agent::drain() {
 }
 
 bool Agent::waitForCall(Clock::time_point deadline) {
-  while (!parked_ && !kwin_.empty()) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    // Wakes the iteration at the deadline when nothing else does.
-    GSource* timer = g_timeout_source_new(static_cast<guint>(left));
-    g_source_set_callback(
-        timer, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-    g_source_attach(timer, context_);
-    g_main_context_iteration(context_, TRUE);
-    g_source_destroy(timer);
-    g_source_unref(timer);
-  }
+  glib::runUntil(context_, deadline, [this] { return parked_ || kwin_.empty(); });
   return parked_ != nullptr;
 }
 

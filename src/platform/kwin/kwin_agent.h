@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "platform/glib/exported_object.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GDBusMethodInvocation GDBusMethodInvocation;
@@ -21,15 +22,8 @@ typedef struct _GVariant GVariant;
 
 namespace tessaloom::platform::kwin {
 
-/// Answers a call to `method` from `sender`, a connection that is not KWin's, with AccessDenied;
-/// says so on standard error the first time (`said`), as any program on the bus may call.
-void refuseStranger(GDBusMethodInvocation* invocation, const char* method, const char* sender,
-                    bool& said);
-
 class Agent {
  public:
-  /// The unique name that owns `name` on the session bus; empty when none or no answer.
-  std::string nameOwner(const std::string& name);
   using Clock = std::chrono::steady_clock;
 
   /// Connects to the session bus and starts the script. Fails, with one line saying why, when
@@ -81,9 +75,7 @@ class Agent {
   GVariant* callKWin(const std::string& path, const char* interface, const char* method,
                      GVariant* parameters, const char* replyType = nullptr,
                      int milliseconds = kCallMilliseconds);
-  static void onCall(GDBusConnection*, const char* sender, const char*, const char*,
-                     const char* method, GVariant* parameters, GDBusMethodInvocation* invocation,
-                     void* self);
+  void onNext(GVariant* parameters, GDBusMethodInvocation* invocation);
   static void onOwnerChanged(GDBusConnection*, const char*, const char*, const char*, const char*,
                              GVariant* parameters, void* self);
 
@@ -92,7 +84,7 @@ class Agent {
 
   GMainContext* context_ = nullptr;
   GDBusConnection* bus_ = nullptr;
-  unsigned registration_ = 0;
+  std::unique_ptr<glib::ExportedObject> object_;
   unsigned ownerWatch_ = 0;
   std::string kwin_;         // KWin's unique name on the bus; empty once it has left
   bool frozen_ = false;      // KWin's last call timed out
@@ -107,7 +99,6 @@ class Agent {
   Clock::time_point parkedSince_;
   std::string answer_;  // what the script sent with that call
   bool answered_ = false;
-  bool refusedSaid_ = false;  // a stranger's call was refused and said so
   std::string problem_;
   std::string trouble_;
   Clock::time_point retryAfter_;

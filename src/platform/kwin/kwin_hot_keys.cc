@@ -1,7 +1,8 @@
 #include "platform/kwin/kwin_hot_keys.h"
 
+#include "platform/glib/bus_calls.h"
+#include "platform/glib/gio.h"
 #include "platform/kwin/kwin_agent.h"
-#include "platform/kwin/kwin_gio.h"
 #include "platform/kwin/kwin_report.h"
 
 namespace tessaloom::platform {
@@ -16,30 +17,31 @@ constexpr const char* kIntrospection = R"(<node>
 }  // namespace
 
 Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
-  if (!kwin::gio()) return Failure{kwin::kNoGio};
+  const glib::Gio* gio = glib::gio();
+  if (!gio) return Failure{glib::kNoGio};
   std::unique_ptr<KWinHotKeys> keys(new KWinHotKeys(agent));
   GError* error = nullptr;
-  keys->bus_ = kwin::gio()->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
+  keys->bus_ = gio->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
   if (!keys->bus_) {
     std::string why = error ? error->message : "unknown error";
     if (error) g_error_free(error);
     return Failure{"no session bus: " + why};
   }
-  // Through the agent's GIO, loaded lazily: the program itself never links GIO.
-  keys->kwin_.emplace([&agent] { return agent.nameOwner("org.kde.KWin"); });
-  GDBusNodeInfo* node = kwin::gio()->nodeInfo(kIntrospection, nullptr);
-  static const GDBusInterfaceVTable vtable = {
-      [](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar*,
-         GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
-        static_cast<KWinHotKeys*>(self)->onPressed(sender, parameters, invocation);
-      },
-      nullptr,
-      nullptr,
-      {}};
-  keys->registration_ =
-      kwin::gio()->registerObject(keys->bus_, "/org/tessaloom/KWinAgent", node->interfaces[0],
-                                  &vtable, keys.get(), nullptr, nullptr);
-  kwin::gio()->nodeInfoUnref(node);
+  // Our script presses from KWin's own connection; any other program could fire arrangements.
+  auto object = glib::ExportedObject::serve(
+      keys->bus_, "/org/tessaloom/KWinAgent", kIntrospection, "KWin",
+      [kwin = std::make_shared<glib::NameOwnerCheck>(keys->bus_, "org.kde.KWin")](
+          const std::string& sender) { return kwin->owns(sender); },
+      [self = keys.get()](const std::string&, GVariant* parameters,
+                          GDBusMethodInvocation* invocation) {
+        const gchar* name = nullptr;
+        g_variant_get(parameters, "(&s)", &name);
+        const std::string chord = name ? name : "";
+        glib::gio()->returnValue(invocation, nullptr);
+        self->pressed(chord);
+      });
+  if (!object) return Failure{object.error()};
+  keys->object_ = std::move(*object);
   keys->keepAlive_ = g_timeout_add_seconds(
       kKeepAliveSeconds,
       [](gpointer self) -> gboolean {
@@ -52,8 +54,8 @@ Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
 
 KWinHotKeys::~KWinHotKeys() {
   if (keepAlive_) g_source_remove(keepAlive_);
-  if (registration_) kwin::gio()->unregisterObject(bus_, registration_);
-  if (bus_) kwin::gio()->unref(bus_);
+  object_.reset();
+  if (bus_) glib::gio()->unref(bus_);
 }
 
 std::optional<std::string> KWinHotKeys::shortcutName(Chord chord) {
@@ -73,7 +75,7 @@ bool KWinHotKeys::registerHotKey(HotKeyId id, Chord chord) {
     if (taken == *name) return false;
   if (!sent_.count(*name)) {
     const std::string request =
-        kwin::bindRequest(*name, *kwin::keySequence(chord), kwin::gio()->uniqueName(bus_));
+        kwin::bindRequest(*name, *kwin::keySequence(chord), glib::gio()->uniqueName(bus_));
     if (!agent_.ask(request, true)) return false;
     sent_.insert(*name);
   }
@@ -83,18 +85,6 @@ bool KWinHotKeys::registerHotKey(HotKeyId id, Chord chord) {
 
 void KWinHotKeys::unregisterHotKey(HotKeyId id) {
   bound_.erase(id);
-}
-
-void KWinHotKeys::onPressed(const char* sender, GVariant* parameters,
-                            GDBusMethodInvocation* invocation) {
-  // Our script presses from KWin's own connection; any other program could fire arrangements.
-  if (!sender || !kwin_->owns(sender))
-    return kwin::refuseStranger(invocation, "Pressed", sender, refusedSaid_);
-  const gchar* name = nullptr;
-  g_variant_get(parameters, "(&s)", &name);
-  const std::string chord = name ? name : "";
-  kwin::gio()->returnValue(invocation, nullptr);
-  pressed(chord);
 }
 
 void KWinHotKeys::pressed(const std::string& name) {

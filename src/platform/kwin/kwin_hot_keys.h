@@ -10,12 +10,10 @@
 #include <string>
 
 #include "base/result.h"
-#include "platform/glib/bus_peers.h"
+#include "platform/glib/exported_object.h"
 #include "platform/hot_keys.h"
 
 typedef struct _GDBusConnection GDBusConnection;
-typedef struct _GDBusMethodInvocation GDBusMethodInvocation;
-typedef struct _GVariant GVariant;
 
 namespace tessaloom::platform {
 
@@ -47,17 +45,14 @@ class KWinHotKeys final : public HotKeys {
  private:
   explicit KWinHotKeys(kwin::Agent& agent) : agent_(agent) {}
   void pressed(const std::string& name);
-  void onPressed(const char* sender, GVariant* parameters, GDBusMethodInvocation* invocation);
 
   kwin::Agent& agent_;
   GDBusConnection* bus_ = nullptr;
-  unsigned registration_ = 0;
+  std::unique_ptr<glib::ExportedObject> object_;
   unsigned keepAlive_ = 0;
   std::map<HotKeyId, std::string> bound_;  // id → shortcut name
   std::set<std::string> sent_;             // names the script has registered
   std::function<void(HotKeyId)> handler_;
-  std::optional<NameOwnerCheck> kwin_;  // who may press
-  bool refusedSaid_ = false;
 };
 
 }  // namespace tessaloom::platform

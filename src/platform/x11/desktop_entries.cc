@@ -10,7 +10,7 @@
 #include <memory>
 #include <set>
 
-#include "platform/glib/lazy_gio.h"
+#include "platform/glib/gio.h"
 
 namespace tessaloom::platform::x11 {
 namespace {
@@ -101,29 +101,6 @@ bool programsPresent(const DesktopEntry& entry) {
   return present;
 }
 
-// GIO, loaded when an application is to be started: nothing else in a command needs it.
-struct Gio {
-  decltype(&g_desktop_app_info_new_from_filename) newFromFilename = nullptr;
-  decltype(&g_app_launch_context_new) newContext = nullptr;
-  decltype(&g_app_launch_context_setenv) setenv = nullptr;
-  decltype(&g_desktop_app_info_launch_uris_as_manager_with_fds) launch = nullptr;
-  decltype(&g_object_unref) unref = nullptr;
-};
-
-const Gio* gio() {
-  static const std::optional<Gio> loaded = []() -> std::optional<Gio> {
-    Gio g;
-    const bool complete =
-        glib::gioSymbol(g.newFromFilename, "g_desktop_app_info_new_from_filename") &&
-        glib::gioSymbol(g.newContext, "g_app_launch_context_new") &&
-        glib::gioSymbol(g.setenv, "g_app_launch_context_setenv") &&
-        glib::gioSymbol(g.launch, "g_desktop_app_info_launch_uris_as_manager_with_fds") &&
-        glib::gioSymbol(g.unref, "g_object_unref");
-    return complete ? std::optional<Gio>(g) : std::nullopt;
-  }();
-  return loaded ? &*loaded : nullptr;
-}
-
 }  // namespace
 
 DesktopEntryIndex::DesktopEntryIndex(std::vector<DesktopEntry> entries)
@@ -209,13 +186,13 @@ bool launchDesktopEntry(std::string_view path, const std::string& display) {
     file = local;
     g_free(local);
   }
-  const Gio* g = gio();
+  const glib::Gio* g = glib::gio();
   if (!g) return false;
   auto unref = [g](gpointer object) { g->unref(object); };
-  std::unique_ptr<GDesktopAppInfo, decltype(unref)> info(g->newFromFilename(file.c_str()), unref);
+  std::unique_ptr<GDesktopAppInfo, decltype(unref)> info(g->appInfoFromFile(file.c_str()), unref);
   if (!info) return false;
-  std::unique_ptr<GAppLaunchContext, decltype(unref)> context(g->newContext(), unref);
-  if (!display.empty()) g->setenv(context.get(), "DISPLAY", display.c_str());
+  std::unique_ptr<GAppLaunchContext, decltype(unref)> context(g->launchContext(), unref);
+  if (!display.empty()) g->launchSetenv(context.get(), "DISPLAY", display.c_str());
   // The application gets none of our standard streams: what it prints must not mix with the
   // command's own output, and a reader of that output must not wait for the application to
   // end before it sees the end of ours.
