@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <map>
 
-#include "platform/x11/desktop_entries.h"
+#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
 
@@ -36,11 +36,11 @@ std::vector<AppFacts> GnomeDesktop::applications() {
   if (!facts) return {};
   const auto self = ::getpid();
   const Point origin = facts->origin();
-  const auto& entries = x11::DesktopEntryIndex::installed();
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
   for (const ShellWindow& w : facts->windows) {
     if (w.processId == self || w.type == gnome::kDesktop || w.type == gnome::kDock) continue;
-    const auto identity = x11::identifyApplication(entries, gnome::hintsOf(w));
+    const auto identity = xdg::identifyApplication(entries, gnome::hintsOf(w));
     const std::int32_t pid =
         pids_.pidFor(identity.identifier, static_cast<std::uint32_t>(std::max(0, w.processId)));
     auto [it, added] = byPid.emplace(pid, apps_.size());
@@ -98,8 +98,8 @@ Point GnomeDesktop::pointer() {
 }
 
 bool GnomeDesktop::launch(std::string_view id) {
-  const auto path = x11::desktopEntryPath(id);
-  return path && x11::launchDesktopEntry(*path, "");
+  const auto path = xdg::desktopEntryPath(id);
+  return path && xdg::launchDesktopEntry(*path, "");
 }
 
 std::optional<ControlPrompt> GnomeDesktop::controlPrompt() {

@@ -12,7 +12,7 @@
 #include "platform/gnome/shell_channel.h"
 #include "platform/gnome/shell_facts.h"
 #include "platform/window_system.h"
-#include "platform/x11/x11_applications.h"
+#include "platform/xdg/pid_assigner.h"
 
 namespace tessaloom::platform {
 
@@ -54,7 +54,7 @@ class GnomeDesktop final : public WindowSystem {
 
   std::unique_ptr<gnome::ShellChannel> channel_;
   std::vector<App> apps_;
-  x11::PidAssigner pids_;
+  xdg::PidAssigner pids_;
 };
 
 }  // namespace tessaloom::platform

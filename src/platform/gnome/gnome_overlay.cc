@@ -3,12 +3,12 @@
 #include <glib.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <utility>
 
 #include "platform/gnome/shell_facts.h"
+#include "platform/xdg/theme_icons.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
@@ -60,29 +60,13 @@ class ShellPlate final : public OverlayPanel {
 
 }  // namespace
 
-std::string_view iconForSymbol(std::string_view symbol) {
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kIcons = {{
-      {"square.grid.2x2", "view-grid-symbolic"},
-      {"rectangle.split.3x1", "view-paged-symbolic"},
-      {"rectangle.lefthalf.inset.filled", "view-dual-symbolic"},
-      {"square.stack", "edit-copy-symbolic"},
-      {"arrow.up.left.and.arrow.down.right", "zoom-fit-best-symbolic"},
-      {"arrow.uturn.backward", "edit-undo-symbolic"},
-      {"exclamationmark.triangle", "dialog-warning-symbolic"},
-      {"checkmark.circle.fill", "emblem-ok-symbolic"},
-  }};
-  for (const auto& [name, icon] : kIcons)
-    if (name == symbol) return icon;
-  return "";
-}
-
 std::string plateJson(const OverlayContent& content) {
   const OverlayStyle& s = content.style;
   // The extension's dark translucent plate of the other desktops, with the desktop's blue
   // accent; only the sizes are ours to say.
   const nlohmann::json plate = {
       {"text", content.text},
-      {"icon", iconForSymbol(content.symbol)},
+      {"icon", xdg::themeIconForSymbol(content.symbol).value_or("")},
       {"iconSize", std::lround(std::max(0.0, s.symbolPointSize))},
       {"look", "dark"},
       {"sizes",

@@ -3,15 +3,11 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "platform/gnome/shell_channel.h"
 #include "platform/overlay.h"
 
 namespace tessaloom::platform::gnome {
-
-/// The Adwaita icon that stands for a symbol name; empty for a name without one.
-std::string_view iconForSymbol(std::string_view symbol);
 
 /// What PlateCreate takes for `content`: the text, the icon and its size, the extension's look
 /// by name and its sizes (pixels, one per point); never styles of its own.

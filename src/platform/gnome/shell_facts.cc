@@ -89,7 +89,7 @@ std::optional<ShellFacts> parseFacts(std::string_view text) {
   }
 }
 
-x11::WindowClassHints hintsOf(const ShellWindow& w) {
+xdg::WindowClassHints hintsOf(const ShellWindow& w) {
   const std::string& named = w.sandboxedAppId.empty() ? w.gtkApplicationId : w.sandboxedAppId;
   return {named, w.wmInstance, w.wmClass};
 }

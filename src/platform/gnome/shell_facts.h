@@ -12,7 +12,7 @@
 
 #include "base/geometry.h"
 #include "platform/window_system.h"
-#include "platform/x11/desktop_entries.h"
+#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform::gnome {
 
@@ -55,7 +55,7 @@ std::optional<ShellFacts> parseFacts(std::string_view json);
 
 /// The hints a window gives about its application: a sandboxed app id or a GTK application id
 /// names the desktop entry outright; a native Wayland window's app id is its WM class.
-x11::WindowClassHints hintsOf(const ShellWindow& window);
+xdg::WindowClassHints hintsOf(const ShellWindow& window);
 
 /// Whether the window is among its application's windows: on the current workspace or on
 /// every one, and not a dock or the desktop.

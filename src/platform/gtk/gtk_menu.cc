@@ -31,7 +31,7 @@ void freeActivation(gpointer data, GClosure*) {
 
 // The icon for the item: its symbol from the theme, else the application's own icon.
 GtkWidget* imageFor(const MenuItem& item) {
-  if (const auto name = iconNameForSymbol(item.image)) {
+  if (const auto name = xdg::themeIconForSymbol(item.image)) {
     GtkIconTheme* theme = gtk_icon_theme_get_default();
     const std::string icon(*name);
     if (gtk_icon_theme_has_icon(theme, icon.c_str()))

@@ -121,7 +121,7 @@ class GtkPlatePanel final : public OverlayPanel {
     textHeight_ = logical.height;
 
     symbolSize_ = static_cast<int>(std::ceil(std::max(0.0, style.symbolPointSize)));
-    if (const auto name = iconNameForSymbol(content_.symbol)) {
+    if (const auto name = xdg::themeIconForSymbol(content_.symbol)) {
       const std::string icon(*name);
       GtkIconInfo* info = gtk_icon_theme_lookup_icon(gtk_icon_theme_get_default(), icon.c_str(),
                                                      symbolSize_, GTK_ICON_LOOKUP_FORCE_SIZE);

@@ -130,7 +130,7 @@ bool GtkStatusItem::create() {
 }
 
 void GtkStatusItem::setImage(std::string_view symbol, std::string_view accessibilityDescription) {
-  const auto name = iconNameForSymbol(symbol);
+  const auto name = xdg::themeIconForSymbol(symbol);
   iconName_ = name ? std::string(*name) : std::string();
   description_ = std::string(accessibilityDescription);
   if (indicator_) {

@@ -1,6 +1,5 @@
-// What the GTK backend shows for the core's names: icon-theme icons for symbol names, menu
-// titles with their indentation, and key equivalents as GTK accelerators. Pure: no toolkit
-// calls, so it is usable without a display.
+// What the GTK backend shows for the core's names: menu titles with their indentation, and key
+// equivalents as GTK accelerators. Pure: no toolkit calls, so it is usable without a display.
 #pragma once
 
 #include <cstdint>
@@ -9,16 +8,12 @@
 #include <string_view>
 
 #include "base/menu_model.h"
+#include "platform/xdg/theme_icons.h"
 
 namespace tessaloom::platform::gtk {
 
-/// The name of this program's own icon in the icon theme, and its monochrome variant.
-inline constexpr std::string_view kAppIconName = "tessaloom";
-inline constexpr std::string_view kAppSymbolicIconName = "tessaloom-symbolic";
-
-/// The icon-theme icon that stands for a symbol name (present in the stock Adwaita theme, or
-/// this program's own icon); nothing for a name without one.
-std::optional<std::string_view> iconNameForSymbol(std::string_view symbol);
+using xdg::kAppIconName;
+using xdg::kAppSymbolicIconName;
 
 /// The title as the menu shows it: four spaces per indentation level in front.
 std::string displayTitle(const MenuItem& item);

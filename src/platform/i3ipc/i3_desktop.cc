@@ -12,7 +12,7 @@
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_x11_pids.h"
-#include "platform/x11/desktop_entries.h"
+#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -57,7 +57,7 @@ std::string joined(const std::vector<std::string>& commands) {
   return all;
 }
 
-x11::WindowClassHints hintsOf(const i3ipc::TreeWindow& w) {
+xdg::WindowClassHints hintsOf(const i3ipc::TreeWindow& w) {
   // A native window's app id plays the part of both the GTK application id and the class.
   if (!w.appId.empty()) return {w.appId, "", w.appId};
   return {"", w.instance, w.wmClass};
@@ -148,7 +148,7 @@ std::vector<AppFacts> I3Desktop::applications() {
   // A discovery starts here: outputs may have come or gone since the last one.
   fetchScreens();
   const auto self = static_cast<std::uint32_t>(::getpid());
-  const auto& entries = x11::DesktopEntryIndex::installed();
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
   auto& found = *windows;
   // i3 leaves process ids out of its tree: X has them.
@@ -162,7 +162,7 @@ std::vector<AppFacts> I3Desktop::applications() {
   }
   for (auto& w : found) {
     if (w.pid == self) continue;
-    const auto identity = x11::identifyApplication(entries, hintsOf(w));
+    const auto identity = xdg::identifyApplication(entries, hintsOf(w));
     const std::int32_t pid = pids_.pidFor(identity.identifier, w.pid);
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
@@ -289,9 +289,9 @@ Point I3Desktop::pointer() {
 }
 
 bool I3Desktop::launch(std::string_view id) {
-  const auto path = x11::desktopEntryPath(id);
+  const auto path = xdg::desktopEntryPath(id);
   // The program's own environment already names the session's display.
-  return path && x11::launchDesktopEntry(*path, "");
+  return path && xdg::launchDesktopEntry(*path, "");
 }
 
 }  // namespace tessaloom::platform

@@ -14,7 +14,7 @@
 #include "base/result.h"
 #include "platform/i3ipc/i3_tree.h"
 #include "platform/window_system.h"
-#include "platform/x11/x11_applications.h"
+#include "platform/xdg/pid_assigner.h"
 
 namespace tessaloom::platform {
 
@@ -82,7 +82,7 @@ class I3Desktop final : public WindowSystem {
   std::optional<Point> origin_;         // the primary output's top left, compositor space
   std::vector<App> apps_;
   std::map<WindowHandle, i3ipc::TreeWindow> windows_;
-  x11::PidAssigner pids_;
+  xdg::PidAssigner pids_;
 };
 
 }  // namespace tessaloom::platform

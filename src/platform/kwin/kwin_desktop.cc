@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "platform/kwin/kwin_agent.h"
-#include "platform/x11/desktop_entries.h"
+#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
 
@@ -49,12 +49,12 @@ std::vector<AppFacts> KWinDesktop::applications() {
   ids_.clear();
   const auto report = fetch();
   if (!report) return {};
-  const auto& entries = x11::DesktopEntryIndex::installed();
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
   for (const ReportedWindow* w : candidates(*report, static_cast<std::uint32_t>(::getpid()))) {
     // KWin gives a native window's app id as its desktop file name and class.
     const auto identity =
-        x11::identifyApplication(entries, {w->desktopFileName, w->resourceName, w->resourceClass});
+        xdg::identifyApplication(entries, {w->desktopFileName, w->resourceName, w->resourceClass});
     const std::int32_t pid = pids_.pidFor(identity.identifier, w->pid);
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
@@ -121,9 +121,9 @@ Point KWinDesktop::pointer() {
 }
 
 bool KWinDesktop::launch(std::string_view id) {
-  const auto path = x11::desktopEntryPath(id);
+  const auto path = xdg::desktopEntryPath(id);
   // The program's own environment names the session's Wayland and X displays.
-  return path && x11::launchDesktopEntry(*path, "");
+  return path && xdg::launchDesktopEntry(*path, "");
 }
 
 bool KWinDesktop::controlAvailable() {

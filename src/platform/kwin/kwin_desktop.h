@@ -12,7 +12,7 @@
 #include "base/result.h"
 #include "platform/kwin/kwin_report.h"
 #include "platform/window_system.h"
-#include "platform/x11/x11_applications.h"
+#include "platform/xdg/pid_assigner.h"
 
 namespace tessaloom::platform {
 
@@ -65,7 +65,7 @@ class KWinDesktop final : public WindowSystem {
   Point origin_;  // the first output's top left in KWin's space
   std::vector<App> apps_;
   std::map<WindowHandle, std::string> ids_;  // handle → KWin's id
-  x11::PidAssigner pids_;
+  xdg::PidAssigner pids_;
 };
 
 }  // namespace tessaloom::platform

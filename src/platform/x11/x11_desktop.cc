@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <limits>
 
-#include "platform/x11/desktop_entries.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_window_cache.h"
 #include "platform/x11/x11_window_moves.h"
+#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -52,7 +52,7 @@ Result<std::unique_ptr<X11Desktop>> X11Desktop::connect(const std::string& displ
   std::unique_ptr<X11Desktop> desktop(new X11Desktop());
   desktop->connection_ = std::move(connection);
   desktop->cache_ = std::make_unique<x11::WindowCache>(*desktop->connection_,
-                                                       x11::DesktopEntryIndex::installed());
+                                                       xdg::DesktopEntryIndex::installed());
   return desktop;
 }
 
@@ -150,8 +150,8 @@ Point X11Desktop::pointer() {
 }
 
 bool X11Desktop::launch(std::string_view id) {
-  const auto path = x11::desktopEntryPath(id);
-  return path && x11::launchDesktopEntry(*path, connection_->displayName());
+  const auto path = xdg::desktopEntryPath(id);
+  return path && xdg::launchDesktopEntry(*path, connection_->displayName());
 }
 
 std::optional<std::string> X11Desktop::i3SocketPath() {

@@ -4,7 +4,7 @@
 
 namespace tessaloom::platform::x11 {
 
-WindowCache::WindowCache(Connection& connection, const DesktopEntryIndex& entries)
+WindowCache::WindowCache(Connection& connection, const xdg::DesktopEntryIndex& entries)
     : connection_(connection), entries_(entries) {}
 
 void WindowCache::refresh() {

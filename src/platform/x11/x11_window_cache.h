@@ -20,16 +20,16 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/x11/desktop_entries.h"
 #include "platform/x11/x11_applications.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_window_facts.h"
+#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform::x11 {
 
 class WindowCache {
  public:
-  WindowCache(Connection& connection, const DesktopEntryIndex& entries);
+  WindowCache(Connection& connection, const xdg::DesktopEntryIndex& entries);
 
   /// Fetches everything anew: the start of a discovery.
   void refresh();
@@ -61,8 +61,8 @@ class WindowCache {
 
  private:
   Connection& connection_;
-  const DesktopEntryIndex& entries_;
-  PidAssigner pids_;
+  const xdg::DesktopEntryIndex& entries_;
+  xdg::PidAssigner pids_;
   bool fetched_ = false;
   RootFacts root_;
   std::vector<WindowFacts> windows_;  // the clients, in client-list order

@@ -1,4 +1,4 @@
-#include "platform/x11/desktop_entries.h"
+#include "platform/xdg/desktop_entries.h"
 
 #include <fcntl.h>
 #include <gio/gdesktopappinfo.h>
@@ -12,7 +12,7 @@
 
 #include "platform/glib/gio.h"
 
-namespace tessaloom::platform::x11 {
+namespace tessaloom::platform::xdg {
 namespace {
 
 constexpr std::string_view kSuffix = ".desktop";
@@ -208,4 +208,4 @@ bool launchDesktopEntry(std::string_view path, const std::string& display) {
   return launched;
 }
 
-}  // namespace tessaloom::platform::x11
+}  // namespace tessaloom::platform::xdg

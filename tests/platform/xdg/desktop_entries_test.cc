@@ -1,6 +1,6 @@
 // Which desktop entries count as installed applications, which of two with one id wins, and
 // what an entry is found by.
-#include "platform/x11/desktop_entries.h"
+#include "platform/xdg/desktop_entries.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
-namespace tessaloom::platform::x11 {
+namespace tessaloom::platform::xdg {
 namespace {
 
 TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
@@ -69,4 +69,4 @@ TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
 }
 
 }  // namespace
-}  // namespace tessaloom::platform::x11
+}  // namespace tessaloom::platform::xdg

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace tessaloom::platform::x11 {
+namespace tessaloom::platform::xdg {
 
 struct DesktopEntry {
   std::string id;              // the file name without ".desktop"
@@ -83,4 +83,4 @@ std::optional<std::string> desktopEntryPath(std::string_view id);
 /// cannot be loaded or started.
 bool launchDesktopEntry(std::string_view path, const std::string& display);
 
-}  // namespace tessaloom::platform::x11
+}  // namespace tessaloom::platform::xdg
