@@ -4,7 +4,9 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/records.h"
 #include "base/result.h"
@@ -42,6 +44,9 @@ bool restoreNamed(Context& ctx, std::string_view name, std::function<void(int)> 
 bool forgetNamed(Context& ctx, std::string_view name);
 /// The monitors as an arrangement remembers them.
 std::vector<MonitorFacts> currentMonitors(Context& ctx);
+/// The name of the arrangement saved most recently on exactly `monitors` (see sameMonitors);
+/// nothing when none was.
+std::optional<std::string> namedFor(Context& ctx, const std::vector<MonitorFacts>& monitors);
 bool hasSaved(Context& ctx);
 
 }  // namespace tessaloom::Arranger

@@ -117,6 +117,14 @@ std::vector<MonitorFacts> currentMonitors(Context& ctx) {
   return monitors;
 }
 
+std::optional<std::string> namedFor(Context& ctx, const std::vector<MonitorFacts>& monitors) {
+  std::optional<NamedArrangement> best;
+  for (auto& entry : ctx.settings.namedArrangements())
+    if (sameMonitors(entry.monitors, monitors) && (!best || entry.savedAt >= best->savedAt))
+      best = std::move(entry);
+  return best ? std::optional(best->name) : std::nullopt;
+}
+
 Result<int> saveNamed(Context& ctx, std::string_view name, double savedAt) {
   const auto valid = arrangementName(name);
   if (!valid)

@@ -30,6 +30,7 @@ enum class MenuAction {
   setGap,
   setAIRatio,
   toggleDetectTabs,
+  toggleFollowMonitors,
   toggleLogin,
   help,
   about,

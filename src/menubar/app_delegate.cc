@@ -64,6 +64,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (!hotKeys_.registerHotKey(kUndoChord,
                                guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); })))
     refusedChords_.push_back(kUndoChord);
+  monitors_ = std::make_unique<MonitorFollower>(
+      ctx_, [this](const std::string& name) { restoreNamedAction(name); });
 
   if (ctx_.desktop.controlAvailable()) return;
   ctx_.queue.asyncAfter(kPromptDelaySeconds,
@@ -139,6 +141,7 @@ void AppDelegate::menuNeedsUpdate() {
   state.displayMode = settings.displayMode();
   state.aiRatio = settings.aiRatio();
   state.detectAITabs = settings.detectAITabs();
+  state.followMonitors = settings.followMonitors();
   state.loginEnabled = ui_.loginItem.enabled();
   state.hasUndo = Arranger::hasUndo(ctx_);
   state.hasSaved = Arranger::hasSaved(ctx_);
@@ -186,6 +189,9 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
       return setNumberAction(item, &Settings::setAiRatio);
     case MenuAction::toggleDetectTabs:
       ctx_.settings.setDetectAITabs(!ctx_.settings.detectAITabs());
+      return;
+    case MenuAction::toggleFollowMonitors:
+      ctx_.settings.setFollowMonitors(!ctx_.settings.followMonitors());
       return;
     case MenuAction::toggleLogin:
       return toggleLoginAction();

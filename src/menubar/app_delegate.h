@@ -10,6 +10,7 @@
 #include "base/records.h"
 #include "menubar/hot_key_center.h"
 #include "menubar/hud.h"
+#include "menubar/monitor_follower.h"
 #include "platform/main_queue.h"
 #include "platform/status_item.h"
 #include "platform/ui_services.h"
@@ -79,6 +80,7 @@ class AppDelegate : public platform::MenuDelegate {
   std::shared_ptr<AppDelegate*> self_;
   bool hasStatusItem_ = false;
   std::optional<platform::WorkItem> trustTimer_;
+  std::unique_ptr<MonitorFollower> monitors_;
 };
 
 }  // namespace tessaloom

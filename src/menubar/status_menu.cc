@@ -97,6 +97,10 @@ std::vector<MenuItem> settingsSubmenu(const StatusMenuState& state) {
       item("ブラウザで開いたChatGPT・Claude等もAIとして扱う", MenuAction::toggleDetectTabs);
   tabs.on = state.detectAITabs;
   items.push_back(std::move(tabs));
+  MenuItem follow =
+      item("モニターが変わったら、その構成で保存した配置に戻す", MenuAction::toggleFollowMonitors);
+  follow.on = state.followMonitors;
+  items.push_back(std::move(follow));
   MenuItem login = item("ログイン時に自動で起動", MenuAction::toggleLogin);
   login.on = state.loginEnabled;
   items.push_back(std::move(login));

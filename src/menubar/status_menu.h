@@ -29,6 +29,7 @@ struct StatusMenuState {
   DisplayMode displayMode = DisplayMode::perDisplay;
   double aiRatio = 0;
   bool detectAITabs = false;
+  bool followMonitors = false;
   bool loginEnabled = false;
   bool hasUndo = false;
   bool hasSaved = false;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -97,6 +99,13 @@ class WindowSystem {
 
   /// The screens, primary first; empty when there is none.
   virtual std::vector<Screen> screens() = 0;
+  /// Calls `changed` on the main loop each time a monitor may have come, gone or changed size,
+  /// as the desktop reports it (never by polling), until the returned token is dropped. Where
+  /// the desktop reports no such events, `changed` is never called.
+  virtual std::shared_ptr<void> watchMonitors(std::function<void()> changed) {
+    (void)changed;
+    return nullptr;
+  }
   /// The pointer's position.
   virtual Point pointer() = 0;
 

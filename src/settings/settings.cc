@@ -26,6 +26,7 @@ constexpr Setting<double> kGap{"gap", 8.0};
 constexpr Setting<DisplayMode> kDisplayMode{"displayMode", DisplayMode::perDisplay};
 constexpr Setting<double> kAiRatio{"aiRatio", 0.4};
 constexpr Setting<bool> kDetectAITabs{"detectAITabs", true};
+constexpr Setting<bool> kFollowMonitors{"restoreForMonitors", false};
 constexpr std::string_view kOverridesKey = "overrides";  // absent: no overrides
 constexpr std::string_view kNamedKey = "namedLayouts";   // absent: none
 
@@ -101,6 +102,13 @@ bool Settings::detectAITabs() const {
 }
 void Settings::setDetectAITabs(bool value) {
   store_.setObject(kDetectAITabs.key, value);
+}
+
+bool Settings::followMonitors() const {
+  return read(store_, kFollowMonitors);
+}
+void Settings::setFollowMonitors(bool value) {
+  store_.setObject(kFollowMonitors.key, value);
 }
 
 std::map<std::string, Kind> Settings::overrides() const {

@@ -36,6 +36,9 @@ class Settings {
   void setAiRatio(double value);
   bool detectAITabs() const;  // default true
   void setDetectAITabs(bool value);
+  /// Whether the tray restores the arrangement saved for the monitors when they change.
+  bool followMonitors() const;  // default false
+  void setFollowMonitors(bool value);
   std::map<std::string, Kind> overrides() const;
   void setOverrides(const std::map<std::string, Kind>& overrides);
 

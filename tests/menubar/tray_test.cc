@@ -3,6 +3,7 @@
 // centre and its install housekeeping.
 #include <gmock/gmock.h>
 
+#include "arrange/arranger.h"
 #include "menubar/app_delegate.h"
 #include "menubar/installer.h"
 #include "platform/sim/memory_defaults.h"
@@ -152,7 +153,8 @@ TEST_F(Tray, TheMenuShowsTheMomentWithControl) {
                   "  マウスのあるディスプレイに集める", "---", "ウィンドウのすき間 off", "  なし",
                   "  せまい on", "  ふつう", "  ひろい", "---", "「ブラウザ左＋AI右」のAIの幅 off",
                   "  30%", "  40%", "  50% on", "---",
-                  "ブラウザで開いたChatGPT・Claude等もAIとして扱う on", "ログイン時に自動で起動"));
+                  "ブラウザで開いたChatGPT・Claude等もAIとして扱う on",
+                  "モニターが変わったら、その構成で保存した配置に戻す", "ログイン時に自動で起動"));
   EXPECT_THAT(render(item("対象アプリ").submenu),
               ElementsAre("起動中のアプリごとに扱いを選べます off", "---", "ChatGPT　—　AI",
                           "Finder　—　対象外", "Google Chrome　—　ブラウザ"));
@@ -196,14 +198,16 @@ TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
 
 TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
   launch(true);
-  for (const char* title : {"マウスのあるディスプレイに集める", "なし", "50%",
-                            "ブラウザで開いたChatGPT・Claude等もAIとして扱う", "AIとして扱う",
-                            "ブラウザとして扱う", "ログイン時に自動で起動"})
+  for (const char* title :
+       {"マウスのあるディスプレイに集める", "なし", "50%",
+        "ブラウザで開いたChatGPT・Claude等もAIとして扱う", "AIとして扱う", "ブラウザとして扱う",
+        "ログイン時に自動で起動", "モニターが変わったら、その構成で保存した配置に戻す"})
     choose(title);
   EXPECT_EQ(settings.displayMode(), DisplayMode::mouseDisplay);
   EXPECT_EQ(settings.gap(), 0);
   EXPECT_EQ(settings.aiRatio(), 0.5);
   EXPECT_FALSE(settings.detectAITabs());
+  EXPECT_TRUE(settings.followMonitors());
   EXPECT_TRUE(ui.loginItem.on);
   // ChatGPT comes first: its own kind stores nothing, another kind is stored.
   EXPECT_EQ(settings.overrides(),
@@ -258,6 +262,53 @@ TEST_F(Tray, ThePlateShowsUnderThePointerFadesInHoldsAndFadesOutOnItsOwnPlate) {
   EXPECT_EQ(ui.overlay.plates().at(1)->alpha, 1);
   queue.advance(HUD::kHoldSeconds + 0.1);
   EXPECT_EQ(ui.overlay.visibleCount(), 0);
+}
+
+// Docked (A and a wide B) and undocked (A alone): an arrangement for each, then the monitors
+// change as the rows say; only a set that stays for the settle time brings its arrangement.
+TEST_F(Tray, AChangedMonitorSetBringsBackItsArrangementOnceSettledAndOnlyWhenAskedFor) {
+  const platform::Screen a{{0, 0, 1920, 1080}, {0, 25, 1920, 1055}, "A"};
+  const platform::Screen b{{1920, 0, 2560, 1440}, {1920, 0, 2560, 1440}, "B"};
+  const platform::Screen c{{1920, 0, 1280, 800}, {1920, 0, 1280, 800}, "C"};
+  const Rect undocked{10, 40, 600, 500}, docked{2000, 100, 900, 700}, moved{300, 300, 640, 480};
+  struct Row {
+    const char* what;
+    bool follow;
+    std::vector<std::vector<platform::Screen>> changes;  // 0.5 s apart
+    std::optional<Rect> expected;                        // Docs' frame after; none: unmoved
+  };
+  const Row rows[] = {
+      {"docked", true, {{a, b}}, docked},
+      {"docked and undocked within the wait", true, {{a, b}, {a}}, std::nullopt},
+      {"through C to B", true, {{a, c}, {a, b}}, docked},
+      {"a set never saved", true, {{a, c}}, std::nullopt},
+      {"the same set", true, {{a}}, std::nullopt},
+      {"asked not to", false, {{a, b}}, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    launch(true);
+    settings.setFollowMonitors(row.follow);
+    // Saved in this order; the most recent for a set wins, whatever the order in the list.
+    for (const auto& [screens, frame, name, at] :
+         {std::tuple{std::vector{a, b}, docked, "dock", 2.0},
+          {std::vector{b, a}, moved, "old", 1.0},
+          {std::vector{a}, undocked, "desk", 3.0}}) {
+      desktop->setScreens(screens);
+      ASSERT_TRUE(desktop->setWindowFrame(101, 0, frame));
+      ASSERT_TRUE(Arranger::saveNamed(*ctx, name, at));
+    }
+    app = std::make_unique<AppDelegate>(*ctx, services);  // watches from the undocked set
+    app->applicationDidFinishLaunching();
+    ASSERT_TRUE(desktop->setWindowFrame(101, 0, moved));
+    for (const auto& screens : row.changes) {
+      desktop->setScreens(screens);
+      queue.advance(0.5);
+    }
+    EXPECT_EQ(desktop->windowFrame(101, 0), moved) << "not before the set has settled";
+    queue.advance(MonitorFollower::kSettleSeconds + 10);
+    EXPECT_EQ(desktop->windowFrame(101, 0), row.expected.value_or(moved));
+  }
 }
 
 constexpr Chord kG{'g', kControlAlt}, kH{'h', kControlAlt}, kZ{'z', kControlAlt};

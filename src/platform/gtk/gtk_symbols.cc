@@ -20,6 +20,7 @@ std::string displayTitle(const MenuItem& item) {
 
 bool isCheckItem(const MenuItem& item) {
   return isRadioItem(item) || item.action == MenuAction::toggleDetectTabs ||
+         item.action == MenuAction::toggleFollowMonitors ||
          item.action == MenuAction::toggleLogin || item.on;
 }
 

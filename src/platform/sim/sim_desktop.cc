@@ -451,4 +451,21 @@ std::size_t SimDesktop::pendingLaunches() {
   return launches_.size();
 }
 
+void SimDesktop::setScreens(std::vector<Screen> screens) {
+  screens_ = std::move(screens);
+  clock_.async([watchers = std::weak_ptr(monitorWatchers_)] {
+    if (const auto list = watchers.lock())
+      for (const auto& changed : std::vector(*list))
+        if (changed) changed();
+  });
+}
+
+std::shared_ptr<void> SimDesktop::watchMonitors(std::function<void()> changed) {
+  monitorWatchers_->push_back(std::move(changed));
+  return std::shared_ptr<void>(nullptr, [watchers = std::weak_ptr(monitorWatchers_),
+                                         slot = monitorWatchers_->size() - 1](void*) {
+    if (const auto list = watchers.lock()) (*list)[slot] = nullptr;
+  });
+}
+
 }  // namespace tessaloom::platform

@@ -54,6 +54,7 @@ class SimDesktop final : public WindowSystem {
   bool launch(std::string_view id) override;
   bool controlAvailable() override;
   void requestControl() override;
+  std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
 
   /// The handle of window `index` (in its scene list) of the running application `pid`; 0
   /// when there is no such window.
@@ -79,8 +80,8 @@ class SimDesktop final : public WindowSystem {
   /// In the seam's top-left space.
   void setPointer(Point location) { pointer_ = location; }
   void setFrontmost(std::optional<std::int32_t> pid) { frontmost_ = pid; }
-  /// In the seam's top-left space, primary first.
-  void setScreens(std::vector<Screen> screens) { screens_ = std::move(screens); }
+  /// In the seam's top-left space, primary first. Watchers hear of the change on the queue.
+  void setScreens(std::vector<Screen> screens);
 
  private:
   struct Window {
@@ -138,6 +139,9 @@ class SimDesktop final : public WindowSystem {
   std::vector<Launch> launches_;  // in due order, ties in the order asked for
   std::int64_t nextPid_ = 1;
   std::optional<ControlPrompt> prompt_;
+  // Shared with the watchers' tokens, each of which empties its own slot.
+  std::shared_ptr<std::vector<std::function<void()>>> monitorWatchers_ =
+      std::make_shared<std::vector<std::function<void()>>>();
 };
 
 }  // namespace tessaloom::platform
