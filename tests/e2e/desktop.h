@@ -73,6 +73,10 @@ class Desktop {
   virtual ::testing::AssertionResult pointAt(int monitor) = 0;
   /// Presses Control+Alt+`letter` as a user would; false where this desktop cannot.
   virtual bool press(char /*letter*/) { return false; }
+  /// Puts another monitor, of another size, in the second one's place (`other`) or its own
+  /// back, as a dock does, and waits (bounded) until the desktop shows it; false where the
+  /// desktop cannot change its monitors while it runs.
+  virtual bool swapSecondMonitor(bool /*other*/) { return false; }
 };
 
 }  // namespace tessaloom::e2e

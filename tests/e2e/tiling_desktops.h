@@ -105,8 +105,28 @@ class TilingDesktop : public Desktop {
   std::vector<Monitor> monitors() override {  // no bars
     const std::vector<Monitor> all = {
         {sway_ ? "HEADLESS-1" : "LEFT", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
-        {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {1920, 0, 1280, 720}}};
+        {sway_ ? "HEADLESS-2" : "RIGHT", second_, second_}};
     return {all.begin(), all.begin() + monitors_};
+  }
+
+  /// i3 as on the other X11 desktops; sway 1.7 can neither unplug nor disable a headless
+  /// output, and reports no change of its size.
+  bool swapSecondMonitor(bool other) override {
+    if (sway_ || monitors_ < 2) return false;
+    const int width = other ? 1600 : 1280;
+    second_.width = width;
+    const Environment display = {{"DISPLAY", display_}};
+    run({"xrandr", "--delmonitor", "RIGHT"}, display);
+    run({"xrandr", "--setmonitor", "RIGHT", std::to_string(width) + "/338x720/190+1920+0", "none"},
+        display);
+    for (const char* state : {"--off", "--auto"})  // the notifications a real dock brings
+      run({"xrandr", "--output", "screen", state}, display);
+    const auto shown = [&] {
+      for (const Json& o : ask("get_outputs"))
+        if (o.value("name", "") == "RIGHT" && o["rect"].value("width", 0) == width) return true;
+      return false;
+    };
+    return testing::waitUntil(shown, 10);
   }
 
   /// The program takes the monitor of the focused workspace for the pointer's.
@@ -202,6 +222,7 @@ class TilingDesktop : public Desktop {
 
   bool sway_;
   int monitors_ = 1;
+  Rect second_{1920, 0, 1280, 720};
   std::filesystem::path dir_;
   std::string socket_, wayland_, display_;
   // Declared so that the clients end first, the X server last.

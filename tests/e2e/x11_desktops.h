@@ -92,6 +92,24 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
 
   std::vector<Monitor> monitors() override { return monitors_; }
 
+  /// RandR monitors of Xvfb change without an event; turning its output off and on again
+  /// brings the notifications a real dock does.
+  bool swapSecondMonitor(bool other) override {
+    if (monitors_.size() < 2) return false;
+    Monitor& second = monitors_[1];
+    second.frame.width = second.usable.width = other ? 700 : 960;
+    const std::string w = std::to_string(int(second.frame.width));
+    const Environment display = {{"DISPLAY", server_->display()}};
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--delmonitor", second.name},
+          {"--setmonitor", second.name, w + "/185x1080/286+960+0", "none"}})
+      if (testing::runProgram("xrandr", args, display, 10).status) return false;
+    // xrandr reports a failure of its own that turning the output back on still succeeds in.
+    for (const char* state : {"--off", "--auto"})
+      testing::runProgram("xrandr", {"--output", "screen", state}, display, 10);
+    return true;
+  }
+
   ::testing::AssertionResult pointAt(int monitor) override {
     const Rect& m = monitors_[static_cast<std::size_t>(monitor)].frame;
     xcb_warp_pointer(probe_->raw(), XCB_WINDOW_NONE, probe_->root(), 0, 0, 0, 0,

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "platform/i3ipc/i3_event_watch.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_x11_pids.h"
@@ -72,6 +74,7 @@ Result<std::unique_ptr<I3Desktop>> I3Desktop::connect(const std::string& path) {
   if (!socket) return Failure{socket.error()};
   std::unique_ptr<I3Desktop> desktop(new I3Desktop());
   desktop->socket_ = std::move(*socket);
+  desktop->path_ = path;
   const auto version = desktop->fetch(i3ipc::kGetVersion);
   if (!version)
     return Failure{desktop->alive() ? path + " does not answer as sway or i3 do"
@@ -84,6 +87,22 @@ Result<std::unique_ptr<I3Desktop>> I3Desktop::connect(const std::string& path) {
 
 bool I3Desktop::alive() const {
   return socket_->alive();
+}
+
+std::shared_ptr<void> I3Desktop::watchMonitors(std::function<void()> changed) {
+  // sway before 1.8 has no output events; it creates and moves workspaces as outputs come and
+  // go, and the follower reads the monitors anew after each.
+  auto watch = i3ipc::EventWatch::open(path_, R"(["output"])",
+                                       [changed](std::uint32_t, const std::string&) { changed(); });
+  if (!watch)
+    watch = i3ipc::EventWatch::open(path_, R"(["workspace"])",
+                                    [changed](std::uint32_t, const std::string&) { changed(); });
+  if (!watch) {
+    std::fprintf(stderr, "%s のモニターの変化を受け取れません（%s）\n", name_.c_str(),
+                 watch.error().c_str());
+    return nullptr;
+  }
+  return std::shared_ptr<i3ipc::EventWatch>(std::move(*watch));
 }
 
 std::optional<std::string> I3Desktop::trouble() const {

@@ -38,6 +38,8 @@ class I3Desktop final : public WindowSystem {
   /// one more command. A placement with `tile` puts its window back into the layout instead.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
+  /// Output events on a connection of their own.
+  std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
   /// The centre of the focused output: the protocol does not tell where the pointer is.
   Point pointer() override;
   bool launch(std::string_view id) override;
@@ -76,6 +78,7 @@ class I3Desktop final : public WindowSystem {
   bool settle();
 
   std::unique_ptr<i3ipc::IpcSocket> socket_;
+  std::string path_;
   i3ipc::Flavour flavour_ = i3ipc::Flavour::i3;
   std::string name_;
   std::optional<std::string> refused_;  // the first refused reply

@@ -1,12 +1,11 @@
 #include "platform/i3ipc/i3_hot_keys.h"
 
-#include <glib-unix.h>
-
 #include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 
 #include "platform/i3ipc/i3_config_keys.h"
+#include "platform/i3ipc/i3_event_watch.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_tree.h"
@@ -31,12 +30,14 @@ Result<std::unique_ptr<I3HotKeys>> I3HotKeys::connect(const std::string& path) {
   std::unique_ptr<I3HotKeys> keys(new I3HotKeys());
   auto commands = i3ipc::IpcSocket::connect(path, "the window manager");
   if (!commands) return Failure{commands.error()};
-  auto events = i3ipc::IpcSocket::connect(path, "the window manager");
-  if (!events) return Failure{events.error()};
   keys->commands_ = std::move(*commands);
+  auto events = i3ipc::EventWatch::open(
+      path, R"(["binding"])", [self = keys.get()](std::uint32_t type, const std::string& payload) {
+        const auto id = type == i3ipc::kBindingEvent ? pressedId(payload) : std::nullopt;
+        if (id && self->bound_.count(*id) && self->handler_) self->handler_(*id);
+      });
+  if (!events) return Failure{events.error()};
   keys->events_ = std::move(*events);
-  auto subscribed = keys->events_->request(i3ipc::kSubscribe, R"(["binding"])");
-  if (!subscribed) return Failure{subscribed.error()};
   // The user's own bindings stay theirs: a binding made at run time would replace one.
   std::string why;
   const auto config = keys->commands_->request(i3ipc::kGetConfig);
@@ -44,20 +45,11 @@ Result<std::unique_ptr<I3HotKeys>> I3HotKeys::connect(const std::string& path) {
   if (parsed && parsed->is_object() && parsed->value("config", json()).is_string())
     keys->taken_ = i3ipc::configuredChords((*parsed)["config"].get<std::string>(),
                                            i3ipc::defaultConfigFolder());
-  keys->watch_ = g_unix_fd_add(
-      keys->events_->fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-      [](gint, GIOCondition, gpointer self) -> gboolean {
-        auto* hotKeys = static_cast<I3HotKeys*>(self);
-        if (hotKeys->dispatch()) return G_SOURCE_CONTINUE;
-        hotKeys->watch_ = 0;
-        return G_SOURCE_REMOVE;
-      },
-      keys.get());
   return keys;
 }
 
 I3HotKeys::~I3HotKeys() {
-  if (watch_) g_source_remove(watch_);
+  events_.reset();
   std::string all;
   for (const auto& [id, name] : bound_) all += (all.empty() ? "" : "; ") + ("unbindsym " + name);
   if (!all.empty() && commands_) (void)commands_->request(i3ipc::kRunCommand, all);
@@ -108,18 +100,6 @@ void I3HotKeys::unregisterHotKey(HotKeyId id) {
   if (it == bound_.end()) return;
   (void)commands_->request(i3ipc::kRunCommand, "unbindsym " + it->second);
   bound_.erase(it);
-}
-
-bool I3HotKeys::dispatch() {
-  // Whatever has arrived, without waiting for more.
-  while (events_->alive()) {
-    auto message = events_->read(i3ipc::Clock::now());
-    if (!message) break;
-    if (message->type != i3ipc::kBindingEvent) continue;
-    const auto id = pressedId(message->payload);
-    if (id && bound_.count(*id) && handler_) handler_(*id);
-  }
-  return events_->alive();
 }
 
 }  // namespace tessaloom::platform

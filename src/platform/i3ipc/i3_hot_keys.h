@@ -18,8 +18,9 @@
 namespace tessaloom::platform {
 
 namespace i3ipc {
+class EventWatch;
 class IpcSocket;
-}
+}  // namespace i3ipc
 
 class I3HotKeys final : public HotKeys {
  public:
@@ -42,16 +43,12 @@ class I3HotKeys final : public HotKeys {
   static std::optional<std::string> bindingName(Chord chord);
   /// The id that a binding event's payload names, when the binding is one of this program's.
   static std::optional<HotKeyId> pressedId(const std::string& payload);
-  /// Handles every event waiting on the event connection (the main loop calls this when it is
-  /// readable). False once that connection is lost.
-  bool dispatch();
 
  private:
   I3HotKeys() = default;
 
   std::unique_ptr<i3ipc::IpcSocket> commands_;
-  std::unique_ptr<i3ipc::IpcSocket> events_;
-  unsigned watch_ = 0;
+  std::unique_ptr<i3ipc::EventWatch> events_;
   std::map<HotKeyId, std::string> bound_;  // id → binding name
   std::vector<Chord> taken_;               // bound by the user's configuration
   std::function<void(HotKeyId)> handler_;

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <limits>
 
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_monitor_watch.h"
 #include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_window_cache.h"
@@ -139,6 +141,15 @@ void X11Desktop::place(std::span<const Placement> placements) {
     cache_->markStale(ids[i]);
   }
   c.flush();
+}
+
+std::shared_ptr<void> X11Desktop::watchMonitors(std::function<void()> changed) {
+  auto watch = x11::MonitorWatch::open(connection_->displayName(), std::move(changed));
+  if (!watch) {
+    std::fprintf(stderr, "モニターの変化を受け取れません（%s）\n", watch.error().c_str());
+    return nullptr;
+  }
+  return std::shared_ptr<x11::MonitorWatch>(std::move(*watch));
 }
 
 std::vector<Screen> X11Desktop::screens() {

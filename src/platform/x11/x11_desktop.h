@@ -31,6 +31,8 @@ class X11Desktop final : public WindowSystem {
   /// where needed), all sent with one flush. Frames X cannot carry are not sent.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
+  /// RandR's notifications on a connection of their own.
+  std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
   /// (0, 0) when the server is unreachable.
   Point pointer() override;
   bool launch(std::string_view id) override;
