@@ -97,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair("forged", "必要です。gnome-extensions enable tessaloom@tessaloom.github.io"),
         std::pair("outdated", " では Tessaloom の GNOME Shell 拡張機能が古いため動きません"),
         std::pair("frozen", "デスクトップとの接続が失われました（GNOME Shell did not answer"),
-        std::pair("killed", "デスクトップとの接続が失われました（GNOME Shell")),
+        std::pair("killed",
+                  "デスクトップとの接続が失われました（GNOME Shell or its Tessaloom "
+                  "extension went away during")),
     [](const auto& p) { return p.param.first; });
 
 TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOverlay) {

@@ -168,10 +168,13 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   auto desktop = I3Desktop::connect(dir.file("ipc"));
   ASSERT_TRUE(desktop) << desktop.error();
   std::map<WindowHandle, bool> tiled;
+  std::map<WindowHandle, Rect> frames;
   for (const auto& app : (*desktop)->applications())
     for (const auto windows = (*desktop)->windows(app.pid); const auto& w : windows.value())
-      tiled[w.handle] = w.tiled;
+      tiled[w.handle] = w.tiled, frames[w.handle] = w.frame;
   EXPECT_EQ(tiled, (std::map<WindowHandle, bool>{{10, true}, {11, false}, {12, true}}));
+  // The primary output's top left is the origin.
+  EXPECT_EQ(frames[10], Rect(-1920, -100, 1920, 1080));
   const Placement back[] = {{10, {0, 0, 800, 600}, true}, {11, {0, 0, 800, 600}, true}};
   (*desktop)->place(back);
   // Each goes in after the one focused last; then the focus goes back.

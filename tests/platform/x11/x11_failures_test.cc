@@ -76,9 +76,9 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
                  "--window --title Max --state maximized "
                  "--window --type dock --geometry 960x40+960+1040 "
                  "--strut-partial 0,0,0,40,0,0,0,0,0,0,960,1919 "
-                 "--window --type dock --geometry 50x1080+0+0"),
+                 "--window --type dock --geometry 50x1080+0+0 --window --title Elsewhere"),
            &ids);
-  ASSERT_EQ(ids.size(), 7u);
+  ASSERT_EQ(ids.size(), 8u);
   // Titles in older encodings, and a strut of whole edges: left 50, top 30.
   xcb_connection_t* c = probe_->raw();
   auto set = [&](xcb_window_t w, const char* name, const char* type, int format, const void* data,
@@ -91,10 +91,16 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   set(ids[2], "_NET_WM_NAME", "STRING", 8, "Caf\xE9", 4);  // not the type it should have
   const std::uint32_t edges[] = {50, 0, 30, 0};
   set(ids[6], "_NET_WM_STRUT", "CARDINAL", 32, edges, 4);
-  const auto minimize = words("windowminimize --sync " + std::to_string(ids[2]));
-  ASSERT_EQ(testing::runProgram("xdotool", minimize, {{"DISPLAY", display}}, 10).status, 0);
+  // One window minimized, one on another virtual desktop, which is left out.
+  for (const std::string& command : {"windowminimize --sync " + std::to_string(ids[2]),
+                                    "set_desktop_for_window " + std::to_string(ids[7]) + " 1"})
+    ASSERT_EQ(testing::runProgram("xdotool", words(command), {{"DISPLAY", display}}, 10).status, 0);
   ASSERT_TRUE(testing::waitUntil(  // and each round trip comes after the properties set above
-      [&] { return probe_->hasState(ids[2], "_NET_WM_STATE_HIDDEN"); }, 5));
+      [&] {
+        return probe_->hasState(ids[2], "_NET_WM_STATE_HIDDEN") &&
+               probe_->longs(ids[7], "_NET_WM_DESKTOP") == std::vector<std::uint32_t>{1};
+      },
+      5));
 
   auto desktop = platform::X11Desktop::connect(display);
   ASSERT_TRUE(desktop) << desktop.error();

@@ -1,6 +1,7 @@
 // Which desktop entries count as installed applications, which of two with one id wins, and
-// what an entry is found by.
+// what an entry is found by; the pids that stand for applications.
 #include "platform/xdg/desktop_entries.h"
+#include "platform/xdg/pid_assigner.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,19 @@
 
 namespace tessaloom::platform::xdg {
 namespace {
+
+TEST(PidAssigner, AProcessIdStandsForOneApplicationAndNoneForAWindowWithout) {
+  PidAssigner pids;
+  const std::tuple<std::optional<std::string>, std::uint32_t, std::int32_t> asked[] = {
+      {"a", 100, 100},
+      {"b", 100, -1},
+      {"a", 100, 100},
+      {"c", 0, -2},
+      {std::nullopt, 0x80000000u, -3},
+      {std::nullopt, 7, 7}};
+  for (const auto& [identifier, process, pid] : asked)
+    EXPECT_EQ(pids.pidFor(identifier, process), pid) << identifier.value_or("-") << " " << process;
+}
 
 TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
   testing::TempDir dir;
