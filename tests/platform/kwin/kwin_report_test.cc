@@ -1,9 +1,13 @@
 // The script's reports as KWin 5 and KWin 6 send them, read into facts, with whatever a report
-// gets wrong skipped rather than trusted, and the windows the program arranges among them.
+// gets wrong skipped rather than trusted, and the windows the program arranges among them; the
+// notes of the scripts it loaded.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/kwin/kwin_desktop.h"
+#include "platform/kwin/kwin_script_notes.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
 
 namespace tessaloom::platform::kwin {
 namespace {
@@ -79,6 +83,21 @@ TEST(KWinReport, NumbersTheScriptsOfBothKWinGenerations) {
                             R"(<node><node name="Script2"/><node name="Script"/>
                                <node name="Scripts5"/><node name="7"/><node name="Script9)"),
             (std::set<int>{0, 2, 12}));
+}
+
+// Only whole notes of this program's scripts are kept and read; a name is never a path.
+TEST(KWinScriptNotes, KeepOnlyWholeNotesOfOurScripts) {
+  testing::TempDir dir;
+  testing::ScopedEnvironment runtime("XDG_RUNTIME_DIR", dir.path().string());
+  const ScriptNote note{"tessaloom-12-1", ":1.5", ":1.7"};
+  EXPECT_TRUE(writeNote(note));
+  for (const char* plugin : {"../tessaloom-1", "tessaloom-x", "other-1"})
+    EXPECT_FALSE(writeNote({plugin, ":1.5", ":1.7"})) << plugin;
+  dir.write("tessaloom-kwin/tessaloom-13-1", ":1.5\n");
+  dir.write("tessaloom-kwin/tessaloom-other", ":1.5\n:1.7\n");
+  EXPECT_THAT(readNotes(), ElementsAre(note));
+  dropNote(note.plugin);
+  EXPECT_THAT(readNotes(), ::testing::IsEmpty());
 }
 
 }  // namespace
