@@ -249,6 +249,20 @@ TEST_P(Scenario, RestoreRelaunchesAQuitApplicationAndPutsEveryWindowBack) {
   ASSERT_TRUE(ended(run({"--restore"}), "復元: 3枚\n"));
   EXPECT_TRUE(settles({saved}));
   EXPECT_EQ(frames().size(), 3u);
+  // A named arrangement beside it: each comes back, and forgetting one leaves the other.
+  const auto grid = planned("grid");
+  ASSERT_TRUE(ended(run({"--apply", "grid"}), "自動タイルで整列: 3枚\n"));
+  ASSERT_TRUE(settles(grid));
+  ASSERT_TRUE(ended(run({"--save", "机"}), "保存「机」: 3枚\n"));
+  const Frames named = frames();
+  for (const auto& [args, out, want] :
+       {std::tuple{std::vector<std::string>{"--restore"}, "復元: 3枚\n", saved},
+        {{"--restore", "机"}, "復元「机」: 3枚\n", named},
+        {{"--forget", "机"}, "削除「机」\n", named},
+        {{"--restore"}, "復元: 3枚\n", saved}}) {
+    ASSERT_TRUE(ended(run(args), out)) << args.back();
+    EXPECT_TRUE(settles({want})) << args.back();
+  }
 }
 
 TEST_P(Scenario, AMaximizedWindowIsPlacedUnmaximizedAndOneThatVanishesMidwayIsNoFailure) {

@@ -104,6 +104,30 @@ TEST(Settings, AnotherProcessReadsBackTheStoredArrangements) {
   EXPECT_TRUE(command.snapshot("undoLayout").empty());
 }
 
+// A file an older version wrote reads as it did; the named arrangements and the monitor setting
+// go into members of their own, so what an older version reads of a newer file is unchanged.
+TEST(Settings, FilesOfOlderAndNewerVersionsReadAlike) {
+  testing::TempDir folder;
+  folder.write(
+      "defaults.json",
+      R"({"gap":4,"detectAITabs":false,"savedLayout":{"$data":")"
+      "W3siYnVuZGxlSUQiOiJhIiwidGl0bGUiOiJ0IiwieCI6MC4wLCJ5IjowLjAsInciOjEuMCwiaCI6MS4wfV0="
+      R"("}})");
+  platform::FileDefaults store(folder.file("defaults.json"));
+  Settings settings(store);
+  EXPECT_EQ(settings.gap(), 4);
+  EXPECT_FALSE(settings.detectAITabs());
+  EXPECT_FALSE(settings.followMonitors());
+  EXPECT_TRUE(settings.namedArrangements().empty());
+  const auto saved = settings.snapshot("savedLayout");
+  ASSERT_EQ(saved, (std::vector<SavedFrame>{{"a", "t", 0, 0, 1, 1}}));
+  std::map<std::string, std::optional<platform::DefaultsValue>> older;
+  for (const char* key : {"gap", "detectAITabs", "savedLayout"}) older[key] = store.object(key);
+  settings.setFollowMonitors(true);
+  ASSERT_TRUE(settings.setNamedArrangements({{"n", 1, {{"A", 1920, 1080}}, saved}}));
+  for (const auto& [key, value] : older) EXPECT_EQ(store.object(key), value) << key;
+}
+
 // Texts that are not UTF-8 are written with replacement characters.
 TEST(SavedFrames, WrittenCompactInFieldOrder) {
   const SavedFrame frame{"org.mozilla.firefox", "H\u00E9 \xFF", 10, -20.5, 800, 600};
