@@ -1,6 +1,6 @@
-// The status menu as a plain value: items with their titles, actions, key equivalents, images,
-// states and submenus. The core builds it; a backend only renders it and reports which item
-// was chosen.
+// The status menu as a plain value: items with their titles, key equivalents, images, states,
+// submenus and the opaque code of their action. The core builds it; a backend only renders it
+// and reports which item was chosen.
 #pragma once
 
 #include <cstdint>
@@ -14,30 +14,9 @@
 
 namespace tessaloom {
 
-/// What choosing an item does. `none` items do nothing (headings, the status line, items that
-/// only open a submenu).
-enum class MenuAction {
-  none,
-  layout,
-  undo,
-  save,
-  restore,
-  saveNamed,
-  restoreNamed,
-  forgetNamed,
-  setKind,
-  setDisplayMode,
-  setGap,
-  setAIRatio,
-  toggleDetectTabs,
-  toggleFollowMonitors,
-  toggleLogin,
-  help,
-  about,
-  askForControl,
-  checkForUpdates,
-  terminate,
-};
+/// How an item shows its state: no mark, a check box (a switch) or a radio button (one choice of
+/// a group).
+enum class MenuMark { none, check, radio };
 
 /// Data an item carries to its action: nothing, a text, a list of texts or a number.
 using RepresentedObject =
@@ -46,7 +25,10 @@ using RepresentedObject =
 struct MenuItem {
   bool separator = false;
   std::string title;
-  MenuAction action = MenuAction::none;
+  /// What choosing the item does, in the tray's own numbering; 0 does nothing (headings, the
+  /// status line, items that only open a submenu). A backend only hands it back.
+  int action = 0;
+  MenuMark mark = MenuMark::none;
   /// The chord shown beside the item (and accepted while the menu is open); none when unset.
   std::optional<Chord> shortcut;
   /// A symbol name, or empty for none.

@@ -153,7 +153,7 @@ void AppDelegate::menuNeedsUpdate() {
 }
 
 void AppDelegate::menuItemChosen(const MenuItem& item) {
-  switch (item.action) {
+  switch (const MenuAction action = actionOf(item)) {
     case MenuAction::none:
       return;
     case MenuAction::layout: {
@@ -176,8 +176,8 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
     case MenuAction::restoreNamed:
     case MenuAction::forgetNamed:
       if (const auto* name = std::get_if<std::string>(&item.representedObject))
-        return item.action == MenuAction::forgetNamed ? forgetNamedAction(*name)
-                                                      : restoreNamedAction(*name);
+        return action == MenuAction::forgetNamed ? forgetNamedAction(*name)
+                                                 : restoreNamedAction(*name);
       return;
     case MenuAction::setKind:
       return setKindAction(item);

@@ -10,6 +10,7 @@
 #include "base/records.h"
 #include "menubar/hot_key_center.h"
 #include "menubar/hud.h"
+#include "menubar/menu_action.h"
 #include "menubar/monitor_follower.h"
 #include "platform/main_queue.h"
 #include "platform/status_item.h"

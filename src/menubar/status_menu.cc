@@ -35,7 +35,8 @@ constexpr std::array<double, 3> kRatios = {0.3, 0.4, 0.5};
 MenuItem item(std::string_view title, MenuAction action = MenuAction::none) {
   MenuItem i;
   i.title = std::string(title);
-  i.action = action;
+  i.action = static_cast<int>(action);
+  i.mark = markOf(action);
   return i;
 }
 

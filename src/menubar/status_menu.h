@@ -9,6 +9,7 @@
 
 #include "base/menu_model.h"
 #include "base/records.h"
+#include "menubar/menu_action.h"
 #include "platform/window_system.h"
 
 namespace tessaloom {

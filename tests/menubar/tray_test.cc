@@ -93,7 +93,7 @@ TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchRep
   launch(false);
   EXPECT_TRUE(ui.alerts.shown.empty()) << "the prompt waits for the launch to finish";
   ui.statusItem.open();
-  EXPECT_EQ(item("⚠️ アクセシビリティの許可が必要です…").action,
+  EXPECT_EQ(actionOf(item("⚠️ アクセシビリティの許可が必要です…")),
             MenuAction::askForControl);
   EXPECT_FALSE(item("自動タイルで整列").enabled);
   queue.advance(AppDelegate::kPromptDelaySeconds);

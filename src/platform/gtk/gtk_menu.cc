@@ -83,7 +83,7 @@ GtkWidget* renderItem(const MenuItem& item, const std::shared_ptr<Chosen>& chose
     for (const auto& child : item.submenu)
       gtk_menu_shell_append(GTK_MENU_SHELL(submenu), renderItem(child, chosen));
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), submenu);
-  } else if (item.action != MenuAction::none) {
+  } else if (item.action != 0) {
     g_signal_connect_data(widget, "activate", G_CALLBACK(activated), new Activation{item, chosen},
                           freeActivation, GConnectFlags{});
   }

@@ -19,14 +19,11 @@ std::string displayTitle(const MenuItem& item) {
 }
 
 bool isCheckItem(const MenuItem& item) {
-  return isRadioItem(item) || item.action == MenuAction::toggleDetectTabs ||
-         item.action == MenuAction::toggleFollowMonitors ||
-         item.action == MenuAction::toggleLogin || item.on;
+  return item.mark != MenuMark::none || item.on;
 }
 
 bool isRadioItem(const MenuItem& item) {
-  return item.action == MenuAction::setKind || item.action == MenuAction::setDisplayMode ||
-         item.action == MenuAction::setGap || item.action == MenuAction::setAIRatio;
+  return item.mark == MenuMark::radio;
 }
 
 std::optional<Accelerator> accelerator(const MenuItem& item) {
