@@ -1,9 +1,8 @@
 #include "platform/i3ipc/i3_event_watch.h"
 
-#include <glib-unix.h>
-
 #include <nlohmann/json.hpp>
 
+#include "platform/glib/fd_watch.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
 
@@ -21,21 +20,12 @@ Result<std::unique_ptr<EventWatch>> EventWatch::open(const std::string& path,
   const auto answer = nlohmann::json::parse(reply.value(), nullptr, false);
   if (!answer.is_object() || !answer.value("success", false))
     return Failure{"the window manager refused to report " + std::string(events)};
-  watch->watch_ = g_unix_fd_add(
-      watch->socket_->fd(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-      [](gint, GIOCondition, gpointer self) -> gboolean {
-        auto* w = static_cast<EventWatch*>(self);
-        if (w->dispatch()) return G_SOURCE_CONTINUE;
-        w->watch_ = 0;
-        return G_SOURCE_REMOVE;
-      },
-      watch.get());
+  watch->fd_ = std::make_unique<glib::FdWatch>(watch->socket_->fd(),
+                                               [w = watch.get()] { return w->dispatch(); });
   return watch;
 }
 
-EventWatch::~EventWatch() {
-  if (watch_) g_source_remove(watch_);
-}
+EventWatch::~EventWatch() = default;
 
 bool EventWatch::dispatch() {
   // Whatever has arrived, without waiting for more.

@@ -10,7 +10,11 @@
 
 #include "base/result.h"
 
-namespace tessaloom::platform::i3ipc {
+namespace tessaloom::platform {
+namespace glib {
+class FdWatch;
+}
+namespace i3ipc {
 
 class IpcSocket;
 
@@ -35,7 +39,8 @@ class EventWatch {
 
   std::unique_ptr<IpcSocket> socket_;
   Handler handler_;
-  unsigned watch_ = 0;
+  std::unique_ptr<glib::FdWatch> fd_;  // last: it goes first
 };
 
-}  // namespace tessaloom::platform::i3ipc
+}  // namespace i3ipc
+}  // namespace tessaloom::platform

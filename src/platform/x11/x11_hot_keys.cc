@@ -1,6 +1,5 @@
 #include "platform/x11/x11_hot_keys.h"
 
-#include <glib-unix.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -8,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/glib/fd_watch.h"
 #include "platform/x11/x11_connection.h"
 
 namespace tessaloom::platform {
@@ -16,12 +16,6 @@ namespace {
 constexpr std::uint16_t kLock = XCB_MOD_MASK_LOCK;
 constexpr xcb_keysym_t kNumLockSym = 0xff7f;  // XK_Num_Lock
 constexpr xcb_keysym_t kLowerA = 0x61;        // XK_a: the keysyms of the letters follow in order
-
-gboolean connectionReadable(gint, GIOCondition condition, gpointer data) {
-  auto* keys = static_cast<X11HotKeys*>(data);
-  if (!keys->dispatch() || (condition & (G_IO_HUP | G_IO_ERR))) return G_SOURCE_REMOVE;
-  return G_SOURCE_CONTINUE;
-}
 
 }  // namespace
 
@@ -41,13 +35,12 @@ X11HotKeys::X11HotKeys(xcb_connection_t* connection)
     : connection_(connection), symbols_(xcb_key_symbols_alloc(connection)) {
   root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
   numLock_ = findNumLock();
-  watch_ = g_unix_fd_add(xcb_get_file_descriptor(connection_),
-                         static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                         connectionReadable, this);
+  fd_ = std::make_unique<glib::FdWatch>(xcb_get_file_descriptor(connection_),
+                                        [this] { return dispatch(); });
 }
 
 X11HotKeys::~X11HotKeys() {
-  if (watch_) g_source_remove(watch_);
+  fd_.reset();
   for (const auto& r : registrations_) ungrab(r.keycodes, r.xMods);
   // One round trip: the server has released the keys before this process can end, so a copy
   // that waits for that end can grab them at once.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "platform/glib/fd_watch.h"
 #include "platform/hot_keys.h"
 
 typedef struct xcb_connection_t xcb_connection_t;
@@ -65,7 +66,7 @@ class X11HotKeys final : public HotKeys {
   xcb_key_symbols_t* symbols_;
   std::uint32_t root_;
   std::uint16_t numLock_ = 0;
-  unsigned watch_ = 0;
+  std::unique_ptr<glib::FdWatch> fd_;
   std::vector<Registration> registrations_;
   std::function<void(HotKeyId)> handler_;
 };

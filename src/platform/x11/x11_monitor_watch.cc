@@ -1,10 +1,10 @@
 #include "platform/x11/x11_monitor_watch.h"
 
-#include <glib-unix.h>
 #include <xcb/randr.h>
 
 #include <cstdlib>
 
+#include "platform/glib/fd_watch.h"
 #include "platform/x11/x11_connection.h"
 
 namespace tessaloom::platform::x11 {
@@ -23,22 +23,12 @@ Result<std::unique_ptr<MonitorWatch>> MonitorWatch::open(const std::string& disp
                          XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
                              XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
   xcb_flush(watch->connection_->raw());
-  watch->watch_ = g_unix_fd_add(
-      xcb_get_file_descriptor(watch->connection_->raw()),
-      static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-      [](gint, GIOCondition, gpointer self) -> gboolean {
-        auto* w = static_cast<MonitorWatch*>(self);
-        if (w->dispatch()) return G_SOURCE_CONTINUE;
-        w->watch_ = 0;
-        return G_SOURCE_REMOVE;
-      },
-      watch.get());
+  watch->fd_ = std::make_unique<glib::FdWatch>(xcb_get_file_descriptor(watch->connection_->raw()),
+                                               [w = watch.get()] { return w->dispatch(); });
   return watch;
 }
 
-MonitorWatch::~MonitorWatch() {
-  if (watch_) g_source_remove(watch_);
-}
+MonitorWatch::~MonitorWatch() = default;
 
 bool MonitorWatch::dispatch() {
   xcb_connection_t* c = connection_->raw();

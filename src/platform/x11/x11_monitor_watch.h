@@ -8,7 +8,11 @@
 
 #include "base/result.h"
 
-namespace tessaloom::platform::x11 {
+namespace tessaloom::platform {
+namespace glib {
+class FdWatch;
+}
+namespace x11 {
 
 class Connection;
 
@@ -29,7 +33,8 @@ class MonitorWatch {
 
   std::unique_ptr<Connection> connection_;
   std::function<void()> changed_;
-  unsigned watch_ = 0;
+  std::unique_ptr<glib::FdWatch> fd_;  // last: it goes first
 };
 
-}  // namespace tessaloom::platform::x11
+}  // namespace x11
+}  // namespace tessaloom::platform

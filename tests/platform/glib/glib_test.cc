@@ -1,5 +1,5 @@
-// The GLib main queue on real time (only order and what runs are checked, never durations) and
-// the single tray copy per user on a private session bus.
+// The GLib main queue on real time (only order and what runs are checked, never durations), a
+// watched descriptor, and the single tray copy per user on a private session bus.
 #include <glib.h>
 #include <gmock/gmock.h>
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <future>
 #include <thread>
 
+#include "platform/glib/fd_watch.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/single_instance.h"
 #include "support/private_bus.h"
@@ -69,6 +70,32 @@ class RunningCopy {
   std::promise<bool> owns;
   std::thread thread_;
 };
+
+// A watch whose descriptor has closed ends by itself, and going later removes nothing else.
+TEST(FdWatch, ReportsWhatArrivesAndEndsQuietlyOnceClosed) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  int criticals = 0;
+  const guint handler = g_log_set_handler(
+      "GLib", G_LOG_LEVEL_CRITICAL,
+      [](const gchar*, GLogLevelFlags, const gchar*, gpointer n) { ++*static_cast<int*>(n); },
+      &criticals);
+  std::string read;
+  {
+    glib::FdWatch watch(ends[0], [&] {
+      char c = 0;
+      if (::read(ends[0], &c, 1) != 1) return false;
+      return read += c, true;
+    });
+    ASSERT_EQ(::write(ends[1], "ab", 2), 2);
+    ::close(ends[1]);
+    for (int i = 0; i < 10; ++i) g_main_context_iteration(nullptr, FALSE);
+  }
+  g_log_remove_handler("GLib", handler);
+  ::close(ends[0]);
+  EXPECT_EQ(read, "ab");
+  EXPECT_EQ(criticals, 0);
+}
 
 TEST(SingleInstance, TheOwnerIsAskedToQuitAndTheNamePassesToTheCopyThatAsked) {
   testing::PrivateBus bus;
