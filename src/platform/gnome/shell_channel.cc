@@ -200,14 +200,16 @@ std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {
 
 ExtensionStatus ShellChannel::extensionStatus() {
   ExtensionStatus status;
+  // Asked only when the extension does not serve: a Shell busy starting up or under load gets
+  // time to say why, and its version is only a detail of the line.
   const auto shell = [this](const char* interface, const char* method, GVariant* parameters,
-                            const char* replyType) {
+                            const char* replyType, int milliseconds) {
     return gio()->callSync(bus_, "org.gnome.Shell", "/org/gnome/Shell", interface, method,
                            parameters, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START,
-                           2000, nullptr, nullptr);
+                           milliseconds, nullptr, nullptr);
   };
   if (GVariant* info = shell("org.gnome.Shell.Extensions", "GetExtensionInfo",
-                             g_variant_new("(s)", kExtensionUuid), "(a{sv})")) {
+                             g_variant_new("(s)", kExtensionUuid), "(a{sv})", 4000)) {
     GVariant* entries = g_variant_get_child_value(info, 0);
     // The Shell describes an extension it does not know with no entries at all.
     const auto number = numberIn(entries, "state");
@@ -217,8 +219,9 @@ ExtensionStatus ShellChannel::extensionStatus() {
     g_variant_unref(entries);
     g_variant_unref(info);
   }
-  if (GVariant* reply = shell("org.freedesktop.DBus.Properties", "Get",
-                              g_variant_new("(ss)", "org.gnome.Shell", "ShellVersion"), "(v)")) {
+  if (GVariant* reply =
+          shell("org.freedesktop.DBus.Properties", "Get",
+                g_variant_new("(ss)", "org.gnome.Shell", "ShellVersion"), "(v)", 1000)) {
     GVariant* version = nullptr;
     g_variant_get(reply, "(v)", &version);
     if (g_variant_is_of_type(version, G_VARIANT_TYPE_STRING))
