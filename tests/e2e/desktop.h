@@ -73,6 +73,9 @@ class Desktop {
   virtual ::testing::AssertionResult pointAt(int monitor) = 0;
   /// Presses Control+Alt+`letter` as a user would; false where this desktop cannot.
   virtual bool press(char /*letter*/) { return false; }
+  /// Leaves only the first `count` of the monitors it started with lit, as unplugging the others
+  /// would; waits (bounded) until it lists that many. False where it cannot change them.
+  virtual bool showMonitors(int /*count*/) { return false; }
 };
 
 }  // namespace tessaloom::e2e

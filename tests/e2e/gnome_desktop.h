@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -72,6 +73,30 @@ class GnomeDesktop : public SessionDesktop {
     return runInSession(
                "gjs", {script("gnome/press-keys.js"), "Control_L", "Alt_L", std::string(1, letter)})
                .status == 0;
+  }
+
+  // Through mutter's display configuration, as the Settings panel does.
+  bool showMonitors(int count) override {
+    const std::vector<std::string> config = {"call",          "--session",
+                                             "--dest",        "org.gnome.Mutter.DisplayConfig",
+                                             "--object-path", "/org/gnome/Mutter/DisplayConfig",
+                                             "--method"};
+    auto state = config;
+    state.push_back("org.gnome.Mutter.DisplayConfig.GetCurrentState");
+    const std::string now = runInSession("gdbus", state).out;
+    if (!now.starts_with("(uint32 ")) return false;
+    const std::string serial = now.substr(std::strlen("(uint32 "));
+    std::string lit;
+    for (int i = 0; i < count; ++i)
+      lit += std::string(i ? ", " : "") + "(" + std::to_string(1920 * i) + ", 0, 1.0, 0, " +
+             (i ? "false" : "true") + ", [('Meta-" + std::to_string(i) +
+             "', '1920x1080@60.000', @a{sv} {})])";
+    auto apply = config;
+    apply.insert(apply.end(),
+                 {"org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig",
+                  serial.substr(0, serial.find(',')), "1", "[" + lit + "]", "@a{sv} {}"});
+    return runInSession("gdbus", apply).status == 0 &&
+           waitFor([&] { return monitors().size() == std::size_t(count); }, 5, "");
   }
 
   /// Calls the extension's `method` as a client of its own would, or as a `stranger`: gdbus.

@@ -1,7 +1,10 @@
 // The program on every desktop, checked against the layout model: one scenario per concern.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 
@@ -173,8 +176,38 @@ class Scenario : public ::testing::TestWithParam<DesktopKind> {
     }
   }
 
+  // Starts the tray (skips where it cannot run), on a bus of its own where the desktop has none.
+  void startTray() {
+    std::filesystem::create_directories(dir_.path() / "runtime");
+    std::vector<std::string> env;  // the desktop's own variables first: they win
+    bool shown = false;            // GTK needs a display; GTK finds its icons in /usr/share
+    for (const auto& [key, value] : environment()) {
+      shown = shown || key == "DISPLAY" || key == "WAYLAND_DISPLAY";
+      if (!key.starts_with('-'))
+        env.push_back(key + "=" + value + (key == "XDG_DATA_DIRS" ? ":/usr/share" : ""));
+    }
+    const std::string bus = trayBus_.emplace().address();
+    env.insert(env.end(),
+               {"DBUS_SESSION_BUS_ADDRESS=" + bus, "XDG_RUNTIME_DIR=" + dir_.file("runtime"),
+                "HOME=" + dir_.path().string(), "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"});
+    if (!shown || bus.empty()) GTEST_SKIP() << "no display or session bus for the tray";
+    tray_ = testing::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
+    std::optional<std::string> line;
+    for (const auto deadline = testing::after(30);
+         tray_ && (line = tray_->readLine(deadline)) && *line != "ready";) {
+    }
+    ASSERT_TRUE(line) << "the tray did not start; see tray.log";
+  }
+  void quitTray() {
+    tray_->signal(SIGTERM);
+    EXPECT_TRUE(tray_->waitExit(testing::after(20)));
+    EXPECT_EQ(tray_->status(), 0) << "see tray.log";
+  }
+
   testing::TempDir dir_;
   std::unique_ptr<Desktop> desktop_;
+  std::optional<testing::PrivateBus> trayBus_;
+  std::unique_ptr<testing::Process> tray_;
 };
 
 class TwoMonitors : public Scenario {
@@ -246,32 +279,13 @@ TEST_P(Scenario, TheTrayArrangesOnControlAltG) {
   ASSERT_NO_FATAL_FAILURE(
       open({{&kChrome, {{"Docs", {100, 100, 800, 600}}, {"Mail", {400, 300, 700, 500}}}},
             {&kChat, {{"New chat", {200, 200, 600, 450}}}}}));
-  testing::PrivateBus bus;
-  std::filesystem::create_directories(dir_.path() / "runtime");
-  std::vector<std::string> env;  // the desktop's own variables first: they win
-  bool shown = false;            // GTK needs a display; GTK finds its icons in /usr/share
-  for (const auto& [key, value] : environment()) {
-    shown = shown || key == "DISPLAY" || key == "WAYLAND_DISPLAY";
-    if (!key.starts_with('-'))
-      env.push_back(key + "=" + value + (key == "XDG_DATA_DIRS" ? ":/usr/share" : ""));
-  }
-  env.insert(env.end(), {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
-                         "XDG_RUNTIME_DIR=" + dir_.file("runtime"), "HOME=" + dir_.path().string(),
-                         "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"});
-  if (!shown || bus.address().empty()) GTEST_SKIP() << "no display or session bus for the tray";
-  auto tray = testing::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
-  std::optional<std::string> line;
-  for (const auto deadline = testing::after(30);
-       tray && (line = tray->readLine(deadline)) && *line != "ready";) {
-  }
-  ASSERT_TRUE(line) << "the tray did not start; see tray.log";
+  ASSERT_NO_FATAL_FAILURE(startTray());
+  if (IsSkipped()) return;
   const auto plans = planned("grid");
   if (!desktop_->press('g')) GTEST_SKIP() << GetParam().name << " cannot press keys here";
   EXPECT_TRUE(settles(plans, 10));
   // Quitting right after its plate: a clean end, also under the sanitizers.
-  tray->signal(SIGTERM);
-  EXPECT_TRUE(tray->waitExit(testing::after(20)));
-  EXPECT_EQ(tray->status(), 0) << "see tray.log";
+  ASSERT_NO_FATAL_FAILURE(quitTray());
 }
 
 TEST_P(TwoMonitors, ListsBothAndArrangesEachOnItsOwnOrAllOnTheOneUnderThePointer) {
@@ -293,6 +307,33 @@ TEST_P(TwoMonitors, ListsBothAndArrangesEachOnItsOwnOrAllOnTheOneUnderThePointer
       EXPECT_TRUE(settles(plans));
     }
   }
+}
+
+TEST_P(TwoMonitors, TheTrayRestoresWhatWasSavedOnTheMonitorsLeftOnceTheChangeHasSettled) {
+  ASSERT_NO_FATAL_FAILURE(open({{&kChrome, {{"Docs", {100, 100, 800, 600}}}}}));
+  ASSERT_TRUE(ended(run({"--save", "pair"}), "保存「pair」: 1枚\n"));
+  if (!desktop_->showMonitors(1)) GTEST_SKIP() << GetParam().name << " keeps its monitors";
+  const auto alone = planned("grid");
+  ASSERT_TRUE(ended(run({"--apply", "grid"}), "自動タイルで整列: 1枚\n"));
+  ASSERT_TRUE(settles(alone));
+  ASSERT_TRUE(ended(run({"--save", "alone"}), "保存「alone」: 1枚\n"));
+  ASSERT_NO_FATAL_FAILURE(startTray());
+  // Off by default: "pair" stays saved for two monitors, and nothing moves.
+  const Frames arranged = frames();
+  ASSERT_TRUE(desktop_->showMonitors(2));
+  EXPECT_FALSE(testing::waitUntil([&] { return frames() != arranged; }, 3));
+  ASSERT_TRUE(ended(run({"--undo"}), "元に戻した: 1枚\n"));
+  auto settings = nlohmann::json::parse(dir_.read("defaults.json"));
+  settings["restoreForMonitors"] = true;
+  dir_.write("defaults.json", settings.dump());
+  ASSERT_TRUE(desktop_->showMonitors(1));
+  const auto unplugged = std::chrono::steady_clock::now();
+  EXPECT_TRUE(settles(alone, 10));
+  std::printf("restored %lld ms after the monitor went\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - unplugged)
+                                         .count()));
+  ASSERT_NO_FATAL_FAILURE(quitTray());
 }
 
 std::string desktopName(const ::testing::TestParamInfo<DesktopKind>& info) {
