@@ -76,6 +76,9 @@ class Desktop {
   /// Leaves only the first `count` of the monitors it started with lit, as unplugging the others
   /// would; waits (bounded) until it lists that many. False where it cannot change them.
   virtual bool showMonitors(int /*count*/) { return false; }
+  /// Takes the program's channel into the desktop away and brings it back, as switching the
+  /// GNOME extension off and on does; false where there is none to switch.
+  virtual bool switchChannel() { return false; }
 };
 
 }  // namespace tessaloom::e2e

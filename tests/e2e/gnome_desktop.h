@@ -99,6 +99,18 @@ class GnomeDesktop : public SessionDesktop {
            waitFor([&] { return monitors().size() == std::size_t(count); }, 5, "");
   }
 
+  bool switchChannel() override {
+    for (const bool on : {false, true}) {
+      runInSession("gdbus", {"call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+                             "/org/gnome/Shell", "--method",
+                             on ? "org.gnome.Shell.Extensions.EnableExtension"
+                                : "org.gnome.Shell.Extensions.DisableExtension",
+                             "tessaloom@tessaloom.github.io"});
+      if (!waitFor([&] { return (call("Facts").status == 0) == on; }, 10, "")) return false;
+    }
+    return true;
+  }
+
   /// Calls the extension's `method` as a client of its own would, or as a `stranger`: gdbus.
   testing::ProgramResult call(const std::string& method, std::vector<std::string> args = {},
                               bool stranger = false) const {
