@@ -37,7 +37,7 @@ class KWinDesktop final : public WindowSystem {
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// Through our script, which KWin tells of each change of its outputs; nothing is watched
-  /// while the script does not run.
+  /// when the script does not run at the time of the call (KWin's scripting switched off).
   std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
   Point pointer() override;
   bool launch(std::string_view id) override;
