@@ -94,12 +94,13 @@ std::vector<Screen> GnomeDesktop::screens() {
 std::shared_ptr<void> GnomeDesktop::watchMonitors(std::function<void()> changed) {
   auto signal = channel_->subscribe("MonitorsChanged", [changed](GVariant*) { changed(); });
   // The extension forgets its watchers when it is disabled or the Shell restarts, and the
-  // monitors may have changed while it was away.
-  auto seen = std::make_shared<bool>(false);
-  auto name = channel_->watch([this, changed, seen](bool present) {
+  // monitors may have changed while it was away, or before it took this request: once it has
+  // taken it, a change is reported, unless the caller saw no monitors to compare with.
+  auto report = std::make_shared<bool>(channel_->present());
+  auto name = channel_->watch([this, changed, report](bool present) {
     if (!present) return;
-    channel_->send("WatchMonitors", g_variant_new("(b)", TRUE));
-    if (std::exchange(*seen, true)) changed();
+    (void)channel_->call("WatchMonitors", g_variant_new("(b)", TRUE), "()");
+    if (std::exchange(*report, true)) changed();
   });
   gnome::ShellChannel* channel = channel_.get();
   return std::shared_ptr<void>(nullptr, [channel, signal, name](void*) mutable {

@@ -29,7 +29,8 @@ class GnomeDesktop final : public WindowSystem {
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// The extension's MonitorsChanged signal, which it sends to this client alone once asked;
-  /// asked again whenever the extension comes back, which counts as a change then.
+  /// asked again whenever the extension comes back. Each time it is asked counts as a change,
+  /// except the first when the extension was away at the call.
   std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
   Point pointer() override;
   /// Through GIO, from the desktop entry.
