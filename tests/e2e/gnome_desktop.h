@@ -3,8 +3,8 @@
 // call, keys and pointer moves sent through the Shell's remote desktop interface.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -77,25 +77,23 @@ class GnomeDesktop : public SessionDesktop {
 
   // Through mutter's display configuration, as the Settings panel does.
   bool showMonitors(int count) override {
-    const std::vector<std::string> config = {"call",          "--session",
-                                             "--dest",        "org.gnome.Mutter.DisplayConfig",
-                                             "--object-path", "/org/gnome/Mutter/DisplayConfig",
-                                             "--method"};
-    auto state = config;
-    state.push_back("org.gnome.Mutter.DisplayConfig.GetCurrentState");
-    const std::string now = runInSession("gdbus", state).out;
-    if (!now.starts_with("(uint32 ")) return false;
-    const std::string serial = now.substr(std::strlen("(uint32 "));
-    std::string lit;
+    const auto config = [&](const std::string& method, std::vector<std::string> args) {
+      args.insert(args.begin(), {"call", "--session", "--dest", "org.gnome.Mutter.DisplayConfig",
+                                 "--object-path", "/org/gnome/Mutter/DisplayConfig", "--method",
+                                 "org.gnome.Mutter.DisplayConfig." + method});
+      return runInSession("gdbus", args);
+    };
+    unsigned serial = 0;
+    if (std::sscanf(config("GetCurrentState", {}).out.c_str(), "(uint32 %u,", &serial) != 1)
+      return false;
+    std::string lit;  // the first `count` of the monitors, side by side
     for (int i = 0; i < count; ++i)
       lit += std::string(i ? ", " : "") + "(" + std::to_string(1920 * i) + ", 0, 1.0, 0, " +
              (i ? "false" : "true") + ", [('Meta-" + std::to_string(i) +
              "', '1920x1080@60.000', @a{sv} {})])";
-    auto apply = config;
-    apply.insert(apply.end(),
-                 {"org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig",
-                  serial.substr(0, serial.find(',')), "1", "[" + lit + "]", "@a{sv} {}"});
-    return runInSession("gdbus", apply).status == 0 &&
+    return config("ApplyMonitorsConfig",
+                  {std::to_string(serial), "1", "[" + lit + "]", "@a{sv} {}"})
+                   .status == 0 &&
            waitFor([&] { return monitors().size() == std::size_t(count); }, 5, "");
   }
 

@@ -318,6 +318,7 @@ TEST_P(TwoMonitors, TheTrayRestoresWhatWasSavedOnTheMonitorsLeftOnceTheChangeHas
   ASSERT_TRUE(settles(alone));
   ASSERT_TRUE(ended(run({"--save", "alone"}), "保存「alone」: 1枚\n"));
   ASSERT_NO_FATAL_FAILURE(startTray());
+  if (IsSkipped()) return;
   // Off by default: "pair" stays saved for two monitors, and nothing moves.
   const Frames arranged = frames();
   ASSERT_TRUE(desktop_->showMonitors(2));
