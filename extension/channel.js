@@ -25,10 +25,12 @@ const INTERFACE = `<node><interface name="org.tessaloom.Shell">
   <method name="MenuFill"><arg name="menu" type="s" direction="in"/></method>
   <signal name="MenuWanted"/>
   <signal name="MenuChosen"><arg name="path" type="s"/></signal>
+  <method name="WatchMonitors"><arg name="on" type="b" direction="in"/></method>
+  <signal name="MonitorsChanged"/>
 </interface></node>`;
 
 const METHODS = ['Facts', 'Place', 'BindKey', 'UnbindKey', 'PlateCreate', 'PlateSet',
-  'PlateDestroy', 'ButtonShow', 'MenuFill'];
+  'PlateDestroy', 'ButtonShow', 'MenuFill', 'WatchMonitors'];
 const DENIED = 'org.freedesktop.DBus.Error.AccessDenied';
 // The plate's looks; the caller picks one by name and gives only sizes.
 const LOOKS = {
@@ -80,6 +82,12 @@ var TessaloomChannel = class {
     this._nextPlate = 1;
     this._clients = new Map();
     this._button = this._buttonOwner = null;
+    // The clients told of every change of the monitors, as the Shell sees it.
+    this._monitorWatchers = new Set();
+    this._monitors = Main.layoutManager.connect('monitors-changed', () => {
+      for (const client of this._monitorWatchers)
+        this._tell(client, 'MonitorsChanged', null);
+    });
     const gate = {};
     for (const method of METHODS)
       gate[`${method}Async`] = (args, invocation) => this._serve(method, args, invocation);
@@ -95,6 +103,7 @@ var TessaloomChannel = class {
   disable() {
     if (this._startup)
       Main.layoutManager.disconnect(this._startup);
+    Main.layoutManager.disconnect(this._monitors);
     if (this._owner)
       Gio.bus_unown_name(this._owner);
     this._startup = this._owner = null;
@@ -183,6 +192,10 @@ var TessaloomChannel = class {
         plate.box.destroy();
         this._plates.delete(id);
       }
+    }
+    for (const client of this._monitorWatchers) {
+      if (sender === null || client === sender)
+        this._monitorWatchers.delete(client);
     }
     if (this._button && (sender === null || this._buttonOwner === sender)) {
       this._button.destroy();
@@ -275,6 +288,14 @@ var TessaloomChannel = class {
   UnbindKeyAsync([slot], invocation) {
     if (this._keys.get(slot)?.owner === invocation.get_sender())
       this._unbind(slot);
+    invocation.return_value(null);
+  }
+
+  WatchMonitorsAsync([on], invocation) {
+    if (on)
+      this._monitorWatchers.add(this._watch(invocation));
+    else
+      this._monitorWatchers.delete(invocation.get_sender());
     invocation.return_value(null);
   }
 

@@ -73,10 +73,12 @@ class Desktop {
   virtual ::testing::AssertionResult pointAt(int monitor) = 0;
   /// Presses Control+Alt+`letter` as a user would; false where this desktop cannot.
   virtual bool press(char /*letter*/) { return false; }
-  /// Puts another monitor, of another size, in the second one's place (`other`) or its own
-  /// back, as a dock does, and waits (bounded) until the desktop shows it; false where the
-  /// desktop cannot change its monitors while it runs.
-  virtual bool swapSecondMonitor(bool /*other*/) { return false; }
+  /// Leaves only the first `count` of the monitors it started with lit, as unplugging the others
+  /// would; waits (bounded) until it lists that many. False where it cannot change them.
+  virtual bool showMonitors(int /*count*/) { return false; }
+  /// Takes the program's channel into the desktop away and brings it back, as switching the
+  /// GNOME extension off and on does; false where there is none to switch.
+  virtual bool switchChannel() { return false; }
 };
 
 }  // namespace tessaloom::e2e

@@ -3,6 +3,7 @@
 // call, keys and pointer moves sent through the Shell's remote desktop interface.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,40 @@ class GnomeDesktop : public SessionDesktop {
     return runInSession(
                "gjs", {script("gnome/press-keys.js"), "Control_L", "Alt_L", std::string(1, letter)})
                .status == 0;
+  }
+
+  // Through mutter's display configuration, as the Settings panel does.
+  bool showMonitors(int count) override {
+    const auto config = [&](const std::string& method, std::vector<std::string> args) {
+      args.insert(args.begin(), {"call", "--session", "--dest", "org.gnome.Mutter.DisplayConfig",
+                                 "--object-path", "/org/gnome/Mutter/DisplayConfig", "--method",
+                                 "org.gnome.Mutter.DisplayConfig." + method});
+      return runInSession("gdbus", args);
+    };
+    unsigned serial = 0;
+    if (std::sscanf(config("GetCurrentState", {}).out.c_str(), "(uint32 %u,", &serial) != 1)
+      return false;
+    std::string lit;  // the first `count` of the monitors, side by side
+    for (int i = 0; i < count; ++i)
+      lit += std::string(i ? ", " : "") + "(" + std::to_string(1920 * i) + ", 0, 1.0, 0, " +
+             (i ? "false" : "true") + ", [('Meta-" + std::to_string(i) +
+             "', '1920x1080@60.000', @a{sv} {})])";
+    return config("ApplyMonitorsConfig",
+                  {std::to_string(serial), "1", "[" + lit + "]", "@a{sv} {}"})
+                   .status == 0 &&
+           waitFor([&] { return monitors().size() == std::size_t(count); }, 5, "");
+  }
+
+  bool switchChannel() override {
+    for (const bool on : {false, true}) {
+      runInSession("gdbus", {"call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+                             "/org/gnome/Shell", "--method",
+                             on ? "org.gnome.Shell.Extensions.EnableExtension"
+                                : "org.gnome.Shell.Extensions.DisableExtension",
+                             "tessaloom@tessaloom.github.io"});
+      if (!waitFor([&] { return (call("Facts").status == 0) == on; }, 10, "")) return false;
+    }
+    return true;
   }
 
   /// Calls the extension's `method` as a client of its own would, or as a `stranger`: gdbus.

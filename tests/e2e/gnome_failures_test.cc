@@ -123,7 +123,8 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
            {"PlateSet", {"1", "0", "0", "1", "true"}},
            {"PlateDestroy", {"1"}},
            {"ButtonShow", {"'x'", "'y'"}},
-           {"MenuFill", {"'[]'"}}}) {
+           {"MenuFill", {"'[]'"}},
+           {"WatchMonitors", {"true"}}}) {
     const auto r = desktop_->call(method, args, true);
     EXPECT_NE(r.err.find("AccessDenied"), std::string::npos) << method << r.out << r.err;
   }

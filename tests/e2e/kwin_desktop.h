@@ -85,13 +85,14 @@ class KWinDesktop : public SessionDesktop {
     return runInSession("gdbus", args).status == 0;
   }
 
-  /// Calls `call` (a method of our agent, then its arguments) at every connection on the bus at
-  /// once, as any program could; the replies and AccessDenied errors, one a line.
+  /// Calls `call` (a method of our agent's object, "KWinAgent.Next", then its arguments) at
+  /// every connection on the bus at once, as any program could; the replies and AccessDenied
+  /// errors, one a line.
   std::string callEveryone(std::vector<std::string> call) const {
     call.insert(call.begin(), {"-c", R"(for n in $(gdbus call --session -d org.freedesktop.DBus \
         -o /org/freedesktop/DBus -m org.freedesktop.DBus.ListNames | grep -o ':1[.0-9]*'); do
       dbus-send --session --print-reply --reply-timeout=8000 --dest=$n /org/tessaloom/KWinAgent \
-        org.tessaloom.KWinAgent.$0 "$@" 2>&1 | grep -e AccessDenied -e '^method return' &
+        org.tessaloom.$0 "$@" 2>&1 | grep -e AccessDenied -e '^method return' &
     done; wait)"});
     return runInSession("sh", call).out;
   }

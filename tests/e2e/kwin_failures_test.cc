@@ -110,11 +110,13 @@ TEST_P(KWinScripts, NeverOutliveTheirProgramNorTouchAnotherDesktop) {
   // Any other program on the bus is refused, while a command beside it and the hot key work.
   auto command = std::async(std::launch::async, [&] { return run({"--apply", "cascade"}); });
   const std::string refused =
-      desktop_.callEveryone({"Next", "string:x", R"(string:{"windows":[]})"}) +
-      desktop_.callEveryone({"Pressed", "string:Tessaloom Ctrl+Alt+G"});
+      desktop_.callEveryone({"KWinAgent.Next", "string:x", R"(string:{"windows":[]})"}) +
+      desktop_.callEveryone({"KWinAgent.Pressed", "string:Tessaloom Ctrl+Alt+G"});
+  const std::string outputs = desktop_.callEveryone({"KWinOutputs.Changed"});  // the tray's
   EXPECT_EQ(command.get().out, "同じサイズで重ねる: 1枚\n");
   EXPECT_EQ(refused.find("return"), std::string::npos) << refused;
   EXPECT_GE(std::count(refused.begin(), refused.end(), '\n'), 2) << refused;
+  EXPECT_EQ(outputs, "Error org.freedesktop.DBus.Error.AccessDenied: only KWin may call this\n");
   const Rect cascaded = frameOf("Docs");
   ASSERT_TRUE(desktop_.press('g'));
   EXPECT_TRUE(testing::waitUntil([&] { return frameOf("Docs") != cascaded; }, 10));

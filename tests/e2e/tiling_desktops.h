@@ -19,7 +19,7 @@ class TilingDesktop : public Desktop {
   explicit TilingDesktop(const std::string& kind) : sway_(kind == "sway") {}
 
   std::string start(const std::filesystem::path& folder, int monitors) override {
-    dir_ = folder, monitors_ = monitors;
+    dir_ = folder, monitors_ = started_ = monitors;
     for (const char* p : {sway_ ? "sway" : "i3", sway_ ? "swaymsg" : "i3-msg", "Xvfb", "setpriv"})
       if (!testing::onPath(p)) return std::string(p) + " is not installed";
     const auto runtime = dir_ / "run";
@@ -105,26 +105,27 @@ class TilingDesktop : public Desktop {
   std::vector<Monitor> monitors() override {  // no bars
     const std::vector<Monitor> all = {
         {sway_ ? "HEADLESS-1" : "LEFT", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
-        {sway_ ? "HEADLESS-2" : "RIGHT", second_, second_}};
+        {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {1920, 0, 1280, 720}}};
     return {all.begin(), all.begin() + monitors_};
   }
 
   /// i3 as on the other X11 desktops; sway 1.7 can neither unplug nor disable a headless
-  /// output, and reports no change of its size.
-  bool swapSecondMonitor(bool other) override {
-    if (sway_ || monitors_ < 2) return false;
-    const int width = other ? 1600 : 1280;
-    second_.width = width;
+  /// output.
+  bool showMonitors(int count) override {
+    if (sway_ || started_ < 2) return false;
     const Environment display = {{"DISPLAY", display_}};
-    run({"xrandr", "--delmonitor", "RIGHT"}, display);
-    run({"xrandr", "--setmonitor", "RIGHT", std::to_string(width) + "/338x720/190+1920+0", "none"},
-        display);
+    if (!(count > 1
+              ? run({"xrandr", "--setmonitor", "RIGHT", "1280/338x720/190+1920+0", "none"}, display)
+              : run({"xrandr", "--delmonitor", "RIGHT"}, display)))
+      return false;
     for (const char* state : {"--off", "--auto"})  // the notifications a real dock brings
       run({"xrandr", "--output", "screen", state}, display);
+    monitors_ = count;
     const auto shown = [&] {
-      for (const Json& o : ask("get_outputs"))
-        if (o.value("name", "") == "RIGHT" && o["rect"].value("width", 0) == width) return true;
-      return false;
+      const Json outputs = ask("get_outputs");
+      return outputs.is_array() && std::ranges::count_if(outputs, [](const Json& o) {
+                                     return o.value("active", false);
+                                   }) == count;
     };
     return testing::waitUntil(shown, 10);
   }
@@ -221,8 +222,7 @@ class TilingDesktop : public Desktop {
   }
 
   bool sway_;
-  int monitors_ = 1;
-  Rect second_{1920, 0, 1280, 720};
+  int monitors_ = 1, started_ = 1;
   std::filesystem::path dir_;
   std::string socket_, wayland_, display_;
   // Declared so that the clients end first, the X server last.

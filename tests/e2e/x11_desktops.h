@@ -23,7 +23,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
     std::filesystem::create_directories(folder);
     log_ = (folder / "clients.log").string();
     if (auto error = startDesktop(manager_); !error.empty()) return error;
-    monitors_ = panelledMonitors(monitors);
+    monitors_ = started_ = panelledMonitors(monitors);
     for (std::size_t i = 0; monitors > 1 && i < monitors_.size(); ++i) {  // the first replaces
       const auto r = testing::runProgram(  // the screen's own monitor
           "xrandr",
@@ -94,19 +94,19 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
 
   /// RandR monitors of Xvfb change without an event; turning its output off and on again
   /// brings the notifications a real dock does.
-  bool swapSecondMonitor(bool other) override {
-    if (monitors_.size() < 2) return false;
-    Monitor& second = monitors_[1];
-    second.frame.width = second.usable.width = other ? 700 : 960;
-    const std::string w = std::to_string(int(second.frame.width));
+  bool showMonitors(int count) override {
+    if (started_.size() < 2) return false;
+    const Monitor& second = started_[1];
     const Environment display = {{"DISPLAY", server_->display()}};
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--delmonitor", second.name},
-          {"--setmonitor", second.name, w + "/185x1080/286+960+0", "none"}})
-      if (testing::runProgram("xrandr", args, display, 10).status) return false;
+    const auto xrandr = [&](const std::vector<std::string>& args) {
+      return testing::runProgram("xrandr", args, display, 10).status == 0;
+    };
+    if (!(count > 1 ? xrandr({"--setmonitor", second.name, "960/254x1080/286+960+0", "none"})
+                    : xrandr({"--delmonitor", second.name})))
+      return false;
     // xrandr reports a failure of its own that turning the output back on still succeeds in.
-    for (const char* state : {"--off", "--auto"})
-      testing::runProgram("xrandr", {"--output", "screen", state}, display, 10);
+    for (const char* state : {"--off", "--auto"}) xrandr({"--output", "screen", state});
+    monitors_.assign(started_.begin(), started_.begin() + count);
     return true;
   }
 
@@ -174,7 +174,7 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
   }
 
   std::string manager_, log_;
-  std::vector<Monitor> monitors_;
+  std::vector<Monitor> monitors_, started_;
   std::vector<std::pair<std::string, std::unique_ptr<testing::Process>>> clients_;
 };
 

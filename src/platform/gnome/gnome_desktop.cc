@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <utility>
 
 #include "platform/xdg/desktop_entries.h"
 
@@ -88,6 +89,25 @@ void GnomeDesktop::place(std::span<const Placement> placements) {
 std::vector<Screen> GnomeDesktop::screens() {
   const auto facts = read();
   return facts ? gnome::screensOf(*facts) : std::vector<Screen>{};
+}
+
+std::shared_ptr<void> GnomeDesktop::watchMonitors(std::function<void()> changed) {
+  auto signal = channel_->subscribe("MonitorsChanged", [changed](GVariant*) { changed(); });
+  // The extension forgets its watchers when it is disabled or the Shell restarts, and the
+  // monitors may have changed while it was away, or before it took this request: once it has
+  // taken it, a change is reported, unless the caller saw no monitors to compare with.
+  auto report = std::make_shared<bool>(channel_->present());
+  auto name = channel_->watch([this, changed, report](bool present) {
+    if (!present) return;
+    (void)channel_->call("WatchMonitors", g_variant_new("(b)", TRUE), "()");
+    if (std::exchange(*report, true)) changed();
+  });
+  gnome::ShellChannel* channel = channel_.get();
+  return std::shared_ptr<void>(nullptr, [channel, signal, name](void*) mutable {
+    name.reset();
+    signal.reset();
+    channel->send("WatchMonitors", g_variant_new("(b)", FALSE));
+  });
 }
 
 Point GnomeDesktop::pointer() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -27,6 +28,10 @@ class GnomeDesktop final : public WindowSystem {
   /// One Place call for all the windows, each move decided from facts read just before.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
+  /// The extension's MonitorsChanged signal, which it sends to this client alone once asked;
+  /// asked again whenever the extension comes back. Each time it is asked counts as a change,
+  /// except the first when the extension was away at the call.
+  std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
   Point pointer() override;
   /// Through GIO, from the desktop entry.
   bool launch(std::string_view id) override;

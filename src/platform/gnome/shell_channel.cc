@@ -192,9 +192,14 @@ std::shared_ptr<void> ShellChannel::subscribe(const char* signal,
 }
 
 std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {
-  const guint id =
-      gio()->watch(bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared, nameVanished,
-                   new std::function<void(bool)>(std::move(handler)), freeWatch);
+  // A Shell restarted (on X11) comes back under a new unique name: look it up anew, or its
+  // signals would go unheard and the first call fail.
+  const auto forget = [this, handler = std::move(handler)](bool present) {
+    shell_.clear();
+    handler(present);
+  };
+  const guint id = gio()->watch(bus_, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, nameAppeared,
+                                nameVanished, new std::function<void(bool)>(forget), freeWatch);
   return std::shared_ptr<void>(nullptr, [id](void*) { gio()->unwatch(id); });
 }
 

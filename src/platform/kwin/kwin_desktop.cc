@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/kwin/kwin_agent.h"
+#include "platform/kwin/kwin_output_watch.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -112,6 +113,12 @@ std::vector<Screen> KWinDesktop::screens() {
   for (const auto& o : report->outputs)
     screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
   return screens;
+}
+
+std::shared_ptr<void> KWinDesktop::watchMonitors(std::function<void()> changed) {
+  auto watch = kwin::OutputWatch::start(*agent_, std::move(changed));
+  if (!watch) return nullptr;
+  return std::shared_ptr<kwin::OutputWatch>(std::move(*watch));
 }
 
 Point KWinDesktop::pointer() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,9 @@ class KWinDesktop final : public WindowSystem {
   /// frame.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
+  /// Through our script, which KWin tells of each change of its outputs; nothing is watched
+  /// when the script does not run at the time of the call (KWin's scripting switched off).
+  std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
   Point pointer() override;
   bool launch(std::string_view id) override;
   /// Whether our script runs in KWin (it does not when KWin's scripting is switched off).

@@ -171,6 +171,10 @@ std::string placeRequest(std::span<const Move> moves) {
   return json{{"op", "place"}, {"moves", list}}.dump();
 }
 
+std::string outputsRequest(const std::string& service, const std::string& interface) {
+  return json{{"op", "outputs"}, {"service", service}, {"interface", interface}}.dump();
+}
+
 std::string bindRequest(const std::string& name, const std::string& keys,
                         const std::string& service) {
   return json{{"op", "bind"}, {"name", name}, {"text", name}, {"keys", keys}, {"service", service}}

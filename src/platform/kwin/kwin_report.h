@@ -79,6 +79,9 @@ std::string reportRequest();
 std::string idleRequest();
 std::string quitRequest();
 std::string placeRequest(std::span<const Move> moves);
+/// Calls Changed() of `interface` on `service` at each change of KWin's outputs; an empty
+/// service stops the calls.
+std::string outputsRequest(const std::string& service, const std::string& interface);
 /// A shortcut that calls Pressed(name) on `service` when its keys are pressed.
 std::string bindRequest(const std::string& name, const std::string& keys,
                         const std::string& service);

@@ -8,7 +8,9 @@ namespace {
 // The script's loop: it reports the facts, then waits for the answer to its D-Bus call, which
 // is the next request, carries it out and calls again. "quit" ends the loop and unloads the
 // script. The requests: "report" (the facts again), "place" (moves: id and frame), "bind" (a
-// shortcut that calls Pressed(name) on the named service), "idle" (nothing).
+// shortcut that calls Pressed(name) on the named service), "outputs" (each change of the
+// outputs calls Changed() of the named interface on the named service; none for an empty
+// service), "idle" (nothing).
 // KWin drops a call whose callee has gone without telling the script, so the script asks the
 // bus every two seconds whether its program is still there and unloads itself, shortcuts and
 // all, once it is not (where KWin lends scripts a QTimer: 5.27 and later).
@@ -59,6 +61,18 @@ function bind(b) {
     callDBus(b.service, bus.path, bus.interface, "Pressed", b.name);
   });
 }
+var outputsTo = null;
+function watchOutputs(r) {
+  if (outputsTo === null)  // KWin 5 and KWin 6 name the signals differently: each that exists
+    ["screensChanged", "numberScreensChanged", "screenResized", "virtualScreenSizeChanged",
+     "virtualScreenGeometryChanged"].forEach(function (name) {
+      if (workspace[name] && workspace[name].connect)
+        workspace[name].connect(function () {
+          if (outputsTo.service) callDBus(outputsTo.service, bus.path, outputsTo.interface, "Changed");
+        });
+    });
+  outputsTo = r;
+}
 function unload() {
   callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", bus.plugin);
 }
@@ -70,6 +84,7 @@ function answer(text) {
   if (r.op === "quit") return unload();
   if (r.op === "place") place(r.moves);
   if (r.op === "bind") bind(r);
+  if (r.op === "outputs") watchOutputs(r);
   next(r.op === "report" ? report() : {});
 }
 if (typeof QTimer !== "undefined") {

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/kwin/kwin_desktop.h"
+#include "platform/kwin/kwin_report.h"
+#include "platform/kwin/kwin_script.h"
 #include "platform/kwin/kwin_script_notes.h"
+#include "support/run_program.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
@@ -99,6 +102,39 @@ TEST(KWinScriptNotes, KeepOnlyWholeNotesOfOurScripts) {
   dropNote(note.plugin);
   EXPECT_THAT(readNotes(), ::testing::IsEmpty());
 }
+
+// The script run by gjs in a workspace shaped as KWin 5's or KWin 6's: each change of the
+// outputs that generation signals calls the program back, until it says to stop.
+class KWinScriptOutputs : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(KWinScriptOutputs, CallTheProgramBackAtEachChangeOfTheOutputsUntilToldToStop) {
+  if (!tessaloom::testing::onPath("gjs")) GTEST_SKIP() << "gjs is not installed";
+  std::string fake =
+      "var KWin = {}, pending = null, workspace = {windowList: function () { return []; },"
+      " currentDesktop: 1, cursorPos: {x: 0, y: 0}};\n";
+  for (const auto& signal : GetParam())
+    fake += "workspace." + signal + " = {f: [], connect: function (f) { this.f.push(f); }};\n";
+  fake += R"js(function callDBus(service, path, iface, method, arg) {
+  if (method === "Next") pending = arguments[arguments.length - 1];
+  else print([service, path, iface, method].join(" "));
+}
+function fire() { for (var s in workspace) (workspace[s].f || []).forEach(function (f) { f(); }); }
+)js";
+  const std::string script = agentScript({":1.5", "/agent", "org.agent", "p", "t"});
+  const std::string drive = "pending('" + outputsRequest(":1.7", "org.outputs") + "'); fire();\n" +
+                            "pending('" + outputsRequest("", "org.outputs") + "'); fire();\n";
+  tessaloom::testing::TempDir dir;
+  dir.write("run.js", fake + script + drive);
+  const auto r = tessaloom::testing::runProgram("gjs", {dir.file("run.js")}, {}, 20);
+  std::string calls;
+  for (std::size_t i = 0; i < GetParam().size(); ++i) calls += ":1.7 /agent org.outputs Changed\n";
+  EXPECT_EQ(r.out, calls) << r.err;
+}
+INSTANTIATE_TEST_SUITE_P(
+    KWin, KWinScriptOutputs,
+    ::testing::Values(std::vector<std::string>{"numberScreensChanged", "screenResized",
+                                               "virtualScreenGeometryChanged"},
+                      std::vector<std::string>{"screensChanged", "virtualScreenSizeChanged"}));
 
 }  // namespace
 }  // namespace tessaloom::platform::kwin
