@@ -43,6 +43,11 @@ class FakeIpcPeer {
     for (const int fd : {listener_, stop_[0], stop_[1]}) ::close(fd);
   }
 
+  /// Answers a SUBSCRIBE of exactly `payload` with `reply` (whole messages: events may follow).
+  void answerSubscription(const std::string& payload, std::string reply) {
+    std::lock_guard lock(mutex_);
+    subscriptions_[payload] = std::move(reply);
+  }
   /// The payloads of the RUN_COMMAND requests so far.
   std::vector<std::string> commands() {
     std::lock_guard lock(mutex_);
@@ -78,14 +83,17 @@ class FakeIpcPeer {
     std::lock_guard lock(mutex_);
     if (type == 0) commands_.push_back(payload);
     const auto it = replies_.find(type);
-    const std::string reply = it != replies_.end() ? it->second
-                              : type == 0          ? frame(type, R"([{"success": true}])")
-                                                   : frame(type, R"({"success": true})");
+    const auto subscription = type == 2 ? subscriptions_.find(payload) : subscriptions_.end();
+    const std::string reply = subscription != subscriptions_.end() ? subscription->second
+                              : it != replies_.end()               ? it->second
+                              : type == 0 ? frame(type, R"([{"success": true}])")
+                                          : frame(type, R"({"success": true})");
     return ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) == ssize_t(reply.size()) &&
            !reply.empty();
   }
 
   std::map<std::uint32_t, std::string> replies_;
+  std::map<std::string, std::string> subscriptions_;
   int listener_;
   int stop_[2] = {-1, -1};
   std::thread thread_;

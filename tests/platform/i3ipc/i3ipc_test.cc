@@ -1,5 +1,6 @@
 // sway's and i3's IPC: frames, broken and hostile servers, finding the socket, the layout
 // tree, bad replies, tiled windows, hot keys beside the user's own.
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -181,6 +182,29 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   EXPECT_EQ(sway.commands(),
             std::vector<std::string>{
                 "[con_id=11] floating disable; [con_id=11] focus; [con_id=10] focus"});
+}
+
+// Monitors are heard of through output events, or through workspace events where sway refuses
+// those (1.7).
+TEST(I3Desktop, HearsOfMonitorsThroughOutputEventsOrElseWorkspaceEvents) {
+  using testing::FakeIpcPeer;
+  for (const bool outputs : {true, false}) {
+    testing::TempDir dir;
+    FakeIpcPeer sway(dir.file("ipc"),
+                     {{kGetVersion, FakeIpcPeer::frame(kGetVersion, R"({"variant": "sway"})")}});
+    const std::string yes = FakeIpcPeer::frame(kSubscribe, R"({"success": true})");
+    sway.answerSubscription(R"(["output"])",
+                            outputs ? yes + FakeIpcPeer::frame(kEventBit | 1, "{}")
+                                    : FakeIpcPeer::frame(kSubscribe, R"({"success": false})"));
+    sway.answerSubscription(R"(["workspace"])", yes + FakeIpcPeer::frame(kEventBit, "{}"));
+    auto desktop = I3Desktop::connect(dir.file("ipc"));
+    ASSERT_TRUE(desktop) << desktop.error();
+    int heard = 0;
+    const auto watch = (*desktop)->watchMonitors([&] { ++heard; });
+    EXPECT_TRUE(
+        testing::waitUntil([&] { return g_main_context_iteration(nullptr, FALSE), heard == 1; }, 5))
+        << outputs;
+  }
 }
 
 // The user's configuration binds Control+Alt+G (through a variable), K (on release, over two
