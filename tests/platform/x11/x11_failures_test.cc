@@ -93,7 +93,7 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   set(ids[6], "_NET_WM_STRUT", "CARDINAL", 32, edges, 4);
   // One window minimized, one on another virtual desktop, which is left out.
   for (const std::string& command : {"windowminimize --sync " + std::to_string(ids[2]),
-                                    "set_desktop_for_window " + std::to_string(ids[7]) + " 1"})
+                                     "set_desktop_for_window " + std::to_string(ids[7]) + " 1"})
     ASSERT_EQ(testing::runProgram("xdotool", words(command), {{"DISPLAY", display}}, 10).status, 0);
   ASSERT_TRUE(testing::waitUntil(  // and each round trip comes after the properties set above
       [&] {
