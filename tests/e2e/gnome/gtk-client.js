@@ -3,7 +3,7 @@
 // id, or WM_CLASS under XWayland) and titles. Prints "ready" once every window has been drawn,
 // then runs until killed.
 //
-//   gtk-client.js APP_ID TITLE[=WxH] [--maximized] [--vanishes[=PID]] [TITLE[=WxH] ...]
+//   gtk-client.js APP_ID TITLE[=WxH] [--maximized] [--vanishes] [TITLE[=WxH] ...]
 //
 // A flag is for the window named before it: --vanishes ends the client as soon as the desktop
 // resizes that window after "ready" (a window that goes in the middle of an arrangement), and
@@ -41,8 +41,6 @@ for (const one of wanted) {
   window.connect('size-allocate', () => {
     if (!ready || !one['--vanishes'] || window.get_size().join() === one.size)
       return;
-    if (one['--vanishes'] !== true)
-      GLib.spawn_sync(null, ['kill', '-KILL', one['--vanishes']], null, GLib.SpawnFlags.SEARCH_PATH, null);
     imports.system.exit(0);
   });
   if (one['--maximized'])
