@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace tessaloom::platform::gnome {
@@ -22,6 +24,30 @@ long long whole(double v) {
   return std::llround(v);
 }
 
+// The whole number under `key` when it fits T; `fallback` when it is absent, not a number,
+// fractional or out of range. A number outside T's range is never converted: that is undefined.
+template <class T>
+T integerOf(const json& j, const char* key, T fallback) {
+  const auto it = j.find(key);
+  if (it == j.end() || !it->is_number()) return fallback;
+  using Limits = std::numeric_limits<T>;
+  if (it->is_number_unsigned()) {
+    const auto v = it->get<std::uint64_t>();
+    return v <= static_cast<std::uint64_t>(Limits::max()) ? static_cast<T>(v) : fallback;
+  }
+  if (it->is_number_integer()) {
+    const auto v = it->get<std::int64_t>();
+    return v >= static_cast<std::int64_t>(Limits::min()) &&
+                   (v < 0 || static_cast<std::uint64_t>(v) <= Limits::max())
+               ? static_cast<T>(v)
+               : fallback;
+  }
+  const double v = it->get<double>();
+  const bool fits = v >= static_cast<double>(Limits::min()) &&
+                    v < std::ldexp(1.0, Limits::digits) && v == std::floor(v);
+  return fits ? static_cast<T>(v) : fallback;
+}
+
 // One window of the report; nothing when it is malformed or its id names no window (a
 // negative number must not become a large handle).
 std::optional<ShellWindow> windowOf(const json& w) {
@@ -30,21 +56,21 @@ std::optional<ShellWindow> windowOf(const json& w) {
     if (!w.at("id").is_number_unsigned() || w.at("id").get<WindowHandle>() == 0)
       return std::nullopt;
     s.id = w.at("id").get<WindowHandle>();
-    s.sequence = w.value("sequence", std::uint64_t{0});
+    s.sequence = integerOf(w, "sequence", std::uint64_t{0});
     s.sandboxedAppId = w.value("sandboxedAppId", "");
     s.gtkApplicationId = w.value("gtkApplicationId", "");
     s.wmClass = w.value("wmClass", "");
     s.wmInstance = w.value("wmInstance", "");
-    s.processId = w.value("pid", 0);
+    s.processId = integerOf(w, "pid", std::int32_t{0});
     s.title = w.value("title", "");
     s.frame = rectOf(w.at("frame"));
-    s.type = w.value("type", 0);
+    s.type = integerOf(w, "type", 0);
     s.minimized = w.value("minimized", false);
     s.fullScreen = w.value("fullScreen", false);
     s.maximized = w.value("maximized", false);
     s.resizable = w.value("resizable", true);
-    s.monitor = w.value("monitor", -1);
-    s.workspace = w.value("workspace", 0);
+    s.monitor = integerOf(w, "monitor", -1);
+    s.workspace = integerOf(w, "workspace", 0);
     return s;
   } catch (const json::exception&) {
     return std::nullopt;
@@ -78,11 +104,11 @@ std::optional<ShellFacts> parseFacts(std::string_view text) {
         [](const ShellWindow& a, const ShellWindow& b) { return a.sequence < b.sequence; });
     for (const json& m : j.at("monitors"))
       facts.monitors.push_back({rectOf(m.at("frame")), rectOf(m.at("workArea"))});
-    facts.primary = j.value("primary", 0);
+    facts.primary = integerOf(j, "primary", 0);
     const Rect pointer = rectOf(json::array({j.at("pointer").at(0), j.at("pointer").at(1), 0, 0}));
     facts.pointer = pointer.origin();
-    facts.focus = j.value("focus", WindowHandle{0});
-    facts.workspace = j.value("workspace", 0);
+    facts.focus = integerOf(j, "focus", WindowHandle{0});
+    facts.workspace = integerOf(j, "workspace", 0);
     return facts;
   } catch (const json::exception&) {
     return std::nullopt;
