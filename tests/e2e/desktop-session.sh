@@ -17,7 +17,24 @@ if [ -z "${TESSALOOM_SESSION_INNER:-}" ]; then
     XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache" \
     dbus-run-session -- "$0" "$@" 2>>"$work/session.log"
 fi
-trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+# Everything started here ends with the session: stopped ones are continued first, and one that
+# ignores SIGTERM (a Shell caught in its own shutdown was seen to) is killed after 3 s.
+stop_all() {
+  local pids alive
+  pids=$(jobs -p)
+  [ -n "$pids" ] || return 0
+  kill -CONT $pids 2>/dev/null || true
+  kill $pids 2>/dev/null || true
+  for _ in $(seq 30); do
+    alive=0
+    for p in $pids; do kill -0 "$p" 2>/dev/null && alive=1; done
+    [ "$alive" = 1 ] || break
+    sleep 0.1
+  done
+  kill -KILL $pids 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap stop_all EXIT
 shift 2
 
 if [ "$kind" = kde ]; then
