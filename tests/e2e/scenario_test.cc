@@ -214,6 +214,15 @@ class TwoMonitors : public Scenario {
   int monitorCount() const override { return 2; }
 };
 
+// The tray needs a display for its toolkit: the simulated desktop, which has none, runs no tray.
+class TrayScenario : public Scenario {};
+class TrayTwoMonitors : public TwoMonitors {};
+const auto kTrayDesktops = [] {
+  auto kinds = kDesktops;
+  std::erase_if(kinds, [](const DesktopKind& k) { return k.name == "sim"; });
+  return kinds;
+}();
+
 TEST_P(Scenario, ListsTheTargetsAndEveryLayoutPlacesThemWhileUndoTogglesBackAndForth) {
   ASSERT_NO_FATAL_FAILURE(open(
       {{&kChrome,
@@ -289,7 +298,7 @@ TEST_P(Scenario, AMaximizedWindowIsPlacedUnmaximizedAndOneThatVanishesMidwayIsNo
   EXPECT_TRUE(settles({{{"Maximized", before.at("Maximized")}, {"Beside", before.at("Beside")}}}));
 }
 
-TEST_P(Scenario, TheTrayArrangesOnControlAltG) {
+TEST_P(TrayScenario, TheTrayArrangesOnControlAltG) {
   ASSERT_NO_FATAL_FAILURE(
       open({{&kChrome, {{"Docs", {100, 100, 800, 600}}, {"Mail", {400, 300, 700, 500}}}},
             {&kChat, {{"New chat", {200, 200, 600, 450}}}}}));
@@ -323,7 +332,7 @@ TEST_P(TwoMonitors, ListsBothAndArrangesEachOnItsOwnOrAllOnTheOneUnderThePointer
   }
 }
 
-TEST_P(TwoMonitors, TheTrayRestoresWhatWasSavedOnTheMonitorsLeftOnceTheChangeHasSettled) {
+TEST_P(TrayTwoMonitors, TheTrayRestoresWhatWasSavedOnTheMonitorsLeftOnceTheChangeHasSettled) {
   ASSERT_NO_FATAL_FAILURE(open({{&kChrome, {{"Docs", {100, 100, 800, 600}}}}}));
   ASSERT_TRUE(ended(run({"--save", "pair"}), "保存「pair」: 1枚\n"));
   if (!desktop_->showMonitors(1)) GTEST_SKIP() << GetParam().name << " keeps its monitors";
@@ -357,6 +366,9 @@ std::string desktopName(const ::testing::TestParamInfo<DesktopKind>& info) {
 }
 INSTANTIATE_TEST_SUITE_P(Desktops, Scenario, ::testing::ValuesIn(kDesktops), desktopName);
 INSTANTIATE_TEST_SUITE_P(Desktops, TwoMonitors, ::testing::ValuesIn(kDesktops), desktopName);
+INSTANTIATE_TEST_SUITE_P(Desktops, TrayScenario, ::testing::ValuesIn(kTrayDesktops), desktopName);
+INSTANTIATE_TEST_SUITE_P(Desktops, TrayTwoMonitors, ::testing::ValuesIn(kTrayDesktops),
+                         desktopName);
 
 }  // namespace
 }  // namespace tessaloom::e2e

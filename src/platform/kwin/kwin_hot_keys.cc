@@ -1,8 +1,8 @@
 #include "platform/kwin/kwin_hot_keys.h"
 
-#include "platform/glib/bus_calls.h"
 #include "platform/glib/gio.h"
 #include "platform/kwin/kwin_agent.h"
+#include "platform/kwin/kwin_callbacks.h"
 #include "platform/kwin/kwin_report.h"
 
 namespace tessaloom::platform {
@@ -17,31 +17,18 @@ constexpr const char* kIntrospection = R"(<node>
 }  // namespace
 
 Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
-  const glib::Gio* gio = glib::gio();
-  if (!gio) return Failure{glib::kNoGio};
   std::unique_ptr<KWinHotKeys> keys(new KWinHotKeys(agent));
-  GError* error = nullptr;
-  keys->bus_ = gio->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
-  if (!keys->bus_) {
-    std::string why = error ? error->message : "unknown error";
-    if (error) g_error_free(error);
-    return Failure{"no session bus: " + why};
-  }
-  // Our script presses from KWin's own connection; any other program could fire arrangements.
-  auto object = glib::ExportedObject::serve(
-      keys->bus_, "/org/tessaloom/KWinAgent", kIntrospection, "KWin",
-      [kwin = std::make_shared<glib::NameOwnerCheck>(keys->bus_, "org.kde.KWin")](
-          const std::string& sender) { return kwin->owns(sender); },
-      [self = keys.get()](const std::string&, GVariant* parameters,
-                          GDBusMethodInvocation* invocation) {
+  auto callbacks = kwin::Callbacks::serve(
+      kIntrospection, [self = keys.get()](const std::string&, GVariant* parameters,
+                                          GDBusMethodInvocation* invocation) {
         const gchar* name = nullptr;
         g_variant_get(parameters, "(&s)", &name);
         const std::string chord = name ? name : "";
         glib::gio()->returnValue(invocation, nullptr);
         self->pressed(chord);
       });
-  if (!object) return Failure{object.error()};
-  keys->object_ = std::move(*object);
+  if (!callbacks) return Failure{callbacks.error()};
+  keys->callbacks_ = std::move(*callbacks);
   keys->keepAlive_ = g_timeout_add_seconds(
       kKeepAliveSeconds,
       [](gpointer self) -> gboolean {
@@ -54,8 +41,7 @@ Result<std::unique_ptr<KWinHotKeys>> KWinHotKeys::connect(kwin::Agent& agent) {
 
 KWinHotKeys::~KWinHotKeys() {
   if (keepAlive_) g_source_remove(keepAlive_);
-  object_.reset();
-  if (bus_) glib::gio()->unref(bus_);
+  callbacks_.reset();
 }
 
 std::optional<std::string> KWinHotKeys::shortcutName(Chord chord) {
@@ -75,7 +61,7 @@ bool KWinHotKeys::registerHotKey(HotKeyId id, Chord chord) {
     if (taken == *name) return false;
   if (!sent_.count(*name)) {
     const std::string request =
-        kwin::bindRequest(*name, *kwin::keySequence(chord), glib::gio()->uniqueName(bus_));
+        kwin::bindRequest(*name, *kwin::keySequence(chord), callbacks_->uniqueName());
     if (!agent_.ask(request, true)) return false;
     sent_.insert(*name);
   }

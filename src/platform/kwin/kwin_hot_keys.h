@@ -10,16 +10,14 @@
 #include <string>
 
 #include "base/result.h"
-#include "platform/glib/exported_object.h"
 #include "platform/hot_keys.h"
-
-typedef struct _GDBusConnection GDBusConnection;
+#include "platform/kwin/kwin_callbacks.h"
 
 namespace tessaloom::platform {
 
 namespace kwin {
 class Agent;
-}
+}  // namespace kwin
 
 class KWinHotKeys final : public HotKeys {
  public:
@@ -47,8 +45,7 @@ class KWinHotKeys final : public HotKeys {
   void pressed(const std::string& name);
 
   kwin::Agent& agent_;
-  GDBusConnection* bus_ = nullptr;
-  std::unique_ptr<glib::ExportedObject> object_;
+  std::unique_ptr<kwin::Callbacks> callbacks_;
   unsigned keepAlive_ = 0;
   std::map<HotKeyId, std::string> bound_;  // id → shortcut name
   std::set<std::string> sent_;             // names the script has registered

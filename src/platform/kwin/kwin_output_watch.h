@@ -6,9 +6,7 @@
 #include <memory>
 
 #include "base/result.h"
-#include "platform/glib/exported_object.h"
-
-typedef struct _GDBusConnection GDBusConnection;
+#include "platform/kwin/kwin_callbacks.h"
 
 namespace tessaloom::platform::kwin {
 
@@ -31,8 +29,7 @@ class OutputWatch {
   explicit OutputWatch(Agent& agent) : agent_(agent) {}
 
   Agent& agent_;
-  GDBusConnection* bus_ = nullptr;
-  std::unique_ptr<glib::ExportedObject> object_;
+  std::unique_ptr<Callbacks> callbacks_;
 };
 
 }  // namespace tessaloom::platform::kwin
