@@ -2,17 +2,16 @@
 
 #include "platform/gnome/gnome_messages.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <glib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <map>
 #include <utility>
 
 #include "platform/xdg/desktop_entries.h"
+#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 
@@ -61,10 +60,7 @@ std::vector<AppFacts> GnomeDesktop::applications() {
 std::optional<std::vector<WindowFacts>> GnomeDesktop::windows(std::int32_t pid) {
   for (const App& app : apps_)
     if (app.facts.pid == pid) return app.windows;
-  // A running process without windows here has none; anything else is no application.
-  const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-  if (!running) return std::nullopt;
-  return std::vector<WindowFacts>{};
+  return xdg::windowsOfUnshown(pid);
 }
 
 std::vector<std::optional<Rect>> GnomeDesktop::frames(std::span<const WindowHandle> handles) {

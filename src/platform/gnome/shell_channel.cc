@@ -45,22 +45,6 @@ void freeSubscription(gpointer data) {
   delete static_cast<Subscription*>(data);
 }
 
-// What a failed call of `method` says, in one line.
-std::string failure(const char* method, int milliseconds, GError* error) {
-  const std::string call = std::string(method) + " of org.tessaloom.Shell";
-  if (!error) return "GNOME Shell gave no answer to " + call;
-  if (error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
-    return "GNOME Shell did not answer " + call + " within " + std::to_string(milliseconds) + " ms";
-  if ((error->domain == gio()->dbusError() &&
-       (error->code == G_DBUS_ERROR_NO_REPLY || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
-        error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_UNKNOWN_METHOD ||
-        error->code == G_DBUS_ERROR_UNKNOWN_OBJECT)) ||
-      (error->domain == gio()->ioError() && error->code == G_IO_ERROR_CLOSED))
-    return "GNOME Shell or its Tessaloom extension went away during " + call;
-  gio()->stripRemote(error);
-  return "GNOME Shell answered " + call + " with an error: " + error->message;
-}
-
 // A number or nothing, from a dictionary entry of any numeric type.
 std::optional<double> numberIn(GVariant* dictionary, const char* key) {
   GVariant* value = g_variant_lookup_value(dictionary, key, nullptr);
@@ -155,7 +139,7 @@ std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters
   if (reply) return Reply(reply, g_variant_unref);
   if (error && error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
     quietUntil_ = g_get_monotonic_time() + static_cast<std::int64_t>(kQuietSeconds * 1e6);
-  if (!trouble_) trouble_ = failure(method, milliseconds, error);
+  if (!trouble_) trouble_ = callFailure(method, milliseconds, error);
   shell_.clear();  // a Shell that went away comes back under a new name
   g_clear_error(&error);
   return std::nullopt;
@@ -241,6 +225,21 @@ void ShellChannel::enableExtension() {
   gio()->call(bus_, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions",
               "EnableExtension", g_variant_new("(s)", kExtensionUuid), nullptr,
               G_DBUS_CALL_FLAGS_NO_AUTO_START, 5000, nullptr, nullptr, nullptr);
+}
+
+std::string callFailure(const char* method, int milliseconds, GError* error) {
+  const std::string call = std::string(method) + " of org.tessaloom.Shell";
+  if (!error) return "GNOME Shell gave no answer to " + call;
+  if (error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
+    return "GNOME Shell did not answer " + call + " within " + std::to_string(milliseconds) + " ms";
+  if ((error->domain == gio()->dbusError() &&
+       (error->code == G_DBUS_ERROR_NO_REPLY || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
+        error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_UNKNOWN_METHOD ||
+        error->code == G_DBUS_ERROR_UNKNOWN_OBJECT)) ||
+      (error->domain == gio()->ioError() && error->code == G_IO_ERROR_CLOSED))
+    return "GNOME Shell or its Tessaloom extension went away during " + call;
+  gio()->stripRemote(error);
+  return "GNOME Shell answered " + call + " with an error: " + error->message;
 }
 
 }  // namespace tessaloom::platform::gnome

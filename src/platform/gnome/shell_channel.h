@@ -12,6 +12,7 @@
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GVariant GVariant;
+typedef struct _GError GError;
 
 namespace tessaloom::platform::gnome {
 
@@ -35,6 +36,10 @@ struct ExtensionStatus {
 /// inactive), 3 error, 4 out of date, 6 loaded and never enabled, 7 and 8 on the way to
 /// disabled and enabled, 99 uninstalled; anything else is unknown.
 ExtensionState extensionState(double number);
+
+/// What a failed call of `method` says, in one line: no answer in time, the Shell or the
+/// extension gone (closed, no owner, no such object or method), or the Shell's own error.
+std::string callFailure(const char* method, int milliseconds, GError* error);
 
 class ShellChannel {
  public:

@@ -1,10 +1,8 @@
 #include "platform/i3ipc/i3_desktop.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -15,6 +13,7 @@
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_x11_pids.h"
 #include "platform/xdg/desktop_entries.h"
+#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -208,10 +207,7 @@ std::optional<std::vector<WindowFacts>> I3Desktop::windows(std::int32_t pid) {
     }
     return list;
   }
-  // A running process without windows here has none; anything else is no application.
-  const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-  if (!running) return std::nullopt;
-  return std::vector<WindowFacts>{};
+  return xdg::windowsOfUnshown(pid);
 }
 
 std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {

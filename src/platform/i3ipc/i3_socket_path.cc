@@ -1,14 +1,12 @@
 #include "platform/i3ipc/i3_socket_path.h"
 
-#include <signal.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_properties.h"
+#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform::i3ipc {
 
@@ -32,8 +30,7 @@ std::optional<std::string> swaySocketInRuntimeDirectory(const std::string& runti
     if (name.rfind("sway-ipc.", 0) != 0 || !name.ends_with(".sock")) continue;
     const auto dot = name.rfind('.', name.size() - 6);
     const long pid = std::strtol(name.c_str() + dot + 1, nullptr, 10);
-    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
-      return entry.path().string();
+    if (xdg::processRunning(pid)) return entry.path().string();
   }
   return std::nullopt;
 }

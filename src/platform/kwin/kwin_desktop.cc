@@ -1,13 +1,11 @@
 #include "platform/kwin/kwin_desktop.h"
 
-#include <signal.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include "platform/kwin/kwin_agent.h"
 #include "platform/kwin/kwin_output_watch.h"
 #include "platform/xdg/desktop_entries.h"
+#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 
@@ -76,10 +74,7 @@ std::vector<AppFacts> KWinDesktop::applications() {
 std::optional<std::vector<WindowFacts>> KWinDesktop::windows(std::int32_t pid) {
   for (const App& app : apps_)
     if (app.facts.pid == pid) return app.windows;
-  // A running process without windows here has none; anything else is no application.
-  const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-  if (!running) return std::nullopt;
-  return std::vector<WindowFacts>{};
+  return xdg::windowsOfUnshown(pid);
 }
 
 std::vector<std::optional<Rect>> KWinDesktop::frames(std::span<const WindowHandle> handles) {

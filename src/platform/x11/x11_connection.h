@@ -61,8 +61,7 @@ class Connection {
 
   /// False once the server is gone; every later request fails at once.
   bool alive() const { return xcb_connection_has_error(c_) == 0; }
-  /// How long a batch of replies may take; a stuck server costs at most this per batch.
-  void setReplyTimeout(double seconds);
+  /// When a batch of replies started now must be in; a stuck server costs at most a second.
   Deadline replyDeadline() const;
 
   void flush() { xcb_flush(c_); }
@@ -96,7 +95,6 @@ class Connection {
   int screenNumber_ = 0;
   std::string displayName_;
   bool hasMonitors_ = false;
-  Clock::duration replyTimeout_ = std::chrono::seconds(1);
   std::size_t roundTrips_ = 0;
   bool missedDeadline_ = false;
 };

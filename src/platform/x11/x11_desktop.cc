@@ -1,9 +1,7 @@
 #include "platform/x11/x11_desktop.h"
 
-#include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <limits>
 
@@ -14,6 +12,7 @@
 #include "platform/x11/x11_window_cache.h"
 #include "platform/x11/x11_window_moves.h"
 #include "platform/xdg/desktop_entries.h"
+#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -75,10 +74,7 @@ std::optional<std::vector<WindowFacts>> X11Desktop::windows(std::int32_t pid) {
   if (!cache_->ok()) return std::nullopt;
   const x11::Application* app = cache_->application(pid);
   if (!app) {
-    // A running process without windows has none; anything else is no application.
-    const bool running = pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-    if (!running) return std::nullopt;
-    return std::vector<WindowFacts>{};
+    return xdg::windowsOfUnshown(pid);
   }
   const Point origin = cache_->origin();
   std::vector<WindowFacts> windows;

@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/glib/gio.h"
 #include "platform/gnome/gnome_hot_keys.h"
+#include "platform/gnome/shell_channel.h"
 
 namespace tessaloom::platform::gnome {
 namespace {
@@ -80,6 +82,35 @@ TEST(ShellFacts, AcceleratorsAreLettersWithTwoOfControlAltSuper) {
   EXPECT_EQ(accelerator({'g', kControlAlt | kShift}), "<Control><Alt><Shift>g");
   EXPECT_EQ(accelerator({'g', kAlt | kSuper}), "<Alt><Super>g");
   EXPECT_EQ(accelerator({'g', kControl | kShift}), "");
+  EXPECT_EQ(accelerator({'a', kControlAlt}) + accelerator({'z', kControlAlt}),
+            "<Control><Alt>a<Control><Alt>z");
+  EXPECT_EQ(accelerator({'{', kControlAlt}), "");
+}
+
+// A failed call says in one line whether the Shell was slow, went away or refused it.
+TEST(ShellFacts, AFailedCallSaysWhetherTheShellWasSlowWentAwayOrRefused) {
+  const auto* gio = glib::gio();
+  ASSERT_TRUE(gio);
+  const std::string call = "Facts of org.tessaloom.Shell",
+                    away = "GNOME Shell or its Tessaloom extension went away during " + call,
+                    refused = "GNOME Shell answered " + call + " with an error: no";
+  const std::tuple<GQuark, int, const char*, std::string> rows[] = {
+      {gio->ioError(), G_IO_ERROR_TIMED_OUT, "",
+       "GNOME Shell did not answer " + call + " within 900 ms"},
+      {gio->ioError(), G_IO_ERROR_CLOSED, "", away},
+      {gio->dbusError(), G_DBUS_ERROR_NO_REPLY, "", away},
+      {gio->dbusError(), G_DBUS_ERROR_NAME_HAS_NO_OWNER, "", away},
+      {gio->dbusError(), G_DBUS_ERROR_SERVICE_UNKNOWN, "", away},
+      {gio->dbusError(), G_DBUS_ERROR_UNKNOWN_METHOD, "", away},
+      {gio->dbusError(), G_DBUS_ERROR_UNKNOWN_OBJECT, "", away},
+      {gio->dbusError(), G_DBUS_ERROR_ACCESS_DENIED, "GDBus.Error:org.example.No: ", refused},
+      {gio->ioError(), G_IO_ERROR_FAILED, "", refused}};
+  for (const auto& [domain, code, remote, want] : rows) {
+    GError* error = g_error_new(domain, code, "%sno", remote);
+    EXPECT_EQ(callFailure("Facts", 900, error), want) << code;
+    g_error_free(error);
+  }
+  EXPECT_EQ(callFailure("Facts", 900, nullptr), "GNOME Shell gave no answer to " + call);
 }
 
 }  // namespace

@@ -207,14 +207,14 @@ TEST(I3Desktop, HearsOfMonitorsThroughOutputEventsOrElseWorkspaceEvents) {
   }
 }
 
-// The user's configuration binds Control+Alt+G (through a variable), K (on release, over two
+// The user's configuration binds Control+Alt+G (through an indented variable), K (on release, over two
 // lines) and A (in an included file), and H only in another mode: the tray takes H and Z
 // alone, and removes just those.
 TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
   testing::TempDir dir;
   dir.write("conf.d/keys.conf", "bindsym Control+Alt+a exec x\n");
   const json config = {{"config",
-                        "set $m Ctrl+Mod1 \n# bindsym $m+z nop\nbindsym $m+G exec "
+                        " set $m Ctrl+Mod1 \n# bindsym $m+z nop\nbindsym $m+G exec "
                         "\"it's\"\nmode \"resize\" {\n  bindsym $m+h nop\n}\nbindsym "
                         "--release \\\n  Mod1+ctrl+k nop\ninclude " +
                             dir.file("conf.d") + "/*.conf\n"}};

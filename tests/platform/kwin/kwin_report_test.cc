@@ -103,15 +103,18 @@ TEST(KWinScriptNotes, KeepOnlyWholeNotesOfOurScripts) {
   EXPECT_THAT(readNotes(), ::testing::IsEmpty());
 }
 
-// The script run by gjs in a workspace shaped as KWin 5's or KWin 6's: each change of the
-// outputs that generation signals calls the program back, until it says to stop.
+// The script run by gjs in a workspace shaped as KWin 5's or KWin 6's: a placed window leaves
+// full screen and maximization first, and each change of the outputs that generation signals
+// calls the program back, until it says to stop.
 class KWinScriptOutputs : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-TEST_P(KWinScriptOutputs, CallTheProgramBackAtEachChangeOfTheOutputsUntilToldToStop) {
+TEST_P(KWinScriptOutputs, PlaceWindowsAndCallTheProgramBackAtEachChangeOfTheOutputs) {
   if (!tessaloom::testing::onPath("gjs")) GTEST_SKIP() << "gjs is not installed";
   std::string fake =
-      "var KWin = {}, pending = null, workspace = {windowList: function () { return []; },"
-      " currentDesktop: 1, cursorPos: {x: 0, y: 0}};\n";
+      "var KWin = {}, pending = null, full = {internalId: 'w1', fullScreen: true, frameGeometry:"
+      " {x: 0, y: 0, width: 1, height: 1}, setMaximize: function (h, v) { this.max = [h, v]; }},"
+      " workspace = {windowList: function () { return [full]; }, currentDesktop: 1,"
+      " cursorPos: {x: 0, y: 0}};\n";
   for (const auto& signal : GetParam())
     fake += "workspace." + signal + " = {f: [], connect: function (f) { this.f.push(f); }};\n";
   fake += R"js(function callDBus(service, path, iface, method, arg) {
@@ -121,12 +124,15 @@ TEST_P(KWinScriptOutputs, CallTheProgramBackAtEachChangeOfTheOutputsUntilToldToS
 function fire() { for (var s in workspace) (workspace[s].f || []).forEach(function (f) { f(); }); }
 )js";
   const std::string script = agentScript({":1.5", "/agent", "org.agent", "p", "t"});
-  const std::string drive = "pending('" + outputsRequest(":1.7", "org.outputs") + "'); fire();\n" +
+  const Move move{"w1", {10, 20, 300, 200}};
+  const std::string drive = "pending('" + placeRequest({&move, 1}) + "');\n" +
+                            "print(JSON.stringify([full.fullScreen, full.max, full.frameGeometry]));\n" +
+                            "pending('" + outputsRequest(":1.7", "org.outputs") + "'); fire();\n" +
                             "pending('" + outputsRequest("", "org.outputs") + "'); fire();\n";
   tessaloom::testing::TempDir dir;
   dir.write("run.js", fake + script + drive);
   const auto r = tessaloom::testing::runProgram("gjs", {dir.file("run.js")}, {}, 20);
-  std::string calls;
+  std::string calls = R"([false,[false,false],{"x":10,"y":20,"width":300,"height":200}])" "\n";
   for (std::size_t i = 0; i < GetParam().size(); ++i) calls += ":1.7 /agent org.outputs Changed\n";
   EXPECT_EQ(r.out, calls) << r.err;
 }

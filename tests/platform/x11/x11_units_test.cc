@@ -24,9 +24,10 @@ TEST(X11Text, DecodesEachEncodingAndNeverFailsOnBrokenBytes) {
       {"Caf\xE9", TextEncoding::compoundText, "Café"},                  // Latin-1 is the right half
       {"\x1B-B\xB1", TextEncoding::compoundText, "ą"},                  // Latin-2 to the right half
       {"\x1B$)B\xC6\xFC\xCB\xDC", TextEncoding::compoundText, "日本"},  // JIS X 0208 right
-      {"\x1B$(B\x46\x7C\x4B\x5C\x1B(B!", TextEncoding::compoundText, "日本!"},  // and left
-      {"a\x1B%G\xCE\xA9\x1B%@b", TextEncoding::compoundText, "aΩb"},            // a UTF-8 segment
-      {"\x1B$)Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD"},          // unknown set
+      {"\x1B$(B\x46\x7C\x4B\x5C\x1B(B!", TextEncoding::compoundText, "日本!"},    // and left
+      {"a\x1B%G\xCE\xA9\x1B%@b", TextEncoding::compoundText, "aΩb"},              // a UTF-8 segment
+      {"\x1B$)B\xC6\xFC\xA9\xA1", TextEncoding::compoundText, "日\xEF\xBF\xBD"},  // unassigned
+      {"\x1B$)Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD"},            // unknown set
       {"\x1B-Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD\xEF\xBF\xBD"},  // one a byte
       {"x\x1B$", TextEncoding::compoundText, "x"},                                 // cut escape
       {"\x1B%G\xFF", TextEncoding::compoundText, "\xEF\xBF\xBD"},
@@ -49,7 +50,8 @@ TEST(X11Properties, ImplausibleExtentsStrutsAndFramesAreRefused) {
                              {{0, 0, 257, 0}, {1920, 1080}, false},
                              {{4096, 4096, 4096, 4096}, {1920, 1080}, false},
                              {{1, 1, 20}, {1920, 1080}, false},
-                             {{0, 0, 0, 200}, {640, 480}, false}};  // a quarter of the screen
+                             {{0, 0, 0, 200}, {640, 480}, false},  // a quarter of the screen
+                             {{1, 1, 20, 5}, {0, 0}, true}};       // the screen's size unknown
   for (const auto& e : extents)
     EXPECT_EQ(plausibleExtents(e.values, e.screen).has_value(), e.taken) << e.values.size();
 

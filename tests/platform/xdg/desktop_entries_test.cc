@@ -1,9 +1,12 @@
 // Which desktop entries count as installed applications, which of two with one id wins, and
-// what an entry is found by; the pids that stand for applications.
+// what an entry is found by; the pids that stand for applications, and whether a process runs.
 #include "platform/xdg/desktop_entries.h"
 #include "platform/xdg/pid_assigner.h"
+#include "platform/xdg/process_running.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <tuple>
@@ -25,6 +28,20 @@ TEST(PidAssigner, AProcessIdStandsForOneApplicationAndNoneForAWindowWithout) {
       {std::nullopt, 7, 7}};
   for (const auto& [identifier, process, pid] : asked)
     EXPECT_EQ(pids.pidFor(identifier, process), pid) << identifier.value_or("-") << " " << process;
+}
+
+// A process runs while it exists, this user's or another's; an id that is none, or one wider
+// than a process id (which would wrap onto another), never does.
+TEST(ProcessRunning, OnlyWhileTheProcessExists) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::pair<std::int64_t, bool> rows[] = {
+      {::getpid(), true}, {1, true},      {0, false},
+      {-1, false},        {child, false}, {(std::int64_t{1} << 32) + ::getpid(), false}};
+  for (const auto& [pid, running] : rows) EXPECT_EQ(processRunning(pid), running) << pid;
+  EXPECT_EQ(windowsOfUnshown(::getpid()), std::vector<WindowFacts>{});
+  EXPECT_FALSE(windowsOfUnshown(child));
 }
 
 TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
