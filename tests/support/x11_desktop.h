@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "base/geometry.h"
@@ -82,15 +84,24 @@ class Probe {
   xcb_window_t root_ = XCB_WINDOW_NONE;
 };
 
-/// A fresh Xvfb with one screen of `size`, on a display number it picks itself.
+/// A fresh Xvfb with one screen of `size`. Xvfb's own pick is the lowest free display, which
+/// the Xwayland of a test's compositor starting at that moment may take as well: the number is
+/// drawn from a range no compositor starts at, and drawn again when it is taken.
 struct XServer {
   static std::unique_ptr<XServer> start(const std::string& log, std::string& error,
                                         const std::string& size = "1920x1080x24") {
-    auto process = Process::start(
-        {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", size}, {}, log);
-    const auto line = process ? process->readLine(after(15)) : std::nullopt;
-    if (line && !line->empty())
-      return std::unique_ptr<XServer>(new XServer{std::move(process), ":" + *line});
+    std::mt19937 draw{std::random_device{}()};
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      const std::string n = std::to_string(std::uniform_int_distribution(200, 899)(draw));
+      if (std::filesystem::exists("/tmp/.X" + n + "-lock") ||
+          std::filesystem::exists("/tmp/.X11-unix/X" + n))
+        continue;
+      auto process = Process::start({"Xvfb", ":" + n, "-displayfd", "1", "-nolisten", "tcp",
+                                     "-noreset", "-screen", "0", size},
+                                    {}, log);
+      if (process && process->readLine(after(15)) == n)
+        return std::unique_ptr<XServer>(new XServer{std::move(process), ":" + n});
+    }
     error = "Xvfb did not start or report a display";
     return nullptr;
   }
