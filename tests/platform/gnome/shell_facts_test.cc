@@ -69,12 +69,14 @@ TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
   // Numbers that are no whole number of their field's range read as the field's default.
   const auto odd = parseFacts(R"({"primary": 2e89, "focus": -5, "workspace": 0.5, "pointer": [0, 0],
     "monitors": [], "windows": [{"id": 2, "frame": [0, 0, 1, 1], "pid": 1e300, "monitor": 2.5,
-    "workspace": -3000000000, "type": 4294967296, "sequence": -1}]})");
+    "workspace": -3000000000, "type": 4294967296, "sequence": -1},
+    {"id": 3, "frame": [0, 0, 1, 1], "pid": 2147483647}]})");
   ASSERT_TRUE(odd);
   EXPECT_EQ(std::tie(odd->primary, odd->focus, odd->workspace), std::tuple(0, 0u, 0));
   const ShellWindow& w = odd->windows.at(0);
   EXPECT_EQ(std::tie(w.processId, w.monitor, w.workspace, w.type, w.sequence),
             std::tuple(0, -1, 0, int(kNormal), 0u));
+  EXPECT_EQ(odd->windows.at(1).processId, 2147483647);  // its field's largest number is one
 }
 
 // The extension binds no less than a letter with two of Control, Alt and Super.

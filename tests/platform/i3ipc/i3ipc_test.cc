@@ -13,6 +13,7 @@
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_socket_path.h"
 #include "platform/i3ipc/i3_tree.h"
+#include "platform/i3ipc/i3_x11_pids.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/x11_desktop.h"
@@ -82,6 +83,13 @@ TEST(I3SocketPath, FromTheVariablesTheRuntimeFolderAndTheRootWindow) {
                       probe.atom("I3_SOCKET_PATH"), XCB_ATOM_STRING, 8, 7, "/run/i3");
   probe.atom("WM_NAME");  // a round trip: the property is set
   EXPECT_EQ(socketPathFromDisplay(x->display()), "/run/i3");
+  // i3's windows' pids come from their _NET_WM_PID; a window without one has none.
+  const std::uint32_t pid = 4242;
+  xcb_change_property(probe.raw(), XCB_PROP_MODE_REPLACE, probe.root(), probe.atom("_NET_WM_PID"),
+                      XCB_ATOM_CARDINAL, 32, 1, &pid);
+  probe.atom("WM_NAME");
+  EXPECT_EQ(x11ProcessIds({probe.root(), 0x1fffff}, x->display()),
+            (std::map<std::uint32_t, std::uint32_t>{{probe.root(), 4242}}));
 }
 
 // Output A shows workspace 1: a native window under a 25 px title bar and a floating X11
@@ -207,9 +215,9 @@ TEST(I3Desktop, HearsOfMonitorsThroughOutputEventsOrElseWorkspaceEvents) {
   }
 }
 
-// The user's configuration binds Control+Alt+G (through an indented variable), K (on release, over two
-// lines) and A (in an included file), and H only in another mode: the tray takes H and Z
-// alone, and removes just those.
+// The user's configuration binds Control+Alt+G (through an indented variable), K (on release, over
+// two lines) and A (in an included file), and H only in another mode: the tray takes H and Z alone,
+// hears only its own bound ones of the bindings run, and removes just those.
 TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
   testing::TempDir dir;
   dir.write("conf.d/keys.conf", "bindsym Control+Alt+a exec x\n");
@@ -218,8 +226,13 @@ TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
                         "\"it's\"\nmode \"resize\" {\n  bindsym $m+h nop\n}\nbindsym "
                         "--release \\\n  Mod1+ctrl+k nop\ninclude " +
                             dir.file("conf.d") + "/*.conf\n"}};
-  testing::FakeIpcPeer sway(dir.file("ipc"),
-                            {{kGetConfig, testing::FakeIpcPeer::frame(kGetConfig, config.dump())}});
+  using testing::FakeIpcPeer;
+  FakeIpcPeer sway(dir.file("ipc"), {{kGetConfig, FakeIpcPeer::frame(kGetConfig, config.dump())}});
+  std::string events = FakeIpcPeer::frame(kSubscribe, R"({"success": true})");
+  for (const char* command : {"exec foot", "nop tessaloom 9", "nop tessaloom 5"})
+    events += FakeIpcPeer::frame(
+        kBindingEvent, json{{"change", "run"}, {"binding", {{"command", command}}}}.dump());
+  sway.answerSubscription(R"(["binding"])", events);
   {
     auto keys = I3HotKeys::connect(dir.file("ipc"));
     ASSERT_TRUE(keys) << keys.error();
@@ -227,6 +240,11 @@ TEST(I3HotKeys, LeavesTheUsersBindingsAndRemovesOnlyItsOwn) {
         {1, 'g', false}, {2, 'h', true}, {3, 'k', false}, {4, 'a', false}, {5, 'z', true}};
     for (const auto& [id, letter, free] : rows)
       EXPECT_EQ((*keys)->registerHotKey(id, {letter, kControlAlt}), free) << letter;
+    std::vector<HotKeyId> pressed;
+    (*keys)->setPressedHandler([&](HotKeyId id) { pressed.push_back(id); });
+    EXPECT_TRUE(testing::waitUntil(
+        [&] { return g_main_context_iteration(nullptr, FALSE), !pressed.empty(); }, 5));
+    EXPECT_EQ(pressed, std::vector<HotKeyId>{5});
   }
   EXPECT_EQ(sway.commands(),
             (std::vector<std::string>{"bindsym Ctrl+Mod1+h nop tessaloom 2",

@@ -125,14 +125,16 @@ function fire() { for (var s in workspace) (workspace[s].f || []).forEach(functi
 )js";
   const std::string script = agentScript({":1.5", "/agent", "org.agent", "p", "t"});
   const Move move{"w1", {10, 20, 300, 200}};
-  const std::string drive = "pending('" + placeRequest({&move, 1}) + "');\n" +
-                            "print(JSON.stringify([full.fullScreen, full.max, full.frameGeometry]));\n" +
-                            "pending('" + outputsRequest(":1.7", "org.outputs") + "'); fire();\n" +
-                            "pending('" + outputsRequest("", "org.outputs") + "'); fire();\n";
+  const std::string drive =
+      "pending('" + placeRequest({&move, 1}) + "');\n" +
+      "print(JSON.stringify([full.fullScreen, full.max, full.frameGeometry]));\n" + "pending('" +
+      outputsRequest(":1.7", "org.outputs") + "'); fire();\n" + "pending('" +
+      outputsRequest("", "org.outputs") + "'); fire();\n";
   tessaloom::testing::TempDir dir;
   dir.write("run.js", fake + script + drive);
   const auto r = tessaloom::testing::runProgram("gjs", {dir.file("run.js")}, {}, 20);
-  std::string calls = R"([false,[false,false],{"x":10,"y":20,"width":300,"height":200}])" "\n";
+  std::string calls = R"([false,[false,false],{"x":10,"y":20,"width":300,"height":200}])"
+                      "\n";
   for (std::size_t i = 0; i < GetParam().size(); ++i) calls += ":1.7 /agent org.outputs Changed\n";
   EXPECT_EQ(r.out, calls) << r.err;
 }
