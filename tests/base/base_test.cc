@@ -1,4 +1,4 @@
-// Rectangles, numbers as text, records, chords and the user's files.
+// Rectangles, numbers as text, records, chords, the user's language and files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -6,6 +6,7 @@
 
 #include "base/chord.h"
 #include "base/files.h"
+#include "base/language.h"
 #include "base/records.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
@@ -73,6 +74,28 @@ TEST(Records, RawValuesReadBackExactlyAndNothingElseDoes) {
   EXPECT_FALSE(layoutKindFromRaw(std::string_view("grid\0", 5)));
   for (const char* text : {R"("AI")", "1", "null", R"(["ai"])"})
     EXPECT_THROW(nlohmann::json::parse(text).get<Kind>(), nlohmann::json::exception) << text;
+}
+
+// gettext's order: LANGUAGE's list unless the locale (LC_ALL, else LC_MESSAGES, else LANG) is
+// unset, C or POSIX; C.UTF-8 is not C.
+TEST(Language, PreferencesFollowGettextsVariablesAndIgnoreLanguageUnderC) {
+  using Env = std::map<std::string, std::string>;
+  const std::pair<Env, std::vector<std::string>> rows[] = {
+      {{}, {}},
+      {{{"LANG", "C"}, {"LANGUAGE", "en"}}, {}},
+      {{{"LANG", "POSIX"}, {"LANGUAGE", "en"}}, {}},
+      {{{"LC_ALL", "C"}, {"LANG", "en_US"}, {"LANGUAGE", "en"}}, {}},
+      {{{"LANG", "C.UTF-8"}}, {"C.UTF-8"}},
+      {{{"LANG", "C.UTF-8"}, {"LANGUAGE", ":en::fr"}}, {"en", "fr"}},
+      {{{"LC_ALL", "de_DE.UTF-8"}, {"LC_MESSAGES", "C"}, {"LANG", "ja_JP"}}, {"de_DE.UTF-8"}},
+      {{{"LC_ALL", ""}, {"LC_MESSAGES", "fr_FR"}, {"LANG", "C"}, {"LANGUAGE", ""}}, {"fr_FR"}},
+  };
+  for (const auto& [env, expected] : rows)
+    EXPECT_EQ(language::preferences([&env](const char* name) {
+                const auto found = env.find(name);
+                return found == env.end() ? nullptr : found->second.c_str();
+              }),
+              expected);
 }
 
 TEST(Files, HomeAndConfigFoldersComeFromTheEnvironmentWhenAbsolute) {
