@@ -1,5 +1,7 @@
 #include "platform/desktop/desktop.h"
 
+#include "base/language.h"
+
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -31,7 +33,7 @@ class TrayRun final : public Desktop {
     ui_.emplace(UiServices{own.application, d.statusItem() ? *d.statusItem() : own.statusItem,
                            own.alerts, own.aboutPanel, d.overlay() ? *d.overlay() : own.overlay,
                            d.hotKeys() ? *d.hotKeys() : own.hotKeys, own.loginItem,
-                           own.installation, own.updater});
+                           own.installation});
   }
   // The tray services go before the desktop they were made beside.
   ~TrayRun() override {
@@ -110,9 +112,11 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
       break;
 #endif
   }
-  return Failure{"デスクトップに接続できません（" + std::string(name(backend)) +
-                 " 対応なしでビルドされています）。X11 のデスクトップで実行するか、"
-                 "TESSALOOM_SCENE にシーンファイルを指定してください"};
+  return Failure{language::format(
+      language::tr(
+          "デスクトップに接続できません（%s 対応なしでビルドされています）。X11 "
+          "のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください"),
+      std::string(name(backend)).c_str())};
 }
 
 // The first of the chosen backends that opens; the first one's failure when none does, as
@@ -144,8 +148,9 @@ Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
 #ifdef TESSALOOM_HAVE_TRAY
   auto tray = loadTrayModule();
   if (!tray)
-    return Failure{"トレイアプリケーションを読み込めません（" + tray.error() +
-                   "）。コマンドラインで --list などを指定してください"};
+    return Failure{language::format(language::tr("トレイアプリケーションを読み込めません（%s）。"
+                                                 "コマンドラインで --list などを指定してください"),
+                                    tray.error().c_str())};
   // The toolkit first: without a display there is no tray, whatever desktop is chosen.
   if (auto started = (*tray)->startToolkit(); !started) return Failure{started.error()};
   auto desktop = openBaseDesktop();
@@ -154,8 +159,8 @@ Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
       std::move(*desktop), std::unique_ptr<TrayServicesHandle>((*tray)->makeServices())));
 #else
   return Failure{
-      "トレイアプリケーションはこのビルドに含まれていません。コマンドラインで --list などを"
-      "指定してください"};
+      language::tr("トレイアプリケーションはこのビルドに含まれていません。コマンドラインで --list "
+                   "などを指定してください")};
 #endif
 }
 

@@ -1,5 +1,7 @@
 #include "platform/gtk/gtk_toolkit.h"
 
+#include "base/language.h"
+
 #include <gtk/gtk.h>
 
 #include <filesystem>
@@ -30,8 +32,8 @@ Outcome start() {
   g_set_application_name("Tessaloom");
   if (!gtk_init_check(nullptr, nullptr))
     return Failure{
-        "デスクトップに接続できません（ディスプレイを開けません）。X11 のデスクトップで実行して"
-        "ください"};
+        language::tr("デスクトップに接続できません（ディスプレイを開けません）。X11 "
+                     "のデスクトップで実行してください")};
   if (const auto path = iconSearchPath())
     gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), path->c_str());
   gtk_window_set_default_icon_name(std::string(kAppIconName).c_str());

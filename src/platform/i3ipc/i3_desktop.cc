@@ -1,5 +1,7 @@
 #include "platform/i3ipc/i3_desktop.h"
 
+#include "base/language.h"
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -98,8 +100,10 @@ std::shared_ptr<void> I3Desktop::watchMonitors(std::function<void()> changed) {
     watch = i3ipc::EventWatch::open(path_, R"(["workspace"])",
                                     [changed](std::uint32_t, const std::string&) { changed(); });
   if (!watch) {
-    std::fprintf(stderr, "%s のモニターの変化を受け取れません（%s）\n", name_.c_str(),
-                 watch.error().c_str());
+    std::fprintf(stderr, "%s\n",
+                 language::format(language::tr("%s のモニターの変化を受け取れません（%s）"),
+                                  name_.c_str(), watch.error().c_str())
+                     .c_str());
     return nullptr;
   }
   return std::shared_ptr<i3ipc::EventWatch>(std::move(*watch));

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_desktop.h"
 
+#include "base/language.h"
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -146,7 +148,10 @@ void X11Desktop::place(std::span<const Placement> placements) {
 std::shared_ptr<void> X11Desktop::watchMonitors(std::function<void()> changed) {
   auto watch = x11::MonitorWatch::open(connection_->displayName(), std::move(changed));
   if (!watch) {
-    std::fprintf(stderr, "モニターの変化を受け取れません（%s）\n", watch.error().c_str());
+    std::fprintf(stderr, "%s\n",
+                 language::format(language::tr("モニターの変化を受け取れません（%s）"),
+                                  watch.error().c_str())
+                     .c_str());
     return nullptr;
   }
   return std::shared_ptr<x11::MonitorWatch>(std::move(*watch));
