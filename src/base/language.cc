@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -191,8 +192,15 @@ std::vector<std::string> preferences(const std::function<const char*(const char*
 }
 
 void choose() {
+  // The program's own prefix, wherever it was installed (the package's /usr, --prefix).
   const char* dir = std::getenv("TESSALOOM_LOCALEDIR");
-  const std::string folder = dir && *dir ? dir : TESSALOOM_LOCALE_DIR;
+  std::error_code ec;
+  const std::string folder =
+      dir && *dir
+          ? dir
+          : (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path() /
+             TESSALOOM_LOCALE_DIR)
+                .string();
   const auto path = [&folder](const std::string& name) {
     return folder + "/" + name + "/LC_MESSAGES/" + kDomain + ".mo";
   };
