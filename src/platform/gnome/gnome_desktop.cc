@@ -47,7 +47,7 @@ std::vector<AppFacts> GnomeDesktop::applications() {
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
       apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
     App& app = apps_[it->second];
     app.facts.frontmost = app.facts.frontmost || (w.id == facts->focus && w.id != 0);
     // Windows on other workspaces make their application run but are not arranged.

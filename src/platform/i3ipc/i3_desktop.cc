@@ -190,7 +190,7 @@ std::vector<AppFacts> I3Desktop::applications() {
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
       apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
     App& app = apps_[it->second];
     app.facts.frontmost = app.facts.frontmost || w.focused;
     app.windows.push_back(w.con);

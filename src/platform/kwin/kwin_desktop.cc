@@ -62,7 +62,7 @@ std::vector<AppFacts> KWinDesktop::applications() {
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
       apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
     App& app = apps_[it->second];
     app.facts.frontmost = app.facts.frontmost || w->active;
     const WindowHandle handle = kwin::handleOf(w->id);

@@ -67,8 +67,7 @@ std::vector<AppFacts> X11Desktop::applications() {
   std::vector<AppFacts> apps;
   for (const auto& app : cache_->applications()) {
     if (app.processId == self) continue;
-    apps.push_back(
-        {app.identifier.value_or(""), app.name.value_or(""), app.pid, false, &app == front});
+    apps.push_back({app.identifier.value_or(""), app.name.value_or(""), app.pid, &app == front});
   }
   return apps;
 }
