@@ -32,7 +32,9 @@ class PluralRule {
   }
 
  private:
+  // A position past the end marks a malformed rule: nothing more matches.
   bool eat(std::string_view token) const {
+    if (pos_ > text_.size()) return false;
     while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
     if (text_.compare(pos_, token.size(), token) != 0) return false;
     // "<" is not the start of "<=", nor "!" of "!=".
@@ -237,6 +239,10 @@ const char* trn(const char* one, const char* many, unsigned long n) {
   for (unsigned long i = catalogue->plural(n); i > 0 && form < end; --i)
     form += std::strlen(form) + 1;
   return form < end ? form : found->second.c_str();
+}
+
+unsigned long pluralForm(const std::string& rule, unsigned long n) {
+  return PluralRule(rule)(n);
 }
 
 std::string format(const char* pattern, ...) {

@@ -30,6 +30,10 @@ const char* tr(const char* text) __attribute__((format_arg(1)));
 const char* trn(const char* one, const char* many, unsigned long n)
     __attribute__((format_arg(1), format_arg(2)));
 
+/// The index of the plural form for `n` under a catalogue's rule, the C expression of n after
+/// "plural=" in its header ("n != 1"); 0 for a malformed rule.
+unsigned long pluralForm(const std::string& rule, unsigned long n);
+
 /// A printf pattern filled in, as a string.
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 
