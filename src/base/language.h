@@ -20,7 +20,8 @@ namespace tessaloom::language {
 std::vector<std::string> preferences(const std::function<const char*(const char*)>& get);
 
 /// Chooses the catalogue again from the process environment, in TESSALOOM_LOCALEDIR when it is
-/// set, else in share/locale of the program's prefix. Nothing chosen: the source texts.
+/// set, else in share/locale of the program's prefix. Nothing chosen: the source texts. The
+/// texts tr() and trn() gave before stay valid only until then.
 void choose();
 
 /// `text` in the user's language; `text` itself when the catalogue lacks it. Chooses the
