@@ -223,7 +223,8 @@ void choose() {
 
 const char* tr(const char* text) {
   const auto& catalogue = current();
-  if (!catalogue) return text;
+  // The empty text is the catalogue's header, never a text of the program.
+  if (!catalogue || !*text) return text;
   const auto found = catalogue->texts.find(text);
   return found == catalogue->texts.end() || found->second.empty() ? text : found->second.c_str();
 }
