@@ -37,10 +37,6 @@ class PluralRule {
     if (pos_ > text_.size()) return false;
     while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
     if (text_.compare(pos_, token.size(), token) != 0) return false;
-    // "<" is not the start of "<=", nor "!" of "!=".
-    if (token.size() == 1 && pos_ + 1 < text_.size() && text_[pos_ + 1] == '=' &&
-        std::string_view("<>!=").find(token[0]) != std::string_view::npos)
-      return false;
     pos_ += token.size();
     return true;
   }
@@ -52,7 +48,7 @@ class PluralRule {
     const unsigned long no = condition();
     return test ? yes : no;
   }
-  // Binary operators by level, loosest first.
+  // Binary operators by level, loosest first; a longer one before its prefix ("<=" before "<").
   unsigned long binary(int level) const {
     static constexpr std::string_view kLevels[][4] = {
         {"||"}, {"&&"}, {"==", "!="}, {"<=", ">=", "<", ">"}, {"+", "-"}, {"*", "/", "%"}};
