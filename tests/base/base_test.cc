@@ -90,12 +90,12 @@ TEST(Language, PreferencesFollowGettextsVariablesAndIgnoreLanguageUnderC) {
       {{{"LC_ALL", "de_DE.UTF-8"}, {"LC_MESSAGES", "C"}, {"LANG", "ja_JP"}}, {"de_DE.UTF-8"}},
       {{{"LC_ALL", ""}, {"LC_MESSAGES", "fr_FR"}, {"LANG", "C"}, {"LANGUAGE", ""}}, {"fr_FR"}},
   };
-  for (const auto& [env, expected] : rows)
-    EXPECT_EQ(language::preferences([&env](const char* name) {
+  for (const auto& row : rows)
+    EXPECT_EQ(language::preferences([&env = row.first](const char* name) {
                 const auto found = env.find(name);
                 return found == env.end() ? nullptr : found->second.c_str();
               }),
-              expected);
+              row.second);
 }
 
 // The rules of catalogues' headers: C's operators with their precedence, and no form for a rule
