@@ -190,17 +190,18 @@ std::vector<std::string> preferences(const std::function<const char*(const char*
 }
 
 void choose() {
-  // The program's own prefix, wherever it was installed (the package's /usr, --prefix).
-  const char* dir = std::getenv("TESSALOOM_LOCALEDIR");
-  std::error_code ec;
-  const std::string folder =
-      dir && *dir
-          ? dir
-          : (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path() /
-             TESSALOOM_LOCALE_DIR)
-                .string();
+  // The program's own prefix, wherever it was installed (the package's /usr, --prefix); none
+  // when the program's path cannot be read.
+  std::string folder;
+  if (const char* dir = std::getenv("TESSALOOM_LOCALEDIR"); dir && *dir) {
+    folder = dir;
+  } else {
+    std::error_code ec;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) folder = (program.parent_path().parent_path() / TESSALOOM_LOCALE_DIR).string();
+  }
   const auto path = [&folder](const std::string& name) {
-    return folder + "/" + name + "/LC_MESSAGES/" + kDomain + ".mo";
+    return folder.empty() ? std::string() : folder + "/" + name + "/LC_MESSAGES/" + kDomain + ".mo";
   };
   chosen().done = true;
   auto& catalogue = chosen().catalogue;
