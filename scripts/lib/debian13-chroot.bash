@@ -21,6 +21,8 @@ debian13_packages=(
   cmake ninja-build g++ pkg-config nlohmann-json3-dev libutf8proc-dev libglib2.0-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-keysyms1-dev
   libgtk-3-dev libayatana-appindicator3-dev libgtk-layer-shell-dev
+  # its message catalogues
+  gettext
   # test clients and the tests' own tools
   gjs gir1.2-gtk-3.0 python3-gi libglib2.0-bin dbus-daemon xwayland
   # KDE Plasma 6

@@ -1,6 +1,8 @@
 #include <algorithm>
+
 #include <memory>
 #include <string>
+#include "base/language.h"
 
 #include "arrange/arranger.h"
 #include "arrange/restore.h"
@@ -128,14 +130,16 @@ std::optional<std::string> namedFor(Context& ctx, const std::vector<MonitorFacts
 Result<int> saveNamed(Context& ctx, std::string_view name, double savedAt) {
   const auto valid = arrangementName(name);
   if (!valid)
-    return Failure{"配置の名前は空でなく、" + std::to_string(kMaxNameCharacters) +
-                   "文字までで、制御文字を含まないものにしてください"};
+    return Failure{language::format(
+        language::tr("配置の名前は空でなく、%zu文字までで、制御文字を含まないものにしてください"),
+        kMaxNameCharacters)};
   const auto windows = WindowManager::targetWindows(ctx);
   auto list = ctx.settings.namedArrangements();
   std::erase_if(list, [&](const NamedArrangement& e) { return e.name == *valid; });
   if (list.size() >= kMaxNamedArrangements)
-    return Failure{"保存できる配置は" + std::to_string(kMaxNamedArrangements) +
-                   "個までです。使わない配置を削除してください"};
+    return Failure{language::format(
+        language::tr("保存できる配置は%zu個までです。使わない配置を削除してください"),
+        kMaxNamedArrangements)};
   list.push_back({*valid, savedAt, currentMonitors(ctx), WindowManager::snapshot(windows)});
   if (auto stored = ctx.settings.setNamedArrangements(list); !stored)
     return Failure{stored.error()};

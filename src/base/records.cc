@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/language.h"
+
 namespace tessaloom {
 namespace {
 
@@ -10,11 +12,12 @@ struct LayoutText {
   std::string_view raw, title, symbol;
 };
 constexpr LayoutText kLayoutTexts[] = {
-    {LayoutKind::grid, "grid", "自動タイルで整列", "square.grid.2x2"},
-    {LayoutKind::columns, "columns", "横一列に並べる", "rectangle.split.3x1"},
-    {LayoutKind::aiSplit, "aiSplit", "ブラウザ左＋AI右に分ける", "rectangle.lefthalf.inset.filled"},
-    {LayoutKind::cascade, "cascade", "同じサイズで重ねる", "square.stack"},
-    {LayoutKind::sameSize, "sameSize", "サイズだけ揃える（位置はそのまま）",
+    {LayoutKind::grid, "grid", N_("自動タイルで整列"), "square.grid.2x2"},
+    {LayoutKind::columns, "columns", N_("横一列に並べる"), "rectangle.split.3x1"},
+    {LayoutKind::aiSplit, "aiSplit", N_("ブラウザ左＋AI右に分ける"),
+     "rectangle.lefthalf.inset.filled"},
+    {LayoutKind::cascade, "cascade", N_("同じサイズで重ねる"), "square.stack"},
+    {LayoutKind::sameSize, "sameSize", N_("サイズだけ揃える（位置はそのまま）"),
      "arrow.up.left.and.arrow.down.right"},
 };
 
@@ -23,9 +26,9 @@ struct KindText {
   std::string_view raw, label;
 };
 constexpr KindText kKindTexts[] = {
-    {Kind::browser, "browser", "ブラウザ"},
-    {Kind::ai, "ai", "AI"},
-    {Kind::ignore, "ignore", "対象外"},
+    {Kind::browser, "browser", N_("ブラウザ")},
+    {Kind::ai, "ai", N_("AI")},
+    {Kind::ignore, "ignore", N_("対象外")},
 };
 
 const LayoutText& textOf(LayoutKind kind) {
@@ -41,7 +44,7 @@ std::string_view rawValue(LayoutKind kind) {
   return textOf(kind).raw;
 }
 std::string_view title(LayoutKind kind) {
-  return textOf(kind).title;
+  return language::tr(textOf(kind).title.data());
 }
 std::string_view symbol(LayoutKind kind) {
   return textOf(kind).symbol;
@@ -56,7 +59,7 @@ std::string_view rawValue(Kind kind) {
   return textOf(kind).raw;
 }
 std::string_view label(Kind kind) {
-  return textOf(kind).label;
+  return language::tr(textOf(kind).label.data());
 }
 std::optional<Kind> kindFromRaw(std::string_view raw) {
   for (const auto& t : kKindTexts)

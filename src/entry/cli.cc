@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "arrange/arranger.h"
+#include "base/language.h"
 #include "base/records.h"
 #include "catalog/text.h"
 #include "platform/main_queue.h"
@@ -18,23 +19,23 @@
 namespace tessaloom::entry {
 namespace {
 
-constexpr std::string_view kUsage =
-    "使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save [名前] | "
-    "--restore [名前] | --saved | --forget <名前>";
-constexpr std::string_view kHelp =
-    "使い方: tessaloom [コマンド]\n"
-    "  （なし）           トレイに常駐し、Ctrl+Alt+G などのホットキーで整列します\n"
-    "  --list             ディスプレイと、整列するウィンドウを一覧します\n"
-    "  --apply <layout>   ウィンドウを整列します: grid, columns, aiSplit, cascade, sameSize\n"
-    "  --mouse            --apply で、マウスのあるディスプレイにすべて集めます\n"
-    "  --per-display      --apply で、各ディスプレイの中で整列します\n"
-    "  --undo             直前の配置に戻します（もう一度で元に戻ります）\n"
-    "  --save [名前]      今の配置を保存します（名前を付けると、いくつでも別に保存できます）\n"
-    "  --restore [名前]   保存したアプリを開いて、保存した配置に戻します\n"
-    "  --saved            名前を付けて保存した配置を一覧します\n"
-    "  --forget <名前>    名前を付けて保存した配置を削除します\n"
-    "  --help             この使い方を表示します\n"
-    "  --version          バージョンを表示します\n";
+constexpr const char* kUsage =
+    N_("使い方: --list | --apply <layout> [--mouse|--per-display] | --undo | --save [名前] | "
+       "--restore [名前] | --saved | --forget <名前>");
+constexpr const char* kHelp =
+    N_("使い方: tessaloom [コマンド]\n"
+       "  （なし）           トレイに常駐し、Ctrl+Alt+G などのホットキーで整列します\n"
+       "  --list             ディスプレイと、整列するウィンドウを一覧します\n"
+       "  --apply <layout>   ウィンドウを整列します: grid, columns, aiSplit, cascade, sameSize\n"
+       "  --mouse            --apply で、マウスのあるディスプレイにすべて集めます\n"
+       "  --per-display      --apply で、各ディスプレイの中で整列します\n"
+       "  --undo             直前の配置に戻します（もう一度で元に戻ります）\n"
+       "  --save [名前]      今の配置を保存します（名前を付けると、いくつでも別に保存できます）\n"
+       "  --restore [名前]   保存したアプリを開いて、保存した配置に戻します\n"
+       "  --saved            名前を付けて保存した配置を一覧します\n"
+       "  --forget <名前>    名前を付けて保存した配置を削除します\n"
+       "  --help             この使い方を表示します\n"
+       "  --version          バージョンを表示します\n");
 constexpr std::size_t kTitleCharacters = 40;
 
 bool startsWith(std::string_view s, std::string_view prefix) {
@@ -42,7 +43,7 @@ bool startsWith(std::string_view s, std::string_view prefix) {
 }
 
 std::string layoutNames() {
-  std::string line = "レイアウト名: ";
+  std::string line = language::tr("レイアウト名: ");
   for (std::size_t i = 0; i < kAllLayoutKinds.size(); ++i) {
     if (i) line += ", ";
     line += rawValue(kAllLayoutKinds[i]);
@@ -118,7 +119,12 @@ std::optional<std::string> nameArgument(const std::vector<std::string>& args) {
 }
 
 std::string inBrackets(std::string_view name) {
-  return "「" + printable(text::sanitize(name)) + "」";
+  return language::format(language::tr("「%s」"), printable(text::sanitize(name)).c_str());
+}
+
+// "4枚": a count of windows.
+std::string windows(std::size_t n) {
+  return language::format(language::trn("%zu枚", "%zu枚", n), n);
 }
 
 std::string localTime(double secondsSinceEpoch) {
@@ -131,9 +137,9 @@ std::string localTime(double secondsSinceEpoch) {
 
 void listNamed(Context& ctx, std::ostream& out) {
   const auto list = ctx.settings.namedArrangements();
-  if (list.empty()) out << "名前を付けて保存した配置はありません\n";
+  if (list.empty()) out << language::tr("名前を付けて保存した配置はありません") << "\n";
   for (const auto& entry : list) {
-    out << printable(entry.name) << " | " << entry.frames.size() << "枚 | ";
+    out << printable(entry.name) << " | " << windows(entry.frames.size()) << " | ";
     for (std::size_t i = 0; i < entry.monitors.size(); ++i)
       out << (i ? ", " : "") << printable(text::sanitize(entry.monitors[i].name)) << " "
           << entry.monitors[i].width << "x" << entry.monitors[i].height;
@@ -147,7 +153,7 @@ int saveCommand(Context& ctx, const std::vector<std::string>& args, std::ostream
     // The store has said on standard error why nothing was saved.
     const auto saved = Arranger::saveCurrent(ctx);
     if (!saved) return 1;
-    out << "保存: " << *saved << "枚\n";
+    out << language::format(language::trn("保存: %d枚", "保存: %d枚", *saved), *saved) << "\n";
     return 0;
   }
   const double now =
@@ -157,7 +163,9 @@ int saveCommand(Context& ctx, const std::vector<std::string>& args, std::ostream
     out << saved.error() << "\n";
     return 1;
   }
-  out << "保存" << inBrackets(*arrangementName(*name)) << ": " << *saved << "枚\n";
+  out << language::format(language::trn("保存%s: %d枚", "保存%s: %d枚", *saved),
+                          inBrackets(*arrangementName(*name)).c_str(), *saved)
+      << "\n";
   return 0;
 }
 
@@ -169,11 +177,16 @@ int restoreCommand(Context& ctx, const std::vector<std::string>& args, std::ostr
     return true;
   });
   if (!count) {
-    out << "保存した配置" << inBrackets(*name) << "はありません\n";
+    out << language::format(language::tr("保存した配置%sはありません"), inBrackets(*name).c_str())
+        << "\n";
     return 1;
   }
-  out << (name ? "復元" + inBrackets(*arrangementName(*name)) : std::string("復元")) << ": "
-      << *count << "枚\n";
+  if (name)
+    out << language::format(language::trn("復元%s: %d枚", "復元%s: %d枚", *count),
+                            inBrackets(*arrangementName(*name)).c_str(), *count);
+  else
+    out << language::format(language::trn("復元: %d枚", "復元: %d枚", *count), *count);
+  out << "\n";
   return 0;
 }
 
@@ -190,9 +203,11 @@ std::optional<int> runCommand(Context& ctx, const std::vector<std::string>& args
       return 1;
     }
     const int count = Arranger::arrange(ctx, *kind, mode);
-    out << title(*kind) << ": " << count << "枚\n";
+    out << title(*kind) << ": " << windows(count) << "\n";
   } else if (command == "--undo") {
-    out << "元に戻した: " << Arranger::undo(ctx) << "枚\n";
+    const int count = Arranger::undo(ctx);
+    out << language::format(language::trn("元に戻した: %d枚", "元に戻した: %d枚", count), count)
+        << "\n";
   } else if (command == "--save") {
     return saveCommand(ctx, args, out);
   } else if (command == "--restore") {
@@ -203,10 +218,12 @@ std::optional<int> runCommand(Context& ctx, const std::vector<std::string>& args
     const auto name = nameArgument(args);
     if (!name) return std::nullopt;
     if (!Arranger::forgetNamed(ctx, *name)) {
-      out << "保存した配置" << inBrackets(*name) << "はありません\n";
+      out << language::format(language::tr("保存した配置%sはありません"), inBrackets(*name).c_str())
+          << "\n";
       return 1;
     }
-    out << "削除" << inBrackets(*arrangementName(*name)) << "\n";
+    out << language::format(language::tr("削除%s"), inBrackets(*arrangementName(*name)).c_str())
+        << "\n";
   } else {
     return std::nullopt;
   }
@@ -224,7 +241,7 @@ std::vector<std::string> arguments(int argc, const char* const* argv) {
 std::optional<int> runWithoutDesktop(const std::vector<std::string>& args, std::ostream& out) {
   if (args.empty()) return std::nullopt;
   if (args.front() == "--help")
-    out << kHelp;
+    out << language::tr(kHelp);
   else if (args.front() == "--version")
     out << "tessaloom " << TESSALOOM_VERSION << "\n";
   else
@@ -239,7 +256,7 @@ bool isCommandLineMode(const std::vector<std::string>& args) {
 int runCLI(Context& ctx, const std::vector<std::string>& args, std::ostream& out) {
   if (!ctx.desktop.controlAvailable()) {
     const auto prompt = ctx.desktop.controlPrompt();
-    out << (prompt ? prompt->line : "アクセシビリティの許可がありません") << "\n";
+    out << (prompt ? prompt->line : language::tr("ウィンドウを動かせません")) << "\n";
     return 2;
   }
   // Both flags given: the later check wins, as it always has.
@@ -251,7 +268,7 @@ int runCLI(Context& ctx, const std::vector<std::string>& args, std::ostream& out
 
   std::optional<int> status = args.empty() ? std::nullopt : runCommand(ctx, args, mode, out);
   if (!status) {
-    out << kUsage << "\n";
+    out << language::tr(kUsage) << "\n";
     status = 1;
   }
   return *status;

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/language.h"
 #include "entry/cli.h"
 #include "menubar/app_delegate.h"
 #include "platform/desktop/desktop.h"
@@ -27,6 +28,8 @@ int runTray(platform::Desktop& desktop, Context& ctx) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Once, before any thread of a library could ask for a text.
+  language::choose();
   const auto args = entry::arguments(argc, argv);
   if (const auto answered = entry::runWithoutDesktop(args, std::cout)) return *answered;
   const bool commandLine = entry::isCommandLineMode(args);

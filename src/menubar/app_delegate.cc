@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "arrange/arranger.h"
+#include "base/language.h"
 #include "menubar/hot_key_center.h"
 #include "menubar/hud.h"
 #include "menubar/installer.h"
@@ -42,15 +43,11 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-  // A copy that is being moved into place does nothing more: the new copy takes over.
-  if (Installer::moveToApplicationsIfNeeded(ui_)) return;
-  Installer::quitOlderCopies(ui_.installation);
-
   auto& statusItem = ui_.statusItem;
   hasStatusItem_ = true;
   if (statusItem.create()) {
     statusItem.setImage("rectangle.split.2x2", "Tessaloom");
-    statusItem.setToolTip("Tessaloom：ブラウザとAIのウィンドウを整える");
+    statusItem.setToolTip(language::tr("Tessaloom：ブラウザとAIのウィンドウを整える"));
   }
   statusItem.setMenuDelegate(this);
 
@@ -80,10 +77,12 @@ void AppDelegate::run(LayoutKind kind) {
   }
   const int n = Arranger::arrange(ctx_, kind);
   if (n < 1) {
-    hud_.show("整列できるウィンドウがありません", "exclamationmark.triangle");
+    hud_.show(language::tr("整列できるウィンドウがありません"), "exclamationmark.triangle");
     return;
   }
-  hud_.show(std::string(title(kind)) + "（" + std::to_string(n) + "枚）", symbol(kind));
+  hud_.show(language::format(language::trn("%s（%d枚）", "%s（%d枚）", n),
+                             std::string(title(kind)).c_str(), n),
+            symbol(kind));
 }
 
 void AppDelegate::undoWithFeedback() {
@@ -92,19 +91,18 @@ void AppDelegate::undoWithFeedback() {
     return;
   }
   const int n = Arranger::undo(ctx_);
-  hud_.show(n < 1 ? "戻せる配置がありません" : "直前の配置に戻しました", "arrow.uturn.backward");
+  hud_.show(language::tr(n < 1 ? N_("戻せる配置がありません") : N_("直前の配置に戻しました")),
+            "arrow.uturn.backward");
 }
 
 void AppDelegate::askForControl() {
-  platform::Alert alert{
-      "ウィンドウを動かす許可をください",
-      "Tessaloom が他のアプリのウィンドウを動かすには「アクセシビリティ」の許可が必要です。\n\n1."
-      "「設定を開く」を押す\n2. 一覧の「Tessaloom」をオンにする（無ければ ＋ "
-      "から追加）\n3. メニューバーの ▦ アイコンから使えます\n\n※ "
-      "オンなのに動かないときは、一覧の「Tessaloom」を − "
-      "で削除してから、もう一度追加してください（アップデート後に起こることがあります）。",
-      {"設定を開く", "あとで"}};
-  // A desktop where control takes another step says which.
+  // A desktop where control takes a step of the user's says which; any other refusal gets a
+  // plain note.
+  platform::Alert alert{language::tr("ウィンドウを動かせません"),
+                        language::tr("このデスクトップは Tessaloom "
+                                     "にウィンドウを動かさせません。デスクトップのウィンドウ"
+                                     "マネージャーが動いていることを確かめてください。"),
+                        {language::tr("もう一度試す"), language::tr("あとで")}};
   if (auto prompt = ctx_.desktop.controlPrompt())
     alert = {std::move(prompt->title), std::move(prompt->text), std::move(prompt->buttons)};
   // A program without windows would otherwise show its dialog behind the active one.
@@ -115,19 +113,23 @@ void AppDelegate::askForControl() {
 
 void AppDelegate::watchForTrust() {
   if (trustTimer_) trustTimer_->cancel();
-  trustTimer_ =
-      ctx_.queue.repeating(kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
-                             if (!d.ctx_.desktop.controlAvailable()) return;
-                             if (d.trustTimer_) d.trustTimer_->cancel();
-                             d.trustTimer_.reset();
-                             d.hud_.show("準備OK！ ⌃⌥G で整列できます", "checkmark.circle.fill");
-                           }));
+  trustTimer_ = ctx_.queue.repeating(
+      kTrustWatchSeconds, guarded(weakSelf(), [](AppDelegate& d) {
+        if (!d.ctx_.desktop.controlAvailable()) return;
+        if (d.trustTimer_) d.trustTimer_->cancel();
+        d.trustTimer_.reset();
+        d.hud_.show(language::format(language::tr("準備OK！ %s で整列できます"),
+                                     describe(kShortcuts[0].chord).c_str()),
+                    "checkmark.circle.fill");
+      }));
 }
 
 void AppDelegate::menuNeedsUpdate() {
   auto& settings = ctx_.settings;
   StatusMenuState state;
   state.trusted = ctx_.desktop.controlAvailable();
+  if (!state.trusted)
+    if (auto prompt = ctx_.desktop.controlPrompt()) state.controlStep = prompt->title;
   if (state.trusted) {
     for (const auto& window : WindowManager::targetWindows(ctx_)) {
       state.browserWindows += window.kind() == Kind::browser;
@@ -146,7 +148,6 @@ void AppDelegate::menuNeedsUpdate() {
   state.hasUndo = Arranger::hasUndo(ctx_);
   state.hasSaved = Arranger::hasSaved(ctx_);
   for (const auto& entry : settings.namedArrangements()) state.named.push_back(entry.name);
-  state.canCheckForUpdates = ui_.updater && ui_.updater->canCheckForUpdates();
   state.version = Installer::version(ui_.installation);
   state.refusedChords = refusedChords_;
   ui_.statusItem.setMenu(buildStatusMenu(state));
@@ -201,8 +202,6 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
       return aboutAction();
     case MenuAction::askForControl:
       return askForControl();
-    case MenuAction::checkForUpdates:
-      return checkForUpdatesAction();
     case MenuAction::terminate:
       ui_.application.quit();
       return;
@@ -212,33 +211,40 @@ void AppDelegate::menuItemChosen(const MenuItem& item) {
 void AppDelegate::saveAction() {
   // The item is disabled without the permission, so there is no check here.
   const auto saved = Arranger::saveCurrent(ctx_);
-  hud_.show(
-      saved ? std::to_string(*saved) + "枚の配置を保存しました" : "配置を保存できませんでした",
-      "square.and.arrow.down");
+  hud_.show(saved ? language::format(language::trn("%d枚の配置を保存しました",
+                                                   "%d枚の配置を保存しました", *saved),
+                                     *saved)
+                  : language::tr("配置を保存できませんでした"),
+            "square.and.arrow.down");
 }
 
 void AppDelegate::restoreAction() {
   ctx_.queue.async(guarded(weakSelf(), [](AppDelegate& d) {
-    Arranger::restoreSaved(d.ctx_, guarded(d.weakSelf(), [](AppDelegate& self, int n) {
-                             self.hud_.show(
-                                 n < 1 ? "戻せるウィンドウがありません"
-                                       : "保存した配置に戻しました（" + std::to_string(n) + "枚）",
-                                 "clock.arrow.circlepath");
-                           }));
+    Arranger::restoreSaved(
+        d.ctx_, guarded(d.weakSelf(), [](AppDelegate& self, int n) {
+          self.hud_.show(
+              n < 1 ? language::tr("戻せるウィンドウがありません")
+                    : language::format(language::trn("保存した配置に戻しました（%d枚）",
+                                                     "保存した配置に戻しました（%d枚）", n),
+                                       n),
+              "clock.arrow.circlepath");
+        }));
   }));
 }
 
 void AppDelegate::saveNamedAction() {
   const auto name = ui_.alerts.askForText(
-      {"今の配置に名前を付けて保存",
-       "名前は" + std::to_string(kMaxNameCharacters) + "文字まで。同じ名前の配置は置き換えます。",
-       {"保存", "キャンセル"}});
+      {language::tr("今の配置に名前を付けて保存"),
+       language::format(language::tr("名前は%zu文字まで。同じ名前の配置は置き換えます。"),
+                        kMaxNameCharacters),
+       {language::tr("保存"), language::tr("キャンセル")}});
   if (!name) return;
   const double now =
       std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
   const auto saved = Arranger::saveNamed(ctx_, *name, std::floor(now));
-  hud_.show(saved ? "「" + *arrangementName(*name) + "」に" + std::to_string(*saved) +
-                        "枚の配置を保存しました"
+  hud_.show(saved ? language::format(language::trn("「%s」に%d枚の配置を保存しました",
+                                                   "「%s」に%d枚の配置を保存しました", *saved),
+                                     arrangementName(*name)->c_str(), *saved)
                   : saved.error(),
             "square.and.arrow.down");
 }
@@ -247,17 +253,22 @@ void AppDelegate::restoreNamedAction(const std::string& name) {
   ctx_.queue.async(guarded(weakSelf(), [name](AppDelegate& d) {
     const bool started = Arranger::restoreNamed(
         d.ctx_, name, guarded(d.weakSelf(), [name](AppDelegate& self, int n) {
-          self.hud_.show(n < 1
-                             ? "戻せるウィンドウがありません"
-                             : "「" + name + "」の配置に戻しました（" + std::to_string(n) + "枚）",
-                         "clock.arrow.circlepath");
+          self.hud_.show(
+              n < 1 ? language::tr("戻せるウィンドウがありません")
+                    : language::format(language::trn("「%s」の配置に戻しました（%d枚）",
+                                                     "「%s」の配置に戻しました（%d枚）", n),
+                                       name.c_str(), n),
+              "clock.arrow.circlepath");
         }));
-    if (!started) d.hud_.show("保存した配置「" + name + "」はありません", "clock.arrow.circlepath");
+    if (!started)
+      d.hud_.show(language::format(language::tr("保存した配置「%s」はありません"), name.c_str()),
+                  "clock.arrow.circlepath");
   }));
 }
 
 void AppDelegate::forgetNamedAction(const std::string& name) {
-  if (Arranger::forgetNamed(ctx_, name)) hud_.show("「" + name + "」を削除しました", "trash");
+  if (Arranger::forgetNamed(ctx_, name))
+    hud_.show(language::format(language::tr("「%s」を削除しました"), name.c_str()), "trash");
 }
 
 void AppDelegate::setKindAction(const MenuItem& item) {
@@ -283,35 +294,43 @@ void AppDelegate::toggleLoginAction() {
   const Outcome changed = login.setEnabled(!login.enabled());
   if (changed) return;
   ui_.alerts.runModal(platform::Alert{
-      "ログイン項目を変更できませんでした",
-      "Tessaloom.app を「アプリケーション」フォルダに入れてから、もう一度お試しください。\n\n" +
-          changed.error(),
+      language::tr("ログイン時の自動起動を変更できませんでした"),
+      language::format(
+          language::tr("自動起動の設定ファイル（~/.config/autostart/tessaloom.desktop）"
+                       "を書けるか確かめてから、もう一度お試しください。\n\n%s"),
+          changed.error().c_str()),
       {}});
 }
 
 void AppDelegate::helpAction() {
   ui_.application.bringToFront();
+  // The chords as the desktop shows them, in the order of the help's lines.
+  std::vector<std::string> chords;
+  for (const auto& shortcut : kShortcuts) chords.push_back(describe(shortcut.chord));
+  chords.push_back(describe(kUndoChord));
   ui_.alerts.runModal(platform::Alert{
-      "Tessaloom の使い方",
-      "メニューバーのアイコン、またはショートカットで、開いているブラウザとAIのウィンドウを一発で"
-      "整えます。\n\n⌃⌥G　自動タイル（画面の形に合わせて敷き詰め）\n⌃⌥H　横一列（ワイドモニター"
-      "向け）\n⌃⌥A　ブラウザ左＋AI右\n⌃⌥K　同じサイズで重ねる\n⌃⌥S　手前のウィンドウとサイズだけ"
-      "揃える\n⌃⌥Z　直前の配置に戻す\n\n・対象：Chrome / Safari / Arc / Edge / Firefox / Brave "
-      "などのブラウザと、ChatGPT / Claude / Perplexity "
-      "などのAIアプリ。\n・ブラウザで ChatGPT や Claude "
-      "を開いているウィンドウも、AIとして右側に寄せます。\n・対象を増やしたり外したりするには「対象"
-      "アプリ」から選んでください。\n・最小化中・フルスクリーン・非表示のアプリは動かしません。",
+      language::tr("Tessaloom の使い方"),
+      language::format(
+          language::tr(
+              "パネルのアイコン、またはショートカットで、開いているブラウザとAIのウィンドウを一発で"
+              "整えます。\n\n%s　自動タイル（画面の形に合わせて敷き詰め）\n%s　横一列（ワイドモ"
+              "ニター向け）\n%s　ブラウザ左＋AI右\n%s　同じサイズで重ねる\n%s　手前のウィンドウ"
+              "とサイズだけ揃える\n%s　直前の配置に戻す\n\n・対象：Firefox / Chromium / Google "
+              "Chrome / Brave / Microsoft Edge / Vivaldi / Epiphany などのブラウザと、ChatGPT / "
+              "Claude などのAIアプリ。\n・ブラウザで ChatGPT や Claude "
+              "を開いているウィンドウも、AIとして右側に寄せます。\n・対象を増やしたり外したりす"
+              "るには「対象アプリ」から選んでください。\n・最小化中・フルスクリーンのウィンドウ"
+              "は動かしません。"),
+          chords[0].c_str(), chords[1].c_str(), chords[2].c_str(), chords[3].c_str(),
+          chords[4].c_str(), chords[5].c_str()),
       {}});
 }
 
 void AppDelegate::aboutAction() {
   ui_.application.bringToFront();
-  ui_.aboutPanel.show(platform::AboutInfo{"Tessaloom", Installer::version(ui_.installation),
-                                          "ブラウザとAIのウィンドウを、ワンキーで整える。", 11});
-}
-
-void AppDelegate::checkForUpdatesAction() {
-  if (ui_.updater) ui_.updater->checkForUpdates();
+  ui_.aboutPanel.show(
+      platform::AboutInfo{"Tessaloom", Installer::version(ui_.installation),
+                          language::tr("ブラウザとAIのウィンドウを、ワンキーで整える。"), 11});
 }
 
 }  // namespace tessaloom

@@ -35,7 +35,7 @@ class AppDelegate : public platform::MenuDelegate {
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
-  /// The launch sequence: install housekeeping, status item, menu, hot keys, permission check.
+  /// The launch sequence: status item, menu, hot keys, the check for window control.
   void applicationDidFinishLaunching();
 
   /// Arranges the target windows with `kind` and shows the outcome; the permission prompt
@@ -71,7 +71,6 @@ class AppDelegate : public platform::MenuDelegate {
   void toggleLoginAction();
   void helpAction();
   void aboutAction();
-  void checkForUpdatesAction();
 
   Context& ctx_;
   platform::UiServices& ui_;

@@ -26,7 +26,6 @@ enum class MenuAction : int {
   help,
   about,
   askForControl,
-  checkForUpdates,
   terminate,
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/language.h"
 #include "menubar/shortcuts.h"
 #include "settings/settings.h"
 
@@ -21,26 +22,31 @@ bool chordShown(const StatusMenuState& state, const Chord& chord) {
 }
 
 constexpr std::array<std::pair<std::string_view, DisplayMode>, 2> kDisplayModes = {{
-    {"各ディスプレイの中で整列", DisplayMode::perDisplay},
-    {"マウスのあるディスプレイに集める", DisplayMode::mouseDisplay},
+    {N_("各ディスプレイの中で整列"), DisplayMode::perDisplay},
+    {N_("マウスのあるディスプレイに集める"), DisplayMode::mouseDisplay},
 }};
 constexpr std::array<std::pair<std::string_view, double>, 4> kGaps = {{
-    {"なし", 0},
-    {"せまい", 4},
-    {"ふつう", 8},
-    {"ひろい", 16},
+    {N_("なし"), 0},
+    {N_("せまい"), 4},
+    {N_("ふつう"), 8},
+    {N_("ひろい"), 16},
 }};
 constexpr std::array<double, 3> kRatios = {0.3, 0.4, 0.5};
 
-MenuItem item(std::string_view title, MenuAction action = MenuAction::none) {
+MenuItem named(std::string title, MenuAction action = MenuAction::none) {
   MenuItem i;
-  i.title = std::string(title);
+  i.title = std::move(title);
   i.action = static_cast<int>(action);
   i.mark = markOf(action);
   return i;
 }
 
-MenuItem heading(std::string_view title) {
+// An item titled with a text of the program, in the user's language.
+MenuItem item(const char* title, MenuAction action = MenuAction::none) {
+  return named(language::tr(title), action);
+}
+
+MenuItem heading(const char* title) {
   MenuItem i = item(title);
   i.enabled = false;
   return i;
@@ -48,13 +54,16 @@ MenuItem heading(std::string_view title) {
 
 std::vector<MenuItem> applicationsSubmenu(const StatusMenuState& state) {
   std::vector<MenuItem> items;
-  items.push_back(heading("起動中のアプリごとに扱いを選べます"));
+  items.push_back(heading(N_("起動中のアプリごとに扱いを選べます")));
   items.push_back(MenuItem::makeSeparator());
   for (const auto& app : state.applications) {
-    MenuItem entry = item(app.name + "　—　" + std::string(label(app.current)));
+    MenuItem entry = named(language::format(language::tr("%s　—　%s"), app.name.c_str(),
+                                            std::string(label(app.current)).c_str()));
     entry.applicationIcon = app.appId;
     for (const Kind choice : kAllKinds) {
-      MenuItem c = item(std::string(label(choice)) + "として扱う", MenuAction::setKind);
+      MenuItem c =
+          named(language::format(language::tr("%sとして扱う"), std::string(label(choice)).c_str()),
+                MenuAction::setKind);
       c.representedObject =
           std::vector<std::string>{app.appId, app.name, std::string(rawValue(choice))};
       c.on = choice == app.current;
@@ -67,27 +76,28 @@ std::vector<MenuItem> applicationsSubmenu(const StatusMenuState& state) {
 
 std::vector<MenuItem> settingsSubmenu(const StatusMenuState& state) {
   std::vector<MenuItem> items;
-  items.push_back(heading("整列する場所"));
+  items.push_back(heading(N_("整列する場所")));
   for (const auto& [title, mode] : kDisplayModes) {
-    MenuItem c = item(title, MenuAction::setDisplayMode);
+    MenuItem c = item(title.data(), MenuAction::setDisplayMode);
     c.representedObject = std::string(rawValue(mode));
     c.on = mode == state.displayMode;
     c.indentationLevel = 1;
     items.push_back(std::move(c));
   }
   items.push_back(MenuItem::makeSeparator());
-  items.push_back(heading("ウィンドウのすき間"));
+  items.push_back(heading(N_("ウィンドウのすき間")));
   for (const auto& [title, gap] : kGaps) {
-    MenuItem c = item(title, MenuAction::setGap);
+    MenuItem c = item(title.data(), MenuAction::setGap);
     c.representedObject = gap;
     c.on = state.gap == gap;
     c.indentationLevel = 1;
     items.push_back(std::move(c));
   }
   items.push_back(MenuItem::makeSeparator());
-  items.push_back(heading("「ブラウザ左＋AI右」のAIの幅"));
+  items.push_back(heading(N_("「ブラウザ左＋AI右」のAIの幅")));
   for (const double ratio : kRatios) {
-    MenuItem c = item(std::to_string(static_cast<int>(ratio * 100)) + "%", MenuAction::setAIRatio);
+    MenuItem c = named(language::format(language::tr("%d%%"), static_cast<int>(ratio * 100)),
+                       MenuAction::setAIRatio);
     c.representedObject = ratio;
     c.on = std::fabs(state.aiRatio - ratio) < 0.01;
     c.indentationLevel = 1;
@@ -95,14 +105,14 @@ std::vector<MenuItem> settingsSubmenu(const StatusMenuState& state) {
   }
   items.push_back(MenuItem::makeSeparator());
   MenuItem tabs =
-      item("ブラウザで開いたChatGPT・Claude等もAIとして扱う", MenuAction::toggleDetectTabs);
+      item(N_("ブラウザで開いたChatGPT・Claude等もAIとして扱う"), MenuAction::toggleDetectTabs);
   tabs.on = state.detectAITabs;
   items.push_back(std::move(tabs));
-  MenuItem follow =
-      item("モニターが変わったら、その構成で保存した配置に戻す", MenuAction::toggleFollowMonitors);
+  MenuItem follow = item(N_("モニターが変わったら、その構成で保存した配置に戻す"),
+                         MenuAction::toggleFollowMonitors);
   follow.on = state.followMonitors;
   items.push_back(std::move(follow));
-  MenuItem login = item("ログイン時に自動で起動", MenuAction::toggleLogin);
+  MenuItem login = item(N_("ログイン時に自動で起動"), MenuAction::toggleLogin);
   login.on = state.loginEnabled;
   items.push_back(std::move(login));
   return items;
@@ -124,16 +134,22 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
   auto& items = menu.items;
 
   if (state.trusted) {
-    items.push_back(heading("対象ウィンドウ：ブラウザ " + std::to_string(state.browserWindows) +
-                            " ／ AI " + std::to_string(state.aiWindows)));
+    MenuItem status = named(language::format(language::tr("対象ウィンドウ：ブラウザ %d ／ AI %d"),
+                                             state.browserWindows, state.aiWindows));
+    status.enabled = false;
+    items.push_back(std::move(status));
   } else {
-    items.push_back(item("⚠️ アクセシビリティの許可が必要です…",
-                         MenuAction::askForControl));
+    // The step this desktop needs, as its prompt names it.
+    items.push_back(
+        named(language::format(language::tr("⚠️ %s…"),
+                               state.controlStep.empty() ? language::tr("ウィンドウを動かせません")
+                                                         : state.controlStep.c_str()),
+              MenuAction::askForControl));
   }
   items.push_back(MenuItem::makeSeparator());
 
   for (const auto& shortcut : kShortcuts) {
-    MenuItem i = item(title(shortcut.kind), MenuAction::layout);
+    MenuItem i = named(std::string(title(shortcut.kind)), MenuAction::layout);
     if (chordShown(state, shortcut.chord)) i.shortcut = shortcut.chord;
     i.representedObject = std::string(rawValue(shortcut.kind));
     i.image = std::string(symbol(shortcut.kind));
@@ -142,57 +158,56 @@ MenuModel buildStatusMenu(const StatusMenuState& state) {
   }
   items.push_back(MenuItem::makeSeparator());
 
-  MenuItem undo = item("直前の配置に戻す", MenuAction::undo);
+  MenuItem undo = item(N_("直前の配置に戻す"), MenuAction::undo);
   if (chordShown(state, kUndoChord)) undo.shortcut = kUndoChord;
   undo.image = "arrow.uturn.backward";
   undo.enabled = state.trusted && state.hasUndo;
   items.push_back(std::move(undo));
-  MenuItem save = item("今の配置を保存", MenuAction::save);
+  MenuItem save = item(N_("今の配置を保存"), MenuAction::save);
   save.image = "square.and.arrow.down";
   save.enabled = state.trusted;
   items.push_back(std::move(save));
-  MenuItem restore = item("保存したアプリを開いて配置に戻す", MenuAction::restore);
+  MenuItem restore = item(N_("保存したアプリを開いて配置に戻す"), MenuAction::restore);
   restore.image = "clock.arrow.circlepath";
   restore.enabled = state.trusted && state.hasSaved;
   items.push_back(std::move(restore));
-  MenuItem saveNamed = item("名前を付けて保存…", MenuAction::saveNamed);
+  MenuItem saveNamed = item(N_("名前を付けて保存…"), MenuAction::saveNamed);
   saveNamed.enabled = state.trusted;
   items.push_back(std::move(saveNamed));
   if (!state.named.empty()) {
     // Each name restores its arrangement; the last submenu forgets one.
-    MenuItem named = item("名前を付けた配置");
-    MenuItem forget = item("削除");
+    MenuItem arrangements = item(N_("名前を付けた配置"));
+    MenuItem forget = item(N_("削除"));
     for (const auto& name : state.named) {
-      MenuItem restoreOne = item(name, MenuAction::restoreNamed);
+      MenuItem restoreOne = named(name, MenuAction::restoreNamed);
       restoreOne.representedObject = name;
       restoreOne.enabled = state.trusted;
-      named.submenu.push_back(std::move(restoreOne));
-      MenuItem forgetOne = item(name, MenuAction::forgetNamed);
+      arrangements.submenu.push_back(std::move(restoreOne));
+      MenuItem forgetOne = named(name, MenuAction::forgetNamed);
       forgetOne.representedObject = name;
       forget.submenu.push_back(std::move(forgetOne));
     }
-    named.submenu.push_back(MenuItem::makeSeparator());
-    named.submenu.push_back(std::move(forget));
-    items.push_back(std::move(named));
+    arrangements.submenu.push_back(MenuItem::makeSeparator());
+    arrangements.submenu.push_back(std::move(forget));
+    items.push_back(std::move(arrangements));
   }
   items.push_back(MenuItem::makeSeparator());
 
-  MenuItem apps = item("対象アプリ");
+  MenuItem apps = item(N_("対象アプリ"));
   apps.image = "app.badge.checkmark";
   apps.submenu = applicationsSubmenu(state);
   items.push_back(std::move(apps));
-  MenuItem settings = item("設定");
+  MenuItem settings = item(N_("設定"));
   settings.image = "gearshape";
   settings.submenu = settingsSubmenu(state);
   items.push_back(std::move(settings));
   items.push_back(MenuItem::makeSeparator());
 
-  items.push_back(item("使い方", MenuAction::help));
-  MenuItem update = item("アップデートを確認…", MenuAction::checkForUpdates);
-  update.enabled = state.canCheckForUpdates;
-  items.push_back(std::move(update));
-  items.push_back(item("Tessaloomについて（v" + state.version + "）", MenuAction::about));
-  MenuItem quit = item("Tessaloomを終了", MenuAction::terminate);
+  items.push_back(item(N_("使い方"), MenuAction::help));
+  items.push_back(
+      named(language::format(language::tr("Tessaloomについて（v%s）"), state.version.c_str()),
+            MenuAction::about));
+  MenuItem quit = item(N_("Tessaloomを終了"), MenuAction::terminate);
   quit.shortcut = kQuitChord;
   items.push_back(std::move(quit));
   return menu;

@@ -1,6 +1,6 @@
 // The status menu built from one moment's state: permission, target windows, running
-// applications and their kinds, settings, undo and saved arrangement, login item, updates.
-// Pure: gathering the state is the tray application's work.
+// applications and their kinds, settings, undo and saved arrangement, login item. Its texts are in
+// the user's language. Pure: gathering the state is the tray application's work.
 #pragma once
 
 #include <map>
@@ -23,6 +23,8 @@ struct MenuApplication {
 
 struct StatusMenuState {
   bool trusted = false;
+  /// Without control: the step this desktop needs (its prompt's title); empty for none known.
+  std::string controlStep;
   int browserWindows = 0;  // counted only when trusted
   int aiWindows = 0;
   std::vector<MenuApplication> applications;
@@ -36,7 +38,6 @@ struct StatusMenuState {
   bool hasSaved = false;
   /// The names of the named arrangements, oldest first.
   std::vector<std::string> named;
-  bool canCheckForUpdates = false;
   std::string version;
   /// The hot keys the desktop refused: their items show no chord.
   std::vector<Chord> refusedChords;

@@ -10,7 +10,6 @@
 #include "platform/login_item.h"
 #include "platform/overlay.h"
 #include "platform/status_item.h"
-#include "platform/updater.h"
 
 namespace tessaloom::platform {
 
@@ -23,8 +22,6 @@ struct UiServices {
   HotKeys& hotKeys;
   LoginItem& loginItem;
   Installation& installation;
-  /// Null where no update machinery exists (Linux): the update item is then disabled.
-  Updater* updater = nullptr;
 };
 
 }  // namespace tessaloom::platform

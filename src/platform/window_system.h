@@ -42,8 +42,6 @@ struct AppFacts {
   std::string name;
   /// The process id, or a number the backend stands in for it; unique among the applications.
   std::int32_t pid = 0;
-  /// Hidden by its user (all its windows put away at once); its windows are left alone.
-  bool hidden = false;
   /// It owns the focused window.
   bool frontmost = false;
   friend bool operator==(const AppFacts&, const AppFacts&) = default;

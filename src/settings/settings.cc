@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "base/language.h"
 #include "catalog/catalog.h"
 #include "platform/defaults_store.h"
 
@@ -159,13 +160,15 @@ Outcome Settings::setSnapshot(const std::vector<SavedFrame>& frames, std::string
   }
   if (json->size() > kMaxEncodedBytes) {
     // Written, it would make the whole defaults file unreadable.
-    Failure failure{"配置を保存できません（" + std::to_string(frames.size()) +
-                    "枚の記録が大きすぎます）"};
+    Failure failure{language::format(
+        language::trn("配置を保存できません（%zu枚の記録が大きすぎます）",
+                      "配置を保存できません（%zu枚の記録が大きすぎます）", frames.size()),
+        frames.size())};
     std::cerr << failure.message << "\n";
     return failure;
   }
   if (!store_.setObject(key, platform::Data{{json->begin(), json->end()}}))
-    return Failure{"配置を保存できませんでした"};
+    return Failure{language::tr("配置を保存できませんでした")};
   return {};
 }
 
@@ -180,9 +183,9 @@ std::vector<NamedArrangement> Settings::namedArrangements() const {
 Outcome Settings::setNamedArrangements(const std::vector<NamedArrangement>& list) {
   const auto json = encodeNamedArrangements(list);
   if (!json || json->size() > kMaxEncodedNamedBytes)
-    return Failure{"配置を保存できません（保存した配置が多すぎるか大きすぎます）"};
+    return Failure{language::tr("配置を保存できません（保存した配置が多すぎるか大きすぎます）")};
   if (!store_.setObject(kNamedKey, platform::Data{{json->begin(), json->end()}}))
-    return Failure{"配置を保存できませんでした"};
+    return Failure{language::tr("配置を保存できませんでした")};
   return {};
 }
 

@@ -32,7 +32,6 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
   const auto overrides = ctx.settings.overrides();
   std::optional<bool> detectAITabs;
   for (const auto& app : regularApps(ctx)) {
-    if (app.hidden) continue;
     const std::string name = app.name.empty() ? app.id : app.name;
     const Kind kind = Settings::kind(overrides, app.id, name);
     if (kind == Kind::ignore) continue;

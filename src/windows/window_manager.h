@@ -19,7 +19,7 @@ inline constexpr double kMinimumHeight = 150;
 inline constexpr double kTolerance = 2.0;
 inline constexpr double kSettleSeconds = 0.15;
 
-/// Applications with an identifier, sorted by name (hidden ones included).
+/// Applications with an identifier, sorted by name.
 std::vector<platform::AppFacts> regularApps(Context& ctx);
 
 /// Which windows discovery keeps: those of at least the minimum size (what layouts arrange),

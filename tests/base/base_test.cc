@@ -1,4 +1,4 @@
-// Rectangles, numbers as text, records, chords and the user's files.
+// Rectangles, numbers as text, records, chords, the user's language and files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -6,6 +6,7 @@
 
 #include "base/chord.h"
 #include "base/files.h"
+#include "base/language.h"
 #include "base/records.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
@@ -73,6 +74,50 @@ TEST(Records, RawValuesReadBackExactlyAndNothingElseDoes) {
   EXPECT_FALSE(layoutKindFromRaw(std::string_view("grid\0", 5)));
   for (const char* text : {R"("AI")", "1", "null", R"(["ai"])"})
     EXPECT_THROW(nlohmann::json::parse(text).get<Kind>(), nlohmann::json::exception) << text;
+}
+
+// gettext's order: LANGUAGE's list unless the locale (LC_ALL, else LC_MESSAGES, else LANG) is
+// unset, C or POSIX; C.UTF-8 is not C.
+TEST(Language, PreferencesFollowGettextsVariablesAndIgnoreLanguageUnderC) {
+  using Env = std::map<std::string, std::string>;
+  const std::pair<Env, std::vector<std::string>> rows[] = {
+      {{}, {}},
+      {{{"LANG", "C"}, {"LANGUAGE", "en"}}, {}},
+      {{{"LANG", "POSIX"}, {"LANGUAGE", "en"}}, {}},
+      {{{"LC_ALL", "C"}, {"LANG", "en_US"}, {"LANGUAGE", "en"}}, {}},
+      {{{"LANG", "C.UTF-8"}}, {"C.UTF-8"}},
+      {{{"LANG", "C.UTF-8"}, {"LANGUAGE", ":en::fr"}}, {"en", "fr"}},
+      {{{"LC_ALL", "de_DE.UTF-8"}, {"LC_MESSAGES", "C"}, {"LANG", "ja_JP"}}, {"de_DE.UTF-8"}},
+      {{{"LC_ALL", ""}, {"LC_MESSAGES", "fr_FR"}, {"LANG", "C"}, {"LANGUAGE", ""}}, {"fr_FR"}},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(language::preferences([&env = row.first](const char* name) {
+                const auto found = env.find(name);
+                return found == env.end() ? nullptr : found->second.c_str();
+              }),
+              row.second);
+}
+
+// The rules of catalogues' headers: C's operators with their precedence, and no form for a rule
+// that does not parse.
+TEST(Language, PluralFormsFollowTheCataloguesRule) {
+  const std::string polish = "(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2)";
+  const std::tuple<std::string, std::vector<unsigned long>, std::vector<unsigned long>> rows[] = {
+      {"(n != 1)", {0, 1, 2}, {1, 0, 1}},
+      {"n>1", {0, 1, 2}, {0, 0, 1}},
+      {polish, {1, 2, 5, 12, 22, 104, 111}, {0, 1, 2, 2, 1, 1, 2}},
+      {"n%10==1 && n%100!=11 ? 0 : n != 0 ? 1 : 2", {0, 1, 11, 21, 3}, {2, 0, 1, 0, 1}},
+      {"!(n<=2) + n*2/4 - (n>=3)", {0, 3, 8}, {0, 1, 4}},
+      {"n/0 + n%0", {5}, {0}},
+      {"0", {7}, {0}},
+      {"(n != 1", {2}, {0}},
+      {"n ? 1", {2}, {0}},
+      {"n !=", {2}, {0}},
+      {"n 1", {2}, {0}},
+  };
+  for (const auto& [rule, counts, forms] : rows)
+    for (std::size_t i = 0; i < counts.size(); ++i)
+      EXPECT_EQ(language::pluralForm(rule, counts[i]), forms[i]) << rule << " " << counts[i];
 }
 
 TEST(Files, HomeAndConfigFoldersComeFromTheEnvironmentWhenAbsolute) {

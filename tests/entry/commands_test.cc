@@ -1,6 +1,8 @@
 // The command line run over scene files: each command's output, status and effect; refusals.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <nlohmann/json.hpp>
 
 #include "support/run_program.h"
@@ -24,7 +26,13 @@ class CommandLine : public ::testing::Test {
     env.insert(env.begin(), {{"TESSALOOM_SCENE", dir_.file("scene.json")},
                              {"TESSALOOM_DEFAULTS", dir_.file("defaults.json")},
                              {"XDG_CONFIG_HOME", dir_.file("config")},
-                             {"-DISPLAY", ""}});
+                             {"-DISPLAY", ""},
+                             // The source texts unless a test asks for a language.
+                             {"LANG", "C.UTF-8"},
+                             {"-LANGUAGE", ""},
+                             {"-LC_ALL", ""},
+                             {"-LC_MESSAGES", ""},
+                             {"TESSALOOM_LOCALEDIR", TESSALOOM_BUILD_LOCALE_DIR}});
     return runProgram(TESSALOOM_BINARY, args, env);
   }
   TempDir dir_;
@@ -132,6 +140,29 @@ TEST_F(CommandLine, ListedNamesAndTitlesStayOnOneLineAndTitlesAreCut) {
       "| (0.0, 0.0, 800.0, 600.0)\n");
 }
 
+// Japanese under C.UTF-8 and Japanese, English under English and under a language without a
+// catalogue; the locales need not exist on the machine. One window and none: both plural forms.
+TEST_F(CommandLine, SpeaksTheLocalesLanguageAndEnglishWhereThereIsNoCatalogue) {
+  dir_.write("scene.json", R"({"screens": [{"name": "S", "frame": [0, 0, 976, 616]}],
+    "apps": [{"pid": 7, "bundleID": "com.google.Chrome",
+    "windows": [{"title": "A", "frame": [0, 0, 300, 200]}]}]})");
+  using Lines = std::array<const char*, 5>;
+  const Lines ja = {"自動タイルで整列: 1枚", "復元: 0枚", "使い方: --list | --apply <layout>",
+                    "使い方: tessaloom [コマンド]", "保存した配置「x」はありません"};
+  const Lines en = {"Auto grid: 1 window", "Restored: 0 windows",
+                    "Usage: --list | --apply <layout>", "Usage: tessaloom [COMMAND]",
+                    "There is no saved arrangement \u201cx\u201d"};
+  const std::vector<std::vector<std::string>> commands = {
+      {"--apply", "grid"}, {"--restore"}, {"--bogus"}, {"--help"}, {"--forget", "x"}};
+  for (const auto& [locale, lines] : {std::pair{"C.UTF-8", ja}, std::pair{"ja_JP.UTF-8", ja},
+                                      std::pair{"en_US.UTF-8", en}, std::pair{"de_DE.UTF-8", en}}) {
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      const auto r = run(commands[i], {{"LANG", locale}});
+      EXPECT_TRUE(r.out.starts_with(lines[i])) << locale << ": " << r.out;
+    }
+  }
+}
+
 TEST_F(CommandLine, RunsThatCannotReachTheDesktopEndWithOneLineAndStatusTwo) {
   using Env = std::vector<std::pair<std::string, std::string>>;
   const Env noScene = {{"-TESSALOOM_SCENE", ""}, {"-WAYLAND_DISPLAY", ""}};
@@ -139,7 +170,7 @@ TEST_F(CommandLine, RunsThatCannotReachTheDesktopEndWithOneLineAndStatusTwo) {
   const std::tuple<const char*, const char*, Env, const char*> cases[] = {
       {nullptr, "--list", {}, "scene.json"},
       {"{ not json", "--list", {}, "scene.json"},
-      {R"({"trusted": false})", "--apply", {}, "アクセシビリティの許可がありません"},
+      {R"({"trusted": false})", "--apply", {}, "ウィンドウを動かせません"},
       {nullptr, "--list", noScene, "TESSALOOM_SCENE"},
       {nullptr, "--undo", {{"-TESSALOOM_SCENE", ""}, {"DISPLAY", ":4711"}}, ""},
   };

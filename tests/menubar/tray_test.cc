@@ -1,16 +1,17 @@
 // The tray application on the simulated desktop: its launch, the permission prompt and watch,
-// the keys with their feedback plate, the status menu and what its items do; its hot-key
-// centre and its install housekeeping.
+// the keys with their feedback plate, the status menu in both languages and what its items do;
+// its hot-key centre.
 #include <gmock/gmock.h>
 
 #include "arrange/arranger.h"
+#include "base/language.h"
 #include "menubar/app_delegate.h"
-#include "menubar/installer.h"
 #include "platform/sim/memory_defaults.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_ui.h"
 #include "platform/sim/virtual_main_queue.h"
 #include "settings/settings.h"
+#include "support/scoped_environment.h"
 
 namespace tessaloom {
 namespace {
@@ -68,14 +69,13 @@ class Tray : public ::testing::Test {
   std::unique_ptr<platform::SimDesktop> desktop;
   std::optional<Context> ctx;
   platform::SimUi ui;
-  platform::UiServices services = ui.services(true);
+  platform::UiServices services = ui.services();
   std::unique_ptr<AppDelegate> app;
 };
 
 TEST_F(Tray, WithControlTheLaunchSetsEverythingUpAndAGoneDelegateLeavesNothing) {
-  ui.installation.older = {41};
   launch(true);
-  EXPECT_EQ(ui.journal, (platform::UiJournal{"quit 41", "status item"}));
+  EXPECT_EQ(ui.journal, (platform::UiJournal{"status item"}));
   EXPECT_EQ(ui.statusItem.delegate, app.get());
   queue.advance(30);
   EXPECT_TRUE(ui.alerts.shown.empty());
@@ -89,11 +89,11 @@ TEST_F(Tray, WithControlTheLaunchSetsEverythingUpAndAGoneDelegateLeavesNothing) 
 }
 
 TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchReports) {
-  ui.alerts.answers = {1, 0};  // later; then open the settings
+  ui.alerts.answers = {1, 0};  // later; then try again
   launch(false);
   EXPECT_TRUE(ui.alerts.shown.empty()) << "the prompt waits for the launch to finish";
   ui.statusItem.open();
-  EXPECT_EQ(actionOf(item("⚠️ アクセシビリティの許可が必要です…")),
+  EXPECT_EQ(actionOf(item("⚠️ ウィンドウを動かせません…")),
             MenuAction::askForControl);
   EXPECT_FALSE(item("自動タイルで整列").enabled);
   queue.advance(AppDelegate::kPromptDelaySeconds);
@@ -103,6 +103,8 @@ TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchRep
   desktop->setControlPrompt(platform::ControlPrompt{"line", "Enable", "How", {"Yes", "No"}});
   press('g');
   EXPECT_EQ(ui.alerts.shown.back(), (platform::Alert{"Enable", "How", {"Yes", "No"}}));
+  ui.statusItem.open();
+  EXPECT_EQ(actionOf(item("⚠️ Enable…")), MenuAction::askForControl) << "the desktop's step";
   EXPECT_EQ(desktop->log().count(platform::SimCallKind::requestControl), 1u) << "accepted";
   EXPECT_TRUE(desktop->log().places().empty());
   // One watch, started at launch, keeps its beat through both prompts.
@@ -111,7 +113,7 @@ TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchRep
   queue.advance(0.6);
   EXPECT_TRUE(ui.overlay.plates().empty());
   queue.advance(0.4);
-  EXPECT_EQ(said(), "準備OK！ ⌃⌥G で整列できます");
+  EXPECT_EQ(said(), "準備OK！ Ctrl+Alt+G で整列できます");
   EXPECT_FALSE(app->isWatchingForTrust());
   queue.advance(10);
   EXPECT_EQ(ui.overlay.plates().size(), 1u);
@@ -131,30 +133,50 @@ TEST_F(Tray, EachKeyArrangesOrTakesBackAndSaysHowMany) {
   }
 }
 
-TEST_F(Tray, TheMenuShowsTheMomentWithControl) {
+TEST_F(Tray, TheMenuShowsTheMomentWithControlInTheUsersLanguage) {
   settings.setGap(4);
   settings.setAiRatio(0.5);
-  ui.updater.canCheck = false;
   ui.hotKeys.heldElsewhere = {{'h', kControlAlt}};  // not shown where it does nothing
   launch(true);
-  EXPECT_THAT(
-      render(ui.statusItem.open().items),
-      ElementsAre("対象ウィンドウ：ブラウザ 2 ／ AI 1 off", "---", "自動タイルで整列 [Ctrl+Alt+G]",
-                  "横一列に並べる", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
-                  "同じサイズで重ねる [Ctrl+Alt+K]",
-                  "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]", "---",
-                  "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
-                  "保存したアプリを開いて配置に戻す off", "名前を付けて保存…", "---", "対象アプリ",
-                  "設定", "---", "使い方", "アップデートを確認… off", "Tessaloomについて（v0.1.0）",
-                  "Tessaloomを終了 [Ctrl+Q]"));
-  EXPECT_THAT(
-      render(item("設定").submenu),
-      ElementsAre("整列する場所 off", "  各ディスプレイの中で整列 on",
-                  "  マウスのあるディスプレイに集める", "---", "ウィンドウのすき間 off", "  なし",
-                  "  せまい on", "  ふつう", "  ひろい", "---", "「ブラウザ左＋AI右」のAIの幅 off",
-                  "  30%", "  40%", "  50% on", "---",
-                  "ブラウザで開いたChatGPT・Claude等もAIとして扱う on",
-                  "モニターが変わったら、その構成で保存した配置に戻す", "ログイン時に自動で起動"));
+  using Lines = std::vector<std::string>;
+  // The language, the menu, the settings submenu (the last item of the menu's third group).
+  const std::tuple<const char*, Lines, Lines> menus[] = {
+      {"ja_JP.UTF-8",
+       {"対象ウィンドウ：ブラウザ 2 ／ AI 1 off", "---", "自動タイルで整列 [Ctrl+Alt+G]",
+        "横一列に並べる", "ブラウザ左＋AI右に分ける [Ctrl+Alt+A]",
+        "同じサイズで重ねる [Ctrl+Alt+K]", "サイズだけ揃える（位置はそのまま） [Ctrl+Alt+S]", "---",
+        "直前の配置に戻す [Ctrl+Alt+Z] off", "今の配置を保存",
+        "保存したアプリを開いて配置に戻す off", "名前を付けて保存…", "---", "対象アプリ", "設定",
+        "---", "使い方", "Tessaloomについて（v0.1.0）", "Tessaloomを終了 [Ctrl+Q]"},
+       {"整列する場所 off", "  各ディスプレイの中で整列 on", "  マウスのあるディスプレイに集める",
+        "---", "ウィンドウのすき間 off", "  なし", "  せまい on", "  ふつう", "  ひろい", "---",
+        "「ブラウザ左＋AI右」のAIの幅 off", "  30%", "  40%", "  50% on", "---",
+        "ブラウザで開いたChatGPT・Claude等もAIとして扱う on",
+        "モニターが変わったら、その構成で保存した配置に戻す", "ログイン時に自動で起動"}},
+      {"en_GB.UTF-8",
+       {"Windows: 2 browser / 1 AI off", "---", "Auto grid [Ctrl+Alt+G]", "Side by side",
+        "Browsers left, AI right [Ctrl+Alt+A]", "Cascade at one size [Ctrl+Alt+K]",
+        "Same size (windows stay in place) [Ctrl+Alt+S]", "---",
+        "Undo Arrangement [Ctrl+Alt+Z] off", "Save Arrangement",
+        "Open Saved Applications and Restore off", "Save As…", "---", "Applications", "Settings",
+        "---", "Help", "About Tessaloom (v0.1.0)", "Quit Tessaloom [Ctrl+Q]"},
+       {"Where to Arrange off", "  Within each display on",
+        "  All on the display under the pointer", "---", "Gap Between Windows off", "  None",
+        "  Narrow on", "  Medium", "  Wide", "---", "AI Width in “Browsers Left, AI Right” off",
+        "  30%", "  40%", "  50% on", "---",
+        "Treat ChatGPT, Claude and Others Open in a Browser as AI on",
+        "When the Monitors Change, Restore the Arrangement Saved on Them", "Start at Login"}}};
+  for (const auto& [locale, menu, settingsMenu] : menus) {
+    testing::ScopedEnvironment lang("LANG", locale), all("LC_ALL", std::nullopt),
+        messages("LC_MESSAGES", std::nullopt), list("LANGUAGE", std::nullopt),
+        folder("TESSALOOM_LOCALEDIR", TESSALOOM_BUILD_LOCALE_DIR);
+    language::choose();
+    const auto items = ui.statusItem.open().items;
+    EXPECT_THAT(render(items), ::testing::ElementsAreArray(menu)) << locale;
+    EXPECT_THAT(render(items.at(14).submenu), ::testing::ElementsAreArray(settingsMenu)) << locale;
+  }
+  language::choose();
+  ui.statusItem.open();
   EXPECT_THAT(render(item("対象アプリ").submenu),
               ElementsAre("起動中のアプリごとに扱いを選べます off", "---", "ChatGPT　—　AI",
                           "Finder　—　対象外", "Google Chrome　—　ブラウザ"));
@@ -180,7 +202,7 @@ TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
   EXPECT_EQ(said(), "「仕事」の配置に戻しました（3枚）");
   app->menuItemChosen(item("削除").submenu.at(0));
   EXPECT_EQ(said(), "「仕事」を削除しました");
-  EXPECT_EQ(ui.statusItem.open().items.size(), 20u) << "no named submenu left";
+  EXPECT_EQ(ui.statusItem.open().items.size(), 19u) << "no named submenu left";
   const std::tuple<std::vector<int>, const char*, const char*> steps[] = {
       {{}, "今の配置を保存", "3枚の配置を保存しました"},
       {{}, "直前の配置に戻す", "直前の配置に戻しました"},
@@ -225,16 +247,14 @@ TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
 
   ui.loginItem.failure = "denied";
   choose("ログイン時に自動で起動");
-  EXPECT_EQ(ui.alerts.shown.back().messageText, "ログイン項目を変更できませんでした");
+  EXPECT_EQ(ui.alerts.shown.back().messageText, "ログイン時の自動起動を変更できませんでした");
   EXPECT_TRUE(ui.alerts.shown.back().informativeText.ends_with("\n\ndenied"));
   ui.journal.clear();
-  for (const char* title :
-       {"使い方", "Tessaloomについて（v0.1.0）", "アップデートを確認…", "Tessaloomを終了"})
+  for (const char* title : {"使い方", "Tessaloomについて（v0.1.0）", "Tessaloomを終了"})
     choose(title);
   EXPECT_EQ(ui.journal,
             (platform::UiJournal{"front", "alert Tessaloom の使い方", "front", "about", "quit"}));
   EXPECT_EQ(ui.aboutPanel.shown.back().version, "0.1.0");
-  EXPECT_EQ(ui.updater.checks, 1);
 }
 
 TEST_F(Tray, ThePlateShowsUnderThePointerFadesInHoldsAndFadesOutOnItsOwnPlate) {
@@ -336,49 +356,6 @@ TEST(HotKeyCenter, IdsStayDenseWhenARegistrationIsRefusedAndPressesRunOnTheQueue
   queue.runAll();
   EXPECT_EQ(pressed, "zg");
   EXPECT_EQ(keys.unregistered, (std::vector<platform::HotKeyId>{1, 2}));
-}
-
-TEST(Installer, OffersTheMoveOutsideTheInstallFoldersAndQuitsOnlyOnceTheNewCopyRuns) {
-  platform::SimUi ui;
-  auto services = ui.services();
-  auto offer = [&](const char* package) {
-    ui.installation.package = package;
-    return Installer::moveToApplicationsIfNeeded(services);
-  };
-  ui.alerts.answers = {1, 1};  // "このまま使う" to both offers: the launch goes on
-  using Folders = std::optional<std::vector<std::string>>;
-  const std::tuple<const char*, Folders, bool> cases[] = {
-      {"", {}, false},
-      {"/Applications/Tessaloom.app", {}, false},
-      {"/home/user/Applications/Tessaloom.app", {}, false},
-      {"/tmp/Tessaloom.app", std::vector<std::string>{}, false},
-      {"/home/user/Downloads/Tessaloom.app", {}, true},
-      {"/ApplicationsX/Tessaloom.app", {}, true}};
-  for (const auto& [package, folders, offered] : cases) {
-    const auto before = ui.alerts.shown.size();
-    ui.installation.folders = folders;
-    EXPECT_FALSE(offer(package)) << package;
-    EXPECT_EQ(ui.alerts.shown.size() - before, offered ? 1u : 0u) << package;
-  }
-  // Accepted from here on.
-  ui.installation.files = {"/Applications/Tessaloom.app"};
-  for (auto failure :
-       {&platform::SimInstallation::trashFailure, &platform::SimInstallation::copyFailure}) {
-    ui.installation.*failure = "no room";
-    EXPECT_FALSE(offer("/tmp/x/Tessaloom.app"));
-    EXPECT_EQ(ui.alerts.shown.back().messageText, "移動できませんでした");
-    EXPECT_TRUE(ui.alerts.shown.back().informativeText.ends_with("\n\nno room"));
-    ui.installation.*failure = std::nullopt;
-  }
-  EXPECT_EQ(ui.application.quits, 0);
-  ui.installation.files = {"/Applications/Tessaloom.app"};
-  ui.journal.clear();
-  EXPECT_TRUE(offer("/tmp/x/Tessaloom.app"));
-  EXPECT_EQ(ui.journal,
-            (platform::UiJournal{"front", "alert 「アプリケーション」フォルダに移動しますか？",
-                                 "trash /Applications/Tessaloom.app",
-                                 "copy /tmp/x/Tessaloom.app -> /Applications/Tessaloom.app",
-                                 "open /Applications/Tessaloom.app", "quit"}));
 }
 
 }  // namespace

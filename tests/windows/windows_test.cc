@@ -35,7 +35,6 @@ TEST_F(WindowsTest, StandardShownWindowsOfAtLeastTheMinimumSizeCountInApplicatio
     {"pid": 103, "bundleID": "com.apple.Safari", "name": "Chrome", "windows": [{"title": "w", "frame": [0, 0, 800, 600]}]},
     {"pid": 104, "name": "Chromium", "windows": [{"title": "w", "frame": [0, 0, 800, 600]}]},
     {"pid": 105, "bundleID": "com.openai.chat", "windows": [{"title": "w", "frame": [0, 0, 800, 600]}]},
-    {"pid": 106, "bundleID": "org.mozilla.firefox", "name": "Firefox", "hidden": true, "windows": [{"title": "w", "frame": [0, 0, 800, 600]}]},
     {"pid": 107, "bundleID": "com.brave.Browser", "name": "Brave", "failWindows": true, "windows": [{"title": "w", "frame": [0, 0, 800, 600]}]}]})"));
   settings_.setOverrides({{"com.example.notes", Kind::ai}, {"com.apple.Safari", Kind::ignore}});
   EXPECT_THAT(targets(), ElementsAre("com.openai.chat/w/ai", "Chrome/ChatGPT - New chat/ai",
@@ -45,7 +44,7 @@ TEST_F(WindowsTest, StandardShownWindowsOfAtLeastTheMinimumSizeCountInApplicatio
       targets(WindowManager::Sizes::any),
       ElementsAre("com.openai.chat/w/ai", "Chrome/ChatGPT - New chat/browser",
                   "Chrome/narrow/browser", "Chrome/low/browser", "Chrome//browser", "Chrome/w/ai"));
-  EXPECT_EQ(WindowManager::regularApps(ctx()).size(), 6u) << "hidden ones are listed for the menu";
+  EXPECT_EQ(WindowManager::regularApps(ctx()).size(), 5u);
   EXPECT_EQ(WindowManager::frontmostPid(ctx()), 105);
   EXPECT_EQ(WindowManager::displays(ctx()).at(0).visible(), Rect(0, 25, 1440, 875));
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "base/language.h"
+
 namespace tessaloom::platform {
 namespace {
 
@@ -76,8 +78,10 @@ Result<std::vector<Backend>> chooseBackends(const SessionEnvironment& env) {
   if (!env.forced.empty()) {
     const auto forced = backendFromName(env.forced);
     if (!forced || *forced == Backend::scene)
-      return Failure{"TESSALOOM_BACKEND の値を使えません（" + env.forced +
-                     "）。x11, gnome, kde, sway, i3 のどれかを指定してください"};
+      return Failure{
+          language::format(language::tr("TESSALOOM_BACKEND の値を使えません（%s）。x11, "
+                                        "gnome, kde, sway, i3 のどれかを指定してください"),
+                           env.forced.c_str())};
     return std::vector{*forced};
   }
   const bool x11 = !env.display.empty();
@@ -96,9 +100,9 @@ Result<std::vector<Backend>> chooseBackends(const SessionEnvironment& env) {
     order.push_back(Backend::x11);
   }
   if (order.empty())
-    return Failure{
+    return Failure{language::tr(
         "デスクトップに接続できません（DISPLAY が設定されていません）。X11 "
-        "のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください"};
+        "のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください")};
   return order;
 }
 

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "base/language.h"
 #include "platform/desktop/backend_choice.h"
 #include "platform/desktop/backend_run.h"
 #ifdef TESSALOOM_HAVE_TRAY
@@ -31,7 +32,7 @@ class TrayRun final : public Desktop {
     ui_.emplace(UiServices{own.application, d.statusItem() ? *d.statusItem() : own.statusItem,
                            own.alerts, own.aboutPanel, d.overlay() ? *d.overlay() : own.overlay,
                            d.hotKeys() ? *d.hotKeys() : own.hotKeys, own.loginItem,
-                           own.installation, own.updater});
+                           own.installation});
   }
   // The tray services go before the desktop they were made beside.
   ~TrayRun() override {
@@ -110,9 +111,11 @@ OpenedRun openRun(Backend backend, const SessionEnvironment& environment) {
       break;
 #endif
   }
-  return Failure{"デスクトップに接続できません（" + std::string(name(backend)) +
-                 " 対応なしでビルドされています）。X11 のデスクトップで実行するか、"
-                 "TESSALOOM_SCENE にシーンファイルを指定してください"};
+  return Failure{language::format(
+      language::tr(
+          "デスクトップに接続できません（%s 対応なしでビルドされています）。X11 "
+          "のデスクトップで実行するか、TESSALOOM_SCENE にシーンファイルを指定してください"),
+      std::string(name(backend)).c_str())};
 }
 
 // The first of the chosen backends that opens; the first one's failure when none does, as
@@ -144,8 +147,9 @@ Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
 #ifdef TESSALOOM_HAVE_TRAY
   auto tray = loadTrayModule();
   if (!tray)
-    return Failure{"トレイアプリケーションを読み込めません（" + tray.error() +
-                   "）。コマンドラインで --list などを指定してください"};
+    return Failure{language::format(language::tr("トレイアプリケーションを読み込めません（%s）。"
+                                                 "コマンドラインで --list などを指定してください"),
+                                    tray.error().c_str())};
   // The toolkit first: without a display there is no tray, whatever desktop is chosen.
   if (auto started = (*tray)->startToolkit(); !started) return Failure{started.error()};
   auto desktop = openBaseDesktop();
@@ -154,8 +158,8 @@ Result<std::unique_ptr<Desktop>> openDesktop(RunMode mode) {
       std::move(*desktop), std::unique_ptr<TrayServicesHandle>((*tray)->makeServices())));
 #else
   return Failure{
-      "トレイアプリケーションはこのビルドに含まれていません。コマンドラインで --list などを"
-      "指定してください"};
+      language::tr("トレイアプリケーションはこのビルドに含まれていません。コマンドラインで --list "
+                   "などを指定してください")};
 #endif
 }
 

@@ -1,6 +1,8 @@
 #ifdef TESSALOOM_HAVE_GNOME
 #include <cstdlib>
+
 #include <filesystem>
+#include "base/language.h"
 
 #include "platform/desktop/backend_run.h"
 #include "platform/gnome/gnome_desktop.h"
@@ -66,7 +68,8 @@ class GnomeRun final : private GnomeServices, public BackendRun {
   Outcome finish() override {
     const auto& trouble = shell->channel().trouble();
     if (tray || !trouble) return {};
-    return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
+    return Failure{language::format(language::tr("デスクトップとの接続が失われました（%s）"),
+                                    (*trouble).c_str())};
   }
 };
 
@@ -81,12 +84,15 @@ bool x11Session() {
 OpenedRun openGnomeRun() {
   auto gnome = GnomeDesktop::connect();
   if (!gnome)
-    return Failure{"デスクトップに接続できません（" + gnome.error() +
-                   "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
-                   "にシーンファイルを指定してください"};
+    return Failure{language::format(
+        language::tr(
+            "デスクトップに接続できません（%s）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
+            "にシーンファイルを指定してください"),
+        gnome.error().c_str())};
   // On an X11 session the X11 backend serves while the extension is away; this line shows only
   // when that fails too, so the Shell is not asked why.
-  if (x11Session() && !(*gnome)->channel().present()) return Failure{gnome::kExtensionDisabledLine};
+  if (x11Session() && !(*gnome)->channel().present())
+    return Failure{gnome::extensionDisabledLine()};
   return std::unique_ptr<BackendRun>(std::make_unique<GnomeRun>(std::move(*gnome)));
 }
 

@@ -1,5 +1,7 @@
 #ifdef TESSALOOM_HAVE_I3IPC
 #include "platform/desktop/backend_run.h"
+
+#include "base/language.h"
 #include "platform/i3ipc/i3_desktop.h"
 #include "platform/i3ipc/i3_hot_keys.h"
 #include "platform/i3ipc/i3_socket_path.h"
@@ -25,8 +27,10 @@ class I3Run final : public BackendRun {
     const auto trouble = desktop_->trouble();
     if (!trouble) return {};
     if (!desktop_->alive())
-      return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
-    return Failure{"デスクトップの応答を読めません（" + *trouble + "）"};
+      return Failure{language::format(language::tr("デスクトップとの接続が失われました（%s）"),
+                                      (*trouble).c_str())};
+    return Failure{
+        language::format(language::tr("デスクトップの応答を読めません（%s）"), trouble->c_str())};
   }
 
  private:
@@ -52,9 +56,11 @@ OpenedRun openI3Run(bool sway, const std::string& named) {
   }
   // A named socket is the X11 backend's hand-over, which words its own line.
   if (!named.empty()) return Failure{error};
-  return Failure{"デスクトップに接続できません（" + error +
-                 "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
-                 "にシーンファイルを指定してください"};
+  return Failure{language::format(
+      language::tr(
+          "デスクトップに接続できません（%s）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
+          "にシーンファイルを指定してください"),
+      error.c_str())};
 }
 
 }  // namespace tessaloom::platform

@@ -1,5 +1,7 @@
 #ifdef TESSALOOM_HAVE_KWIN
 #include "platform/desktop/backend_run.h"
+
+#include "base/language.h"
 #include "platform/kwin/kwin_agent.h"
 #include "platform/kwin/kwin_desktop.h"
 #include "platform/kwin/kwin_hot_keys.h"
@@ -17,7 +19,8 @@ class KWinRun final : public BackendRun {
   Outcome finish() override {
     const std::string& trouble = kwin_->agent().trouble();
     if (trouble.empty()) return {};
-    return Failure{"デスクトップとの接続が失われました（" + trouble + "）"};
+    return Failure{language::format(language::tr("デスクトップとの接続が失われました（%s）"),
+                                    (trouble).c_str())};
   }
   // Only the tray asks: a command never registers shortcuts.
   HotKeys* hotKeys() override {
@@ -36,9 +39,11 @@ class KWinRun final : public BackendRun {
 OpenedRun openKWinRun() {
   auto kwin = KWinDesktop::connect();
   if (!kwin)
-    return Failure{"デスクトップに接続できません（" + kwin.error() +
-                   "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
-                   "にシーンファイルを指定してください"};
+    return Failure{language::format(
+        language::tr(
+            "デスクトップに接続できません（%s）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
+            "にシーンファイルを指定してください"),
+        kwin.error().c_str())};
   return std::unique_ptr<BackendRun>(std::make_unique<KWinRun>(std::move(*kwin)));
 }
 

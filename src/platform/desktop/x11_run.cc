@@ -1,6 +1,8 @@
 #ifdef TESSALOOM_HAVE_X11
 #include <iostream>
 
+#include "base/language.h"
+
 #include "platform/desktop/backend_run.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -14,7 +16,8 @@ class X11Run final : public BackendRun {
   // A server lost or stuck during the command makes it fail, whatever it printed it did.
   Outcome finish() override {
     if (auto trouble = x11_->trouble())
-      return Failure{"デスクトップとの接続が失われました（" + *trouble + "）"};
+      return Failure{language::format(language::tr("デスクトップとの接続が失われました（%s）"),
+                                      (*trouble).c_str())};
     return {};
   }
 
@@ -37,16 +40,20 @@ OpenedRun openX11Run(bool tilingHandOver) {
         if (i3) return i3;
         why = i3.error();
       }
-      std::cerr << "I3_SOCKET_PATH（" << *socket << "）を無視して X11 で続けます（" << why
-                << "）\n";
+      std::cerr << language::format(
+                       language::tr("I3_SOCKET_PATH（%s）を無視して X11 で続けます（%s）"),
+                       socket->c_str(), std::string(why).c_str())
+                << "\n";
     }
 #else
   (void)tilingHandOver;
 #endif
   if (!x11)
-    return Failure{"デスクトップに接続できません（" + x11.error() +
-                   "）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
-                   "にシーンファイルを指定してください"};
+    return Failure{language::format(
+        language::tr(
+            "デスクトップに接続できません（%s）。X11 のデスクトップで実行するか、TESSALOOM_SCENE "
+            "にシーンファイルを指定してください"),
+        x11.error().c_str())};
   return std::unique_ptr<BackendRun>(std::make_unique<X11Run>(std::move(*x11)));
 }
 

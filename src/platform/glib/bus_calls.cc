@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/language.h"
 #include "platform/glib/gio.h"
 
 namespace tessaloom::platform::glib {
@@ -35,7 +36,7 @@ bool nameHasOwner(GDBusConnection* connection, const char* name) {
 }
 
 Result<GDBusConnection*> connectToSessionBus(const std::string& address) {
-  if (!gio()) return Failure{kNoGio};
+  if (!gio()) return Failure{language::tr(kNoGio)};
   const auto message = [](GError* error) {
     std::string text = error && error->message ? error->message : "unknown error";
     g_clear_error(&error);
@@ -49,7 +50,7 @@ Result<GDBusConnection*> connectToSessionBus(const std::string& address) {
     const bool userBus =
         runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
     if (!(variable && *variable) && !userBus)
-      return Failure{"DBUS_SESSION_BUS_ADDRESS が設定されていません"};
+      return Failure{language::tr("DBUS_SESSION_BUS_ADDRESS が設定されていません")};
     GError* error = nullptr;
     gchar* found = gio()->busAddress(G_BUS_TYPE_SESSION, nullptr, &error);
     if (!found) return Failure{message(error)};

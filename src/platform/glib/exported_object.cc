@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/language.h"
 #include "platform/glib/gio.h"
 
 namespace tessaloom::platform::glib {
@@ -11,7 +12,7 @@ Result<std::unique_ptr<ExportedObject>> ExportedObject::serve(GDBusConnection* c
                                                               const char* path, const char* xml,
                                                               std::string who, Trusted trusted,
                                                               Handler handler) {
-  if (!gio()) return Failure{kNoGio};
+  if (!gio()) return Failure{language::tr(kNoGio)};
   std::unique_ptr<ExportedObject> object(
       new ExportedObject(connection, std::move(who), std::move(trusted), std::move(handler)));
   GDBusNodeInfo* node = gio()->nodeInfo(xml, nullptr);
@@ -47,7 +48,7 @@ void ExportedObject::dispatch(GDBusConnection*, const char* sender, const char*,
   gio()->returnError(invocation, "org.freedesktop.DBus.Error.AccessDenied",
                      ("only " + object->who_ + " may call this").c_str());
   if (std::exchange(object->refusalSaid_, true)) return;
-  std::fprintf(stderr, "%s ではない接続 %s からの %s の呼び出しを拒否しました\n",
+  std::fprintf(stderr, language::tr("%s ではない接続 %s からの %s の呼び出しを拒否しました\n"),
                object->who_.c_str(), sender ? sender : "?", method ? method : "?");
 }
 

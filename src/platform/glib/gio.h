@@ -6,6 +6,8 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include "base/language.h"
+
 namespace tessaloom::platform::glib {
 
 struct Gio {
@@ -42,6 +44,6 @@ struct Gio {
 const Gio* gio();
 
 /// The line a command fails with when gio() is null.
-inline constexpr const char* kNoGio = "libgio-2.0.so.0 を読み込めません";
+inline constexpr const char* kNoGio = N_("libgio-2.0.so.0 を読み込めません");
 
 }  // namespace tessaloom::platform::glib

@@ -46,7 +46,7 @@ std::vector<AppFacts> GnomeDesktop::applications() {
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
       apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
     App& app = apps_[it->second];
     app.facts.frontmost = app.facts.frontmost || (w.id == facts->focus && w.id != 0);
     // Windows on other workspaces make their application run but are not arranged.
@@ -126,7 +126,7 @@ std::optional<ControlPrompt> GnomeDesktop::controlPrompt() {
   std::string line;
   switch (status.state) {
     case ExtensionState::missing:
-      line = gnome::kExtensionMissingLine;
+      line = gnome::extensionMissingLine();
       break;
     case ExtensionState::outOfDate:
       line = gnome::outOfDateLine(shell);
@@ -135,16 +135,18 @@ std::optional<ControlPrompt> GnomeDesktop::controlPrompt() {
       line = gnome::errorLine(shell, status.error.empty() ? "?" : status.error);
       break;
     default:  // disabled, or a Shell that does not say: enabling is the step
-      return ControlPrompt{
-          gnome::kExtensionDisabledLine,
-          gnome::kExtensionAlertTitle,
-          gnome::kExtensionAlertText,
-          {std::begin(gnome::kExtensionAlertButtons), std::end(gnome::kExtensionAlertButtons)}};
+      return ControlPrompt{gnome::extensionDisabledLine(),
+                           language::tr(gnome::kExtensionAlertTitle),
+                           language::tr(gnome::kExtensionAlertText),
+                           {language::tr(gnome::kExtensionAlertButtons[0]),
+                            language::tr(gnome::kExtensionAlertButtons[1])}};
   }
   // One line, whatever the Shell's error holds.
   std::replace(line.begin(), line.end(), '\n', ' ');
-  return ControlPrompt{
-      line, gnome::kExtensionUnusableTitle, line, {gnome::kExtensionUnusableButton}};
+  return ControlPrompt{line,
+                       language::tr(gnome::kExtensionUnusableTitle),
+                       line,
+                       {language::tr(gnome::kExtensionUnusableButton)}};
 }
 
 }  // namespace tessaloom::platform

@@ -7,6 +7,7 @@
 #include <string>
 #include <type_traits>
 
+#include "base/language.h"
 #include "platform/glib/bus_calls.h"
 #include "platform/glib/gio.h"
 
@@ -83,7 +84,7 @@ ExtensionState extensionState(double number) {
 }
 
 Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
-  if (!gio()) return Failure{glib::kNoGio};
+  if (!gio()) return Failure{language::tr(glib::kNoGio)};
   GError* error = nullptr;
   GDBusConnection* bus = gio()->busGet(G_BUS_TYPE_SESSION, nullptr, &error);
   if (!bus) {

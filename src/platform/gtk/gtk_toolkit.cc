@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "base/language.h"
 #include "platform/gtk/gtk_symbols.h"
 
 namespace tessaloom::platform::gtk {
@@ -30,8 +31,8 @@ Outcome start() {
   g_set_application_name("Tessaloom");
   if (!gtk_init_check(nullptr, nullptr))
     return Failure{
-        "デスクトップに接続できません（ディスプレイを開けません）。X11 のデスクトップで実行して"
-        "ください"};
+        language::tr("デスクトップに接続できません（ディスプレイを開けません）。X11 "
+                     "のデスクトップで実行してください")};
   if (const auto path = iconSearchPath())
     gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), path->c_str());
   gtk_window_set_default_icon_name(std::string(kAppIconName).c_str());

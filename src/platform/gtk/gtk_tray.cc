@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "base/language.h"
 #include "platform/gtk/gtk_dialogs.h"
 #include "platform/gtk/gtk_layer_overlay.h"
 #include "platform/gtk/gtk_overlay.h"
@@ -53,32 +54,6 @@ gboolean quitApplication(gpointer application) {
 
 }  // namespace
 
-/// The installation with the other copies as the session bus knows them: the name's owner.
-class BusInstallation final : public PosixInstallation {
- public:
-  BusInstallation(SingleInstance* instance, std::function<void()> quit)
-      : instance_(instance), quit_(std::move(quit)) {}
-  std::vector<std::int32_t> olderCopies() override {
-    if (!instance_) return {};
-    if (const auto pid = instance_->ownerPid()) return {*pid};
-    return {};
-  }
-  /// Waits at most kQuitWaitSeconds: until then the copy still holds what this copy is about
-  /// to take over (its hot keys, its tray icon). A copy that does not let go keeps them, so
-  /// this one says so and ends rather than run beside it.
-  void quitCopy(std::int32_t pid) override {
-    if (!instance_ || instance_->takeOver(pid, kQuitWaitSeconds)) return;
-    std::cerr << "Tessaloom の別のコピー（pid " << pid
-              << "）が応答しません。そのコピーを終了してから起動し直してください" << std::endl;
-    quit_();
-  }
-  static constexpr double kQuitWaitSeconds = 3.0;
-
- private:
-  SingleInstance* instance_;
-  std::function<void()> quit_;
-};
-
 Outcome TrayServices::startToolkit() {
   return start();
 }
@@ -109,17 +84,28 @@ TrayServices::TrayServices()
   if (auto claimed = SingleInstance::claim([this] { application_->quit(); }))
     instance_ = std::move(*claimed);
   else
-    std::cerr << "セッションバスに接続できません（" << claimed.error()
-              << "）。ほかに動いているコピーを確かめずに起動します" << std::endl;
-  installation_ =
-      std::make_unique<BusInstallation>(instance_.get(), [this] { application_->quit(); });
+    std::cerr << language::format(language::tr("セッションバスに接続できません（%s）。ほかに動いて"
+                                               "いるコピーを確かめずに起動します"),
+                                  claimed.error().c_str())
+              << std::endl;
+  quitOlderCopy();
   ui_.reset(new UiServices{*application_, *statusItem_, *alerts_, *about_, *overlay_, *hotKeys_,
-                           login_, *installation_});
+                           login_, installation_});
+}
+
+void TrayServices::quitOlderCopy() {
+  // Only an older copy holds the name: two copies started together must not end each other.
+  const auto pid = instance_ ? instance_->ownerPid() : std::nullopt;
+  if (!pid || instance_->takeOver(*pid, kQuitWaitSeconds)) return;
+  std::cerr << language::format(language::tr("Tessaloom の別のコピー（pid %d）が応答しません。"
+                                             "そのコピーを終了してから起動し直してください"),
+                                *pid)
+            << std::endl;
+  application_->quit();
 }
 
 TrayServices::~TrayServices() {
   ui_.reset();
-  installation_.reset();
   instance_.reset();
   hotKeys_.reset();
   about_.reset();

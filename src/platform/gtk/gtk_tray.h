@@ -21,7 +21,6 @@ class GtkApplicationService;
 class GtkStatusItem;
 class GtkAlerts;
 class GtkAboutPanel;
-class BusInstallation;
 
 class TrayServices {
  public:
@@ -41,12 +40,19 @@ class TrayServices {
   TrayServices(const TrayServices&) = delete;
   TrayServices& operator=(const TrayServices&) = delete;
 
-  /// The services (the updater is null: there is none on Linux).
+  /// The services.
   UiServices& ui() { return *ui_; }
+  /// How long a starting copy waits for the older one to let go of its hot keys and icon.
+  static constexpr double kQuitWaitSeconds = 3.0;
   /// Turns the main loop until the application terminates or SIGTERM or SIGINT arrives.
   void run();
 
  private:
+  // Asks the copy that holds the tray's name to quit; a copy that does not let go within
+  // kQuitWaitSeconds keeps what it holds, so this one says so and ends rather than run beside
+  // it.
+  void quitOlderCopy();
+
   GMainLoop* loop_;
   std::unique_ptr<GtkApplicationService> application_;
   std::unique_ptr<GtkStatusItem> statusItem_;
@@ -56,7 +62,7 @@ class TrayServices {
   std::unique_ptr<HotKeys> hotKeys_;
   AutostartLoginItem login_;
   std::unique_ptr<SingleInstance> instance_;
-  std::unique_ptr<BusInstallation> installation_;
+  PosixInstallation installation_;
   std::unique_ptr<UiServices> ui_;
 };
 

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "base/language.h"
 #include "platform/i3ipc/i3_event_watch.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
@@ -97,8 +98,10 @@ std::shared_ptr<void> I3Desktop::watchMonitors(std::function<void()> changed) {
     watch = i3ipc::EventWatch::open(path_, R"(["workspace"])",
                                     [changed](std::uint32_t, const std::string&) { changed(); });
   if (!watch) {
-    std::fprintf(stderr, "%s のモニターの変化を受け取れません（%s）\n", name_.c_str(),
-                 watch.error().c_str());
+    std::fprintf(stderr, "%s\n",
+                 language::format(language::tr("%s のモニターの変化を受け取れません（%s）"),
+                                  name_.c_str(), watch.error().c_str())
+                     .c_str());
     return nullptr;
   }
   return std::shared_ptr<i3ipc::EventWatch>(std::move(*watch));
@@ -185,7 +188,7 @@ std::vector<AppFacts> I3Desktop::applications() {
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
       apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
     App& app = apps_[it->second];
     app.facts.frontmost = app.facts.frontmost || w.focused;
     app.windows.push_back(w.con);

@@ -1,5 +1,6 @@
 #include "platform/kwin/kwin_callbacks.h"
 
+#include "base/language.h"
 #include "platform/glib/bus_calls.h"
 #include "platform/glib/gio.h"
 
@@ -8,7 +9,7 @@ namespace tessaloom::platform::kwin {
 Result<std::unique_ptr<Callbacks>> Callbacks::serve(const char* xml,
                                                     glib::ExportedObject::Handler handler) {
   const glib::Gio* gio = glib::gio();
-  if (!gio) return Failure{glib::kNoGio};
+  if (!gio) return Failure{language::tr(glib::kNoGio)};
   std::unique_ptr<Callbacks> callbacks(new Callbacks());
   GError* error = nullptr;
   callbacks->bus_ = gio->busGet(G_BUS_TYPE_SESSION, nullptr, &error);

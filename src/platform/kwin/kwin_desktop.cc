@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "base/language.h"
 #include "platform/kwin/kwin_agent.h"
 #include "platform/kwin/kwin_output_watch.h"
 #include "platform/xdg/desktop_entries.h"
@@ -58,7 +59,7 @@ std::vector<AppFacts> KWinDesktop::applications() {
     auto [it, added] = byPid.emplace(pid, apps_.size());
     if (added)
       apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false, false}, {}});
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
     App& app = apps_[it->second];
     app.facts.frontmost = app.facts.frontmost || w->active;
     const WindowHandle handle = kwin::handleOf(w->id);
@@ -140,20 +141,22 @@ void KWinDesktop::requestControl() {
 std::optional<ControlPrompt> KWinDesktop::controlPrompt() {
   // A KWin that left or froze is no matter of its settings.
   if (const std::string& trouble = agent_->trouble(); !trouble.empty())
-    return ControlPrompt{"KWin と通信できません（" + trouble + "）",
-                         "KWin が応答しません",
-                         "Tessaloom は KWin と通信できません（" + trouble +
-                             "）。KWin が動いていることを確かめてから「もう一度試す」を"
-                             "押してください。",
-                         {"もう一度試す", "あとで"}};
+    return ControlPrompt{
+        language::format(language::tr("KWin と通信できません（%s）"), trouble.c_str()),
+        language::tr("KWin が応答しません"),
+        language::format(language::tr("Tessaloom は KWin と通信できません（%s）。KWin "
+                                      "が動いていることを確かめてから「もう一度試す」を"
+                                      "押してください。"),
+                         trouble.c_str()),
+        {language::tr("もう一度試す"), language::tr("あとで")}};
   return ControlPrompt{
-      "KWin がスクリプトを読み込みません。KWin "
-      "のスクリプトを有効にしてから、もう一度実行してください",
-      "KWin のスクリプトを有効にしてください",
-      "Tessaloom は小さな KWin スクリプトでウィンドウを読み取り、動かします。いまの KWin "
-      "はスクリプトを読み込まないため、ウィンドウを動かせません。\n\nKWin "
-      "のスクリプトを有効にしてから「もう一度試す」を押してください。",
-      {"もう一度試す", "あとで"}};
+      language::tr("KWin がスクリプトを読み込みません。KWin "
+                   "のスクリプトを有効にしてから、もう一度実行してください"),
+      language::tr("KWin のスクリプトを有効にしてください"),
+      language::tr("Tessaloom は小さな KWin スクリプトでウィンドウを読み取り、動かします。いまの "
+                   "KWin はスクリプトを読み込まないため、ウィンドウを動かせません。\n\nKWin "
+                   "のスクリプトを有効にしてから「もう一度試す」を押してください。"),
+      {language::tr("もう一度試す"), language::tr("あとで")}};
 }
 
 }  // namespace tessaloom::platform

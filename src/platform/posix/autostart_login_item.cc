@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/files.h"
+#include "base/language.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -108,7 +109,7 @@ bool AutostartLoginItem::enabled() {
 
 Outcome AutostartLoginItem::setEnabled(bool enabled) {
   const auto path = entryPath();
-  if (!path) return Failure{"XDG_CONFIG_HOME も HOME も設定されていません"};
+  if (!path) return Failure{language::tr("XDG_CONFIG_HOME も HOME も設定されていません")};
   std::error_code ec;
   if (!enabled) {
     fs::remove(*path, ec);
@@ -116,7 +117,7 @@ Outcome AutostartLoginItem::setEnabled(bool enabled) {
     return {};
   }
   if (executable_.empty() || executable_.front() != '/')
-    return Failure{"起動するプログラムの場所がわかりません"};
+    return Failure{language::tr("起動するプログラムの場所がわかりません")};
   fs::create_directories(path->parent_path(), ec);
   if (ec) return Failure{path->parent_path().string() + ": " + ec.message()};
   return files::replaceFile(*path, entryText(executable_));

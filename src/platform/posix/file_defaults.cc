@@ -1,5 +1,7 @@
 #include "platform/posix/file_defaults.h"
+
 #include "base/fd.h"
+#include "base/language.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -451,7 +453,9 @@ void FileDefaults::report(const Outcome& outcome) {
   static std::once_flag once;
   if (!outcome)
     std::call_once(once, [&] {
-      std::cerr << "設定を保存できません（" << outcome.error() << "）" << std::endl;
+      std::cerr << language::format(language::tr("設定を保存できません（%s）"),
+                                    outcome.error().c_str())
+                << std::endl;
     });
 }
 

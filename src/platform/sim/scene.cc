@@ -194,11 +194,6 @@ void readAppBody(const Object& o, SceneApp& app) {
   app.name = o.string("name");
   app.policy =
       static_cast<AppPolicy>(o.choice("policy", {"regular", "accessory", "prohibited"}, 0));
-  app.hidden = o.boolean("hidden", false);
-  if (const Json* v = o.find("enhancedUI")) {
-    if (!v->is_boolean()) fail(o.path("enhancedUI"), "must be true or false");
-    app.enhancedUI = v->get<bool>();
-  }
   if (const Json* windows = array(o, "windows")) {
     for (std::size_t i = 0; i < windows->size(); ++i) {
       app.windows.push_back(readWindow((*windows)[i], indexPath(o.path("windows"), i)));
@@ -207,12 +202,12 @@ void readAppBody(const Object& o, SceneApp& app) {
   app.unresponsive = o.boolean("unresponsive", false);
   app.failRead = o.strings("failRead");
   if (o.boolean("failWindows", false)) app.failRead.insert("AXWindows");
-  app.failWrite = o.strings("failWrite");
   app.windowsValue =
       static_cast<WindowsShape>(o.choice("windowsValue", {"elements", "string", "withNull"}, 0));
 }
 
-/// The known members of an app, with those of its own list.
+/// The known members of an app, with those of its own list; "hidden", "enhancedUI" and
+/// "failWrite" had no effect on Linux and are only accepted, so older scenes still read.
 std::vector<std::string_view> appMembers(std::string_view extra) {
   return {extra,     "bundleID",     "name",        "policy",   "hidden",    "enhancedUI",
           "windows", "unresponsive", "failWindows", "failRead", "failWrite", "windowsValue"};

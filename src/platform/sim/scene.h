@@ -21,8 +21,8 @@
 //   "installed": [app without "pid", with a required "bundleID" (its id for launching) and
 //       "launchDelay": seconds (default 0) between the launch and the application's appearance].
 // An app: "bundleID" (its id), "name" (strings; absent means none), "policy": "regular"
-//   (default) | "accessory" | "prohibited" (only regular ones are listed), "hidden": bool,
-//   "enhancedUI": bool (kept and written back; no effect), "windows": [window].
+//   (default) | "accessory" | "prohibited" (only regular ones are listed), "windows": [window].
+//   "hidden", "enhancedUI" and an app's "failWrite" of older scenes are read and ignored.
 // A window: "frame": [x, y, w, h] (required; top-left convention), "title": string (absent: no
 //   title), "role" (default "AXWindow") and "subrole" (default "AXStandardWindow"): string, or
 //   null for none (standard only with both defaults), "minimized", "fullScreen": bool or null
@@ -33,7 +33,6 @@
 //                          answer timeout), read or moved;
 //   "failWindows": true    its windows cannot be listed (same as "failRead": ["AXWindows"]);
 //   "failRead": [attr]     "AXWindows": as "failWindows"; others have no effect;
-//   "failWrite": [attr]    kept; no effect;
 //   "windowsValue": "elements" (default) | "string" | "withNull": the last two make its
 //                          window list unreadable.
 // Faults of a window:
@@ -91,12 +90,9 @@ struct SceneApp {
   std::optional<std::string> bundleID;
   std::optional<std::string> name;
   AppPolicy policy = AppPolicy::regular;
-  bool hidden = false;
-  std::optional<bool> enhancedUI;
   std::vector<SceneWindow> windows;
   bool unresponsive = false;
   std::set<std::string, std::less<>> failRead;
-  std::set<std::string, std::less<>> failWrite;
   WindowsShape windowsValue = WindowsShape::elements;
 };
 

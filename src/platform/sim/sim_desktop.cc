@@ -280,8 +280,8 @@ std::vector<AppFacts> SimDesktop::applications() {
   for (const App& app : apps_) {
     const SceneApp& f = app.facts;
     if (!app.running || f.policy != AppPolicy::regular || f.pid == scene_.self) continue;
-    result.push_back(AppFacts{f.bundleID.value_or(""), f.name.value_or(""), f.pid, f.hidden,
-                              frontmost_ == f.pid});
+    result.push_back(
+        AppFacts{f.bundleID.value_or(""), f.name.value_or(""), f.pid, frontmost_ == f.pid});
   }
   return result;
 }

@@ -161,40 +161,8 @@ Outcome SimLoginItem::setEnabled(bool enabled) {
   return {};
 }
 
-std::vector<std::string> SimInstallation::installFolders() {
-  if (folders) return *folders;
-  return {"/Applications/", home + "/Applications/"};
-}
-
-Outcome SimInstallation::trashItem(std::string_view p) {
-  if (trashFailure) return Failure{*trashFailure};
-  files.erase(std::string(p));
-  journal_.push_back("trash " + std::string(p));
-  return {};
-}
-
-Outcome SimInstallation::copyItem(std::string_view from, std::string_view to) {
-  if (copyFailure) return Failure{*copyFailure};
-  files.insert(std::string(to));
-  journal_.push_back("copy " + std::string(from) + " -> " + std::string(to));
-  return {};
-}
-
-void SimInstallation::openCopy(std::string_view path) {
-  opened.emplace_back(path);
-  journal_.push_back("open " + std::string(path));
-}
-
-void SimInstallation::quitCopy(std::int32_t pid) {
-  quitted.push_back(pid);
-  std::erase(older, pid);
-  journal_.push_back("quit " + std::to_string(pid));
-}
-
-UiServices SimUi::services(bool withUpdater) {
-  return {application, statusItem,   alerts,
-          aboutPanel,  overlay,      hotKeys,
-          loginItem,   installation, withUpdater ? &updater : nullptr};
+UiServices SimUi::services() {
+  return {application, statusItem, alerts, aboutPanel, overlay, hotKeys, loginItem, installation};
 }
 
 }  // namespace tessaloom::platform

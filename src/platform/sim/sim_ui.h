@@ -1,5 +1,5 @@
 // Recording fakes of the tray application's services: application, status item and menu,
-// alerts, about panel, overlay, hot keys, login item, installation and updater. Each keeps
+// alerts, about panel, overlay, hot keys, login item, and installation. Each keeps
 // what it was asked to do, and several write one shared journal so tests can check the order.
 #pragma once
 
@@ -25,7 +25,6 @@
 #include "platform/overlay.h"
 #include "platform/status_item.h"
 #include "platform/ui_services.h"
-#include "platform/updater.h"
 
 namespace tessaloom::platform {
 
@@ -184,43 +183,9 @@ class SimLoginItem : public LoginItem {
 
 class SimInstallation : public Installation {
  public:
-  explicit SimInstallation(UiJournal& journal) : journal_(journal) {}
   std::string version() override { return versionText; }
-  std::string packagePath() override { return package; }
-  /// `folders` when set, else the system's and the user's: "/Applications/" and
-  /// home + "/Applications/".
-  std::vector<std::string> installFolders() override;
-  bool fileExists(std::string_view p) override { return files.count(std::string(p)) > 0; }
-  Outcome trashItem(std::string_view path) override;
-  Outcome copyItem(std::string_view from, std::string_view to) override;
-  void openCopy(std::string_view path) override;
-  std::vector<std::int32_t> olderCopies() override { return older; }
-  void quitCopy(std::int32_t pid) override;
 
   std::string versionText = "0.1.0";
-  std::string package;
-  std::string home = "/home/user";
-  std::optional<std::vector<std::string>> folders;
-  /// Paths that exist; copies add theirs, the trash takes its away.
-  std::set<std::string> files;
-  std::optional<std::string> trashFailure;
-  std::optional<std::string> copyFailure;
-  std::vector<std::string> opened;
-  /// The running copies that started before this one; quitCopy takes them away.
-  std::vector<std::int32_t> older;
-  std::vector<std::int32_t> quitted;
-
- private:
-  UiJournal& journal_;
-};
-
-class SimUpdater : public Updater {
- public:
-  bool canCheckForUpdates() override { return canCheck; }
-  void checkForUpdates() override { ++checks; }
-
-  bool canCheck = true;
-  int checks = 0;
 };
 
 /// Every fake of the tray services, writing one journal.
@@ -233,11 +198,10 @@ struct SimUi {
   SimOverlay overlay;
   SimHotKeys hotKeys;
   SimLoginItem loginItem;
-  SimInstallation installation{journal};
-  SimUpdater updater;
+  SimInstallation installation;
 
-  /// These fakes as the tray's services; the updater only when `withUpdater`.
-  UiServices services(bool withUpdater = false);
+  /// These fakes as the tray's services.
+  UiServices services();
 };
 
 }  // namespace tessaloom::platform

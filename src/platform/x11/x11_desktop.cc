@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/language.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_monitor_watch.h"
 #include "platform/x11/x11_properties.h"
@@ -64,8 +65,7 @@ std::vector<AppFacts> X11Desktop::applications() {
   std::vector<AppFacts> apps;
   for (const auto& app : cache_->applications()) {
     if (app.processId == self) continue;
-    apps.push_back(
-        {app.identifier.value_or(""), app.name.value_or(""), app.pid, false, &app == front});
+    apps.push_back({app.identifier.value_or(""), app.name.value_or(""), app.pid, &app == front});
   }
   return apps;
 }
@@ -142,7 +142,10 @@ void X11Desktop::place(std::span<const Placement> placements) {
 std::shared_ptr<void> X11Desktop::watchMonitors(std::function<void()> changed) {
   auto watch = x11::MonitorWatch::open(connection_->displayName(), std::move(changed));
   if (!watch) {
-    std::fprintf(stderr, "モニターの変化を受け取れません（%s）\n", watch.error().c_str());
+    std::fprintf(stderr, "%s\n",
+                 language::format(language::tr("モニターの変化を受け取れません（%s）"),
+                                  watch.error().c_str())
+                     .c_str());
     return nullptr;
   }
   return std::shared_ptr<x11::MonitorWatch>(std::move(*watch));

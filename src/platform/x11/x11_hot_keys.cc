@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "base/language.h"
 #include "platform/glib/fd_watch.h"
 #include "platform/x11/x11_connection.h"
 
@@ -22,11 +23,11 @@ constexpr xcb_keysym_t kLowerA = 0x61;        // XK_a: the keysyms of the letter
 Result<std::unique_ptr<X11HotKeys>> X11HotKeys::connect(const std::string& display) {
   int screen = 0;
   const auto made = x11::connectWithin(display, screen, x11::Connection::kConnectTimeout);
-  if (!made) return Failure{"X サーバーに接続できません"};
+  if (!made) return Failure{language::tr("X サーバーに接続できません")};
   xcb_connection_t* c = *made;
   if (xcb_connection_has_error(c)) {
     xcb_disconnect(c);
-    return Failure{"X サーバーに接続できません"};
+    return Failure{language::tr("X サーバーに接続できません")};
   }
   return std::unique_ptr<X11HotKeys>(new X11HotKeys(c));
 }
