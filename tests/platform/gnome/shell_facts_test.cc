@@ -45,6 +45,7 @@ TEST(ShellFacts, ReadsWindowsInCreationOrderAndScreensFromThePrimaryOrigin) {
       ::testing::ElementsAre(Screen{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}, "Monitor 2"},
                              Screen{{-1280, 0, 1280, 1024}, {-1280, 0, 1280, 1024}, "Monitor 1"}));
   EXPECT_EQ(factsOf(*f->find(3), f->origin()).frame, Rect(120, 100, 500, 400));
+  EXPECT_EQ(std::tie(f->pointer, f->find(6)->workspace), std::tuple(Point{1500, 500}, -1));
 }
 
 TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {

@@ -55,6 +55,9 @@ TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
     if (said.starts_with(lost)) said.erase(0, lost.size());
     EXPECT_EQ(said, got);
   }
+  for (const std::string& path : {std::string(), "/" + std::string(200, 'x')})
+    EXPECT_EQ(IpcSocket::connect(path, "sway").error(),
+              "the IPC socket path of sway is not usable: " + path);
 }
 
 // The variables (SWAYSOCK first), a live sway's socket in the runtime folder but not one a
@@ -256,6 +259,12 @@ TEST(I3HotKeys, NamesChordsAsBindingsAndReadsTheirEvents) {
   EXPECT_EQ(I3HotKeys::bindingName({'g', kControlAlt}), "Ctrl+Mod1+g");
   EXPECT_EQ(I3HotKeys::bindingName({'z', kShift | kSuper}), "Shift+Mod4+z");
   EXPECT_FALSE(I3HotKeys::bindingName({'1', kControl}));
+  // A window manager that gives no configuration has no bindings of the user's to leave alone.
+  testing::TempDir dir;
+  testing::FakeIpcPeer i3(dir.file("ipc"), {});
+  auto keys = I3HotKeys::connect(dir.file("ipc"));
+  ASSERT_TRUE(keys) << keys.error();
+  EXPECT_TRUE((*keys)->registerHotKey(1, {'g', kControlAlt}));
   const std::pair<const char*, std::optional<HotKeyId>> events[] = {
       {R"({"change": "run", "binding": {"command": "nop tessaloom 12"}})", 12},
       {R"({"change": "run", "binding": {"command": "nop tessaloom 12x"}})", std::nullopt},

@@ -171,6 +171,7 @@ TEST_F(OnXvfb, HotKeysComeWithEveryLockAndNoChordIsHeldTwice) {
   EXPECT_FALSE((*keys)->registerHotKey(3, {'g', kControlAlt}));   // the chord is held
   EXPECT_FALSE((*keys)->registerHotKey(1, {'h', kControlAlt}));   // the id is taken
   EXPECT_FALSE((*other)->registerHotKey(1, {'z', kControlAlt}));  // another client holds it
+  EXPECT_FALSE((*keys)->registerHotKey(4, {'1', kControlAlt}));   // no letter
   // Each press reaches the main loop, with Num Lock and then Caps Lock turned on too.
   const std::vector<std::string> presses[] = {
       {"key", "ctrl+alt+g"}, {"key", "Num_Lock", "ctrl+alt+z"}, {"key", "Caps_Lock", "ctrl+alt+g"}};
