@@ -84,7 +84,10 @@ fi
 
 deadline=$((SECONDS + 60))
 until ready >/dev/null 2>&1; do
-  ((SECONDS < deadline)) || { echo "failed: $kind did not come up (see $work)"; exit 1; }
+  ((SECONDS < deadline)) || {
+    echo "failed: $kind did not come up (see $work): $(tail -n 3 "$work"/*.log 2>/dev/null | tr '\n' ' ')"
+    exit 1
+  }
   sleep 0.1
 done
 if [ "$kind" = kde ]; then

@@ -20,8 +20,13 @@ class GnomeShell : public ::testing::TestWithParam<std::pair<std::string, std::s
     if (!testing::onPath("gnome-shell")) GTEST_SKIP() << "gnome-shell is not installed";
     dir_.write("data/applications/firefox.desktop",
                "[Desktop Entry]\nType=Application\nName=Firefox\nExec=true\n");
-    desktop_ = std::make_unique<GnomeDesktop>(extension);
-    ASSERT_EQ(desktop_->start(dir_.path() / "desktop", 1), "");
+    // As the scenarios do: a Shell that does not come up twice fails.
+    std::string why = "not started";
+    for (int attempt = 0; attempt < 2 && !why.empty(); ++attempt) {
+      desktop_ = std::make_unique<GnomeDesktop>(extension);
+      why = desktop_->start(dir_.path() / ("desktop" + std::to_string(attempt)), 1);
+    }
+    ASSERT_EQ(why, "");
     env_ = desktop_->environment();
     env_.insert(env_.end(), {{"HOME", dir_.path().string()},
                              {"TESSALOOM_DEFAULTS", dir_.file("defaults.json")},

@@ -29,10 +29,9 @@ TEST(X11Text, DecodesEachEncodingAndNeverFailsOnBrokenBytes) {
       {"\x1B$)B\xC6\xFC\xA9\xA1", TextEncoding::compoundText, "日\xEF\xBF\xBD"},  // unassigned
       {"\x1B$)Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD"},            // unknown set
       {"\x1B-Z\xA1\xA1", TextEncoding::compoundText, "\xEF\xBF\xBD\xEF\xBF\xBD"},  // one a byte
-      {"x\x1B$", TextEncoding::compoundText, "x"},
-      {"a\x80"
-       "b\x9F",
-       TextEncoding::compoundText, "ab"},  // C1 controls are dropped // cut escape
+      {"x\x1B$", TextEncoding::compoundText, "x"},                                 // cut escape
+      {"a\x80\x62\x9F", TextEncoding::compoundText, "ab"},       // C1 controls are dropped
+      {"a\x9B\x31]b\x9B]c", TextEncoding::compoundText, "abc"},  // and direction changes
       {"\x1B%G\xFF", TextEncoding::compoundText, "\xEF\xBF\xBD"},
       // An extended segment of 130 bytes is skipped by the length it gives.
       {"a\x1B%/1\x81\x82" + std::string(130, 'x') + "b", TextEncoding::compoundText,
