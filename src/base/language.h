@@ -1,12 +1,13 @@
 // The user's language: the message catalogue chosen from LANGUAGE, LC_ALL, LC_MESSAGES and LANG
-// by gettext's rules, and the program's texts looked up in it through gettext. The Japanese texts
-// are the source: under C, POSIX and Japanese nothing is translated, and a language without a
-// catalogue gets the English one. Works where the user's locale is not generated, and programs
-// the user starts through us get the user's own LANGUAGE.
+// by gettext's rules, and the program's texts looked up in it. The Japanese texts are the source:
+// under C, POSIX and Japanese nothing is translated, and a language without a catalogue gets the
+// English one. Chosen inside the process, so it works where the locale itself is not generated
+// (glibc's gettext ignores LANGUAGE under C, and glibc 2.41 under C.UTF-8 too: the only locales
+// such a machine has), and the environment that launched programs inherit stays as it was. Reads
+// files only.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,9 @@ const char* tr(const char* text) __attribute__((format_arg(1)));
 const char* trn(const char* one, const char* many, unsigned long n)
     __attribute__((format_arg(1), format_arg(2)));
 
-/// LANGUAGE as the user set it (nothing when unset): what programs we start inherit, since
-/// gettext reads the languages we chose from that variable.
-std::optional<std::string> inheritedLanguage();
+/// The index of the plural form for `n` under a catalogue's rule, the C expression of n after
+/// "plural=" in its header ("n != 1"); 0 for a malformed rule.
+unsigned long pluralForm(const std::string& rule, unsigned long n);
 
 /// A printf pattern filled in, as a string.
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));

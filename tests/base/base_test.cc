@@ -98,6 +98,28 @@ TEST(Language, PreferencesFollowGettextsVariablesAndIgnoreLanguageUnderC) {
               row.second);
 }
 
+// The rules of catalogues' headers: C's operators with their precedence, and no form for a rule
+// that does not parse.
+TEST(Language, PluralFormsFollowTheCataloguesRule) {
+  const std::string polish = "(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2)";
+  const std::tuple<std::string, std::vector<unsigned long>, std::vector<unsigned long>> rows[] = {
+      {"(n != 1)", {0, 1, 2}, {1, 0, 1}},
+      {"n>1", {0, 1, 2}, {0, 0, 1}},
+      {polish, {1, 2, 5, 12, 22, 104, 111}, {0, 1, 2, 2, 1, 1, 2}},
+      {"n%10==1 && n%100!=11 ? 0 : n != 0 ? 1 : 2", {0, 1, 11, 21, 3}, {2, 0, 1, 0, 1}},
+      {"!(n<=2) + n*2/4 - (n>=3)", {0, 3, 8}, {0, 1, 4}},
+      {"n/0 + n%0", {5}, {0}},
+      {"0", {7}, {0}},
+      {"(n != 1", {2}, {0}},
+      {"n ? 1", {2}, {0}},
+      {"n !=", {2}, {0}},
+      {"n 1", {2}, {0}},
+  };
+  for (const auto& [rule, counts, forms] : rows)
+    for (std::size_t i = 0; i < counts.size(); ++i)
+      EXPECT_EQ(language::pluralForm(rule, counts[i]), forms[i]) << rule << " " << counts[i];
+}
+
 TEST(Files, HomeAndConfigFoldersComeFromTheEnvironmentWhenAbsolute) {
   testing::ScopedEnvironment home("HOME", "/home/someone"), xdg("XDG_CONFIG_HOME", "/xdg");
   EXPECT_EQ(files::homeFolder(), "/home/someone");

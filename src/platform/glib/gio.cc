@@ -56,7 +56,6 @@ const Gio* gio() {
     load(g.appInfoFromFile, "g_desktop_app_info_new_from_filename");
     load(g.launchContext, "g_app_launch_context_new");
     load(g.launchSetenv, "g_app_launch_context_setenv");
-    load(g.launchUnsetenv, "g_app_launch_context_unsetenv");
     load(g.launch, "g_desktop_app_info_launch_uris_as_manager_with_fds");
     return load.complete() ? std::optional<Gio>(g) : std::nullopt;
   }();

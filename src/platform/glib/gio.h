@@ -37,7 +37,6 @@ struct Gio {
   decltype(&g_desktop_app_info_new_from_filename) appInfoFromFile = nullptr;
   decltype(&g_app_launch_context_new) launchContext = nullptr;
   decltype(&g_app_launch_context_setenv) launchSetenv = nullptr;
-  decltype(&g_app_launch_context_unsetenv) launchUnsetenv = nullptr;
   decltype(&g_desktop_app_info_launch_uris_as_manager_with_fds) launch = nullptr;
 };
 

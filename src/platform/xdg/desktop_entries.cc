@@ -10,7 +10,6 @@
 #include <memory>
 #include <set>
 
-#include "base/language.h"
 #include "platform/glib/gio.h"
 
 namespace tessaloom::platform::xdg {
@@ -194,11 +193,6 @@ bool launchDesktopEntry(std::string_view path, const std::string& display) {
   if (!info) return false;
   std::unique_ptr<GAppLaunchContext, decltype(unref)> context(g->launchContext(), unref);
   if (!display.empty()) g->launchSetenv(context.get(), "DISPLAY", display.c_str());
-  // Our texts' languages live in our LANGUAGE; the application gets the user's.
-  if (const auto language = language::inheritedLanguage())
-    g->launchSetenv(context.get(), "LANGUAGE", language->c_str());
-  else
-    g->launchUnsetenv(context.get(), "LANGUAGE");
   // The application gets none of our standard streams: what it prints must not mix with the
   // command's own output, and a reader of that output must not wait for the application to
   // end before it sees the end of ours.
