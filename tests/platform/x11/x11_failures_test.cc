@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <limits>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "platform/i3ipc/fake_ipc_peer.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_hot_keys.h"
+#include "platform/x11/x11_window_moves.h"
 #include "support/run_program.h"
 #include "support/x11_desktop.h"
 
@@ -155,6 +157,78 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
                reinterpret_cast<const xcb_property_notify_event_t&>(e).atom == XCB_ATOM_WM_NAME;
       },
       platform::x11::Clock::now() + std::chrono::seconds(5)));
+}
+
+// A program that handles SIGPIPE itself keeps its handler; a connection given up on a stopped
+// server is closed once the server answers after all.
+TEST_F(OnXvfb, AConnectionKeepsTheHostsPipeHandlerAndClosesAnAttemptItGaveUp) {
+  std::string error;
+  server_ = XServer::start(dir_.file("xvfb.log"), error);
+  ASSERT_TRUE(server_) << error;
+  struct sigaction host {
+  }, before{}, after{};
+  host.sa_handler = +[](int) {};
+  ::sigaction(SIGPIPE, &host, &before);
+  EXPECT_TRUE(platform::x11::Connection::open(server_->display(), error)) << error;
+  ::sigaction(SIGPIPE, &before, &after);
+  EXPECT_EQ(after.sa_handler, host.sa_handler);
+
+  const auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto open = descriptors();
+  server_->process().signal(SIGSTOP);
+  int screen = 0;
+  EXPECT_FALSE(
+      platform::x11::connectWithin(server_->display(), screen, std::chrono::milliseconds(200)));
+  server_->process().signal(SIGCONT);
+  EXPECT_TRUE(waitUntil([&] { return descriptors() == open; }, 5));
+}
+
+// A manager that changes a window before it drops the maximized state: the move waits for the
+// state, not for the first change. This test's own connection plays the manager.
+TEST_F(OnXvfb, LeavingTheMaximizedStateWaitsForTheStateItself) {
+  std::string error;
+  server_ = XServer::start(dir_.file("xvfb.log"), error);
+  ASSERT_TRUE(server_) << error;
+  probe_ = std::make_unique<Probe>(server_->display());
+  xcb_connection_t* c = probe_->raw();
+  const xcb_window_t w = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, w, probe_->root(), 0, 0, 50, 50, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  const xcb_atom_t maximized[] = {probe_->atom("_NET_WM_STATE_MAXIMIZED_VERT"),
+                                  probe_->atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
+  const xcb_atom_t state = probe_->atom("_NET_WM_STATE");
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, state, XCB_ATOM_ATOM, 32, 2, maximized);
+  const std::uint32_t redirect = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+  xcb_change_window_attributes(c, probe_->root(), XCB_CW_EVENT_MASK, &redirect);
+  xcb_flush(c);
+  std::thread manager([&] {
+    for (const auto until = after(5); Clock::now() < until;) {
+      std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e(xcb_poll_for_event(c),
+                                                                   &std::free);
+      if (!e) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        continue;
+      }
+      if ((e->response_type & 0x7F) != XCB_CLIENT_MESSAGE) continue;
+      xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 4,
+                          "Busy");
+      xcb_flush(c);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, state, XCB_ATOM_ATOM, 32, 0, nullptr);
+      xcb_flush(c);
+      return;
+    }
+  });
+  auto connection = platform::x11::Connection::open(server_->display(), error);
+  ASSERT_TRUE(connection) << error;
+  platform::x11::WindowFacts facts;
+  facts.id = w;
+  platform::x11::leaveStates(*connection, {&facts, 1},
+                             platform::x11::Clock::now() + std::chrono::seconds(5));
+  EXPECT_EQ(probe_->longs(w, "_NET_WM_STATE"), std::vector<std::uint32_t>{});
+  manager.join();
 }
 
 TEST_F(OnXvfb, HotKeysComeWithEveryLockAndNoChordIsHeldTwice) {
