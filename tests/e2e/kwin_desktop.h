@@ -100,6 +100,9 @@ class KWinDesktop : public SessionDesktop {
   /// Sends the window titled `title` to a second virtual desktop.
   bool sendAway(const std::string& title) const { return !probe(title).empty(); }
 
+  /// What our agent answers a script inside KWin that calls it with a token not its own.
+  std::string forge() const { return probe("", true).value("answer", ""); }
+
  protected:
   std::vector<std::pair<SeenWindow, int>> shown() override {
     std::vector<std::pair<SeenWindow, int>> seen;
@@ -115,8 +118,10 @@ class KWinDesktop : public SessionDesktop {
   }
 
  private:
-  nlohmann::json probe(const std::string& away = "") const {
-    const auto r = runInSession("gjs", {script("kwin/kwin-probe.js"), folder_.string(), away});
+  nlohmann::json probe(const std::string& away = "", bool forge = false) const {
+    std::vector<std::string> args = {script("kwin/kwin-probe.js"), folder_.string(), away};
+    if (forge) args.push_back("--forge");
+    const auto r = runInSession("gjs", args);
     const auto parsed = nlohmann::json::parse(r.out, nullptr, false);
     return parsed.is_discarded() ? nlohmann::json::object() : parsed;
   }
