@@ -71,6 +71,8 @@ class Desktop {
   virtual std::vector<Monitor> monitors() = 0;
   /// Puts the pointer (or, where the focus chooses the monitor, the focus) on `monitor`.
   virtual ::testing::AssertionResult pointAt(int monitor) = 0;
+  /// The monitor the pointer is on, where pointAt cannot move it; -1 when unknown.
+  virtual int pointerMonitor() { return -1; }
   /// Presses Control+Alt+`letter` as a user would; false where this desktop cannot.
   virtual bool press(char /*letter*/) { return false; }
   /// Leaves only the first `count` of the monitors it started with lit, as unplugging the others

@@ -39,6 +39,11 @@ class KWinDesktop : public SessionDesktop {
   ::testing::AssertionResult pointAt(int) override {
     return ::testing::AssertionFailure() << "KWin lets no test client move the pointer";
   }
+  int pointerMonitor() override {
+    const auto pointer = probe()["pointer"];
+    if (!pointer.is_array() || pointer.empty() || !pointer[0].is_number()) return -1;
+    return std::clamp(static_cast<int>(pointer[0].get<double>() / 1920), 0, outputs_ - 1);
+  }
 
   // A virtual KWin has no keyboard to press on: its shortcut service fires the chord's action
   // as a key press would.

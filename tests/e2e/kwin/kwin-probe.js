@@ -32,6 +32,7 @@ ws.forEach(function (w) {
 function report(answer) {
   callDBus("${bus.get_unique_name()}", "/probe", "org.tessaloom.Probe", "Report", JSON.stringify({
     outputs: workspace.screens ? workspace.screens.map(function (o) { return o.name; }) : [],
+    pointer: [workspace.cursorPos.x, workspace.cursorPos.y],
     windows: ws.filter(function (w) { return w.normalWindow && !w.specialWindow; })
       .map(function (w) {
         var g = w.frameGeometry;
