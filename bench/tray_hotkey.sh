@@ -2,10 +2,10 @@
 # Latency of the grid hot key in the tray application on a real X desktop: a private Xvfb
 # (1920x1080) with openbox, 20 windows of 4 browser and AI applications, and the tray
 # (`tessaloom` with no arguments) on a private session bus. Each run puts the windows in a
-# cascade, notes where the hot key's grid puts them from there and takes that back with
-# `--undo`, then presses Control+Alt+G through XTEST again and times, from the key press to the
-# last ConfigureNotify that puts a frame where it went the first time (within 2 pixels).
-# Goal: median at most 30 ms. Medians of RUNS runs (at least 11).
+# cascade with `--apply cascade`, presses Control+Alt+G through XTEST and times, from the key
+# press to the ConfigureNotify that fills the last of the grid's 20 cells (within 2 pixels; the
+# cells are those `--apply grid` fills). The first press after the tray starts is shown on its
+# own. Goal: median at most 30 ms. Medians of RUNS runs (at least 11).
 # Usage: bench/tray_hotkey.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +30,10 @@ work=$(mktemp -d)
 source scripts/lib/virtual-desktop.bash
 tray=
 stop_all() {
-  [ -n "$tray" ] && kill "$tray" 2>/dev/null && wait "$tray" 2>/dev/null
+  # The tray and its bus run in a process group of their own: killing dbus-run-session alone
+  # would leave both running.
+  # (A failing last step here would end the trap under set -e before the desktop is stopped.)
+  if [ -n "$tray" ]; then kill -- "-$tray" 2>/dev/null || true; wait "$tray" 2>/dev/null || true; fi
   virtual_desktop_stop
   rm -rf "$work"
 }
@@ -52,7 +55,9 @@ cat >"$work/probe.cc" <<'EOF'
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <algorithm>
 #include <map>
+#include <vector>
 static bool refused = false;
 static int onError(Display*, XErrorEvent* e) { refused = refused || e->error_code == BadAccess; return 0; }
 using Clock = std::chrono::steady_clock;
@@ -68,7 +73,15 @@ int main(int argc, char** argv) {
       refused = false;
       XGrabKey(d, g, ControlMask | Mod1Mask, root, False, GrabModeAsync, GrabModeAsync);
       XSync(d, False);
-      if (refused) return 0;
+      if (refused) {
+        // The first XTEST event on a fresh server moves the core keyboard over to XTEST's
+        // device and is lost on the way: a lone Shift takes that loss, not the first hot key.
+        const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+        XTestFakeKeyEvent(d, shift, True, CurrentTime);
+        XTestFakeKeyEvent(d, shift, False, CurrentTime);
+        XSync(d, False);
+        return 0;
+      }
       XUngrabKey(d, g, ControlMask | Mod1Mask, root);
       XSync(d, False);
       usleep(50000);
@@ -80,17 +93,19 @@ int main(int argc, char** argv) {
     for (KeyCode k : {g, alt, ctrl}) XTestFakeKeyEvent(d, k, False, CurrentTime);
     XFlush(d);
   };
-  if (argc == 2 && !std::strcmp(argv[1], "press")) {  // then waits until 300 ms pass quietly
-    XSelectInput(d, root, SubstructureNotifyMask);
-    XSync(d, False);
-    press();
+  // Until the frames have been quiet for 300 ms (at most 3 s): the tray checks its moves once
+  // after its settle delay and corrects what is off, which must not meet the next run's command.
+  auto quiet = [&] {
     pollfd p{ConnectionNumber(d), POLLIN, 0};
-    for (int i = 0; i < 10 && (XPending(d) || poll(&p, 1, 300) > 0);)
+    for (const auto end = Clock::now() + std::chrono::seconds(3);
+         Clock::now() < end && (XPending(d) || poll(&p, 1, 300) > 0);)
       for (XEvent e; XPending(d);) XNextEvent(d, &e);
-    return 0;
-  }
+  };
   if (argc != 3 || std::strcmp(argv[1], "time")) return 2;
-  std::map<Window, XRectangle> targets;  // by frame
+  // The cells: which window takes which one depends on the order discovery lists them in,
+  // which the tray's own windows may change; the run ends when every cell holds a frame.
+  std::vector<XRectangle> cells;
+  std::map<Window, XRectangle> frames;  // the windows' frames, as they move
   std::ifstream in(argv[2]);
   unsigned long w;
   int x, y, width, height;
@@ -102,28 +117,33 @@ int main(int argc, char** argv) {
       if (parent == root) break;
       current = parent;
     }
-    targets[current] = {short(x), short(y), (unsigned short)width, (unsigned short)height};
+    cells.push_back({short(x), short(y), (unsigned short)width, (unsigned short)height});
+    frames[current] = {};
   }
   XSelectInput(d, root, SubstructureNotifyMask);
   XSync(d, False);
-  std::map<Window, bool> done;
-  auto at = [&](const XRectangle& t, int x, int y, int w, int h) {
-    return std::abs(x - t.x) <= 2 && std::abs(y - t.y) <= 2 && std::abs(w - t.width) <= 2 &&
-           std::abs(h - t.height) <= 2;
+  auto at = [](const XRectangle& t, const XRectangle& f) {
+    return std::abs(f.x - t.x) <= 2 && std::abs(f.y - t.y) <= 2 &&
+           std::abs(f.width - t.width) <= 2 && std::abs(f.height - t.height) <= 2;
   };
-  for (const auto& [frame, t] : targets) {  // a frame already in place sends no event
+  for (auto& [frame, rect] : frames) {  // a frame already in place sends no event
     Window r;
     int x, y;
     unsigned fw, fh, b, depth;
-    if (XGetGeometry(d, frame, &r, &x, &y, &fw, &fh, &b, &depth) &&
-        at(t, x, y, int(fw + 2 * b), int(fh + 2 * b)))
-      done[frame] = true;
+    if (XGetGeometry(d, frame, &r, &x, &y, &fw, &fh, &b, &depth))
+      rect = {short(x), short(y), (unsigned short)(fw + 2 * b), (unsigned short)(fh + 2 * b)};
   }
+  auto filled = [&] {
+    std::size_t n = 0;
+    for (const auto& cell : cells)
+      n += std::any_of(frames.begin(), frames.end(), [&](const auto& f) { return at(cell, f.second); });
+    return n;
+  };
   const auto start = Clock::now();
   press();
-  while (done.size() < targets.size()) {
+  while (filled() < cells.size()) {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    if (ms > 2000) { std::printf("timeout %zu/%zu\n", done.size(), targets.size()); return 1; }
+    if (ms > 2000) { std::printf("timeout %zu/%zu\n", filled(), cells.size()); return 1; }
     if (!XPending(d)) {
       pollfd p{ConnectionNumber(d), POLLIN, 0};
       poll(&p, 1, 20);
@@ -132,14 +152,14 @@ int main(int argc, char** argv) {
     XEvent e;
     XNextEvent(d, &e);
     if (e.type != ConfigureNotify) continue;
-    auto it = targets.find(e.xconfigure.window);
-    if (it == targets.end()) continue;
+    auto it = frames.find(e.xconfigure.window);
+    if (it == frames.end()) continue;
     const int b = 2 * e.xconfigure.border_width;
-    if (at(it->second, e.xconfigure.x, e.xconfigure.y, e.xconfigure.width + b,
-           e.xconfigure.height + b))
-      done[it->first] = true;
+    it->second = {short(e.xconfigure.x), short(e.xconfigure.y),
+                  (unsigned short)(e.xconfigure.width + b), (unsigned short)(e.xconfigure.height + b)};
   }
   std::printf("%.0f\n", std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  quiet();
   return 0;
 }
 EOF
@@ -157,30 +177,29 @@ for a in "${!classes[@]}"; do
   virtual_desktop_open "${args[@]}"
 done
 
-NO_AT_BRIDGE=1 dbus-run-session -- "$bin" >"$work/tray.log" 2>&1 &
+NO_AT_BRIDGE=1 setsid dbus-run-session -- "$bin" >"$work/tray.log" 2>&1 &
 tray=$!
 "$work/probe" wait-grab || { echo "the tray did not grab Control+Alt+G"; cat "$work/tray.log"; exit 1; }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-times=() misses=0
-for _ in $(seq "$runs"); do
-  # The targets: where the hot key's grid puts the windows from where they are; then back.
+times=() misses=0 first=
+"$bin" --apply grid >/dev/null
+"$client" --frames >"$work/targets"
+(( $(wc -l <"$work/targets") == 20 )) || { echo "expected 20 windows"; exit 1; }
+for run in $(seq "$((runs + 1))"); do
   "$bin" --apply cascade >/dev/null
-  "$work/probe" press
-  "$client" --frames >"$work/targets"
-  (( $(wc -l <"$work/targets") == 20 )) || { echo "expected 20 windows"; exit 1; }
-  "$bin" --undo >/dev/null
-  if t=$("$work/probe" time "$work/targets"); then times+=("$t"); else
+  if ! t=$("$work/probe" time "$work/targets"); then
     misses=$((misses + 1)) && echo "missed: $t" >&2
-  fi
+  elif [ "$run" = 1 ]; then first=$t; else times+=("$t"); fi
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 (( ${#times[@]} > 0 )) || { echo "no run put every window in place"; exit 1; }
 median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (${#times[@]} + 1) / 2 ))p")
-ms=$(printf '%.1f' "$(echo "$median / 1000" | bc -l)")
+ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
 met=$([ "$median" -le 30000 ] && echo met || echo "NOT met")
 printf '\n%-44s %10s %s\n' "hot key (median of ${#times[@]} runs)" "ms" "goal"
-printf '%-44s %10s %s\n' "Control+Alt+G to every window in its cell" "$ms" "<= 30.0: $met"
-printf '%-44s %10s\n' "  runs that missed a cell (2 s limit)" "$misses/$runs"
+printf '%-44s %10s %s\n' "Control+Alt+G to every window in its cell" "$(ms "$median")" "<= 30.0: $met"
+printf '%-44s %10s\n' "  the first press after the tray started" "$([ -n "$first" ] && ms "$first" || echo missed)"
+printf '%-44s %10s\n' "  runs that missed a cell (2 s limit)" "$misses/$((runs + 1))"
 printf 'load average before %s, after %s (%s cores)\n' "$load_before" "$load_after" "$(nproc)"
 (( misses == 0 ))
