@@ -5,10 +5,12 @@
 #  - `tessaloom --list` and `tessaloom --apply grid` (a cascade between runs, so every run moves
 #    every window); medians of RUNS runs.
 #  - The tray's Control+Alt+G, pressed through mutter's RemoteDesktop interface: from the key
-#    press until every window is at the frame `--apply grid` gave it (polled every 10 ms).
+#    helper's return until every grid cell `--apply grid` filled is filled again (polled every
+#    10 ms); a cascade before each of RUNS presses.
 # Usage: bench/gnome_cli.sh [path/to/tessaloom] [runs]   (the extension is taken from beside it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib/figures.bash
 bin=${1:-build/gnome/tessaloom}
 runs=${2:-11}
 flavour=module
@@ -17,8 +19,15 @@ extension="$(dirname "$bin")/extension/$flavour/tessaloom@tessaloom.github.io"
 [ -x "$bin" ] && [ -d "$extension" ] || { echo "build tessaloom and tessaloom_extension first"; exit 1; }
 
 work=$(mktemp -d)
+# The frames are read through a copy of gdbus the extension trusts as it trusts the program.
+mkdir -p "$work/trusting"
+cp -r "$extension" "$work/trusting/"
+extension=$work/trusting/$(basename "$extension")
+cp "$(command -v gdbus)" "$work/observer"
+echo "$work/observer" >>"$extension/trusted"
 exec {session}< <(exec tests/e2e/desktop-session.sh gnome "$work/shell" "$extension" 1440x900)
-trap 'touch "$work/shell/stop"; wait 2>/dev/null; rm -rf "$work"' EXIT
+tray=
+trap '[ -z "$tray" ] || kill "$tray"; touch "$work/shell/stop"; wait 2>/dev/null; rm -rf "$work"' EXIT
 while read -r -u "$session" line; do
   [ "$line" = ready ] && break
   [[ $line == failed* ]] && { echo "$line"; exit 1; }
@@ -33,17 +42,29 @@ for app in org.example.ChatApp:ChatGPT org.example.Claude:Claude; do
     >"$XDG_DATA_HOME/applications/${app%%:*}.desktop"
 done
 client=tests/e2e/gnome/gtk-client.js
-for app in google-chrome firefox org.example.ChatApp org.example.Claude; do
-  backend=wayland
+# One application's five windows; a client that does not come up (an X11 one can lose the
+# race with XWayland's start) is started once more.
+open_app() {
+  local app=$1 backend=wayland attempt
   [[ $app == *.* ]] || backend=x11
-  GDK_BACKEND=$backend "$client" "$app" "$app 1" "$app 2" "$app 3" "$app 4" "$app 5" \
-    >"$work/$app.ready" 2>/dev/null &
+  for attempt in 1 2; do
+    GDK_BACKEND=$backend "$client" "$app" "$app 1" "$app 2" "$app 3" "$app 4" "$app 5" \
+      >"$work/$app.ready" 2>>"$work/clients.log" &
+    for _ in $(seq 100); do grep -q ready "$work/$app.ready" && return; sleep 0.1; done
+    kill $! 2>/dev/null || true
+  done
+  echo "the windows of $app did not come up: $(tail -n 2 "$work/clients.log")"
+  exit 1
+}
+for app in google-chrome firefox org.example.ChatApp org.example.Claude; do open_app "$app"; done
+deadline=$((SECONDS + 15))
+until [ "$("$bin" --list | grep -c '^\[')" -eq 20 ]; do
+  ((SECONDS < deadline)) || {
+    echo "the program does not see 20 windows: $("$bin" --list 2>&1 | grep -c '^\[') seen"
+    exit 1
+  }
+  sleep 0.2
 done
-for app in google-chrome firefox org.example.ChatApp org.example.Claude; do
-  for _ in $(seq 100); do grep -q ready "$work/$app.ready" && break; sleep 0.1; done
-done
-sleep 1
-[ "$("$bin" --list | grep -c '^\[')" -eq 20 ] || { echo "the program does not see 20 windows"; exit 1; }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ms() { local s e; s=$(date +%s%N); "$@" >/dev/null; e=$(date +%s%N); echo $(((e - s) / 1000000)); }
@@ -58,7 +79,7 @@ echo "--list: $(cat "$work/list") ms, --apply grid (20 windows): $(cat "$work/gr
 # The hot key: the grid frames as --apply grid left them, then a cascade, then the key.
 sleep 0.5
 frames() {
-  gdbus call --session --dest org.tessaloom.Shell --object-path /org/tessaloom/Shell \
+  "$work/observer" call --session --dest org.tessaloom.Shell --object-path /org/tessaloom/Shell \
     --method org.tessaloom.Shell.Facts | sed 's/"plates":.*//' | grep -o '"frame":\[[-0-9,]*\]' | sort
 }
 frames >"$work/target"
@@ -67,14 +88,24 @@ TESSALOOM_TRACE=1 "$bin" >"$work/tray.log" 2>&1 &
 tray=$!
 for _ in $(seq 100); do grep -q ready "$work/tray.log" && break; sleep 0.1; done
 sleep 1
-start=$(date +%s%N)
-tests/e2e/gnome/press-keys.js Control_L Alt_L g
-pressed=$(date +%s%N)
-until frames | cmp -s - "$work/target"; do
-  (($(date +%s%N) - start < 10000000000)) || { echo "hot key: windows not at the grid after 10 s"; break; }
-  sleep 0.01
+times=() misses=0
+for _ in $(seq "$runs"); do
+  "$bin" --apply cascade >/dev/null
+  sleep 0.3
+  tests/e2e/gnome/press-keys.js Control_L Alt_L g
+  pressed=$(date +%s%N)
+  until frames | cmp -s - "$work/target"; do
+    (($(date +%s%N) - pressed < 2000000000)) || { misses=$((misses + 1)); continue 2; }
+    sleep 0.01
+  done
+  times+=($((($(date +%s%N) - pressed) / 1000)))
 done
-done_at=$(date +%s%N)
 kill "$tray"
-echo "hot key -> every window at its target: $(((done_at - pressed) / 1000000)) ms after the" \
-  "key press returned ($(((done_at - start) / 1000000)) ms with the key helper's start)"
+tray=
+hot=$(printf '%s\n' "${times[@]:--1}" | median)
+echo "hot key -> every window at its target: $((hot / 1000)) ms after the key press returned" \
+  "(median of $runs, $misses missed)"
+desktop="GNOME $(gnome-shell --version | sed 's/[^0-9]*//')"
+figure "$desktop" hotkey "$hot" "$misses/$runs missed; from the key helper's return"
+figure "$desktop" apply "$(($(cat "$work/grid") * 1000))"
+figure "$desktop" list "$(($(cat "$work/list") * 1000))" "20 windows"

@@ -12,6 +12,7 @@
 # Usage: bench/i3_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib/figures.bash
 bin=$(realpath "${1:-build/release/tessaloom}")
 runs=${2:-21}
 (( runs >= 11 )) || { echo "at least 11 runs"; exit 1; }
@@ -86,7 +87,10 @@ measure() {
   printf '%-44s %10s\n' "tessaloom --list on $name" "$(ms "$(printf '%s\n' "${tess[@]}" | median)")"
   printf '%-44s %10s\n' "tessaloom --apply grid on $name" \
     "$(ms "$(printf '%s\n' "${apply[@]}" | median)")"
+  figure "$(version "$name")" apply "$(printf '%s\n' "${apply[@]}" | median)"
+  figure "$(version "$name")" list "$(printf '%s\n' "${tess[@]}" | median)" "20 windows"
 }
+version() { echo "$1 $("$1" --version | head -n1 | sed 's/.*version \([0-9][0-9.]*\).*/\1/')"; }
 
 # The probe (`frames KIND SOCKET`, `time KIND SOCKET TARGETS COMMAND...`): prints the windows'
 # outer frames from the tree, or runs COMMAND and times it until every window is at its frame
@@ -154,6 +158,8 @@ hot_key() {
   done
   kill "$tray"
   (( ${#times[@]} > 0 )) || { echo "no run put every window in place"; exit 1; }
+  figure "$(version "$name")" hotkey "$(printf '%s\n' "${times[@]}" | sort -n |
+    sed -n "$(( (${#times[@]} + 1) / 2 ))p")" "$misses/$runs missed"
   printf '%-44s %10s\n' "grid hot key on $name, $misses/$runs missed" \
     "$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (${#times[@]} + 1) / 2 ))p" |
       { read -r m; ms "$m"; })"

@@ -135,4 +135,9 @@ printf '%-52s %10s %s\n' "tessaloom --apply grid (20 windows)" "$(ms "$a")" \
 printf '%-52s %10s\n' "  runs with a window off its frame at return" "$misses/$runs"
 printf '%-52s %10s\n' "tray: shortcut until every window is in place" "$(ms "$k")"
 printf 'load average before %s, after %s (%s cores)\n' "$load_before" "$load_after" "$(nproc)"
+source bench/lib/figures.bash
+desktop="KWin $(dpkg-query -W -f='${Version}' kwin-wayland 2>/dev/null | sed 's/^4://; s/-.*//')"
+figure "$desktop" hotkey "$k" "$(printf '%s\n' "${shortcut[@]}" | grep -c -- '^-1$' || true)/$runs missed"
+figure "$desktop" apply "$a" "$misses/$runs off at return"
+figure "$desktop" list "$l" "20 windows"
 (( misses == 0 ))

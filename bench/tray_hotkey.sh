@@ -28,6 +28,7 @@ done
 
 work=$(mktemp -d)
 source scripts/lib/virtual-desktop.bash
+source bench/lib/figures.bash
 tray=
 stop_all() {
   # The tray and its bus run in a process group of their own: killing dbus-run-session alone
@@ -201,5 +202,8 @@ printf '\n%-44s %10s %s\n' "hot key (median of ${#times[@]} runs)" "ms" "goal"
 printf '%-44s %10s %s\n' "Control+Alt+G to every window in its cell" "$(ms "$median")" "<= 30.0: $met"
 printf '%-44s %10s\n' "  the first press after the tray started" "$([ -n "$first" ] && ms "$first" || echo missed)"
 printf '%-44s %10s\n' "  runs that missed a cell (2 s limit)" "$misses/$((runs + 1))"
+desktop="X11 (openbox $(openbox --version | head -n1 | cut -d' ' -f2))"
+figure "$desktop" hotkey "$median" "$misses/$((runs + 1)) missed"
+figure "$desktop" first_hotkey "${first:--1}"
 printf 'load average before %s, after %s (%s cores)\n' "$load_before" "$load_after" "$(nproc)"
 (( misses == 0 ))

@@ -141,4 +141,8 @@ printf '%-44s %10s %s\n' "tessaloom --apply grid (20 windows)" "$(ms "$tess_appl
   "<= 175.0: $(verdict $(( tess_apply <= 175000 )))"
 printf '%-44s %10s\n' "  runs with a window off its cell at return" "$misses/$runs"
 printf 'load average before %s, after %s (%s cores)\n' "$load_before" "$load_after" "$(nproc)"
+source bench/lib/figures.bash
+desktop="X11 (openbox $(openbox --version | head -n1 | cut -d' ' -f2))"
+figure "$desktop" apply "$tess_apply" "$misses/$runs off at return"
+figure "$desktop" list "$tess_list" "100 windows; goal 0.35 x wmctrl = $(ms $((wm_list * 35 / 100))) ms"
 (( misses == 0 ))
