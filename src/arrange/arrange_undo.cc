@@ -9,15 +9,20 @@ namespace tessaloom::Arranger {
 int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
   const auto windows = WindowManager::targetWindows(ctx);
   if (windows.empty()) return 0;
+  const auto displays = WindowManager::displays(ctx);
   LayoutEngine::PlanParameters parameters{
       .gap = ctx.settings.gap(),
       .aiRatio = ctx.settings.aiRatio(),
       .displayMode = mode.value_or(ctx.settings.displayMode()),
-      .pointer = ctx.desktop.pointer(),
+      .pointer = {},
       .frontmostPid =
           kind == LayoutKind::sameSize ? WindowManager::frontmostPid(ctx) : std::nullopt,
   };
-  const auto plan = LayoutEngine::plan(kind, windows, WindowManager::displays(ctx), parameters);
+  // Reading the pointer is a round trip to the desktop (a whole report on KWin): only when
+  // the plan looks at it.
+  if (LayoutEngine::needsPointer(kind, windows, displays, parameters.displayMode))
+    parameters.pointer = ctx.desktop.pointer();
+  const auto plan = LayoutEngine::plan(kind, windows, displays, parameters);
   if (plan.empty()) return 0;
   // A refused snapshot has been reported; the arrangement goes ahead.
   (void)ctx.settings.setSnapshot(WindowManager::undoSnapshot(windows), undoKey);

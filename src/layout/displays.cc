@@ -11,8 +11,7 @@ std::optional<Display> displayUnder(Point pointer, const std::vector<Display>& d
   return displays.front();
 }
 
-std::optional<Display> displayHolding(const Rect& rect, const std::vector<Display>& displays,
-                                      Point pointer) {
+std::optional<Display> displayHolding(const Rect& rect, const std::vector<Display>& displays) {
   double bestArea = 0;
   const Display* best = nullptr;
   for (const auto& d : displays) {
@@ -24,6 +23,12 @@ std::optional<Display> displayHolding(const Rect& rect, const std::vector<Displa
     }
   }
   if (best) return *best;
+  return std::nullopt;
+}
+
+std::optional<Display> displayHolding(const Rect& rect, const std::vector<Display>& displays,
+                                      Point pointer) {
+  if (auto d = displayHolding(rect, displays)) return d;
   return displayUnder(pointer, displays);
 }
 

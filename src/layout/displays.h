@@ -12,6 +12,8 @@ namespace tessaloom::LayoutEngine {
 /// The display whose frame (grown by one point on every side) holds `pointer`, else the first;
 /// nothing for an empty list.
 std::optional<Display> displayUnder(Point pointer, const std::vector<Display>& displays);
+/// The display holding the largest part of `rect`; nothing when none holds any of it.
+std::optional<Display> displayHolding(const Rect& rect, const std::vector<Display>& displays);
 /// The display holding the largest part of `rect`, else the display under `pointer`.
 std::optional<Display> displayHolding(const Rect& rect, const std::vector<Display>& displays,
                                       Point pointer);

@@ -41,6 +41,10 @@ std::vector<ManagedWindow> sortForLayout(std::vector<ManagedWindow> windows);
 /// usable area of its display; one pair per window in input order.
 LayoutPlan sameSizePlan(const std::vector<ManagedWindow>& windows,
                         const std::vector<Display>& displays, const PlanParameters& parameters);
+/// Whether the plan of `kind` would look at the pointer: in the mouse-display mode (but for
+/// `sameSize`), or for a window no display holds any of.
+bool needsPointer(LayoutKind kind, const std::vector<ManagedWindow>& windows,
+                  const std::vector<Display>& displays, DisplayMode mode);
 /// The plan of `kind` for the windows over `displays`.
 LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows,
                 const std::vector<Display>& displays, const PlanParameters& parameters);

@@ -37,6 +37,13 @@ std::vector<Group> groups(const std::vector<ManagedWindow>& windows,
 
 }  // namespace
 
+bool needsPointer(LayoutKind kind, const std::vector<ManagedWindow>& windows,
+                  const std::vector<Display>& displays, DisplayMode mode) {
+  if (kind != LayoutKind::sameSize && mode == DisplayMode::mouseDisplay) return true;
+  return std::any_of(windows.begin(), windows.end(),
+                     [&](const ManagedWindow& w) { return !displayHolding(w.frame(), displays); });
+}
+
 LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows,
                 const std::vector<Display>& displays, const PlanParameters& parameters) {
   LayoutPlan result;

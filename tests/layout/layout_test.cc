@@ -34,22 +34,27 @@ struct Desktop {
   std::vector<Rect> modelled() const {
     return model::arrange(layout, windows, screens, mouse, pointer, gap, ratio, reference);
   }
+  std::vector<ManagedWindow> managed() const {
+    std::vector<ManagedWindow> out;
+    for (const Window& w : windows)
+      out.emplace_back(out.size(), 1000 + out.size(), "", "", "", w.frame,
+                       w.ai ? Kind::ai : Kind::browser);
+    return out;
+  }
+  std::vector<Display> displays() const {
+    std::vector<Display> out;
+    for (const Screen& s : screens) out.emplace_back(s.frame, s.usable, "");
+    return out;
+  }
+  DisplayMode mode() const { return mouse ? DisplayMode::mouseDisplay : DisplayMode::perDisplay; }
   // The engine's plan as frames in input order; the windows it moves, in order, go to `moved`.
   std::vector<Rect> planned(std::vector<std::size_t>* moved = nullptr) const {
-    std::vector<ManagedWindow> managed;
     std::vector<Rect> frames;
-    for (const Window& w : windows) {
-      managed.emplace_back(frames.size(), 1000 + frames.size(), "", "", "", w.frame,
-                           w.ai ? Kind::ai : Kind::browser);
-      frames.push_back(w.frame);
-    }
-    std::vector<Display> displays;
-    for (const Screen& s : screens) displays.emplace_back(s.frame, s.usable, "");
-    const LayoutEngine::PlanParameters p{
-        gap, ratio, mouse ? DisplayMode::mouseDisplay : DisplayMode::perDisplay, pointer,
-        static_cast<std::int32_t>(1000 + reference)};
+    for (const Window& w : windows) frames.push_back(w.frame);
+    const LayoutEngine::PlanParameters p{gap, ratio, mode(), pointer,
+                                         static_cast<std::int32_t>(1000 + reference)};
     for (const PlanEntry& e :
-         LayoutEngine::plan(*layoutKindFromRaw(layout), managed, displays, p)) {
+         LayoutEngine::plan(*layoutKindFromRaw(layout), managed(), displays(), p)) {
       frames[e.window.handle()] = e.target;
       if (moved) moved->push_back(e.window.handle());
     }
@@ -139,6 +144,13 @@ TEST(Layouts, PlanAsTheModelDoesOnRandomDesktops) {
     std::vector<std::size_t> moved, expected;
     const auto frames = d.planned(&moved);
     ASSERT_EQ(frames, d.modelled());
+    // Where the engine says the pointer plays no part, a pointer anywhere plans the same.
+    Desktop elsewhere = d;
+    elsewhere.pointer = {-1e5, 1e5};
+    if (!LayoutEngine::needsPointer(*layoutKindFromRaw(d.layout), d.managed(), d.displays(),
+                                    d.mode())) {
+      EXPECT_EQ(elsewhere.planned(), frames);
+    }
 
     std::vector<std::vector<std::size_t>> on(d.screens.size());
     for (std::size_t w = 0; w < d.windows.size(); ++w)
