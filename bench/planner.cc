@@ -55,7 +55,7 @@ void BM_Plan(benchmark::State& state) {
   Desktop desktop(100, 10);
   Context ctx = desktop.context();
   const auto windows = WindowManager::targetWindows(ctx);
-  const auto displays = WindowManager::displays(ctx);
+  const auto displays = WindowManager::displays(desktop.sim->screens());
   const auto kind = static_cast<LayoutKind>(state.range(0));
   const LayoutEngine::PlanParameters parameters;
   for (auto _ : state)

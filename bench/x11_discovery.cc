@@ -105,7 +105,7 @@ bool run(const std::vector<std::string>& argv, const std::vector<std::string>& e
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// One discovery through the seam: the applications, then the windows of each.
+// One look through the seam: every application with its windows, and the screens.
 void BM_Discovery(benchmark::State& state) {
   if (!bench().ready(state)) return;
   auto& desktop = *bench().desktop;
@@ -113,8 +113,8 @@ void BM_Discovery(benchmark::State& state) {
   std::size_t listed = 0;
   for (auto _ : state) {
     listed = 0;
-    for (const auto& app : desktop.applications())
-      if (auto windows = desktop.windows(app.pid)) listed += windows->size();
+    for (const auto& app : desktop.snapshot().applications)
+      if (app.windows) listed += app.windows->size();
   }
   if (listed != kApplications * kWindowsPerApplication)
     state.SkipWithError("not every window was listed");

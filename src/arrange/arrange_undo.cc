@@ -7,21 +7,22 @@
 namespace tessaloom::Arranger {
 
 int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
-  const auto windows = WindowManager::targetWindows(ctx);
+  // One look at the desktop for the whole plan.
+  const auto facts = ctx.desktop.snapshot();
+  const auto windows = WindowManager::targetWindows(ctx, facts);
   if (windows.empty()) return 0;
-  const auto displays = WindowManager::displays(ctx);
+  const auto displays = WindowManager::displays(facts.screens);
   LayoutEngine::PlanParameters parameters{
       .gap = ctx.settings.gap(),
       .aiRatio = ctx.settings.aiRatio(),
       .displayMode = mode.value_or(ctx.settings.displayMode()),
       .pointer = {},
       .frontmostPid =
-          kind == LayoutKind::sameSize ? WindowManager::frontmostPid(ctx) : std::nullopt,
+          kind == LayoutKind::sameSize ? WindowManager::frontmostPid(facts) : std::nullopt,
   };
-  // Reading the pointer is a round trip to the desktop (a whole report on KWin): only when
-  // the plan looks at it.
+  // Reading the pointer may be a round trip of its own: only when the plan looks at it.
   if (LayoutEngine::needsPointer(kind, windows, displays, parameters.displayMode))
-    parameters.pointer = ctx.desktop.pointer();
+    parameters.pointer = facts.pointer ? *facts.pointer : ctx.desktop.pointer();
   const auto plan = LayoutEngine::plan(kind, windows, displays, parameters);
   if (plan.empty()) return 0;
   // A refused snapshot has been reported; the arrangement goes ahead.

@@ -64,8 +64,8 @@ void restoreFrom(Context& ctx, std::vector<SavedFrame> records,
     return;
   }
   std::vector<std::string> running;
-  for (const auto& app : ctx.desktop.applications())
-    if (!app.id.empty()) running.push_back(app.id);
+  for (const auto& app : ctx.desktop.snapshot().applications)
+    if (!app.app.id.empty()) running.push_back(app.app.id);
   std::vector<std::string> missing;
   for (const auto& r : records)
     if (!anySameApp(running, r.appId) && !anySameApp(missing, r.appId)) missing.push_back(r.appId);
@@ -114,7 +114,7 @@ void restoreSaved(Context& ctx, std::function<void(int)> completion) {
 
 std::vector<MonitorFacts> currentMonitors(Context& ctx) {
   std::vector<MonitorFacts> monitors;
-  for (const auto& d : WindowManager::displays(ctx))
+  for (const auto& d : WindowManager::displays(ctx.desktop.screens()))
     monitors.push_back({d.name(), d.frame().width, d.frame().height});
   return monitors;
 }

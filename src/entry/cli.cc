@@ -87,10 +87,11 @@ std::string printable(const std::string& valid) {
 }
 
 void list(Context& ctx, std::ostream& out) {
-  for (const auto& d : WindowManager::displays(ctx))
+  const auto facts = ctx.desktop.snapshot();
+  for (const auto& d : WindowManager::displays(facts.screens))
     out << "display " << printable(text::sanitize(d.name())) << " frame=" << describe(d.frame())
         << " visible=" << describe(d.visible()) << "\n";
-  for (const auto& w : WindowManager::targetWindows(ctx))
+  for (const auto& w : WindowManager::targetWindows(ctx, facts))
     out << "[" << label(w.kind()) << "] " << printable(text::sanitize(w.appName())) << " | "
         << printable(text::prefixCharacters(w.title(), kTitleCharacters)) << " | "
         << describe(w.frame()) << "\n";

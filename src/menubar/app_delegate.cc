@@ -130,14 +130,15 @@ void AppDelegate::menuNeedsUpdate() {
   state.trusted = ctx_.desktop.controlAvailable();
   if (!state.trusted)
     if (auto prompt = ctx_.desktop.controlPrompt()) state.controlStep = prompt->title;
+  const auto facts = ctx_.desktop.snapshot();
   if (state.trusted) {
-    for (const auto& window : WindowManager::targetWindows(ctx_)) {
+    for (const auto& window : WindowManager::targetWindows(ctx_, facts)) {
       state.browserWindows += window.kind() == Kind::browser;
       state.aiWindows += window.kind() == Kind::ai;
     }
   }
   const auto overrides = settings.overrides();  // one read for every application listed
-  for (const auto& app : WindowManager::regularApps(ctx_))
+  for (const auto& app : WindowManager::regularApps(facts))
     state.applications.push_back(menuApplication(app, overrides));
   state.gap = settings.gap();
   state.displayMode = settings.displayMode();

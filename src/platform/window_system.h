@@ -76,16 +76,33 @@ struct Placement {
   bool tile = false;
 };
 
+/// One of the user's running applications (this program left out) and its windows on the
+/// current workspace (or shown on every workspace), in the desktop's order.
+struct AppWindows {
+  AppFacts app;
+  /// Nothing when they cannot be read (the application does not answer in time).
+  std::optional<std::vector<WindowFacts>> windows;
+  friend bool operator==(const AppWindows&, const AppWindows&) = default;
+};
+
+/// The desktop as one look finds it.
+struct DesktopFacts {
+  /// In the desktop's own order.
+  std::vector<AppWindows> applications;
+  /// Primary first; empty when there is none.
+  std::vector<Screen> screens;
+  /// The pointer, where the same look tells it; nothing where it takes a request of its own
+  /// (pointer() then reads it).
+  std::optional<Point> pointer;
+};
+
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
 
-  /// The running applications, in the desktop's own order. Each call looks anew.
-  virtual std::vector<AppFacts> applications() = 0;
-  /// The windows of the application `pid` as the last applications() call found it, in the
-  /// desktop's order; nothing when they cannot be read (the application is gone or does not
-  /// answer in time).
-  virtual std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) = 0;
+  /// The applications, their windows and the screens, read anew, with as few round trips to
+  /// the desktop as it allows; empty when the desktop cannot be read.
+  virtual DesktopFacts snapshot() = 0;
   /// The current frames of these windows, in the same order; nothing for a window that is gone
   /// or cannot be read.
   virtual std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) = 0;

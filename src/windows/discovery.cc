@@ -15,29 +15,37 @@ bool counts(const platform::WindowFacts& window, Sizes sizes) {
   return window.frame.width >= kMinimumWidth && window.frame.height >= kMinimumHeight;
 }
 
-}  // namespace
-
-std::vector<platform::AppFacts> regularApps(Context& ctx) {
-  std::vector<platform::AppFacts> apps;
-  for (auto& app : ctx.desktop.applications())
-    if (!app.id.empty()) apps.push_back(std::move(app));
-  std::stable_sort(apps.begin(), apps.end(),
-                   [](const auto& a, const auto& b) { return text::compare(a.name, b.name) < 0; });
+// The applications with an identifier, sorted by name.
+std::vector<const platform::AppWindows*> sortedRegular(const platform::DesktopFacts& facts) {
+  std::vector<const platform::AppWindows*> apps;
+  for (const auto& app : facts.applications)
+    if (!app.app.id.empty()) apps.push_back(&app);
+  std::stable_sort(apps.begin(), apps.end(), [](const auto* a, const auto* b) {
+    return text::compare(a->app.name, b->app.name) < 0;
+  });
   return apps;
 }
 
-std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
+}  // namespace
+
+std::vector<platform::AppFacts> regularApps(const platform::DesktopFacts& facts) {
+  std::vector<platform::AppFacts> apps;
+  for (const auto* app : sortedRegular(facts)) apps.push_back(app->app);
+  return apps;
+}
+
+std::vector<ManagedWindow> targetWindows(Context& ctx, const platform::DesktopFacts& facts,
+                                         Sizes sizes) {
   std::vector<ManagedWindow> result;
   // Each setting is read once a discovery, the AI-tab switch only when a browser needs it.
   const auto overrides = ctx.settings.overrides();
   std::optional<bool> detectAITabs;
-  for (const auto& app : regularApps(ctx)) {
+  for (const auto* entry : sortedRegular(facts)) {
+    const auto& app = entry->app;
     const std::string name = app.name.empty() ? app.id : app.name;
     const Kind kind = Settings::kind(overrides, app.id, name);
-    if (kind == Kind::ignore) continue;
-    const auto windows = ctx.desktop.windows(app.pid);
-    if (!windows) continue;
-    for (const auto& window : *windows) {
+    if (kind == Kind::ignore || !entry->windows) continue;
+    for (const auto& window : *entry->windows) {
       if (!counts(window, sizes)) continue;
       Kind windowKind = kind;
       if (kind == Kind::browser) {
@@ -51,15 +59,19 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
   return result;
 }
 
-std::optional<std::int32_t> frontmostPid(Context& ctx) {
-  for (const auto& app : ctx.desktop.applications())
-    if (app.frontmost) return app.pid;
+std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
+  return targetWindows(ctx, ctx.desktop.snapshot(), sizes);
+}
+
+std::optional<std::int32_t> frontmostPid(const platform::DesktopFacts& facts) {
+  for (const auto& app : facts.applications)
+    if (app.app.frontmost) return app.app.pid;
   return std::nullopt;
 }
 
-std::vector<Display> displays(Context& ctx) {
+std::vector<Display> displays(const std::vector<platform::Screen>& screens) {
   std::vector<Display> result;
-  for (const auto& s : ctx.desktop.screens()) result.emplace_back(s.frame, s.usable, s.name);
+  for (const auto& s : screens) result.emplace_back(s.frame, s.usable, s.name);
   return result;
 }
 

@@ -20,18 +20,21 @@ inline constexpr double kTolerance = 2.0;
 inline constexpr double kSettleSeconds = 0.15;
 
 /// Applications with an identifier, sorted by name.
-std::vector<platform::AppFacts> regularApps(Context& ctx);
+std::vector<platform::AppFacts> regularApps(const platform::DesktopFacts& facts);
 
 /// Which windows discovery keeps: those of at least the minimum size (what layouts arrange),
 /// or every standard one (what a restore may have to put back, whatever its size now).
 enum class Sizes { atLeastMinimum, any };
 /// The standard, visible windows of every shown application that is not ignored.
+std::vector<ManagedWindow> targetWindows(Context& ctx, const platform::DesktopFacts& facts,
+                                         Sizes sizes = Sizes::atLeastMinimum);
+/// The same from a look of its own at the desktop.
 std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes = Sizes::atLeastMinimum);
 /// The process of the application that owns the focused window, if any.
-std::optional<std::int32_t> frontmostPid(Context& ctx);
+std::optional<std::int32_t> frontmostPid(const platform::DesktopFacts& facts);
 
 /// The screens as displays, primary first.
-std::vector<Display> displays(Context& ctx);
+std::vector<Display> displays(const std::vector<platform::Screen>& screens);
 
 /// Places every window at its whole-number target in one batch, waits once to settle, reads
 /// the frames back once and places each window that ended more than kTolerance off again, in

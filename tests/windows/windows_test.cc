@@ -44,9 +44,10 @@ TEST_F(WindowsTest, StandardShownWindowsOfAtLeastTheMinimumSizeCountInApplicatio
       targets(WindowManager::Sizes::any),
       ElementsAre("com.openai.chat/w/ai", "Chrome/ChatGPT - New chat/browser",
                   "Chrome/narrow/browser", "Chrome/low/browser", "Chrome//browser", "Chrome/w/ai"));
-  EXPECT_EQ(WindowManager::regularApps(ctx()).size(), 5u);
-  EXPECT_EQ(WindowManager::frontmostPid(ctx()), 105);
-  EXPECT_EQ(WindowManager::displays(ctx()).at(0).visible(), Rect(0, 25, 1440, 875));
+  const auto facts = desktop().snapshot();
+  EXPECT_EQ(WindowManager::regularApps(facts).size(), 5u);
+  EXPECT_EQ(WindowManager::frontmostPid(facts), 105);
+  EXPECT_EQ(WindowManager::displays(facts.screens).at(0).visible(), Rect(0, 25, 1440, 875));
 }
 
 // Targets go out as whole numbers in one batch; after one settle and one read-back, only the

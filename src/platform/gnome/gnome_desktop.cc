@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "platform/xdg/desktop_entries.h"
-#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 
@@ -26,14 +25,14 @@ Result<std::unique_ptr<GnomeDesktop>> GnomeDesktop::connect() {
 
 std::optional<ShellFacts> GnomeDesktop::read() {
   const auto json = channel_->facts();
-  if (!json) return std::nullopt;
-  return gnome::parseFacts(*json);
+  last_ = json ? gnome::parseFacts(*json) : std::nullopt;
+  return last_;
 }
 
-std::vector<AppFacts> GnomeDesktop::applications() {
-  apps_.clear();
+DesktopFacts GnomeDesktop::snapshot() {
   const auto facts = read();
   if (!facts) return {};
+  DesktopFacts found;
   const auto self = ::getpid();
   const Point origin = facts->origin();
   const auto& entries = xdg::DesktopEntryIndex::installed();
@@ -43,24 +42,19 @@ std::vector<AppFacts> GnomeDesktop::applications() {
     const auto identity = xdg::identifyApplication(entries, gnome::hintsOf(w));
     const std::int32_t pid =
         pids_.pidFor(identity.identifier, static_cast<std::uint32_t>(std::max(0, w.processId)));
-    auto [it, added] = byPid.emplace(pid, apps_.size());
+    auto [it, added] = byPid.emplace(pid, found.applications.size());
     if (added)
-      apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
-    App& app = apps_[it->second];
-    app.facts.frontmost = app.facts.frontmost || (w.id == facts->focus && w.id != 0);
+      found.applications.push_back(
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false},
+           std::vector<WindowFacts>{}});
+    AppWindows& app = found.applications[it->second];
+    app.app.frontmost = app.app.frontmost || (w.id == facts->focus && w.id != 0);
     // Windows on other workspaces make their application run but are not arranged.
-    if (gnome::counts(w, facts->workspace)) app.windows.push_back(gnome::factsOf(w, origin));
+    if (gnome::counts(w, facts->workspace)) app.windows->push_back(gnome::factsOf(w, origin));
   }
-  std::vector<AppFacts> list;
-  for (const App& app : apps_) list.push_back(app.facts);
-  return list;
-}
-
-std::optional<std::vector<WindowFacts>> GnomeDesktop::windows(std::int32_t pid) {
-  for (const App& app : apps_)
-    if (app.facts.pid == pid) return app.windows;
-  return xdg::windowsOfUnshown(pid);
+  found.screens = gnome::screensOf(*facts);
+  found.pointer = Point{facts->pointer.x - origin.x, facts->pointer.y - origin.y};
+  return found;
 }
 
 std::vector<std::optional<Rect>> GnomeDesktop::frames(std::span<const WindowHandle> handles) {
@@ -76,9 +70,11 @@ std::vector<std::optional<Rect>> GnomeDesktop::frames(std::span<const WindowHand
 
 void GnomeDesktop::place(std::span<const Placement> placements) {
   if (placements.empty()) return;
-  const auto facts = read();
-  if (!facts) return;
-  const std::string moves = gnome::movesFor(*facts, placements);
+  const bool known = last_ && std::ranges::all_of(placements, [this](const Placement& p) {
+                       return last_->find(p.window) != nullptr;
+                     });
+  if (!known && !read()) return;
+  const std::string moves = gnome::movesFor(*last_, placements);
   (void)channel_->call("Place", g_variant_new("(s)", moves.c_str()), "()");
 }
 

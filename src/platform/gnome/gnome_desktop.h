@@ -22,10 +22,12 @@ class GnomeDesktop final : public WindowSystem {
   /// Opens the session bus; the extension need not be there yet.
   static Result<std::unique_ptr<GnomeDesktop>> connect();
 
-  std::vector<AppFacts> applications() override;
-  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  /// One Facts call: windows, screens and pointer.
+  DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
-  /// One Place call for all the windows, each move decided from facts read just before.
+  /// One Place call for all the windows, each move decided from the facts of the last look
+  /// (snapshot() or frames()), which the core takes just before placing; read anew when they
+  /// do not hold every window.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// The extension's MonitorsChanged signal, which it sends to this client alone once asked;
@@ -49,16 +51,12 @@ class GnomeDesktop final : public WindowSystem {
   gnome::ShellChannel& channel() { return *channel_; }
 
  private:
-  struct App {
-    AppFacts facts;
-    std::vector<WindowFacts> windows;
-  };
   explicit GnomeDesktop(std::unique_ptr<gnome::ShellChannel> channel)
       : channel_(std::move(channel)) {}
   std::optional<gnome::ShellFacts> read();
 
   std::unique_ptr<gnome::ShellChannel> channel_;
-  std::vector<App> apps_;
+  std::optional<gnome::ShellFacts> last_;  // the last facts read
   xdg::PidAssigner pids_;
 };
 

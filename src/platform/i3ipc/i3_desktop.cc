@@ -14,7 +14,6 @@
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_x11_pids.h"
 #include "platform/xdg/desktop_entries.h"
-#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -148,7 +147,11 @@ std::vector<Screen> I3Desktop::fetchScreens() {
   const auto outputs = fetch(i3ipc::kGetOutputs);
   const auto workspaces = fetch(i3ipc::kGetWorkspaces);
   if (!outputs || !workspaces) return {};
-  auto screens = i3ipc::outputScreens(*outputs, *workspaces);
+  return screensOf(*outputs, *workspaces);
+}
+
+std::vector<Screen> I3Desktop::screensOf(const json& outputs, const json& workspaces) {
+  auto screens = i3ipc::outputScreens(outputs, workspaces);
   if (!screens.empty()) origin_ = screens.front().frame.origin();
   return screens;
 }
@@ -158,69 +161,67 @@ Rect I3Desktop::toGlobal(Rect r) const {
   return {r.x - o.x, r.y - o.y, r.width, r.height};
 }
 
-std::vector<AppFacts> I3Desktop::applications() {
-  apps_.clear();
+std::vector<Screen> I3Desktop::toGlobal(std::vector<Screen> screens) const {
+  for (Screen& s : screens) {
+    s.frame = toGlobal(s.frame);
+    s.usable = toGlobal(s.usable);
+  }
+  return screens;
+}
+
+DesktopFacts I3Desktop::snapshot() {
   windows_.clear();
   const auto workspaces = fetch(i3ipc::kGetWorkspaces);
   if (!workspaces) return {};
   const auto visible = i3ipc::visibleWorkspaces(*workspaces);
   auto windows = fetchWindows(&visible);
-  if (!windows) return {};
-  // A discovery starts here: outputs may have come or gone since the last one.
-  fetchScreens();
+  const auto outputs = fetch(i3ipc::kGetOutputs);
+  if (!windows || !outputs) return {};
+  // Outputs may have come or gone since the last look.
+  DesktopFacts found;
+  found.screens = toGlobal(screensOf(*outputs, *workspaces));
+  if (const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces))
+    found.pointer = toGlobal(Rect{centre->x, centre->y, 0, 0}).origin();
   const auto self = static_cast<std::uint32_t>(::getpid());
   const auto& entries = xdg::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
-  auto& found = *windows;
+  auto& all = *windows;
   // i3 leaves process ids out of its tree: X has them.
   if (flavour_ == i3ipc::Flavour::i3) {
     std::vector<std::uint32_t> x11Windows;
-    for (const auto& w : found)
+    for (const auto& w : all)
       if (w.x11Window) x11Windows.push_back(w.x11Window);
     const auto pids = i3ipc::x11ProcessIds(x11Windows);
-    for (auto& w : found)
+    for (auto& w : all)
       if (auto it = pids.find(w.x11Window); !w.pid && it != pids.end()) w.pid = it->second;
   }
-  for (auto& w : found) {
+  for (auto& w : all) {
     if (w.pid == self) continue;
     const auto identity = xdg::identifyApplication(entries, hintsOf(w));
     const std::int32_t pid = pids_.pidFor(identity.identifier, w.pid);
-    auto [it, added] = byPid.emplace(pid, apps_.size());
+    auto [it, added] = byPid.emplace(pid, found.applications.size());
     if (added)
-      apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
-    App& app = apps_[it->second];
-    app.facts.frontmost = app.facts.frontmost || w.focused;
-    app.windows.push_back(w.con);
+      found.applications.push_back(
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false},
+           std::vector<WindowFacts>{}});
+    AppWindows& app = found.applications[it->second];
+    app.app.frontmost = app.app.frontmost || w.focused;
+    app.windows->push_back(
+        {w.con, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating});
     windows_[w.con] = std::move(w);
   }
-  std::vector<AppFacts> facts;
-  for (const App& app : apps_) facts.push_back(app.facts);
-  return facts;
-}
-
-std::optional<std::vector<WindowFacts>> I3Desktop::windows(std::int32_t pid) {
-  if (!alive()) return std::nullopt;
-  for (const App& app : apps_) {
-    if (app.facts.pid != pid) continue;
-    std::vector<WindowFacts> list;
-    for (const WindowHandle h : app.windows) {
-      const auto& w = windows_.at(h);
-      list.push_back({h, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating});
-    }
-    return list;
-  }
-  return xdg::windowsOfUnshown(pid);
+  return found;
 }
 
 std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {
   std::vector<std::optional<Rect>> frames(handles.size());
   const auto windows = fetchWindows(nullptr);
   if (!windows) return frames;
-  std::map<WindowHandle, Rect> now;
-  for (const auto& w : *windows) now[w.con] = w.frame;
+  windows_.clear();
+  for (const auto& w : *windows) windows_[w.con] = w;
   for (std::size_t i = 0; i < handles.size(); ++i)
-    if (auto it = now.find(handles[i]); it != now.end()) frames[i] = toGlobal(it->second);
+    if (auto it = windows_.find(handles[i]); it != windows_.end())
+      frames[i] = toGlobal(it->second.frame);
   return frames;
 }
 
@@ -240,11 +241,16 @@ bool I3Desktop::settle() {
 
 void I3Desktop::place(std::span<const Placement> placements) {
   if (!alive() || placements.empty()) return;
-  auto windows = fetchWindows(nullptr);
-  if (!windows) return;
+  const bool known = std::ranges::all_of(
+      placements, [this](const Placement& p) { return windows_.contains(p.window); });
+  if (!known) {
+    auto windows = fetchWindows(nullptr);
+    if (!windows) return;
+    windows_.clear();
+    for (auto& w : *windows) windows_[w.con] = std::move(w);
+  }
   if (!origin_) fetchScreens();
-  std::map<WindowHandle, i3ipc::TreeWindow> current;
-  for (auto& w : *windows) current[w.con] = std::move(w);
+  const auto& current = windows_;
   std::vector<std::string> prepare;
   std::vector<std::string> moves;
   std::vector<const Placement*> retile;
@@ -287,23 +293,17 @@ void I3Desktop::place(std::span<const Placement> placements) {
 }
 
 std::vector<Screen> I3Desktop::screens() {
-  auto screens = fetchScreens();
-  for (Screen& s : screens) {
-    s.frame = toGlobal(s.frame);
-    s.usable = toGlobal(s.usable);
-  }
-  return screens;
+  return toGlobal(fetchScreens());
 }
 
 Point I3Desktop::pointer() {
   const auto outputs = fetch(i3ipc::kGetOutputs);
   const auto workspaces = fetch(i3ipc::kGetWorkspaces);
   if (!outputs || !workspaces) return {};
-  if (!origin_) fetchScreens();
+  if (!origin_) screensOf(*outputs, *workspaces);
   const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces);
   if (!centre) return {};
-  const Point o = origin_.value_or(Point{});
-  return {centre->x - o.x, centre->y - o.y};
+  return toGlobal(Rect{centre->x, centre->y, 0, 0}).origin();
 }
 
 bool I3Desktop::launch(std::string_view id) {

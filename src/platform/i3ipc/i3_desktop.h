@@ -29,13 +29,15 @@ class I3Desktop final : public WindowSystem {
   static Result<std::unique_ptr<I3Desktop>> connect(const std::string& path);
   ~I3Desktop() override;
 
-  /// Reads the tree anew; empty when the socket is lost or a reply is refused.
-  std::vector<AppFacts> applications() override;
-  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  /// The workspaces, the tree and the outputs, three requests; empty when the socket is lost
+  /// or a reply is refused. The pointer is the focused output's centre.
+  DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// Takes the windows out of full screen and makes them floating with one command, waits
   /// (up to kSettleTime) until the tree stops changing, then sizes and moves every window with
   /// one more command. A placement with `tile` puts its window back into the layout instead.
+  /// Each window's state is the last look's (snapshot() or frames()), which the core takes just
+  /// before placing; the tree is read anew when that look does not hold every window.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// Output events on a connection of their own.
@@ -59,11 +61,6 @@ class I3Desktop final : public WindowSystem {
   static constexpr int kSettleMilliseconds = 300;
 
  private:
-  struct App {
-    AppFacts facts;
-    std::vector<WindowHandle> windows;
-  };
-
   I3Desktop() = default;
   // The reply to a request of `type`; nothing when the socket is lost or the reply is refused.
   std::optional<nlohmann::json> fetch(std::uint32_t type);
@@ -74,6 +71,8 @@ class I3Desktop final : public WindowSystem {
   void refuse(std::uint32_t type, const std::string& why);
   // The screens in the compositor's space; also records the global origin.
   std::vector<Screen> fetchScreens();
+  std::vector<Screen> screensOf(const nlohmann::json& outputs, const nlohmann::json& workspaces);
+  std::vector<Screen> toGlobal(std::vector<Screen> screens) const;
   Rect toGlobal(Rect r) const;
   bool settle();
 
@@ -83,8 +82,7 @@ class I3Desktop final : public WindowSystem {
   std::string name_;
   std::optional<std::string> refused_;  // the first refused reply
   std::optional<Point> origin_;         // the primary output's top left, compositor space
-  std::vector<App> apps_;
-  std::map<WindowHandle, i3ipc::TreeWindow> windows_;
+  std::map<WindowHandle, i3ipc::TreeWindow> windows_;  // as the last look found them
   xdg::PidAssigner pids_;
 };
 

@@ -6,7 +6,6 @@
 #include "platform/kwin/kwin_agent.h"
 #include "platform/kwin/kwin_output_watch.h"
 #include "platform/xdg/desktop_entries.h"
-#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 
@@ -44,11 +43,11 @@ std::vector<const ReportedWindow*> KWinDesktop::candidates(const Report& report,
   return found;
 }
 
-std::vector<AppFacts> KWinDesktop::applications() {
-  apps_.clear();
+DesktopFacts KWinDesktop::snapshot() {
   ids_.clear();
   const auto report = fetch();
   if (!report) return {};
+  DesktopFacts found;
   const auto& entries = xdg::DesktopEntryIndex::installed();
   std::map<std::int32_t, std::size_t> byPid;
   for (const ReportedWindow* w : candidates(*report, static_cast<std::uint32_t>(::getpid()))) {
@@ -56,26 +55,22 @@ std::vector<AppFacts> KWinDesktop::applications() {
     const auto identity =
         xdg::identifyApplication(entries, {w->desktopFileName, w->resourceName, w->resourceClass});
     const std::int32_t pid = pids_.pidFor(identity.identifier, w->pid);
-    auto [it, added] = byPid.emplace(pid, apps_.size());
+    auto [it, added] = byPid.emplace(pid, found.applications.size());
     if (added)
-      apps_.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false}, {}});
-    App& app = apps_[it->second];
-    app.facts.frontmost = app.facts.frontmost || w->active;
+      found.applications.push_back(
+          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false},
+           std::vector<WindowFacts>{}});
+    AppWindows& app = found.applications[it->second];
+    app.app.frontmost = app.app.frontmost || w->active;
     const WindowHandle handle = kwin::handleOf(w->id);
     ids_[handle] = w->id;
-    app.windows.push_back(
+    app.windows->push_back(
         {handle, w->caption, toGlobal(w->frame), w->normal, w->minimized, w->fullScreen});
   }
-  std::vector<AppFacts> facts;
-  for (const App& app : apps_) facts.push_back(app.facts);
-  return facts;
-}
-
-std::optional<std::vector<WindowFacts>> KWinDesktop::windows(std::int32_t pid) {
-  for (const App& app : apps_)
-    if (app.facts.pid == pid) return app.windows;
-  return xdg::windowsOfUnshown(pid);
+  for (const auto& o : report->outputs)
+    found.screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
+  found.pointer = Point{report->cursor.x - origin_.x, report->cursor.y - origin_.y};
+  return found;
 }
 
 std::vector<std::optional<Rect>> KWinDesktop::frames(std::span<const WindowHandle> handles) {

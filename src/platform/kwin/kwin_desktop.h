@@ -29,8 +29,8 @@ class KWinDesktop final : public WindowSystem {
   static Result<std::unique_ptr<KWinDesktop>> connect();
   ~KWinDesktop() override;
 
-  std::vector<AppFacts> applications() override;
-  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  /// One report from the script: windows, outputs and pointer.
+  DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// One request to the script: each window leaves full screen, is un-maximized and takes its
   /// frame.
@@ -56,19 +56,13 @@ class KWinDesktop final : public WindowSystem {
                                                              std::uint32_t self);
 
  private:
-  struct App {
-    AppFacts facts;
-    std::vector<WindowFacts> windows;
-  };
-
   explicit KWinDesktop(std::unique_ptr<kwin::Agent> agent);
   std::optional<kwin::Report> fetch();
   Rect toGlobal(Rect r) const;
 
   std::unique_ptr<kwin::Agent> agent_;
-  Point origin_;  // the first output's top left in KWin's space
-  std::vector<App> apps_;
-  std::map<WindowHandle, std::string> ids_;  // handle → KWin's id
+  Point origin_;                             // the first output's top left in KWin's space
+  std::map<WindowHandle, std::string> ids_;  // handle → KWin's id, as the last look found them
   xdg::PidAssigner pids_;
 };
 

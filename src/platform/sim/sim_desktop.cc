@@ -273,6 +273,16 @@ void SimDesktop::apply(Window& w, const std::optional<Point>& origin,
 
 // The window seam -------------------------------------------------------------------------
 
+DesktopFacts SimDesktop::snapshot() {
+  DesktopFacts facts;
+  for (AppFacts& app : applications()) {
+    auto windows = this->windows(app.pid);
+    facts.applications.push_back({std::move(app), std::move(windows)});
+  }
+  facts.screens = screens();
+  return facts;
+}
+
 std::vector<AppFacts> SimDesktop::applications() {
   record(SimCallKind::applications);
   settle();

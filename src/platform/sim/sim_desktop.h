@@ -45,8 +45,8 @@ class SimDesktop final : public WindowSystem {
   Outcome saveFile(const std::string& path) const;
 
   // WindowSystem
-  std::vector<AppFacts> applications() override;
-  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  /// The applications, then the windows of each, then the screens, each step recorded.
+  DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
@@ -55,6 +55,12 @@ class SimDesktop final : public WindowSystem {
   bool controlAvailable() override;
   void requestControl() override;
   std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
+
+  /// The running applications of the scene, in its order.
+  std::vector<AppFacts> applications();
+  /// The windows of the application `pid`; nothing when it does not answer (after
+  /// kAnswerTimeout), cannot be read or is gone.
+  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid);
 
   /// The handle of window `index` (in its scene list) of the running application `pid`; 0
   /// when there is no such window.

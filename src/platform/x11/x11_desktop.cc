@@ -13,7 +13,6 @@
 #include "platform/x11/x11_window_cache.h"
 #include "platform/x11/x11_window_moves.h"
 #include "platform/xdg/desktop_entries.h"
-#include "platform/xdg/process_running.h"
 
 namespace tessaloom::platform {
 namespace {
@@ -58,33 +57,26 @@ Result<std::unique_ptr<X11Desktop>> X11Desktop::connect(const std::string& displ
   return desktop;
 }
 
-std::vector<AppFacts> X11Desktop::applications() {
+DesktopFacts X11Desktop::snapshot() {
   cache_->refresh();
+  if (!cache_->ok()) return {};
+  DesktopFacts found;
   const x11::Application* front = cache_->frontmost();
   const auto self = static_cast<std::uint32_t>(::getpid());
-  std::vector<AppFacts> apps;
+  const Point origin = cache_->origin();
   for (const auto& app : cache_->applications()) {
     if (app.processId == self) continue;
-    apps.push_back({app.identifier.value_or(""), app.name.value_or(""), app.pid, &app == front});
+    std::vector<WindowFacts> windows;
+    for (const xcb_window_t id : app.windows)
+      if (const x11::WindowFacts* facts = cache_->window(id))
+        windows.push_back({id, facts->title.value_or(""), moved(facts->frame, -origin.x, -origin.y),
+                           x11::isStandard(*facts), facts->hidden, facts->fullscreen});
+    found.applications.push_back(
+        {{app.identifier.value_or(""), app.name.value_or(""), app.pid, &app == front},
+         std::move(windows)});
   }
-  return apps;
-}
-
-std::optional<std::vector<WindowFacts>> X11Desktop::windows(std::int32_t pid) {
-  if (!cache_->ok()) return std::nullopt;
-  const x11::Application* app = cache_->application(pid);
-  if (!app) {
-    return xdg::windowsOfUnshown(pid);
-  }
-  const Point origin = cache_->origin();
-  std::vector<WindowFacts> windows;
-  for (const xcb_window_t id : app->windows) {
-    const x11::WindowFacts* facts = cache_->window(id);
-    if (!facts) continue;
-    windows.push_back({id, facts->title.value_or(""), moved(facts->frame, -origin.x, -origin.y),
-                       x11::isStandard(*facts), facts->hidden, facts->fullscreen});
-  }
-  return windows;
+  found.screens = x11::fetchScreens(*connection_);
+  return found;
 }
 
 std::vector<std::optional<Rect>> X11Desktop::frames(std::span<const WindowHandle> handles) {

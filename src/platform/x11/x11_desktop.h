@@ -23,9 +23,9 @@ class X11Desktop final : public WindowSystem {
   static Result<std::unique_ptr<X11Desktop>> connect(const std::string& display = {});
   ~X11Desktop() override;
 
-  /// Fetches every window anew (a discovery starts here); empty when the server is unreachable.
-  std::vector<AppFacts> applications() override;
-  std::optional<std::vector<WindowFacts>> windows(std::int32_t pid) override;
+  /// Fetches every window anew, and the screens; empty when the server is unreachable. The
+  /// pointer is a round trip of its own, left to pointer().
+  DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// One _NET_MOVERESIZE_WINDOW per window (after leaving the maximized and full-screen states
   /// where needed), all sent with one flush. Frames X cannot carry are not sent.

@@ -14,9 +14,4 @@ bool processRunning(std::int64_t pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-std::optional<std::vector<WindowFacts>> windowsOfUnshown(std::int64_t pid) {
-  if (!processRunning(pid)) return std::nullopt;
-  return std::vector<WindowFacts>{};
-}
-
 }  // namespace tessaloom::platform::xdg

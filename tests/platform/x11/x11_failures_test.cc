@@ -110,9 +110,14 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   EXPECT_EQ((*desktop)->screens(),
             (std::vector<platform::Screen>{{{0, 0, 960, 1080}, {0, 30, 960, 1010}, "RIGHT"},
                                            {{-960, 0, 960, 1080}, {-910, 30, 910, 1050}, "LEFT"}}));
-  const auto apps = (*desktop)->applications();
-  EXPECT_EQ((*desktop)->applications(), apps);  // reading leaves every property in place
-  const auto windows = (*desktop)->windows(client->pid());
+  const auto facts = (*desktop)->snapshot();
+  // Reading leaves every property in place.
+  EXPECT_EQ((*desktop)->snapshot().applications, facts.applications);
+  EXPECT_EQ(facts.screens, (*desktop)->screens());
+  const auto app =
+      std::ranges::find(facts.applications, client->pid(), [](const auto& a) { return a.app.pid; });
+  ASSERT_NE(app, facts.applications.end());
+  const auto& windows = app->windows;
   ASSERT_TRUE(windows);
   std::vector<std::tuple<std::string, bool, bool>> seen;  // title, standard, minimized
   for (const auto& w : *windows) seen.emplace_back(w.title, w.standard, w.minimized);
@@ -128,11 +133,6 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
     const Rect frame = probe_->outerFrame(ids[i]).value_or(Rect());
     EXPECT_EQ((*windows)[i].frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << i;
   }
-  // A running process without windows has none; pid 0 or a process that is not running is no
-  // application at all.
-  EXPECT_EQ((*desktop)->windows(::getpid()), std::vector<platform::WindowFacts>{});
-  for (const std::int32_t pid : {0, std::numeric_limits<std::int32_t>::max()})
-    EXPECT_FALSE((*desktop)->windows(pid)) << pid;
   // A maximized window leaves that state first, or the manager would drop the move.
   const Rect target(-700, 100, 600, 400);
   (*desktop)->place(std::vector<platform::Placement>{{(*windows)[4].handle, target}});

@@ -40,8 +40,6 @@ TEST(ProcessRunning, OnlyWhileTheProcessExists) {
       {::getpid(), true}, {1, true},      {0, false},
       {-1, false},        {child, false}, {(std::int64_t{1} << 32) + ::getpid(), false}};
   for (const auto& [pid, running] : rows) EXPECT_EQ(processRunning(pid), running) << pid;
-  EXPECT_EQ(windowsOfUnshown(::getpid()), std::vector<WindowFacts>{});
-  EXPECT_FALSE(windowsOfUnshown(child));
 }
 
 TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
