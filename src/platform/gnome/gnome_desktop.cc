@@ -7,9 +7,9 @@
 #include <glib.h>
 
 #include <algorithm>
-#include <map>
 #include <utility>
 
+#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -35,23 +35,16 @@ DesktopFacts GnomeDesktop::snapshot() {
   DesktopFacts found;
   const auto self = ::getpid();
   const Point origin = facts->origin();
-  const auto& entries = xdg::DesktopEntryIndex::installed();
-  std::map<std::int32_t, std::size_t> byPid;
+  xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
   for (const ShellWindow& w : facts->windows) {
     if (w.processId == self || w.type == gnome::kDesktop || w.type == gnome::kDock) continue;
-    const auto identity = xdg::identifyApplication(entries, gnome::hintsOf(w));
-    const std::int32_t pid =
-        pids_.pidFor(identity.identifier, static_cast<std::uint32_t>(std::max(0, w.processId)));
-    auto [it, added] = byPid.emplace(pid, found.applications.size());
-    if (added)
-      found.applications.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false},
-           std::vector<WindowFacts>{}});
-    AppWindows& app = found.applications[it->second];
+    AppWindows& app =
+        apps.of(gnome::hintsOf(w), static_cast<std::uint32_t>(std::max(0, w.processId)));
     app.app.frontmost = app.app.frontmost || (w.id == facts->focus && w.id != 0);
     // Windows on other workspaces make their application run but are not arranged.
     if (gnome::counts(w, facts->workspace)) app.windows->push_back(gnome::factsOf(w, origin));
   }
+  found.applications = apps.take();
   found.screens = gnome::screensOf(*facts);
   found.pointer = Point{facts->pointer.x - origin.x, facts->pointer.y - origin.y};
   return found;

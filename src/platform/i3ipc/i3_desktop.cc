@@ -13,6 +13,7 @@
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_x11_pids.h"
+#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -183,8 +184,7 @@ DesktopFacts I3Desktop::snapshot() {
   if (const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces))
     found.pointer = toGlobal(Rect{centre->x, centre->y, 0, 0}).origin();
   const auto self = static_cast<std::uint32_t>(::getpid());
-  const auto& entries = xdg::DesktopEntryIndex::installed();
-  std::map<std::int32_t, std::size_t> byPid;
+  xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
   auto& all = *windows;
   // i3 leaves process ids out of its tree: X has them.
   if (flavour_ == i3ipc::Flavour::i3) {
@@ -197,19 +197,13 @@ DesktopFacts I3Desktop::snapshot() {
   }
   for (auto& w : all) {
     if (w.pid == self) continue;
-    const auto identity = xdg::identifyApplication(entries, hintsOf(w));
-    const std::int32_t pid = pids_.pidFor(identity.identifier, w.pid);
-    auto [it, added] = byPid.emplace(pid, found.applications.size());
-    if (added)
-      found.applications.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false},
-           std::vector<WindowFacts>{}});
-    AppWindows& app = found.applications[it->second];
+    AppWindows& app = apps.of(hintsOf(w), w.pid);
     app.app.frontmost = app.app.frontmost || w.focused;
     app.windows->push_back(
         {w.con, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating});
     windows_[w.con] = std::move(w);
   }
+  found.applications = apps.take();
   return found;
 }
 

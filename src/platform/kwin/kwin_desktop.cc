@@ -5,6 +5,7 @@
 #include "base/language.h"
 #include "platform/kwin/kwin_agent.h"
 #include "platform/kwin/kwin_output_watch.h"
+#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -48,25 +49,17 @@ DesktopFacts KWinDesktop::snapshot() {
   const auto report = fetch();
   if (!report) return {};
   DesktopFacts found;
-  const auto& entries = xdg::DesktopEntryIndex::installed();
-  std::map<std::int32_t, std::size_t> byPid;
+  xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
   for (const ReportedWindow* w : candidates(*report, static_cast<std::uint32_t>(::getpid()))) {
     // KWin gives a native window's app id as its desktop file name and class.
-    const auto identity =
-        xdg::identifyApplication(entries, {w->desktopFileName, w->resourceName, w->resourceClass});
-    const std::int32_t pid = pids_.pidFor(identity.identifier, w->pid);
-    auto [it, added] = byPid.emplace(pid, found.applications.size());
-    if (added)
-      found.applications.push_back(
-          {{identity.identifier.value_or(""), identity.name.value_or(""), pid, false},
-           std::vector<WindowFacts>{}});
-    AppWindows& app = found.applications[it->second];
+    AppWindows& app = apps.of({w->desktopFileName, w->resourceName, w->resourceClass}, w->pid);
     app.app.frontmost = app.app.frontmost || w->active;
     const WindowHandle handle = kwin::handleOf(w->id);
     ids_[handle] = w->id;
     app.windows->push_back(
         {handle, w->caption, toGlobal(w->frame), w->normal, w->minimized, w->fullScreen});
   }
+  found.applications = apps.take();
   for (const auto& o : report->outputs)
     found.screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
   found.pointer = Point{report->cursor.x - origin_.x, report->cursor.y - origin_.y};
