@@ -4,9 +4,9 @@
 # XWayland, on i3 20 X11 windows from the test client):
 #  - `tessaloom --list` against `swaymsg -t get_tree` / `i3-msg -t get_tree`, runs interleaved;
 #  - `tessaloom --apply grid`, every run moving every window (a cascade between runs);
-#  - the tray's grid hot key: from pressing Control+Alt+G (wtype on sway, xdotool on i3, both
-#    started for each press and counted in) until GET_TREE shows every window where the same
-#    key put it from the same cascade before (within 2 pixels).
+#  - the tray's grid hot key: from the binding event of Control+Alt+G on sway (pressed with
+#    wtype), from the return of xdotool, which presses it on i3, until GET_TREE shows every
+#    window where the same key put it from the same cascade before (within 2 pixels).
 # Medians of RUNS runs (at least 11). sway refuses to run as root: as root it runs as the user
 # tessaloom-wm (created when missing).
 # Usage: bench/i3_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
@@ -93,19 +93,28 @@ measure() {
 version() { echo "$1 $("$1" --version | head -n1 | sed 's/.*version \([0-9][0-9.]*\).*/\1/')"; }
 
 # The probe (`frames KIND SOCKET`, `time KIND SOCKET TARGETS COMMAND...`): prints the windows'
-# outer frames from the tree, or runs COMMAND and times it until every window is at its frame
-# in TARGETS (one "id x y width height" a line).
+# outer frames from the tree, or runs COMMAND and times until every window is at its frame in
+# TARGETS (one "id x y width height" a line). The time starts at the binding event the key fires
+# on sway, at COMMAND's return on i3 (where the tray grabs the key from X): the press tool's own
+# start-up is not counted. The tree is read every 2 ms, leaving the cores to the compositor and
+# the tray.
 cat >"$work/probe.py" <<'EOF_PY'
-import json, socket, struct, subprocess, sys, time
+import json, select, socket, struct, subprocess, sys, time
+def connect(path):
+    s = socket.socket(socket.AF_UNIX); s.connect(path); return s
+def send(s, kind, payload=b""):
+    s.sendall(b"i3-ipc" + struct.pack("<II", len(payload), kind) + payload)
+def take(s, n):
+    b = b""
+    while len(b) < n:
+        part = s.recv(n - len(b))
+        if not part: raise EOFError
+        b += part
+    return b
+def reply(s):
+    size, kind = struct.unpack("<II", take(s, 14)[6:]); return kind, json.loads(take(s, size))
 def tree(path):
-    s = socket.socket(socket.AF_UNIX); s.connect(path)
-    s.sendall(b"i3-ipc" + struct.pack("<II", 0, 4))
-    def take(n):
-        b = b""
-        while len(b) < n: b += s.recv(n - len(b))
-        return b
-    size, _ = struct.unpack("<II", take(14)[6:]); t = json.loads(take(size)); s.close()
-    return t
+    s = connect(path); send(s, 4); t = reply(s)[1]; s.close(); return t
 def frames(node, sway, out):
     if node.get("app_id") is not None or node.get("window"):
         r, title = node["rect"], node["deco_rect"]["height"] if sway else 0
@@ -118,12 +127,20 @@ if sys.argv[1] == "frames":
     for i, f in frames(tree(path), sway, {}).items(): print(i, *f)
     sys.exit()
 targets = {int(l.split()[0]): tuple(map(int, l.split()[1:])) for l in open(sys.argv[4])}
-start = time.monotonic()
-subprocess.run(sys.argv[5:], check=True)
+if sway:
+    events = connect(path); send(events, 2, b'["binding"]'); reply(events)
+    press = subprocess.Popen(sys.argv[5:])
+    if not select.select([events], [], [], 5)[0]: print("no binding event"); sys.exit(1)
+    start = time.monotonic()
+    press.wait()
+else:
+    subprocess.run(sys.argv[5:], check=True)
+    start = time.monotonic()
 while time.monotonic() - start < 5:
     now = frames(tree(path), sway, {})
     if all(i in now and max(abs(a - b) for a, b in zip(now[i], t)) <= 2 for i, t in targets.items()):
         print(round((time.monotonic() - start) * 1e6)); sys.exit()
+    time.sleep(0.002)
 print("timeout"); sys.exit(1)
 EOF_PY
 # Starts the tray on a bus of its own, then times the grid hot key RUNS times; `press` is the

@@ -6,7 +6,7 @@
 #    150 ms the arrangement waits for windows to settle plus 80 ms, with every window at its grid
 #    frame when the command returns (checked after each run).
 #  - The tray's Control+Alt+G, fired with kglobalaccel's invokeShortcut: from the call until
-#    every window is at its grid frame.
+#    every window is at its grid frame, as a script inside KWin reports the frames.
 # Usage: bench/kwin_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,19 +79,6 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 "$bin" --apply grid >/dev/null
 sleep 1
 target=$(windows)
-# Microseconds from `start` (an EPOCHREALTIME) until the windows show the grid; -1 after 2 s.
-settled_us() {
-  local start=$1 now
-  while :; do
-    [ "$(windows)" = "$target" ] && break
-    now=$EPOCHREALTIME
-    (( 10#${now//[.,]/} - 10#${start//[.,]/} < 2000000 )) || { echo -1; return; }
-    sleep 0.01
-  done
-  now=$EPOCHREALTIME
-  echo $(( 10#${now//[.,]/} - 10#${start//[.,]/} ))
-}
-
 list=() apply=() misses=0
 for _ in $(seq "$runs"); do
   list+=("$(wall_us "$bin" --list)")
@@ -110,14 +97,21 @@ until grep -qx ready "$work/tray.out"; do
   (( SECONDS < deadline )) || { echo "the tray did not start"; exit 1; }
   sleep 0.05
 done
+# The shortcut's time is taken inside KWin, from the frames it reports as it sets them.
+coproc watch { exec gjs bench/lib/kwin-hotkey.js "$work"; }
+pids+=($watch_PID)
+"$bin" --apply grid >/dev/null
+sleep 1
+echo target >&"${watch[1]}"
+read -r -t 10 -u "${watch[0]}" answer && [ "$answer" = ok ] || { echo "the frame watcher did not answer"; exit 1; }
 shortcut=()
 for _ in $(seq "$runs"); do
   "$bin" --apply cascade >/dev/null
   sleep 0.3
-  start=$EPOCHREALTIME
-  gdbus call --session --dest org.kde.kglobalaccel --object-path /component/kwin \
-    --method org.kde.kglobalaccel.Component.invokeShortcut "Tessaloom Ctrl+Alt+G" >/dev/null
-  shortcut+=("$(settled_us "$start")")
+  echo "press Tessaloom Ctrl+Alt+G" >&"${watch[1]}"
+  read -r -t 10 -u "${watch[0]}" answer || answer=timeout
+  [ "$answer" = timeout ] && answer=-1
+  shortcut+=("$answer")
 done
 kill -TERM "$tray"
 wait "$tray" || true
