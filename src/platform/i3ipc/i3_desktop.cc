@@ -283,7 +283,8 @@ void I3Desktop::place(std::span<const Placement> placements) {
     if (!socket_->request(i3ipc::kRunCommand, joined(prepare))) return;
     if (!settle()) return;
   }
-  if (!moves.empty()) (void)socket_->request(i3ipc::kRunCommand, joined(moves));
+  // Not waited for: the window manager moves the windows while the caller lets them settle.
+  if (!moves.empty()) (void)socket_->post(i3ipc::kRunCommand, joined(moves));
 }
 
 std::vector<Screen> I3Desktop::screens() {

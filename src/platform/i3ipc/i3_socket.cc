@@ -161,10 +161,21 @@ Result<std::string> IpcSocket::request(std::uint32_t type, std::string_view payl
       lose("no answer in time");
       break;
     }
+    // Replies come in the order asked, each of its request's type; events have the top bit.
+    if (!posted_.empty() && message->type == posted_.front()) {
+      posted_.pop_front();
+      continue;
+    }
     if (message->type == type) return std::move(message->payload);
     // An event: this connection has no subscription that wants it here.
   }
   return Failure{lost_};
+}
+
+bool IpcSocket::post(std::uint32_t type, std::string_view payload) {
+  if (fd_ < 0 || !writeAll(encodeMessage(type, payload), Clock::now() + kTimeout)) return false;
+  posted_.push_back(type);
+  return true;
 }
 
 }  // namespace tessaloom::platform::i3ipc

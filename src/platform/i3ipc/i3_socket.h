@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +42,11 @@ class IpcSocket {
   IpcSocket& operator=(const IpcSocket&) = delete;
 
   /// Sends one message and returns the payload of its reply; events that arrive first are
-  /// dropped. A failure loses the socket.
+  /// dropped, and so are the replies to posted messages. A failure loses the socket.
   Result<std::string> request(std::uint32_t type, std::string_view payload = {});
+  /// Sends one message without waiting for its reply, which the next request() reads and
+  /// drops: the peer works on it meanwhile. False, with the socket lost, when it cannot be sent.
+  bool post(std::uint32_t type, std::string_view payload);
   /// The next whole message (a reply or an event) if one starts before `deadline`; nothing
   /// when none has started by then. Once a message has started it is read to its end (the
   /// stream would be out of step otherwise) within kTimeout, or the socket is lost.
@@ -62,6 +66,7 @@ class IpcSocket {
   void lose(const std::string& why);
 
   int fd_;
+  std::deque<std::uint32_t> posted_;  // the types of the replies still owed to post()
   std::string path_;
   std::string peer_;
   std::string lost_;

@@ -28,8 +28,8 @@ class FakeIpcPeer {
            std::string(reinterpret_cast<const char*>(&type), 4) + payload;
   }
 
-  /// Listens at `path`. A type the table lacks is answered with success; an empty answer
-  /// closes the connection.
+  /// Listens at `path`. A type the table lacks is answered with success (a command's names
+  /// the command it ran); an empty answer closes the connection.
   FakeIpcPeer(const std::string& path, std::map<std::uint32_t, std::string> replies)
       : replies_(std::move(replies)), listener_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_un a{AF_UNIX, {}};
@@ -84,12 +84,19 @@ class FakeIpcPeer {
     if (type == 0) commands_.push_back(payload);
     const auto it = replies_.find(type);
     const auto subscription = type == 2 ? subscriptions_.find(payload) : subscriptions_.end();
-    const std::string reply = subscription != subscriptions_.end() ? subscription->second
-                              : it != replies_.end()               ? it->second
-                              : type == 0 ? frame(type, R"([{"success": true}])")
-                                          : frame(type, R"({"success": true})");
+    const std::string reply =
+        subscription != subscriptions_.end() ? subscription->second
+        : it != replies_.end()               ? it->second
+        : type == 0 ? frame(type, R"([{"success": true, "ran": ")" + quoted(payload) + R"("}])")
+                    : frame(type, R"({"success": true})");
     return ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) == ssize_t(reply.size()) &&
            !reply.empty();
+  }
+
+  static std::string quoted(const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '"' || c == '\\' ? std::string{'\\', c} : std::string{c};
+    return out;
   }
 
   std::map<std::uint32_t, std::string> replies_;

@@ -55,6 +55,12 @@ TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
     if (said.starts_with(lost)) said.erase(0, lost.size());
     EXPECT_EQ(said, got);
   }
+  // The replies to posted commands are dropped: a request gets its own.
+  testing::TempDir dir;
+  testing::FakeIpcPeer peer(dir.file("ipc"), {});
+  auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
+  ASSERT_TRUE(socket && (*socket)->post(kRunCommand, "a") && (*socket)->post(kRunCommand, "b"));
+  EXPECT_EQ(*(*socket)->request(kRunCommand, "c"), R"([{"success": true, "ran": "c"}])");
   for (const std::string& path : {std::string(), "/" + std::string(200, 'x')})
     EXPECT_EQ(IpcSocket::connect(path, "sway").error(),
               "the IPC socket path of sway is not usable: " + path);
