@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/glib/bus_calls.h"
 #include "platform/glib/gio.h"
@@ -325,6 +326,8 @@ void Agent::reply(const std::string& request) {
 }
 
 std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {
+  // The script calls again once it has carried out a posted request.
+  if (std::exchange(posted_, false)) (void)waitForCall(Clock::now() + kAnswerTime);
   for (int attempt = 0; attempt < 2; ++attempt) {
     drain();
     // A KWin that just failed to start the script, or did not answer, is not asked again at
@@ -355,6 +358,14 @@ std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {
     trouble_ =
         "the KWin script stopped answering" + (problem_.empty() ? "" : " (" + problem_ + ")");
   return std::nullopt;
+}
+
+bool Agent::post(const std::string& request) {
+  drain();
+  if (!parked_ || posted_) return ask(request).has_value();
+  reply(request);
+  posted_ = true;
+  return true;
 }
 
 void Agent::keepAlive() {

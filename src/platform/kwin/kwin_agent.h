@@ -49,6 +49,10 @@ class Agent {
   /// itself is gone or does not answer). A request marked sticky is sent again to every later
   /// copy of the script (shortcut bindings).
   std::optional<std::string> ask(const std::string& request, bool sticky = false);
+  /// Sends `request` without waiting for the script to carry it out: the next ask() waits for
+  /// that first. Where no script waits for a request, the same as ask(). False when the request
+  /// could not be sent.
+  bool post(const std::string& request);
   /// Answers a request the script has waited on for a while, so that KWin does not give the
   /// call up (it waits 25 s). For long runs; call it every few seconds.
   void keepAlive();
@@ -99,6 +103,7 @@ class Agent {
   Clock::time_point parkedSince_;
   std::string answer_;  // what the script sent with that call
   bool answered_ = false;
+  bool posted_ = false;  // a request was sent whose answer has not come yet
   std::string problem_;
   std::string trouble_;
   Clock::time_point retryAfter_;

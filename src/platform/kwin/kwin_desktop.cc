@@ -87,7 +87,8 @@ void KWinDesktop::place(std::span<const Placement> placements) {
         {it->second,
          {p.frame.x + origin_.x, p.frame.y + origin_.y, p.frame.width, p.frame.height}});
   }
-  if (!moves.empty()) (void)agent_->ask(kwin::placeRequest(moves));
+  // Not waited for: KWin moves the windows while the caller lets them settle.
+  if (!moves.empty()) (void)agent_->post(kwin::placeRequest(moves));
 }
 
 std::vector<Screen> KWinDesktop::screens() {
