@@ -259,10 +259,11 @@ var TessaloomChannel = class {
       } else if (m.unmaximize) {
         w.unmaximize(Meta.MaximizeFlags.BOTH);
       }
+      // Mutter drops the whole request when the size is below the window's least: the move
+      // goes on its own first.
+      w.move_frame(true, m.x, m.y);
       if (m.resize)
         w.move_resize_frame(true, m.x, m.y, m.width, m.height);
-      else
-        w.move_frame(true, m.x, m.y);
     }
   }
 

@@ -5,6 +5,17 @@
 #include "windows/window_manager.h"
 
 namespace tessaloom::Arranger {
+namespace {
+
+// The undo record is written while the windows settle, not before they move: the key's effect
+// does not wait for the disk. A refused record has been reported; the arrangement goes ahead.
+void applyRecordingUndo(Context& ctx, const LayoutPlan& plan,
+                        const std::vector<ManagedWindow>& before) {
+  auto undo = WindowManager::undoSnapshot(before);
+  WindowManager::apply(ctx, plan, [&] { (void)ctx.settings.setSnapshot(undo, undoKey); });
+}
+
+}  // namespace
 
 int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
   // One look at the desktop for the whole plan.
@@ -25,9 +36,7 @@ int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
     parameters.pointer = facts.pointer ? *facts.pointer : ctx.desktop.pointer();
   const auto plan = LayoutEngine::plan(kind, windows, displays, parameters);
   if (plan.empty()) return 0;
-  // A refused snapshot has been reported; the arrangement goes ahead.
-  (void)ctx.settings.setSnapshot(WindowManager::undoSnapshot(windows), undoKey);
-  WindowManager::apply(ctx, plan);
+  applyRecordingUndo(ctx, plan, windows);
   return static_cast<int>(plan.size());
 }
 
@@ -44,8 +53,7 @@ int restore(Context& ctx, const std::vector<SavedFrame>& records) {
   std::vector<ManagedWindow> moved;
   moved.reserve(plan.size());
   for (const auto& entry : plan) moved.push_back(entry.window);
-  (void)ctx.settings.setSnapshot(WindowManager::undoSnapshot(moved), undoKey);
-  WindowManager::apply(ctx, plan);
+  applyRecordingUndo(ctx, plan, moved);
   return static_cast<int>(plan.size());
 }
 

@@ -50,7 +50,7 @@ using WindowHandle = std::uint64_t;
 class ManagedWindow {
  public:
   ManagedWindow(WindowHandle handle, std::int32_t pid, std::string appId, std::string appName,
-                std::string title, Rect frame, Kind kind, bool tiled = false)
+                std::string title, Rect frame, Kind kind, bool tiled = false, Size minimum = {})
       : handle_(handle),
         pid_(pid),
         appId_(std::move(appId)),
@@ -58,7 +58,8 @@ class ManagedWindow {
         title_(std::move(title)),
         frame_(frame),
         kind_(kind),
-        tiled_(tiled) {}
+        tiled_(tiled),
+        minimum_(minimum) {}
 
   WindowHandle handle() const { return handle_; }
   std::int32_t pid() const { return pid_; }
@@ -71,6 +72,8 @@ class ManagedWindow {
   Kind kind() const { return kind_; }
   /// Held by a tiling layout when it was listed.
   bool tiled() const { return tiled_; }
+  /// The smallest frame it takes; zero where the desktop does not tell.
+  const Size& minimum() const { return minimum_; }
 
  private:
   WindowHandle handle_;
@@ -81,6 +84,7 @@ class ManagedWindow {
   Rect frame_;
   Kind kind_;
   bool tiled_;
+  Size minimum_;
 };
 
 /// One screen, in the global top-left space. Two displays are the same screen when their frames

@@ -27,7 +27,7 @@ struct PlanParameters {
 /// Rows from the top, left to right within a row; exactly `count` rectangles (none below 1).
 std::vector<Rect> grid(int count, const Rect& area, double gap, double targetAspect);
 /// Side-by-side columns, split into stacked halves while columns would be narrower than 400.
-std::vector<Rect> columns(int count, const Rect& area, double gap);
+std::vector<Rect> columns(int count, const Rect& area, double gap, double widest = 0);
 /// An overlapping diagonal stack from the top left; `gap` is accepted and not used.
 std::vector<Rect> cascade(int count, const Rect& area, double gap);
 /// Browsers on the left, AI windows on the right, each side a grid; a plain grid when either

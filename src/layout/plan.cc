@@ -63,9 +63,12 @@ LayoutPlan plan(LayoutKind kind, const std::vector<ManagedWindow>& windows,
       case LayoutKind::grid:
         tiles = grid(count, area, gap, kGridTargetAspect);
         break;
-      case LayoutKind::columns:
-        tiles = columns(count, area, gap);
+      case LayoutKind::columns: {
+        double widest = 0;
+        for (const auto& w : ordered) widest = std::max(widest, w.minimum().width);
+        tiles = columns(count, area, gap, widest);
         break;
+      }
       case LayoutKind::cascade:
         tiles = cascade(count, area, gap);
         break;

@@ -31,6 +31,9 @@ struct WindowFacts {
   bool fullScreen = false;
   /// Held by a tiling layout (sway, i3) rather than floating at a frame of its own.
   bool tiled = false;
+  /// The smallest frame the window takes, decorations included; zero where the desktop does
+  /// not tell.
+  Size minimum;
   friend bool operator==(const WindowFacts&, const WindowFacts&) = default;
 };
 

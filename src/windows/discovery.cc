@@ -53,7 +53,7 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, const platform::DesktopFa
         if (*detectAITabs && Catalog::looksLikeAI(window.title)) windowKind = Kind::ai;
       }
       result.emplace_back(window.handle, app.pid, app.id, name, window.title, window.frame,
-                          windowKind, window.tiled);
+                          windowKind, window.tiled, window.minimum);
     }
   }
   return result;

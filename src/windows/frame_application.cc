@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "platform/main_queue.h"
@@ -15,7 +16,7 @@ bool offTarget(const Rect& current, const Rect& target) {
 
 }  // namespace
 
-void apply(Context& ctx, const LayoutPlan& plan) {
+void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& meanwhile) {
   if (plan.empty()) return;
   std::vector<platform::Placement> placements;
   std::vector<WindowHandle> handles;
@@ -26,8 +27,9 @@ void apply(Context& ctx, const LayoutPlan& plan) {
     handles.push_back(entry.window.handle());
   }
   ctx.desktop.place(placements);
-
-  ctx.queue.sleep(kSettleSeconds);
+  const double placed = ctx.queue.now();
+  if (meanwhile) meanwhile();
+  ctx.queue.sleep(std::max(0.0, placed + kSettleSeconds - ctx.queue.now()));
 
   // Windows that are gone or unreadable are left alone.
   const auto frames = ctx.desktop.frames(handles);

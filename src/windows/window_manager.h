@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -38,8 +39,8 @@ std::vector<Display> displays(const std::vector<platform::Screen>& screens);
 
 /// Places every window at its whole-number target in one batch, waits once to settle, reads
 /// the frames back once and places each window that ended more than kTolerance off again, in
-/// one more batch.
-void apply(Context& ctx, const LayoutPlan& plan);
+/// one more batch. `meanwhile` runs right after the first batch is sent, within the wait.
+void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& meanwhile = {});
 
 /// Each window's application, title and frame as listed, to be saved.
 std::vector<SavedFrame> snapshot(const std::vector<ManagedWindow>& windows);

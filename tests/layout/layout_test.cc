@@ -38,7 +38,7 @@ struct Desktop {
     std::vector<ManagedWindow> out;
     for (const Window& w : windows)
       out.emplace_back(out.size(), 1000 + out.size(), "", "", "", w.frame,
-                       w.ai ? Kind::ai : Kind::browser);
+                       w.ai ? Kind::ai : Kind::browser, false, Size{w.minWidth, 0});
     return out;
   }
   std::vector<Display> displays() const {
@@ -62,8 +62,9 @@ struct Desktop {
   }
 };
 
-Window at(double x, double y, bool ai = false, double w = 400, double h = 300) {
-  return {{x, y, w, h}, ai};
+Window at(double x, double y, bool ai = false, double w = 400, double h = 300,
+          double minWidth = 0) {
+  return {{x, y, w, h}, ai, minWidth};
 }
 
 TEST(Layouts, WorkedExamples) {
@@ -81,6 +82,9 @@ TEST(Layouts, WorkedExamples) {
         .screens = {{{0, 0, 824, 641}, {0, 25, 824, 616}},
                     {{824, 0, 823, 641}, {824, 25, 823, 616}}}},
        {{8, 33, 400, 600}, {416, 33, 400, 600}, {832, 33, 807, 296}, {832, 337, 807, 296}}},
+      {"columns no narrower than the widest minimum of the screen's windows",
+       {.layout = "columns", .windows = {at(0, 0), at(50, 0, false, 400, 300, 477), at(990, 0)}},
+       {{8, 33, 960, 296}, {8, 337, 960, 296}, {984, 33, 960, 600}}},
       {"aiSplit: browsers left of the AI windows, after one gap",
        {.layout = "aiSplit", .windows = {at(0, 0, true), at(100, 0), at(200, 0)}, .ratio = 0.25},
        {{730, 33, 238, 600}, {8, 33, 714, 296}, {8, 337, 714, 296}}},
@@ -126,7 +130,8 @@ Desktop randomDesktop(std::mt19937& rng, bool crowded) {
   for (int i = crowded ? pick(60) : pick(13); i > 0; --i)
     d.windows.push_back({{std::floor(uniform(-2200, x + 200) / 7) * 7, 50.0 * pick(30) - 150,
                           uniform(100, 1500), uniform(100, 1200)},
-                         pick(3) == 0});
+                         pick(3) == 0,
+                         pick(4) ? 0.0 : uniform(200, 1300)});
   d.pointer = {pick(2) ? uniform(-2100, x) : x - 1.5 + pick(4), uniform(-200, 1700)};  // edges
   d.ratio = uniform(0.1, 0.9);
   d.gap = pick(4) ? pick(24) : uniform(0, 400), d.reference = rng() % (d.windows.size() + 1);

@@ -15,6 +15,7 @@ namespace tessaloom::model {
 struct Window {
   Rect frame;
   bool ai = false;
+  double minWidth = 0;
 };
 struct Screen {
   Rect frame, usable;
@@ -86,11 +87,11 @@ inline std::vector<Rect> grid(double n, const Rect& a, double gap, double aspect
   return out;
 }
 
-inline void columns(std::vector<Rect>& out, double n, const Rect& a, double gap) {
+inline void columns(std::vector<Rect>& out, double n, const Rect& a, double gap, double least) {
   const double w = (a.width - (n - 1) * gap) / n, h = (a.height - gap) * 0.5;
-  if (n > 1 && w < 400) {
-    columns(out, std::ceil(n / 2), {a.x, a.y, a.width, h}, gap);
-    columns(out, std::floor(n / 2), {a.x, a.y + h + gap, a.width, h}, gap);
+  if (n > 1 && w < least) {
+    columns(out, std::ceil(n / 2), {a.x, a.y, a.width, h}, gap, least);
+    columns(out, std::floor(n / 2), {a.x, a.y + h + gap, a.width, h}, gap, least);
   } else {
     for (double j = 0; j < n; ++j) out.push_back(tile(a.x + (w + gap) * j, a.y, w, a.height, a));
   }
@@ -156,7 +157,9 @@ inline std::vector<Rect> arrange(std::string_view layout, const std::vector<Wind
         std::count_if(order.begin(), order.end(), [&](auto i) { return windows[i].ai; });
     std::vector<Rect> tiles;
     if (layout == "columns") {
-      columns(tiles, n, area, gap);
+      double least = 400;
+      for (const auto i : order) least = std::max(least, windows[i].minWidth);
+      columns(tiles, n, area, gap, least);
     } else if (layout == "cascade") {
       tiles = cascade(n, area);
     } else if (layout == "grid" || ai == 0 || ai == n) {

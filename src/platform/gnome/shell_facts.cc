@@ -126,7 +126,8 @@ bool counts(const ShellWindow& w, int currentWorkspace) {
 }
 
 WindowFacts factsOf(const ShellWindow& w, Point origin) {
-  return {w.id, w.title, shifted(w.frame, origin), w.type == kNormal, w.minimized, w.fullScreen};
+  return {w.id,  w.title, shifted(w.frame, origin), w.type == kNormal, w.minimized, w.fullScreen,
+          false, {}};
 }
 
 std::vector<Screen> screensOf(const ShellFacts& facts) {

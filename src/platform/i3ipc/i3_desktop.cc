@@ -200,7 +200,7 @@ DesktopFacts I3Desktop::snapshot() {
     AppWindows& app = apps.of(hintsOf(w), w.pid);
     app.app.frontmost = app.app.frontmost || w.focused;
     app.windows->push_back(
-        {w.con, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating});
+        {w.con, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating, {}});
     windows_[w.con] = std::move(w);
   }
   found.applications = apps.take();

@@ -56,8 +56,8 @@ DesktopFacts KWinDesktop::snapshot() {
     app.app.frontmost = app.app.frontmost || w->active;
     const WindowHandle handle = kwin::handleOf(w->id);
     ids_[handle] = w->id;
-    app.windows->push_back(
-        {handle, w->caption, toGlobal(w->frame), w->normal, w->minimized, w->fullScreen});
+    app.windows->push_back({handle, w->caption, toGlobal(w->frame), w->normal, w->minimized,
+                            w->fullScreen, false, w->minimum});
   }
   found.applications = apps.take();
   for (const auto& o : report->outputs)

@@ -29,6 +29,14 @@ std::optional<Rect> rect(const json& object, const char* key) {
               (*it)[3].get<double>()};
 }
 
+std::optional<Size> size(const json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it == object.end() || !it->is_array() || it->size() != 2) return std::nullopt;
+  for (const json& n : *it)
+    if (!n.is_number() || !std::isfinite(n.get<double>())) return std::nullopt;
+  return Size{(*it)[0].get<double>(), (*it)[1].get<double>()};
+}
+
 std::string outputName(std::size_t index, std::size_t count) {
   return count > 1 ? "screen-" + std::to_string(index + 1) : "screen";
 }
@@ -71,6 +79,13 @@ std::optional<Report> parseReport(std::string_view raw) {
         pid != w.end() && pid->is_number_unsigned() && pid->get<std::uint64_t>() <= kLargestPid)
       window.pid = pid->get<std::uint32_t>();
     window.frame = *frame;
+    // KWin keeps the client's least size; the decorations come on top of it.
+    const auto least = size(w, "minSize");
+    const auto client = rect(w, "client");
+    if (least && client && (least->width > 0 || least->height > 0))
+      window.minimum = {
+          std::max(0.0, least->width) + std::max(0.0, frame->width - client->width),
+          std::max(0.0, least->height) + std::max(0.0, frame->height - client->height)};
     window.normal = flag(w, "normal");
     window.special = flag(w, "special");
     window.deleted = flag(w, "deleted");

@@ -25,6 +25,7 @@ struct ReportedWindow {
   std::string caption;
   std::uint32_t pid = 0;
   Rect frame;
+  Size minimum;  // the least frame, from the client's least size; zero when unknown
   bool normal = false;
   bool special = false;  // a desktop, dock, splash, toolbar, notification or on-screen display
   bool deleted = false;

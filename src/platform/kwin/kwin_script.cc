@@ -34,7 +34,9 @@ function outputs() {
 function facts(w) {
   return {id: String(w.internalId), desktopFileName: w.desktopFileName,
           resourceClass: w.resourceClass, resourceName: w.resourceName, caption: w.caption,
-          pid: w.pid, frame: box(w.frameGeometry), normal: w.normalWindow, special: w.specialWindow,
+          pid: w.pid, frame: box(w.frameGeometry), client: w.clientGeometry ? box(w.clientGeometry) : null,
+          minSize: w.minSize ? [w.minSize.width, w.minSize.height] : null,
+          normal: w.normalWindow, special: w.specialWindow,
           deleted: !!w.deleted, minimized: w.minimized, fullScreen: w.fullScreen,
           maximizeMode: w.maximizeMode === undefined ? null : w.maximizeMode, active: w.active,
           output: w.output ? w.output.name : w.screen,

@@ -70,7 +70,8 @@ DesktopFacts X11Desktop::snapshot() {
     for (const xcb_window_t id : app.windows)
       if (const x11::WindowFacts* facts = cache_->window(id))
         windows.push_back({id, facts->title.value_or(""), moved(facts->frame, -origin.x, -origin.y),
-                           x11::isStandard(*facts), facts->hidden, facts->fullscreen});
+                           x11::isStandard(*facts), facts->hidden, facts->fullscreen, false,
+                           facts->minimum});
     found.applications.push_back(
         {{app.identifier.value_or(""), app.name.value_or(""), app.pid, &app == front},
          std::move(windows)});

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_window_facts.h"
 
+#include <xcb/xcb_icccm.h>
+
 #include <algorithm>
 #include <string_view>
 
@@ -48,7 +50,7 @@ WindowType typeOf(Connection& c, const xcb_get_property_reply_t* reply) {
 // The requests of one window, sent together.
 struct WindowCookies {
   xcb_get_property_cookie_t wmClass, gtkApplicationId, netName, wmName, pid, type, state, transient,
-      extents, desktop;
+      extents, desktop, sizeHints;
   xcb_get_geometry_cookie_t geometry;
   xcb_translate_coordinates_cookie_t position;
 };
@@ -69,6 +71,8 @@ WindowCookies send(Connection& c, xcb_window_t w) {
   k.transient = property(c, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
   k.extents = property(c, w, e._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
   k.desktop = property(c, w, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+  k.sizeHints = property(c, w, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
+                         XCB_ICCCM_NUM_WM_SIZE_HINTS_ELEMENTS);
   k.geometry = xcb_get_geometry(c.raw(), w);
   k.position = xcb_translate_coordinates(c.raw(), w, c.root(), 0, 0);
   return k;
@@ -95,6 +99,7 @@ WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const Wind
   auto transient = take(k.transient);
   auto extents = take(k.extents);
   auto desktop = take(k.desktop);
+  auto sizeHints = take(k.sizeHints);
   int code = 0;
   auto geometry = batch.take<xcb_get_geometry_reply_t>(k.geometry, &code);
   if (code == kBadWindow || code == kBadDrawable) gone = true;
@@ -137,6 +142,15 @@ WindowFacts collect(Connection& c, ReplyBatch& batch, xcb_window_t w, const Wind
   facts.frame = Rect(position->dst_x - facts.extents.left, position->dst_y - facts.extents.top,
                      geometry->width + facts.extents.left + facts.extents.right,
                      geometry->height + facts.extents.top + facts.extents.bottom);
+  // Any client may set the hints: a negative least size is none.
+  xcb_size_hints_t hints{};
+  if (sizeHints && xcb_icccm_get_wm_size_hints_from_reply(&hints, sizeHints.get()) &&
+      (hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) &&
+      (hints.min_width > 0 || hints.min_height > 0))
+    facts.minimum = {static_cast<double>(std::max(0, hints.min_width)) + facts.extents.left +
+                         facts.extents.right,
+                     static_cast<double>(std::max(0, hints.min_height)) + facts.extents.top +
+                         facts.extents.bottom};
   facts.status = WindowFacts::Status::ok;
   return facts;
 }

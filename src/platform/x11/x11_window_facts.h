@@ -44,7 +44,8 @@ struct WindowFacts {
   bool fullscreen = false;
   bool maximized = false;  // vertically or horizontally
   FrameExtents extents;
-  Rect frame;  // the outer frame in root coordinates
+  Rect frame;    // the outer frame in root coordinates
+  Size minimum;  // the outer frame's least size from WM_NORMAL_HINTS; zero when none is set
 };
 
 inline constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;

@@ -27,8 +27,10 @@ constexpr const char* kReport = R"({"desktop": "1", "cursor": [959.5, 539],
   "windows": [
     {"id": "{chat}", "desktopFileName": "org.example.Chat", "resourceClass": "chat",
      "resourceName": "chat-x", "caption": "New chat", "pid": 4242, "frame": [560, 216, 800, 647],
-     "normal": true, "active": true, "minimized": true, "output": 1, "desktops": ["1"]},
-    {"id": "{docs}", "pid": -5, "frame": [1920, 0, 1920, 1040], "output": 1, "desktops": [1, "2", "1"]},
+     "normal": true, "active": true, "minimized": true, "output": 1, "desktops": ["1"],
+     "client": [562, 246, 796, 615], "minSize": [500, 300]},
+    {"id": "{docs}", "pid": -5, "frame": [1920, 0, 1920, 1040], "output": 1, "desktops": [1, "2", "1"],
+     "client": [1920, 0, 1920, 1040], "minSize": [500, "300"]},
     {"id": "{max}", "pid": 2147483648, "frame": [0, 0, 9, 9], "maximizeMode": 3, "fullScreen": true,
      "output": "V-1"},
     {"id": "{half}", "frame": [0, 0, 1920, 1040], "maximizeMode": 1, "output": 0},
@@ -54,10 +56,10 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
   const ReportedWindow& c = report->windows[0];
   EXPECT_EQ(std::tie(c.id, c.desktopFileName, c.resourceClass, c.resourceName, c.caption, c.pid,
                      c.frame, c.normal, c.special, c.deleted, c.minimized, c.fullScreen,
-                     c.maximized, c.active, c.output, c.desktops),
+                     c.maximized, c.active, c.output, c.desktops, c.minimum),
             std::make_tuple("{chat}", "org.example.Chat", "chat", "chat-x", "New chat", 4242u,
                             Rect(560, 216, 800, 647), true, false, false, true, false, false, true,
-                            "screen-2", std::vector<std::string>{"1"}));
+                            "screen-2", std::vector<std::string>{"1"}, Size{504, 332}));
   // A pid, output or flag of the wrong kind, or a number too wide for it, reads as none.
   const std::tuple<std::string, bool, std::vector<std::string>> rows[] = {
       {"screen-2", true, {"2", "1"}},
@@ -69,6 +71,7 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
     const ReportedWindow& w = report->windows[i];
     EXPECT_EQ(std::tie(w.output, w.maximized, w.desktops), rows[i - 1]) << w.id;
     EXPECT_EQ(w.pid, 0u) << w.id;
+    EXPECT_EQ(w.minimum, Size{}) << w.id;
   }
   EXPECT_FALSE(report->windows[4].normal);
   std::vector<std::string> kept;
