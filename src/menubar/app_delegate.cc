@@ -62,7 +62,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                guarded(weakSelf(), [](AppDelegate& d) { d.undoWithFeedback(); })))
     refusedChords_.push_back(kUndoChord);
   monitors_ = std::make_unique<MonitorFollower>(
-      ctx_, [this](const std::string& name) { restoreNamedAction(name); });
+      ctx_, ui_.application, [this](const std::string& name) { restoreNamedAction(name); });
 
   if (ctx_.desktop.controlAvailable()) return;
   ctx_.queue.asyncAfter(kPromptDelaySeconds,

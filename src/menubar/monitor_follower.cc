@@ -8,13 +8,17 @@
 
 namespace tessaloom {
 
-MonitorFollower::MonitorFollower(Context& ctx, std::function<void(const std::string&)> restore)
+MonitorFollower::MonitorFollower(Context& ctx, platform::Application& application,
+                                 std::function<void(const std::string&)> restore)
     : ctx_(ctx), restore_(std::move(restore)), known_(Arranger::currentMonitors(ctx)) {
+  // Both may tell of one change: settled() compares the sets, so a second report costs a read.
   watch_ = ctx_.desktop.watchMonitors([this] { changed(); });
+  toolkitWatch_ = application.watchDisplays([this] { changed(); });
 }
 
 MonitorFollower::~MonitorFollower() {
   watch_.reset();
+  toolkitWatch_.reset();
   if (pending_) pending_->cancel();
 }
 

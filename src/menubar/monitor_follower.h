@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/application.h"
 #include "platform/main_queue.h"
 #include "settings/named_arrangement.h"
 #include "windows/context.h"
@@ -21,9 +22,11 @@ class MonitorFollower {
   /// moves windows off a monitor that went, and a dock brings its monitors one after another.
   static constexpr double kSettleSeconds = 1.5;
 
-  /// Watches `ctx`'s desktop from now on; `restore` restores an arrangement by name, with its
-  /// feedback. `ctx` must outlive the follower.
-  MonitorFollower(Context& ctx, std::function<void(const std::string&)> restore);
+  /// Watches `ctx`'s desktop, and what `application`'s toolkit hears of the monitors, from now
+  /// on; `restore` restores an arrangement by name, with its feedback. `ctx` must outlive the
+  /// follower.
+  MonitorFollower(Context& ctx, platform::Application& application,
+                  std::function<void(const std::string&)> restore);
   ~MonitorFollower();
   MonitorFollower(const MonitorFollower&) = delete;
   MonitorFollower& operator=(const MonitorFollower&) = delete;
@@ -37,6 +40,7 @@ class MonitorFollower {
   std::vector<MonitorFacts> known_;  // the set when last settled
   std::optional<platform::WorkItem> pending_;
   std::shared_ptr<void> watch_;
+  std::shared_ptr<void> toolkitWatch_;
 };
 
 }  // namespace tessaloom

@@ -76,7 +76,8 @@ class Desktop {
   /// Presses Control+Alt+`letter` as a user would; false where this desktop cannot.
   virtual bool press(char /*letter*/) { return false; }
   /// Leaves only the first `count` of the monitors it started with lit, as unplugging the others
-  /// would; waits (bounded) until it lists that many. False where it cannot change them.
+  /// would (or, where it cannot, changes their sizes); waits (bounded) until it lists them so.
+  /// False where it cannot change them.
   virtual bool showMonitors(int /*count*/) { return false; }
   /// Takes the program's channel into the desktop away and brings it back, as switching the
   /// GNOME extension off and on does; false where there is none to switch.

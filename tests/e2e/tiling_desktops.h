@@ -103,16 +103,31 @@ class TilingDesktop : public Desktop {
   }
 
   std::vector<Monitor> monitors() override {  // no bars
+    const Rect right = grown_ ? Rect(1920, 0, 1920, 1080) : Rect(1920, 0, 1280, 720);
     const std::vector<Monitor> all = {
         {sway_ ? "HEADLESS-1" : "LEFT", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
-        {sway_ ? "HEADLESS-2" : "RIGHT", {1920, 0, 1280, 720}, {1920, 0, 1280, 720}}};
+        {sway_ ? "HEADLESS-2" : "RIGHT", right, right}};
     return {all.begin(), all.begin() + monitors_};
   }
 
-  /// i3 as on the other X11 desktops; sway 1.7 can neither unplug nor disable a headless
-  /// output.
+  /// i3 as on the other X11 desktops. sway 1.7 can neither unplug nor disable a headless
+  /// output: there the second monitor grows to 1920 x 1080 for "one", another set of monitors
+  /// as far as the program goes, and only a resize tells of it.
   bool showMonitors(int count) override {
-    if (sway_ || started_ < 2) return false;
+    if (started_ < 2) return false;
+    if (sway_) {
+      grown_ = count < 2;
+      command(grown_ ? "output HEADLESS-2 resolution 1920x1080 position 1920 0"
+                     : "output HEADLESS-2 resolution 1280x720 position 1920 0");
+      const auto sized = [&] {
+        const Json outputs = ask("get_outputs");
+        return outputs.is_array() && std::ranges::any_of(outputs, [&](const Json& o) {
+                 return o.value("name", "") == "HEADLESS-2" && o.contains("rect") &&
+                        o["rect"].value("width", 0) == (grown_ ? 1920 : 1280);
+               });
+      };
+      return testing::waitUntil(sized, 10);
+    }
     const Environment display = {{"DISPLAY", display_}};
     if (!(count > 1
               ? run({"xrandr", "--setmonitor", "RIGHT", "1280/338x720/190+1920+0", "none"}, display)
@@ -223,6 +238,7 @@ class TilingDesktop : public Desktop {
 
   bool sway_;
   int monitors_ = 1, started_ = 1;
+  bool grown_ = false;  // sway's second monitor at 1920 x 1080
   std::filesystem::path dir_;
   std::string socket_, wayland_, display_;
   // Declared so that the clients end first, the X server last.

@@ -22,6 +22,22 @@ void GtkApplicationService::quit() {
   if (quit_) quit_();
 }
 
+std::shared_ptr<void> GtkApplicationService::watchDisplays(std::function<void()> changed) {
+  GdkScreen* screen = gdk_screen_get_default();
+  if (!screen) return nullptr;
+  using Changed = std::function<void()>;
+  const gulong id = g_signal_connect_data(
+      screen, "monitors-changed",
+      G_CALLBACK(+[](GdkScreen*, gpointer f) { (*static_cast<Changed*>(f))(); }),
+      new Changed(std::move(changed)),
+      [](gpointer f, GClosure*) { delete static_cast<Changed*>(f); }, GConnectFlags{});
+  g_object_ref(screen);
+  return std::shared_ptr<void>(nullptr, [screen, id](void*) {
+    g_signal_handler_disconnect(screen, id);
+    g_object_unref(screen);
+  });
+}
+
 GtkWidget* GtkAlerts::dialogFor(const Alert& alert) {
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                              GTK_BUTTONS_NONE, "%s", alert.messageText.c_str());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "platform/about_panel.h"
@@ -19,6 +20,8 @@ class GtkApplicationService final : public Application {
   /// The next dialog is raised above every other window when it opens.
   void bringToFront() override { raiseNext_ = true; }
   void quit() override;
+  /// GDK's monitors-changed signal of the default screen.
+  std::shared_ptr<void> watchDisplays(std::function<void()> changed) override;
 
   /// Whether quit() was asked for (before the loop turned, the loop then never starts).
   bool quitting() const { return quitting_; }
