@@ -1,6 +1,7 @@
 // Which desktop entries count as installed applications, which of two with one id wins, and
 // what an entry is found by; the pids that stand for applications, and whether a process runs.
 #include "platform/xdg/desktop_entries.h"
+#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/pid_assigner.h"
 #include "platform/xdg/process_running.h"
 
@@ -32,6 +33,24 @@ TEST(PidAssigner, AProcessIdStandsForOneApplicationAndNoneForAWindowWithout) {
 
 // A process runs while it exists, this user's or another's; an id that is none, or one wider
 // than a process id (which would wrap onto another), never does.
+// A window joins the application of its process and identity, listed where its first window
+// came; another identity in the same process is an application of its own.
+TEST(AppGrouping, OneApplicationPerProcessAndIdentityInTheOrderOfTheirFirstWindows) {
+  const DesktopEntryIndex none;
+  PidAssigner pids;
+  AppGrouping apps(none, pids);
+  const std::pair<std::string, std::uint32_t> windows[] = {
+      {"Chat", 5}, {"Web Browser", 6}, {"Chat", 5}, {"Web Browser", 5}};
+  for (const auto& [wmClass, process] : windows)
+    apps.of({"", "", wmClass}, process).windows->push_back({});
+  std::vector<std::tuple<std::string, std::string, std::int32_t, std::size_t>> seen;
+  for (const auto& a : apps.take())
+    seen.emplace_back(a.app.id, a.app.name, a.app.pid, a.windows->size());
+  EXPECT_EQ(seen, (decltype(seen){{"chat", "Chat", 5, 2},
+                                  {"web-browser", "Web Browser", 6, 1},
+                                  {"web-browser", "Web Browser", -1, 1}}));
+}
+
 TEST(ProcessRunning, OnlyWhileTheProcessExists) {
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
