@@ -41,7 +41,8 @@ measure gnome bench/gnome_cli.sh "$bin" "$runs"
 measure kwin bench/kwin_cli.sh "$bin" "$runs"
 measure sway-i3 bench/i3_cli.sh "$bin" "$runs"
 
-# One row a desktop: hot key, first hot key (X11), --apply grid, --list.
+# One row a desktop: hot key, until the first window moved and the first press after the tray
+# started (X11), --apply grid, --list.
 python3 - "$figures" "$runs" <<'EOF'
 import sys
 rows, order = {}, []
@@ -58,15 +59,17 @@ def cell(row, measure, goal=None):
     return text, note
 print(f"\nmedians of {sys.argv[2]} runs, 20 windows unless noted; goals: hot key <= 30 ms, "
       "--apply grid <= 170 ms, --list <= 15 ms (X11: 100 windows, 0.35 x wmctrl)")
-print(f"{'desktop':<22}{'hot key':>12}{'first':>10}{'--apply grid':>16}{'--list':>12}  notes")
+print(f"{'desktop':<22}{'hot key':>12}{'moved':>8}{'first':>10}{'--apply grid':>16}{'--list':>12}"
+      "  notes")
 for desktop in order:
     row = rows[desktop]
     hot, hot_note = cell(row, "hotkey", 30)
+    moved, _ = cell(row, "first_move")
     first, _ = cell(row, "first_hotkey")
     apply, apply_note = cell(row, "apply", 170)
     listed, list_note = cell(row, "list", None if desktop.startswith("X11") else 15)
     notes = "; ".join(n for n in (hot_note, apply_note, list_note) if n)
-    print(f"{desktop:<22}{hot:>12}{first:>10}{apply:>16}{listed:>12}  {notes}")
+    print(f"{desktop:<22}{hot:>12}{moved:>8}{first:>10}{apply:>16}{listed:>12}  {notes}")
 EOF
 printf 'load average %s (%s cores); logs in %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)" "$(nproc)" \
   "$logs"
