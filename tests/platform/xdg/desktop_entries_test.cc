@@ -43,12 +43,12 @@ TEST(AppGrouping, OneApplicationPerProcessAndIdentityInTheOrderOfTheirFirstWindo
       {"Chat", 5}, {"Web Browser", 6}, {"Chat", 5}, {"Web Browser", 5}};
   for (const auto& [wmClass, process] : windows)
     apps.of({"", "", wmClass}, process).windows->push_back({});
-  std::vector<std::tuple<std::string, std::string, std::int32_t, std::size_t>> seen;
+  std::vector<std::tuple<std::string, std::string, std::int32_t, bool, std::size_t>> seen;
   for (const auto& a : apps.take())
-    seen.emplace_back(a.app.id, a.app.name, a.app.pid, a.windows->size());
-  EXPECT_EQ(seen, (decltype(seen){{"chat", "Chat", 5, 2},
-                                  {"web-browser", "Web Browser", 6, 1},
-                                  {"web-browser", "Web Browser", -1, 1}}));
+    seen.emplace_back(a.app.id, a.app.name, a.app.pid, a.app.frontmost, a.windows->size());
+  EXPECT_EQ(seen, (decltype(seen){{"chat", "Chat", 5, false, 2},
+                                  {"web-browser", "Web Browser", 6, false, 1},
+                                  {"web-browser", "Web Browser", -1, false, 1}}));
 }
 
 TEST(ProcessRunning, OnlyWhileTheProcessExists) {
