@@ -5,7 +5,10 @@
 #include "platform/i3ipc/i3_desktop.h"
 #include "platform/i3ipc/i3_hot_keys.h"
 #include "platform/i3ipc/i3_socket_path.h"
-
+#ifdef TESSALOOM_HAVE_X11
+#include "platform/i3x11/i3_root_socket.h"
+#include "platform/i3x11/i3_x11_pids.h"
+#endif
 namespace tessaloom::platform {
 namespace {
 
@@ -45,11 +48,15 @@ OpenedRun openI3Run(bool sway, const std::string& named) {
   std::optional<std::string> socket;
   if (!named.empty()) socket = named;
   if (!socket) socket = i3ipc::socketPathFromEnvironment();
-  if (!socket)
-    socket = sway ? i3ipc::swaySocketInRuntimeDirectory() : i3ipc::socketPathFromDisplay();
+  I3Desktop::X11Pids pids;
+#ifdef TESSALOOM_HAVE_X11
+  if (!socket && !sway) socket = i3x11::socketPathFromDisplay();
+  pids = [](const std::vector<std::uint32_t>& windows) { return i3x11::x11ProcessIds(windows); };
+#endif
+  if (!socket && sway) socket = i3ipc::swaySocketInRuntimeDirectory();
   std::string error = sway ? "no sway socket is named or running" : "i3 names no IPC socket";
   if (socket) {
-    auto desktop = I3Desktop::connect(*socket);
+    auto desktop = I3Desktop::connect(*socket, std::move(pids));
     if (desktop)
       return std::unique_ptr<BackendRun>(std::make_unique<I3Run>(std::move(*desktop), *socket));
     error = desktop.error();

@@ -12,7 +12,6 @@
 #include "platform/i3ipc/i3_event_watch.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
-#include "platform/i3ipc/i3_x11_pids.h"
 #include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
@@ -69,12 +68,13 @@ xdg::WindowClassHints hintsOf(const i3ipc::TreeWindow& w) {
 
 I3Desktop::~I3Desktop() = default;
 
-Result<std::unique_ptr<I3Desktop>> I3Desktop::connect(const std::string& path) {
+Result<std::unique_ptr<I3Desktop>> I3Desktop::connect(const std::string& path, X11Pids pids) {
   auto socket = i3ipc::IpcSocket::connect(path, "the window manager");
   if (!socket) return Failure{socket.error()};
   std::unique_ptr<I3Desktop> desktop(new I3Desktop());
   desktop->socket_ = std::move(*socket);
   desktop->path_ = path;
+  desktop->x11Pids_ = std::move(pids);
   const auto version = desktop->fetch(i3ipc::kGetVersion);
   if (!version)
     return Failure{desktop->alive() ? path + " does not answer as sway or i3 do"
@@ -187,11 +187,11 @@ DesktopFacts I3Desktop::snapshot() {
   xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
   auto& all = *windows;
   // i3 leaves process ids out of its tree: X has them.
-  if (flavour_ == i3ipc::Flavour::i3) {
+  if (flavour_ == i3ipc::Flavour::i3 && x11Pids_) {
     std::vector<std::uint32_t> x11Windows;
     for (const auto& w : all)
       if (w.x11Window) x11Windows.push_back(w.x11Window);
-    const auto pids = i3ipc::x11ProcessIds(x11Windows);
+    const auto pids = x11Pids_(x11Windows);
     for (auto& w : all)
       if (auto it = pids.find(w.x11Window); !w.pid && it != pids.end()) w.pid = it->second;
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -24,9 +25,14 @@ class IpcSocket;
 
 class I3Desktop final : public WindowSystem {
  public:
-  /// Connects to the socket at `path` and asks which of the two runs there. Fails, with one
-  /// line saying why, when nothing answers in time.
-  static Result<std::unique_ptr<I3Desktop>> connect(const std::string& path);
+  /// The process ids of X11 windows by window id, which i3's tree leaves out; nothing known
+  /// where X is not at hand.
+  using X11Pids =
+      std::function<std::map<std::uint32_t, std::uint32_t>(const std::vector<std::uint32_t>&)>;
+
+  /// Connects to the socket at `path` and asks which of the two runs there; `pids` reads what
+  /// i3 leaves out. Fails, with one line saying why, when nothing answers in time.
+  static Result<std::unique_ptr<I3Desktop>> connect(const std::string& path, X11Pids pids = {});
   ~I3Desktop() override;
 
   /// The workspaces, the tree and the outputs, three requests; empty when the socket is lost
@@ -80,6 +86,7 @@ class I3Desktop final : public WindowSystem {
   std::string path_;
   i3ipc::Flavour flavour_ = i3ipc::Flavour::i3;
   std::string name_;
+  X11Pids x11Pids_;
   std::optional<std::string> refused_;  // the first refused reply
   std::optional<Point> origin_;         // the primary output's top left, compositor space
   std::map<WindowHandle, i3ipc::TreeWindow> windows_;  // as the last look found them

@@ -1,5 +1,6 @@
 // Where the IPC socket of the session's sway or i3 is: the variables they set for their
-// children, else the property i3 puts on the X root window.
+// children, else a live sway's socket in the runtime folder (i3 names its own on the X root
+// window: platform/i3x11).
 #pragma once
 
 #include <optional>
@@ -12,8 +13,5 @@ std::optional<std::string> socketPathFromEnvironment();
 /// The socket a running sway made in `runtimeDirectory` (XDG_RUNTIME_DIR when empty):
 /// "sway-ipc.<uid>.<pid>.sock" whose process is alive; nothing when there is none.
 std::optional<std::string> swaySocketInRuntimeDirectory(const std::string& runtimeDirectory = {});
-/// The I3_SOCKET_PATH property of the root window of `display` (DISPLAY when empty); nothing
-/// when no X server answers in time or no i3 runs there.
-std::optional<std::string> socketPathFromDisplay(const std::string& display = {});
 
 }  // namespace tessaloom::platform::i3ipc

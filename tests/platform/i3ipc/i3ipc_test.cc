@@ -13,7 +13,8 @@
 #include "platform/i3ipc/i3_socket.h"
 #include "platform/i3ipc/i3_socket_path.h"
 #include "platform/i3ipc/i3_tree.h"
-#include "platform/i3ipc/i3_x11_pids.h"
+#include "platform/i3x11/i3_root_socket.h"
+#include "platform/i3x11/i3_x11_pids.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/x11_desktop.h"
@@ -86,18 +87,18 @@ TEST(I3SocketPath, FromTheVariablesTheRuntimeFolderAndTheRootWindow) {
   std::string error;
   const auto x = x11test::XServer::start(dir.file("xvfb.log"), error);
   ASSERT_TRUE(x) << error;
-  EXPECT_EQ(socketPathFromDisplay(x->display()), std::nullopt);
+  EXPECT_EQ(i3x11::socketPathFromDisplay(x->display()), std::nullopt);
   x11test::Probe probe(x->display());
   xcb_change_property(probe.raw(), XCB_PROP_MODE_REPLACE, probe.root(),
                       probe.atom("I3_SOCKET_PATH"), XCB_ATOM_STRING, 8, 7, "/run/i3");
   probe.atom("WM_NAME");  // a round trip: the property is set
-  EXPECT_EQ(socketPathFromDisplay(x->display()), "/run/i3");
+  EXPECT_EQ(i3x11::socketPathFromDisplay(x->display()), "/run/i3");
   // i3's windows' pids come from their _NET_WM_PID; a window without one has none.
   const std::uint32_t pid = 4242;
   xcb_change_property(probe.raw(), XCB_PROP_MODE_REPLACE, probe.root(), probe.atom("_NET_WM_PID"),
                       XCB_ATOM_CARDINAL, 32, 1, &pid);
   probe.atom("WM_NAME");
-  EXPECT_EQ(x11ProcessIds({probe.root(), 0x1fffff}, x->display()),
+  EXPECT_EQ(i3x11::x11ProcessIds({probe.root(), 0x1fffff}, x->display()),
             (std::map<std::uint32_t, std::uint32_t>{{probe.root(), 4242}}));
 }
 

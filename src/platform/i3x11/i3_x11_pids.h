@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace tessaloom::platform::i3ipc {
+namespace tessaloom::platform::i3x11 {
 
 /// The _NET_WM_PID of each of `windows` on `display` (DISPLAY when empty) that has one, read
 /// in one round trip; empty when no X server answers in time.
 std::map<std::uint32_t, std::uint32_t> x11ProcessIds(const std::vector<std::uint32_t>& windows,
                                                      const std::string& display = {});
 
-}  // namespace tessaloom::platform::i3ipc
+}  // namespace tessaloom::platform::i3x11

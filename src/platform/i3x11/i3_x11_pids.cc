@@ -1,9 +1,9 @@
-#include "platform/i3ipc/i3_x11_pids.h"
+#include "platform/i3x11/i3_x11_pids.h"
 
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_properties.h"
 
-namespace tessaloom::platform::i3ipc {
+namespace tessaloom::platform::i3x11 {
 
 std::map<std::uint32_t, std::uint32_t> x11ProcessIds(const std::vector<std::uint32_t>& windows,
                                                      const std::string& display) {
@@ -25,4 +25,4 @@ std::map<std::uint32_t, std::uint32_t> x11ProcessIds(const std::vector<std::uint
   return pids;
 }
 
-}  // namespace tessaloom::platform::i3ipc
+}  // namespace tessaloom::platform::i3x11
