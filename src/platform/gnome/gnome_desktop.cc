@@ -17,6 +17,16 @@ namespace tessaloom::platform {
 using gnome::ShellFacts;
 using gnome::ShellWindow;
 
+namespace {
+
+// The pointer in the global space, whose origin is the primary monitor's top left.
+Point pointerOf(const ShellFacts& facts) {
+  const Point o = facts.origin();
+  return {facts.pointer.x - o.x, facts.pointer.y - o.y};
+}
+
+}  // namespace
+
 Result<std::unique_ptr<GnomeDesktop>> GnomeDesktop::connect() {
   auto channel = gnome::ShellChannel::open();
   if (!channel) return Failure{channel.error()};
@@ -46,7 +56,7 @@ DesktopFacts GnomeDesktop::snapshot() {
   }
   found.applications = apps.take();
   found.screens = gnome::screensOf(*facts);
-  found.pointer = Point{facts->pointer.x - origin.x, facts->pointer.y - origin.y};
+  found.pointer = pointerOf(*facts);
   return found;
 }
 
@@ -97,9 +107,7 @@ std::shared_ptr<void> GnomeDesktop::watchMonitors(std::function<void()> changed)
 
 Point GnomeDesktop::pointer() {
   const auto facts = read();
-  if (!facts) return {};
-  const Point o = facts->origin();
-  return {facts->pointer.x - o.x, facts->pointer.y - o.y};
+  return facts ? pointerOf(*facts) : Point{};
 }
 
 bool GnomeDesktop::launch(std::string_view id) {

@@ -162,6 +162,19 @@ Rect I3Desktop::toGlobal(Rect r) const {
   return {r.x - o.x, r.y - o.y, r.width, r.height};
 }
 
+Point I3Desktop::toGlobal(Point p) const {
+  const Point o = origin_.value_or(Point{});
+  return {p.x - o.x, p.y - o.y};
+}
+
+bool I3Desktop::readWindows() {
+  auto windows = fetchWindows(nullptr);
+  if (!windows) return false;
+  windows_.clear();
+  for (auto& w : *windows) windows_[w.con] = std::move(w);
+  return true;
+}
+
 std::vector<Screen> I3Desktop::toGlobal(std::vector<Screen> screens) const {
   for (Screen& s : screens) {
     s.frame = toGlobal(s.frame);
@@ -182,7 +195,7 @@ DesktopFacts I3Desktop::snapshot() {
   DesktopFacts found;
   found.screens = toGlobal(screensOf(*outputs, *workspaces));
   if (const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces))
-    found.pointer = toGlobal(Rect{centre->x, centre->y, 0, 0}).origin();
+    found.pointer = toGlobal(*centre);
   const auto self = static_cast<std::uint32_t>(::getpid());
   xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
   auto& all = *windows;
@@ -209,10 +222,7 @@ DesktopFacts I3Desktop::snapshot() {
 
 std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {
   std::vector<std::optional<Rect>> frames(handles.size());
-  const auto windows = fetchWindows(nullptr);
-  if (!windows) return frames;
-  windows_.clear();
-  for (const auto& w : *windows) windows_[w.con] = w;
+  if (!readWindows()) return frames;
   for (std::size_t i = 0; i < handles.size(); ++i)
     if (auto it = windows_.find(handles[i]); it != windows_.end())
       frames[i] = toGlobal(it->second.frame);
@@ -237,12 +247,7 @@ void I3Desktop::place(std::span<const Placement> placements) {
   if (!alive() || placements.empty()) return;
   const bool known = std::ranges::all_of(
       placements, [this](const Placement& p) { return windows_.contains(p.window); });
-  if (!known) {
-    auto windows = fetchWindows(nullptr);
-    if (!windows) return;
-    windows_.clear();
-    for (auto& w : *windows) windows_[w.con] = std::move(w);
-  }
+  if (!known && !readWindows()) return;
   if (!origin_) fetchScreens();
   const auto& current = windows_;
   std::vector<std::string> prepare;
@@ -298,7 +303,7 @@ Point I3Desktop::pointer() {
   if (!origin_) screensOf(*outputs, *workspaces);
   const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces);
   if (!centre) return {};
-  return toGlobal(Rect{centre->x, centre->y, 0, 0}).origin();
+  return toGlobal(*centre);
 }
 
 bool I3Desktop::launch(std::string_view id) {

@@ -78,7 +78,10 @@ class I3Desktop final : public WindowSystem {
   // The screens in the compositor's space; also records the global origin.
   std::vector<Screen> fetchScreens();
   std::vector<Screen> screensOf(const nlohmann::json& outputs, const nlohmann::json& workspaces);
+  Point toGlobal(Point p) const;
   std::vector<Screen> toGlobal(std::vector<Screen> screens) const;
+  // Reads every window of the tree into windows_; false (keeping the last) when it cannot.
+  bool readWindows();
   Rect toGlobal(Rect r) const;
   bool settle();
 

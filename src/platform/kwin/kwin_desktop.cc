@@ -35,6 +35,17 @@ Rect KWinDesktop::toGlobal(Rect r) const {
   return {r.x - origin_.x, r.y - origin_.y, r.width, r.height};
 }
 
+std::vector<Screen> KWinDesktop::screensOf(const Report& report) const {
+  std::vector<Screen> screens;
+  for (const auto& o : report.outputs)
+    screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
+  return screens;
+}
+
+Point KWinDesktop::pointerOf(const Report& report) const {
+  return {report.cursor.x - origin_.x, report.cursor.y - origin_.y};
+}
+
 std::vector<const ReportedWindow*> KWinDesktop::candidates(const Report& report,
                                                            std::uint32_t self) {
   std::vector<const ReportedWindow*> found;
@@ -60,9 +71,8 @@ DesktopFacts KWinDesktop::snapshot() {
                             w->fullScreen, false, w->minimum});
   }
   found.applications = apps.take();
-  for (const auto& o : report->outputs)
-    found.screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
-  found.pointer = Point{report->cursor.x - origin_.x, report->cursor.y - origin_.y};
+  found.screens = screensOf(*report);
+  found.pointer = pointerOf(*report);
   return found;
 }
 
@@ -93,11 +103,7 @@ void KWinDesktop::place(std::span<const Placement> placements) {
 
 std::vector<Screen> KWinDesktop::screens() {
   const auto report = fetch();
-  if (!report) return {};
-  std::vector<Screen> screens;
-  for (const auto& o : report->outputs)
-    screens.push_back({toGlobal(o.frame), toGlobal(o.usable), o.name});
-  return screens;
+  return report ? screensOf(*report) : std::vector<Screen>{};
 }
 
 std::shared_ptr<void> KWinDesktop::watchMonitors(std::function<void()> changed) {
@@ -108,8 +114,7 @@ std::shared_ptr<void> KWinDesktop::watchMonitors(std::function<void()> changed) 
 
 Point KWinDesktop::pointer() {
   const auto report = fetch();
-  if (!report) return {};
-  return {report->cursor.x - origin_.x, report->cursor.y - origin_.y};
+  return report ? pointerOf(*report) : Point{};
 }
 
 bool KWinDesktop::launch(std::string_view id) {

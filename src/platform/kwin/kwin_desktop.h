@@ -59,6 +59,8 @@ class KWinDesktop final : public WindowSystem {
   explicit KWinDesktop(std::unique_ptr<kwin::Agent> agent);
   std::optional<kwin::Report> fetch();
   Rect toGlobal(Rect r) const;
+  std::vector<Screen> screensOf(const kwin::Report& report) const;
+  Point pointerOf(const kwin::Report& report) const;
 
   std::unique_ptr<kwin::Agent> agent_;
   Point origin_;                             // the first output's top left in KWin's space
