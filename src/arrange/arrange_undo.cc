@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "arrange/arranger.h"
 #include "arrange/restore.h"
 #include "layout/layout_engine.h"
@@ -10,9 +12,34 @@ namespace {
 // The undo record is written while the windows settle, not before they move: the key's effect
 // does not wait for the disk. A refused record has been reported; the arrangement goes ahead.
 void applyRecordingUndo(Context& ctx, const LayoutPlan& plan,
-                        const std::vector<ManagedWindow>& before) {
+                        const std::vector<ManagedWindow>& before,
+                        const WindowManager::Revision& revise = {}) {
   auto undo = WindowManager::undoSnapshot(before);
-  WindowManager::apply(ctx, plan, [&] { (void)ctx.settings.setSnapshot(undo, undoKey); });
+  WindowManager::apply(
+      ctx, plan, [&] { (void)ctx.settings.setSnapshot(undo, undoKey); }, revise);
+}
+
+// Where the desktop does not tell a window's least size, a window that ended at its place but
+// larger than its tile tells it; the plan is made again knowing that (the columns stack).
+WindowManager::Revision learningLeastSizes(LayoutKind kind, std::vector<ManagedWindow> windows,
+                                           std::vector<Display> displays,
+                                           LayoutEngine::PlanParameters parameters) {
+  return [=](const LayoutPlan& sent, const std::vector<std::optional<Rect>>& frames) mutable {
+    bool learned = false;
+    for (std::size_t i = 0; i < sent.size() && i < frames.size(); ++i) {
+      if (!frames[i]) continue;
+      const Size least =
+          WindowManager::refusedSize(sent[i].window.frame(), sent[i].target, *frames[i]);
+      const auto w = std::ranges::find(windows, sent[i].window.handle(), &ManagedWindow::handle);
+      if (w == windows.end()) continue;
+      const Size known = w->minimum();
+      if (least.width > known.width || least.height > known.height) {
+        w->setMinimum({std::max(known.width, least.width), std::max(known.height, least.height)});
+        learned = true;
+      }
+    }
+    return learned ? LayoutEngine::plan(kind, windows, displays, parameters) : sent;
+  };
 }
 
 }  // namespace
@@ -36,7 +63,7 @@ int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
     parameters.pointer = facts.pointer ? *facts.pointer : ctx.desktop.pointer();
   const auto plan = LayoutEngine::plan(kind, windows, displays, parameters);
   if (plan.empty()) return 0;
-  applyRecordingUndo(ctx, plan, windows);
+  applyRecordingUndo(ctx, plan, windows, learningLeastSizes(kind, windows, displays, parameters));
   return static_cast<int>(plan.size());
 }
 

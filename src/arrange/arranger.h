@@ -19,6 +19,9 @@ inline constexpr std::string_view undoKey = "undoLayout";
 inline constexpr std::string_view savedKey = "savedLayout";
 inline constexpr double kReadyCheckInterval = 0.35;
 inline constexpr double kReadyDeadline = 10.0;
+/// How long the windows of applications a restore started are kept at their places: a browser
+/// restoring its own session moves them a second or two after they show.
+inline constexpr double kLaunchedWatch = 3.0;
 
 /// The number of windows arranged; 0 when nothing was planned (the undo snapshot is kept).
 /// `mode` replaces the stored display mode for this one arrangement.
@@ -28,9 +31,9 @@ int undo(Context& ctx);
 bool hasUndo(Context& ctx);
 /// Saves the frames of every target window; returns how many, or why they were not stored.
 Result<int> saveCurrent(Context& ctx);
-/// Launches saved applications that are not running, waits for their windows, restores, and
-/// calls `completion` exactly once with the number of windows moved. `ctx` must outlive the
-/// wait.
+/// Launches saved applications that are not running, waits for their windows, restores, puts
+/// back those of the launched applications that move away within kLaunchedWatch, and calls
+/// `completion` exactly once with the number of windows moved. `ctx` must outlive the wait.
 void restoreSaved(Context& ctx, std::function<void(int)> completion);
 
 /// Saves the frames of every target window under `name`, with the monitors they were saved on

@@ -45,13 +45,44 @@ bool ready(const PendingRestore& pending) {
   return true;
 }
 
+// The launched applications' part of the restore of `records`, matched anew: their titles
+// may have come since (a browser names a window once its page has loaded).
+LayoutPlan launchedPart(const PendingRestore& pending, const std::vector<SavedFrame>& records) {
+  auto plan = WindowManager::restorePlan(
+      records, WindowManager::targetWindows(*pending.ctx, WindowManager::Sizes::any));
+  std::erase_if(plan, [&](const PlanEntry& e) {
+    return e.tile || !anySameApp(pending.launched, e.window.appId());
+  });
+  return plan;
+}
+
+// Puts the launched applications' windows back each time they have moved away, until the watch
+// ends; then completes.
+void keepInPlace(std::shared_ptr<PendingRestore> pending, std::vector<SavedFrame> records,
+                 int moved, double end) {
+  auto& queue = pending->ctx->queue;
+  if (queue.now() >= end) {
+    pending->completion(moved);
+    return;
+  }
+  queue.asyncAfter(kReadyCheckInterval, [pending, records = std::move(records), moved, end] {
+    WindowManager::correct(*pending->ctx, launchedPart(*pending, records));
+    keepInPlace(pending, records, moved, end);
+  });
+}
+
 void finishWhenReady(std::shared_ptr<PendingRestore> pending) {
   auto& queue = pending->ctx->queue;
   if (!ready(*pending) && queue.now() < pending->deadline) {
     queue.asyncAfter(kReadyCheckInterval, [pending] { finishWhenReady(pending); });
     return;
   }
-  pending->completion(restore(*pending->ctx, pending->read()));
+  auto records = pending->read();
+  const int moved = restore(*pending->ctx, records);
+  if (launchedPart(*pending, records).empty())
+    pending->completion(moved);
+  else
+    keepInPlace(pending, std::move(records), moved, queue.now() + kLaunchedWatch);
 }
 
 // Launches the applications of `records` that are not running, waits for their windows and

@@ -46,7 +46,8 @@ std::optional<DisplayMode> displayModeFromRaw(std::string_view raw);
 /// lives.
 using WindowHandle = std::uint64_t;
 
-/// One target window as discovery found it. Only the frame may change after construction.
+/// One target window as discovery found it. Only the frame and the least size may change after
+/// construction.
 class ManagedWindow {
  public:
   ManagedWindow(WindowHandle handle, std::int32_t pid, std::string appId, std::string appName,
@@ -74,6 +75,7 @@ class ManagedWindow {
   bool tiled() const { return tiled_; }
   /// The smallest frame it takes; zero where the desktop does not tell.
   const Size& minimum() const { return minimum_; }
+  void setMinimum(const Size& minimum) { minimum_ = minimum; }
 
  private:
   WindowHandle handle_;

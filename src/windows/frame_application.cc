@@ -7,6 +7,10 @@
 namespace tessaloom::WindowManager {
 namespace {
 
+bool near(const Size& a, const Size& b) {
+  return std::fabs(a.width - b.width) <= kTolerance && std::fabs(a.height - b.height) <= kTolerance;
+}
+
 bool offTarget(const Rect& current, const Rect& target) {
   // Negated so that a NaN difference counts as a miss.
   auto near = [](double a, double b) { return std::fabs(a - b) <= kTolerance; };
@@ -16,13 +20,36 @@ bool offTarget(const Rect& current, const Rect& target) {
 
 }  // namespace
 
-void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& meanwhile) {
-  if (plan.empty()) return;
+void correct(Context& ctx, const LayoutPlan& plan) {
+  std::vector<WindowHandle> handles;
+  for (const auto& entry : plan) handles.push_back(entry.window.handle());
+  const auto frames = ctx.desktop.frames(handles);
+  std::vector<platform::Placement> again;
+  for (std::size_t i = 0; i < plan.size() && i < frames.size(); ++i)
+    if (const Rect target = plan[i].target.integral();
+        !plan[i].tile && frames[i] && offTarget(*frames[i], target))
+      again.push_back({handles[i], target, false});
+  if (!again.empty()) ctx.desktop.place(again);
+}
+
+Size refusedSize(const Rect& before, const Rect& target, const Rect& after) {
+  const auto near = [](double a, double b) { return std::fabs(a - b) <= kTolerance; };
+  // A window still at its old size may not have answered yet.
+  if (!near(after.minX(), target.minX()) || !near(after.minY(), target.minY()) ||
+      (near(after.width, before.width) && near(after.height, before.height)))
+    return {};
+  const auto larger = [](double got, double asked) { return got > asked + kTolerance ? got : 0; };
+  return {larger(after.width, target.width), larger(after.height, target.height)};
+}
+
+void apply(Context& ctx, const LayoutPlan& first, const std::function<void()>& meanwhile,
+           const Revision& revise) {
+  if (first.empty()) return;
   std::vector<platform::Placement> placements;
   std::vector<WindowHandle> handles;
-  placements.reserve(plan.size());
-  handles.reserve(plan.size());
-  for (const auto& entry : plan) {
+  placements.reserve(first.size());
+  handles.reserve(first.size());
+  for (const auto& entry : first) {
     placements.push_back({entry.window.handle(), entry.target.integral(), entry.tile});
     handles.push_back(entry.window.handle());
   }
@@ -32,12 +59,31 @@ void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& me
   ctx.queue.sleep(std::max(0.0, placed + kSettleSeconds - ctx.queue.now()));
 
   // Windows that are gone or unreadable are left alone.
-  const auto frames = ctx.desktop.frames(handles);
+  auto frames = ctx.desktop.frames(handles);
+  // A client still at its old size has not drawn at its new one yet (on Wayland the desktop
+  // waits for it): it is given one more settle, so that what it takes is what is corrected.
+  const auto unanswered = [&](std::size_t i) {
+    const Rect& had = first[i].window.frame();
+    return frames[i] && !first[i].tile && near(frames[i]->size(), had.size()) &&
+           !near(placements[i].frame.size(), had.size());
+  };
+  for (std::size_t i = 0; i < frames.size() && i < first.size(); ++i)
+    if (unanswered(i)) {
+      ctx.queue.sleep(kSettleSeconds);
+      frames = ctx.desktop.frames(handles);
+      break;
+    }
   std::vector<platform::Placement> corrections;
+  const LayoutPlan revised = revise ? revise(first, frames) : LayoutPlan();
   // A window put back into tiling takes whatever frame its layout gives it.
-  for (std::size_t i = 0; i < placements.size() && i < frames.size(); ++i)
-    if (!placements[i].tile && frames[i] && offTarget(*frames[i], placements[i].frame))
-      corrections.push_back(placements[i]);
+  for (std::size_t i = 0; i < placements.size() && i < frames.size(); ++i) {
+    auto& placement = placements[i];
+    const auto again = std::ranges::find(revised, placement.window,
+                                         [](const PlanEntry& e) { return e.window.handle(); });
+    if (again != revised.end()) placement.frame = again->target.integral();
+    if (!placement.tile && frames[i] && offTarget(*frames[i], placement.frame))
+      corrections.push_back(placement);
+  }
   if (!corrections.empty()) ctx.desktop.place(corrections);
 }
 

@@ -37,10 +37,26 @@ std::optional<std::int32_t> frontmostPid(const platform::DesktopFacts& facts);
 /// The screens as displays, primary first.
 std::vector<Display> displays(const std::vector<platform::Screen>& screens);
 
+/// A plan for the same windows, revised once the first batch has shown where they went (the
+/// frames read back, in plan order; none for a window that is gone).
+using Revision =
+    std::function<LayoutPlan(const LayoutPlan& sent, const std::vector<std::optional<Rect>>&)>;
+
 /// Places every window at its whole-number target in one batch, waits once to settle, reads
-/// the frames back once and places each window that ended more than kTolerance off again, in
-/// one more batch. `meanwhile` runs right after the first batch is sent, within the wait.
-void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& meanwhile = {});
+/// the frames back once and places each window that ended more than kTolerance off its target
+/// (in the plan `revise` gives, when given) again, in one more batch. `meanwhile` runs right
+/// after the first batch is sent, within the wait.
+void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& meanwhile = {},
+           const Revision& revise = {});
+
+/// Places again, in one batch, each window of `plan` that stands more than kTolerance off its
+/// whole-number target (not those put back into tiling).
+void correct(Context& ctx, const LayoutPlan& plan);
+
+/// The least size a window showed by ending at its target position but larger than its target
+/// size, and not at the size it had before (which may only mean it has not resized yet); zero
+/// in each dimension it took.
+Size refusedSize(const Rect& before, const Rect& target, const Rect& after);
 
 /// Each window's application, title and frame as listed, to be saved.
 std::vector<SavedFrame> snapshot(const std::vector<ManagedWindow>& windows);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -23,6 +25,16 @@ inline const App kFirefox{"firefox", "Firefox"};
 inline const App kChat{"org.example.ChatApp", "ChatGPT"};
 // No desktop entry, neither browser nor AI: never arranged.
 inline const App kTerminal{"xterm", "XTerm"};
+// Debian's browsers, run for real.
+inline const App kFirefoxEsr{"firefox-esr", "Firefox ESR"};
+inline const App kChromium{"chromium", "Chromium"};
+
+/// The application a window class or app id names, in any case; null for none of the above.
+inline const App* appNamed(const std::string& name) {
+  for (const App* app : {&kChrome, &kFirefox, &kChat, &kTerminal, &kFirefoxEsr, &kChromium})
+    if (::strcasecmp(app->identifier.c_str(), name.c_str()) == 0) return app;
+  return nullptr;
+}
 
 struct WindowSpec {
   std::string title;
@@ -57,9 +69,6 @@ class Desktop {
   virtual std::string start(const std::filesystem::path& folder, int monitors) = 0;
   /// What the program needs to reach this desktop.
   virtual Environment environment() const = 0;
-  /// The Exec line of a desktop entry that opens `windows` as `app` (restore launches it).
-  virtual std::string launchCommand(const App& app,
-                                    const std::vector<WindowSpec>& windows) const = 0;
   /// Opens `windows` as one client of `app`; waits (bounded) until the desktop shows them all.
   virtual ::testing::AssertionResult open(const App& app,
                                           const std::vector<WindowSpec>& windows) = 0;
@@ -73,6 +82,19 @@ class Desktop {
   virtual ::testing::AssertionResult pointAt(int monitor) = 0;
   /// The monitor the pointer is on, where pointAt cannot move it; -1 when unknown.
   virtual int pointerMonitor() { return -1; }
+  /// Starts a program of the user's own (`argv`, as `app`) on the desktop, as its user, and
+  /// returns at once; quit(app) or the desktop's end stops it. False where it cannot run one.
+  virtual bool launch(const App& /*app*/, const std::vector<std::string>& /*argv*/) {
+    return false;
+  }
+  /// The Exec line of a desktop entry that runs `argv` as launch does.
+  virtual std::string execLine(const std::vector<std::string>& argv) const {
+    std::string line;
+    for (const auto& arg : argv) line += " \"" + arg + "\"";
+    return line.substr(1);
+  }
+  /// Lets the programs launched on the desktop write under `folder`.
+  virtual void handOver(const std::filesystem::path& /*folder*/) {}
   /// Presses Control+Alt+`letter` as a user would; false where this desktop cannot.
   virtual bool press(char /*letter*/) { return false; }
   /// Leaves only the first `count` of the monitors it started with lit, as unplugging the others

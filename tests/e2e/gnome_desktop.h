@@ -152,7 +152,7 @@ class GnomeDesktop : public SessionDesktop {
               [](const auto& a, const auto& b) { return a["sequence"] < b["sequence"]; });
     std::vector<std::pair<SeenWindow, int>> seen;
     for (const auto& w : all)
-      if (const App* app = appNamed(w["wmClass"]))
+      if (const App* app = appNamed(w.value("wmClass", "")))
         seen.emplace_back(
             SeenWindow{app->identifier, w["title"], local(f, w["frame"]), w["maximized"]},
             w["pid"]);

@@ -113,7 +113,7 @@ class KWinDesktop : public SessionDesktop {
     std::vector<std::pair<SeenWindow, int>> seen;
     auto report = probe();
     for (const auto& w : report["windows"]) {
-      const App* app = appNamed(w["app"]);
+      const App* app = appNamed(w.value("app", ""));
       if (!app) continue;
       const Rect frame(w["frame"][0], w["frame"][1], w["frame"][2], w["frame"][3]);
       const bool maximized = frame.size() == Size{1920, 1080};  // filling an output

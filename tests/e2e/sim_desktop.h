@@ -35,10 +35,6 @@ class SimDesktop : public Desktop {
   Environment environment() const override {
     return {{"TESSALOOM_SCENE", file_.string()}};  // the scene wins over any display
   }
-  std::string launchCommand(const App& app, const std::vector<WindowSpec>& windows) const override {
-    launches_[app.identifier] = windows;
-    return "false";  // restore launches from the scene's installed list instead
-  }
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     Json scene = read();
     scene["frontmost"] = ++pid_;  // a freshly opened application has the focus
@@ -50,14 +46,16 @@ class SimDesktop : public Desktop {
     return ::testing::AssertionSuccess();
   }
   ::testing::AssertionResult quit(const App& app) override {
-    Json scene = read(), kept = Json::array();
-    for (const auto& a : scene["apps"])
-      if (a["bundleID"] != app.identifier) kept.push_back(a);
+    Json scene = read(), kept = Json::array(), installed = Json::array();
+    for (const auto& a : scene["apps"])  // started again, it opens the windows it had
+      if (a["bundleID"] != app.identifier)
+        kept.push_back(a);
+      else
+        installed.push_back(
+            {{"bundleID", app.identifier}, {"name", app.name}, {"windows", a["windows"]}});
     scene["apps"] = kept;
     scene.erase("frontmost");
-    scene["installed"] = {{{"bundleID", app.identifier},
-                           {"name", app.name},
-                           {"windows", windowsJson(launches_[app.identifier])}}};
+    scene["installed"] = installed;
     write(scene);
     return ::testing::AssertionSuccess();
   }
@@ -117,7 +115,6 @@ class SimDesktop : public Desktop {
   std::filesystem::path file_;
   std::vector<Monitor> monitors_;
   std::string written_;
-  mutable std::map<std::string, std::vector<WindowSpec>> launches_;
   int pid_ = 100;
 };
 

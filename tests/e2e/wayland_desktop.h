@@ -4,12 +4,12 @@
 #pragma once
 
 #include <signal.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "e2e/desktop.h"
 #include "support/run_program.h"
@@ -29,13 +29,6 @@ class SessionDesktop : public Desktop {
     Environment env = env_;
     env.insert(env.end(), {{"-TESSALOOM_SCENE", ""}, {"-TESSALOOM_BACKEND", ""}});
     return env;
-  }
-
-  std::string launchCommand(const App& app, const std::vector<WindowSpec>& windows) const override {
-    // GTK finds its icons only in the system's data folders, which the program's do not name.
-    std::string line = gtk(app, windows) ? "env XDG_DATA_DIRS=/usr/local/share:/usr/share" : "";
-    for (const auto& arg : clientArgs(app, windows)) line += " \"" + arg + "\"";
-    return line.substr(line.front() == ' ');
   }
 
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
@@ -61,14 +54,27 @@ class SessionDesktop : public Desktop {
   }
 
   ::testing::AssertionResult quit(const App& app) override {
-    // Clients the program launched are known only by the pids the desktop gives.
+    // Once each: a browser told twice stops without saving its session. Clients this test
+    // started are stopped (and waited for) as processes; those the program launched are known
+    // only by the pids the desktop gives.
+    std::set<int> pids;
     for (const auto& [w, pid] : shown())
-      if (w.app == app.identifier) ::kill(pid, SIGTERM);
+      if (w.app == app.identifier) pids.insert(pid);
+    for (const auto& [id, client] : clients_)
+      if (id == app.identifier) pids.erase(client->pid());
     std::erase_if(clients_, [&](const auto& c) { return c.first == app.identifier; });
+    for (const int pid : pids) ::kill(pid, SIGTERM);
     const auto gone = [&] {
       return std::ranges::none_of(windows(), [&](auto& w) { return w.app == app.identifier; });
     };
     return waitFor(gone, 10, "the windows of " + app.identifier + " stayed");
+  }
+
+  bool launch(const App& app, const std::vector<std::string>& argv) override {
+    std::vector<std::string> env;
+    for (const auto& [key, value] : env_) env.push_back(key + "=" + value);
+    auto process = testing::Process::start(argv, env, (folder_ / "clients.log").string());
+    return process && clients_.emplace_back(app.identifier, std::move(process)).second;
   }
 
   std::vector<SeenWindow> windows() override {
@@ -104,13 +110,6 @@ class SessionDesktop : public Desktop {
   testing::ProgramResult runInSession(const std::string& program,
                                       const std::vector<std::string>& args) const {
     return testing::runProgram(program, args, env_, 20);
-  }
-
-  /// The test application a desktop's window class or app id names.
-  static const App* appNamed(const std::string& name) {
-    for (const App* app : {&kChrome, &kFirefox, &kChat, &kTerminal})
-      if (::strcasecmp(app->identifier.c_str(), name.c_str()) == 0) return app;
-    return nullptr;
   }
 
   static std::string script(const std::string& name) {

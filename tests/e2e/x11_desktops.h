@@ -53,12 +53,6 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
             {"-I3SOCK", ""}};
   }
 
-  std::string launchCommand(const App& app, const std::vector<WindowSpec>& windows) const override {
-    std::string line = kClient;
-    for (const auto& arg : clientArgs(app, windows)) line += " \"" + arg + "\"";
-    return line;
-  }
-
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
     std::vector<xcb_window_t> made;
     const bool started = startClient(clientArgs(app, windows), app.identifier, &made);
@@ -120,6 +114,11 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
     return ::testing::AssertionSuccess();
   }
 
+  bool launch(const App& app, const std::vector<std::string>& argv) override {
+    auto process = testing::Process::start(argv, {"DISPLAY=" + server_->display()}, log_);
+    return process && clients_.emplace_back(app.identifier, std::move(process)).second;
+  }
+
   bool press(char letter) override {
     return testing::runProgram("xdotool", {"key", std::string("ctrl+alt+") + letter},
                                {{"DISPLAY", server_->display()}}, 10)
@@ -167,10 +166,14 @@ class X11Desktop : public Desktop, private x11test::PrivateDesktop {
     return probe_->hasState(w, "_NET_WM_STATE_MAXIMIZED_VERT") &&
            probe_->hasState(w, "_NET_WM_STATE_MAXIMIZED_HORZ");
   }
+  // The class, as the application it names is known ("Chromium" is chromium).
   std::string classOf(xcb_window_t w) {
     const std::string both = probe_->text(w, "WM_CLASS", XCB_ATOM_STRING);
     const auto nul = both.find('\0');
-    return nul == std::string::npos ? "" : both.substr(nul + 1, both.find('\0', nul + 1) - nul - 1);
+    const std::string name =
+        nul == std::string::npos ? "" : both.substr(nul + 1, both.find('\0', nul + 1) - nul - 1);
+    const App* app = appNamed(name);
+    return app ? app->identifier : name;
   }
 
   std::string manager_, log_;

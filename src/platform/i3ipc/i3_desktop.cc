@@ -222,6 +222,7 @@ DesktopFacts I3Desktop::snapshot() {
 
 std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {
   std::vector<std::optional<Rect>> frames(handles.size());
+  std::this_thread::sleep_until(floatAnswers_);
   if (!readWindows()) return frames;
   for (std::size_t i = 0; i < handles.size(); ++i)
     if (auto it = windows_.find(handles[i]); it != windows_.end())
@@ -264,11 +265,15 @@ void I3Desktop::place(std::span<const Placement> placements) {
       continue;
     }
     if (p.frame.width < 1 || p.frame.height < 1) continue;
-    if (it->second.fullScreen) prepare.push_back(con + "fullscreen disable");
-    if (!it->second.floating) prepare.push_back(con + "floating enable");
-    moves.push_back(con + "resize set width " + pixels(p.frame.width) + " px height " +
-                    pixels(p.frame.height) + " px, move absolute position " +
-                    pixels(p.frame.x + o.x) + " " + pixels(p.frame.y + o.y));
+    // Floated, sized and moved in one command: the client's first configure is its last, and
+    // a browser does not take the size it floated at for the one it is given.
+    if (!it->second.floating && flavour_ == i3ipc::Flavour::sway)
+      floatAnswers_ = std::chrono::steady_clock::now() + kFloatAnswer;
+    moves.push_back(con + (it->second.fullScreen ? "fullscreen disable, " : "") +
+                    (it->second.floating ? "" : "floating enable, ") + "resize set width " +
+                    pixels(p.frame.width) + " px height " + pixels(p.frame.height) +
+                    " px, move absolute position " + pixels(p.frame.x + o.x) + " " +
+                    pixels(p.frame.y + o.y));
   }
   // A window goes back into the layout after the one focused last: in their old order, left to
   // right and top to bottom, each focused in turn, they take their old places; then the focus
@@ -283,7 +288,7 @@ void I3Desktop::place(std::span<const Placement> placements) {
   if (!retile.empty())
     for (const auto& [con, w] : current)
       if (w.focused) prepare.push_back(conSelector(con) + "focus");
-  // Floating one window re-tiles the rest; sizes sent before that has settled get lost.
+  // Windows going back into the layout re-tile the rest: that settles before any is moved.
   if (!prepare.empty()) {
     if (!socket_->request(i3ipc::kRunCommand, joined(prepare))) return;
     if (!settle()) return;

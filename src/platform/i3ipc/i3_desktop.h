@@ -3,6 +3,7 @@
 // arbitrary rectangles, so the windows an arrangement moves are made floating first.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -65,6 +66,11 @@ class I3Desktop final : public WindowSystem {
 
   /// How long a placement waits for the tree to settle after floating windows.
   static constexpr int kSettleMilliseconds = 300;
+  // On sway a client floated out of the layout answers with a size of its own choosing (its
+  // least, or for Firefox the one it had before it was tiled) 120-400 ms after the command,
+  // after the usual settle: the read-back waits this long from the command so that the
+  // correction sees it.
+  static constexpr std::chrono::milliseconds kFloatAnswer{500};
 
  private:
   I3Desktop() = default;
@@ -93,6 +99,8 @@ class I3Desktop final : public WindowSystem {
   std::optional<std::string> refused_;  // the first refused reply
   std::optional<Point> origin_;         // the primary output's top left, compositor space
   std::map<WindowHandle, i3ipc::TreeWindow> windows_;  // as the last look found them
+  // Until when a read-back waits for the clients that the last placement floated (sway).
+  std::chrono::steady_clock::time_point floatAnswers_;
   xdg::PidAssigner pids_;
 };
 

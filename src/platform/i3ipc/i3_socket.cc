@@ -49,6 +49,13 @@ IpcSocket::IpcSocket(int fd, std::string path, std::string peer)
     : fd_(fd), path_(std::move(path)), peer_(std::move(peer)) {}
 
 IpcSocket::~IpcSocket() {
+  // sway drops what a peer that has hung up still had queued: a command that ends the program
+  // (the last corrections) waits until what it posted has been carried out, within kTimeout.
+  for (const Deadline deadline = Clock::now() + kTimeout; fd_ >= 0 && !posted_.empty();)
+    if (const auto message = read(deadline); !message)
+      break;
+    else if (message->type == posted_.front())
+      posted_.pop_front();
   if (fd_ >= 0) ::close(fd_);
 }
 

@@ -44,8 +44,9 @@ class IpcSocket {
   /// Sends one message and returns the payload of its reply; events that arrive first are
   /// dropped, and so are the replies to posted messages. A failure loses the socket.
   Result<std::string> request(std::uint32_t type, std::string_view payload = {});
-  /// Sends one message without waiting for its reply, which the next request() reads and
-  /// drops: the peer works on it meanwhile. False, with the socket lost, when it cannot be sent.
+  /// Sends one message without waiting for its reply, which the next request() (or, at the
+  /// latest, the destructor) reads and drops: the peer works on it meanwhile. False, with the
+  /// socket lost, when it cannot be sent.
   bool post(std::uint32_t type, std::string_view payload);
   /// The next whole message (a reply or an event) if one starts before `deadline`; nothing
   /// when none has started by then. Once a message has started it is read to its end (the

@@ -38,7 +38,8 @@
 // Faults of a window:
 //   "failRead": [attr]     "AXPosition" or "AXSize": the window is not listed and has no frame;
 //                          "AXTitle": no title; "AXRole", "AXSubrole": not standard;
-//                          "AXMinimized", "AXFullScreen": false;
+//                          "AXMinimized", "AXFullScreen": false; "AXMinimumSize": its
+//                          minSize is kept but not told;
 //   "failWrite": [attr]    "AXPosition" or "AXSize": a placement keeps that part of the frame;
 //   "ignoresWrites": true  placements change nothing;
 //   "minSize": [w, h]      placed sizes are clamped up to it;

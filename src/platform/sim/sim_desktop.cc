@@ -325,7 +325,7 @@ std::optional<std::vector<WindowFacts>> SimDesktop::windows(std::int32_t pid) {
     facts.minimized = has("AXMinimized", f.minimized, true);
     facts.fullScreen = has("AXFullScreen", f.fullScreen, true);
     facts.tiled = w.tiled;
-    facts.minimum = f.minSize.value_or(Size{});
+    if (!f.failRead.count("AXMinimumSize")) facts.minimum = f.minSize.value_or(Size{});
     result.push_back(std::move(facts));
   }
   return result;

@@ -9,6 +9,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -44,6 +46,9 @@ class FakeIpcPeer {
   }
 
   /// Answers a SUBSCRIBE of exactly `payload` with `reply` (whole messages: events may follow).
+  /// How long the peer takes to get to a message, in milliseconds.
+  std::atomic<int> lag{0};
+
   void answerSubscription(const std::string& payload, std::string reply) {
     std::lock_guard lock(mutex_);
     subscriptions_[payload] = std::move(reply);
@@ -72,8 +77,11 @@ class FakeIpcPeer {
     for (std::size_t i = 2; i < fds.size(); ++i) ::close(fds[i].fd);
   }
 
-  // False once the connection is to close.
+  // False once the connection is to close. As sway does, what a client that has hung up still
+  // had queued is dropped.
   bool answer(int fd) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(lag.load()));
+    if (pollfd hup{fd, POLLRDHUP, 0}; ::poll(&hup, 1, 0) > 0) return false;
     char head[14];
     std::uint32_t length, type;
     if (::recv(fd, head, sizeof head, MSG_WAITALL) != sizeof head) return false;

@@ -62,6 +62,11 @@ TEST(I3Socket, SkipsEventsForTheReplyAndSaysInOneLineWhatWentWrong) {
   auto socket = IpcSocket::connect(dir.file("ipc"), "sway");
   ASSERT_TRUE(socket && (*socket)->post(kRunCommand, "a") && (*socket)->post(kRunCommand, "b"));
   EXPECT_EQ(*(*socket)->request(kRunCommand, "c"), R"([{"success": true, "ran": "c"}])");
+  // What was posted last is carried out even when the program ends right after.
+  peer.lag = 50;
+  ASSERT_TRUE((*socket)->post(kRunCommand, "last"));
+  socket->reset();
+  EXPECT_EQ(peer.commands().back(), "last");
   for (const std::string& path : {std::string(), "/" + std::string(200, 'x')})
     EXPECT_EQ(IpcSocket::connect(path, "sway").error(),
               "the IPC socket path of sway is not usable: " + path);
