@@ -29,8 +29,6 @@ debian13_packages=(
   kwin-wayland kwin-style-breeze
   # GNOME 48 and its test build (the end-to-end tests are GoogleTest programs)
   gnome-shell libgl1-mesa-dri dconf-gsettings-backend libgtest-dev libgmock-dev
-  # real browsers beside the test clients
-  firefox-esr chromium
 )
 
 # The mount points under the root, in mounting order.

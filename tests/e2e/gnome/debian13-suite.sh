@@ -4,11 +4,13 @@
 # tests are built there against its libraries, in the build the suites share.
 #
 #   debian13-suite.sh [GTEST_FILTER]   (default: the GNOME scenarios)
+#
+# Debian's browsers run in the scenarios of the host's desktops only, not yet here.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/debian13-chroot.bash
 . "$source_dir/scripts/lib/debian13-chroot.bash"
 debian13_chroot_ensure
 debian13_chroot_run sh -c "$debian13_build_script
-  /var/cache/tessaloom-debian13/test_e2e --gtest_filter='${1:-*gnome*}' --gtest_brief=1" \
+  /var/cache/tessaloom-debian13/test_e2e --gtest_filter='${1:-*gnome*}-*RealBrowsers*' --gtest_brief=1" \
   build tessaloom tessaloom-tray tessaloom_extension tessaloom-testclient test_e2e
