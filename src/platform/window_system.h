@@ -114,6 +114,10 @@ class WindowSystem {
   /// the desktop allows. Returns once the requests are sent; windows that are gone or refuse
   /// are skipped. The caller checks the outcome with frames().
   virtual void place(std::span<const Placement> placements) = 0;
+  /// For how many seconds from now the windows the last placements changed may still resize
+  /// themselves: a client floated out of a tiling layout answers with a size of its own some
+  /// time after the command. Zero where a placement read back is final.
+  virtual double unsettledFor() { return 0; }
 
   /// The screens, primary first; empty when there is none.
   virtual std::vector<Screen> screens() = 0;

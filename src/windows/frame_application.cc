@@ -7,15 +7,19 @@
 namespace tessaloom::WindowManager {
 namespace {
 
+// False for a NaN difference.
+bool near(double a, double b) {
+  return std::fabs(a - b) <= kTolerance;
+}
+
 bool near(const Size& a, const Size& b) {
-  return std::fabs(a.width - b.width) <= kTolerance && std::fabs(a.height - b.height) <= kTolerance;
+  return near(a.width, b.width) && near(a.height, b.height);
 }
 
 bool offTarget(const Rect& current, const Rect& target) {
   // Negated so that a NaN difference counts as a miss.
-  auto near = [](double a, double b) { return std::fabs(a - b) <= kTolerance; };
   return !(near(current.minX(), target.minX()) && near(current.minY(), target.minY()) &&
-           near(current.width, target.width) && near(current.height, target.height));
+           near(current.size(), target.size()));
 }
 
 }  // namespace
@@ -33,10 +37,9 @@ void correct(Context& ctx, const LayoutPlan& plan) {
 }
 
 Size refusedSize(const Rect& before, const Rect& target, const Rect& after) {
-  const auto near = [](double a, double b) { return std::fabs(a - b) <= kTolerance; };
   // A window still at its old size may not have answered yet.
   if (!near(after.minX(), target.minX()) || !near(after.minY(), target.minY()) ||
-      (near(after.width, before.width) && near(after.height, before.height)))
+      near(after.size(), before.size()))
     return {};
   const auto larger = [](double got, double asked) { return got > asked + kTolerance ? got : 0; };
   return {larger(after.width, target.width), larger(after.height, target.height)};
@@ -73,18 +76,31 @@ void apply(Context& ctx, const LayoutPlan& first, const std::function<void()>& m
       frames = ctx.desktop.frames(handles);
       break;
     }
-  std::vector<platform::Placement> corrections;
-  const LayoutPlan revised = revise ? revise(first, frames) : LayoutPlan();
-  // A window put back into tiling takes whatever frame its layout gives it.
-  for (std::size_t i = 0; i < placements.size() && i < frames.size(); ++i) {
-    auto& placement = placements[i];
-    const auto again = std::ranges::find(revised, placement.window,
-                                         [](const PlanEntry& e) { return e.window.handle(); });
-    if (again != revised.end()) placement.frame = again->target.integral();
-    if (!placement.tile && frames[i] && offTarget(*frames[i], placement.frame))
-      corrections.push_back(placement);
+  // The plan as last sent, in the first plan's order: what each look is compared with.
+  LayoutPlan sent = first;
+  const auto correctFrom = [&](const std::vector<std::optional<Rect>>& seen) {
+    std::vector<platform::Placement> corrections;
+    const LayoutPlan revised = revise ? revise(sent, seen) : LayoutPlan();
+    // A window put back into tiling takes whatever frame its layout gives it.
+    for (std::size_t i = 0; i < placements.size() && i < seen.size(); ++i) {
+      auto& placement = placements[i];
+      const auto again = std::ranges::find(revised, placement.window,
+                                           [](const PlanEntry& e) { return e.window.handle(); });
+      if (again != revised.end()) placement.frame = again->target.integral();
+      sent[i].target = placement.frame;
+      if (!placement.tile && seen[i] && offTarget(*seen[i], placement.frame))
+        corrections.push_back(placement);
+    }
+    if (!corrections.empty()) ctx.desktop.place(corrections);
+  };
+  correctFrom(frames);
+  // A client that resizes itself after the read-back (one floated out of a tiling layout) is
+  // looked at again while the desktop says it may, and put back each time it moved away.
+  const double watchEnd = ctx.queue.now() + ctx.desktop.unsettledFor();
+  while (ctx.queue.now() < watchEnd) {
+    ctx.queue.sleep(std::min(kWatchStep, watchEnd - ctx.queue.now()));
+    correctFrom(ctx.desktop.frames(handles));
   }
-  if (!corrections.empty()) ctx.desktop.place(corrections);
 }
 
 }  // namespace tessaloom::WindowManager

@@ -19,6 +19,8 @@ inline constexpr double kMinimumWidth = 200;
 inline constexpr double kMinimumHeight = 150;
 inline constexpr double kTolerance = 2.0;
 inline constexpr double kSettleSeconds = 0.15;
+/// How often windows that may still resize themselves are looked at again.
+inline constexpr double kWatchStep = 0.1;
 
 /// Applications with an identifier, sorted by name.
 std::vector<platform::AppFacts> regularApps(const platform::DesktopFacts& facts);
@@ -44,8 +46,9 @@ using Revision =
 
 /// Places every window at its whole-number target in one batch, waits once to settle, reads
 /// the frames back once and places each window that ended more than kTolerance off its target
-/// (in the plan `revise` gives, when given) again, in one more batch. `meanwhile` runs right
-/// after the first batch is sent, within the wait.
+/// (in the plan `revise` gives, when given) again, in one more batch. While the desktop says
+/// clients may still resize themselves, looks again every kWatchStep and places those that moved
+/// away. `meanwhile` runs right after the first batch is sent, within the wait.
 void apply(Context& ctx, const LayoutPlan& plan, const std::function<void()>& meanwhile = {},
            const Revision& revise = {});
 

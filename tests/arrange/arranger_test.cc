@@ -108,24 +108,27 @@ TEST_F(ArrangerTest, UndoTakesBackExactlyTheWindowsTheArrangementMoved) {
 
 // Four browsers whose least width (500) the desktop does not tell: the 470-point columns the
 // first batch asks for come out 500 wide, and the second batch stacks them in halves. A window
-// that has not resized by the read-back tells nothing, and the columns stay.
+// that has not resized by the read-back tells nothing, and the columns stay; one floated out of
+// a tiling layout that takes its least size only after the read-back is still watched for.
 TEST_F(ArrangerTest, ColumnsLearnALeastSizeTheDesktopDoesNotTellAndStack) {
-  for (const double delay : {0.0, 1.0}) {
-    SCOPED_TRACE(delay);
+  for (const auto& [delay, floatAnswer, height] :
+       {std::tuple{0.0, 0.0, 528}, {1.0, 0.0, 1064}, {0.0, 0.6, 528}}) {
+    SCOPED_TRACE(delay + floatAnswer);
     json windows = json::array();
     for (int i = 0; i < 4; ++i)
       windows.push_back({{"title", "Docs"},
                          {"frame", {100 * i, 30, 900, 700}},
                          {"minSize", {500, 100}},
                          {"failRead", {"AXMinimumSize"}},
-                         {"writeDelay", delay}});
+                         {"writeDelay", delay},
+                         {"tiled", floatAnswer > 0},
+                         {"floatAnswer", floatAnswer}});
     load({{"screens", {{{"name", "wide"}, {"frame", {0, 0, 1920, 1080}}}}},
           {"apps", {{{"pid", 101}, {"bundleID", "com.google.Chrome"}, {"windows", windows}}}}});
     EXPECT_EQ(Arranger::arrange(ctx(), LayoutKind::columns), 4);
     queue_.advance(2);
     EXPECT_EQ(log().count(platform::SimCallKind::place), 8u);  // two batches of four
-    for (std::size_t i = 0; i < 4; ++i)
-      EXPECT_EQ(frameOf(101, i).height, delay > 0 ? 1064 : 528) << i;
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(frameOf(101, i).height, height) << i;
   }
 }
 

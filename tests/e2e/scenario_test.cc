@@ -369,9 +369,6 @@ class RealBrowsers : public Scenario {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(Scenario::SetUp());
     if (IsSkipped()) return;
-    // Known to fail: on sway 1.7 Firefox (through XWayland) takes its least width 300-500 ms
-    // after it is floated, after the read-back, and columns overlap in about 2 runs of 3.
-    if (GetParam().name == "sway") GTEST_SKIP() << "Firefox on sway: least widths come late";
     for (const App* app : {&kFirefoxEsr, &kChromium}) {
       if (!testing::onPath(app->identifier)) GTEST_SKIP() << app->identifier << " is not installed";
       dir_.write("data/applications/" + app->identifier + ".desktop",

@@ -145,19 +145,18 @@ class TilingDesktop : public Desktop {
     return ::testing::AssertionResult(command("focus output " + name)) << "cannot focus " << name;
   }
 
-  /// As its user, through XWayland on sway: native Wayland Firefox on sway 1.7 at times takes
-  /// a size of its own some 150 ms after it is floated, and again after the correction.
+  /// As its user; on sway natively on Wayland, as browsers run there by default.
   bool launch(const App& app, const std::vector<std::string>& argv) override {
     auto& started = clients_[app.identifier];
     started.push_back(testing::Process::start(
         asUser(argv),
-        {"DISPLAY=" + display_, "-WAYLAND_DISPLAY", "XDG_RUNTIME_DIR=" + runtime().string()},
+        {"DISPLAY=" + display_, sway_ ? "WAYLAND_DISPLAY=" + wayland_ : "-WAYLAND_DISPLAY",
+         "XDG_RUNTIME_DIR=" + runtime().string()},
         dir_ / "clients.log"));
     return started.back() != nullptr;
   }
   std::string execLine(const std::vector<std::string>& argv) const override {
-    std::vector<std::string> line = {"env", "-u", "WAYLAND_DISPLAY",
-                                     "XDG_RUNTIME_DIR=" + runtime().string()};
+    std::vector<std::string> line = {"env", "XDG_RUNTIME_DIR=" + runtime().string()};
     line.insert(line.end(), argv.begin(), argv.end());
     return Desktop::execLine(asUser(line));
   }

@@ -222,7 +222,7 @@ DesktopFacts I3Desktop::snapshot() {
 
 std::vector<std::optional<Rect>> I3Desktop::frames(std::span<const WindowHandle> handles) {
   std::vector<std::optional<Rect>> frames(handles.size());
-  std::this_thread::sleep_until(floatAnswers_);
+  std::this_thread::sleep_until(floatedAt_ + kFloatAnswer);
   if (!readWindows()) return frames;
   for (std::size_t i = 0; i < handles.size(); ++i)
     if (auto it = windows_.find(handles[i]); it != windows_.end())
@@ -268,7 +268,7 @@ void I3Desktop::place(std::span<const Placement> placements) {
     // Floated, sized and moved in one command: the client's first configure is its last, and
     // a browser does not take the size it floated at for the one it is given.
     if (!it->second.floating && flavour_ == i3ipc::Flavour::sway)
-      floatAnswers_ = std::chrono::steady_clock::now() + kFloatAnswer;
+      floatedAt_ = std::chrono::steady_clock::now();
     moves.push_back(con + (it->second.fullScreen ? "fullscreen disable, " : "") +
                     (it->second.floating ? "" : "floating enable, ") + "resize set width " +
                     pixels(p.frame.width) + " px height " + pixels(p.frame.height) +
@@ -295,6 +295,12 @@ void I3Desktop::place(std::span<const Placement> placements) {
   }
   // Not waited for: the window manager moves the windows while the caller lets them settle.
   if (!moves.empty()) (void)socket_->post(i3ipc::kRunCommand, joined(moves));
+}
+
+double I3Desktop::unsettledFor() {
+  using namespace std::chrono;
+  const auto left = floatedAt_ + kFloatWatch - steady_clock::now();
+  return std::max(0.0, duration<double>(left).count());
 }
 
 std::vector<Screen> I3Desktop::screens() {

@@ -46,6 +46,8 @@ class I3Desktop final : public WindowSystem {
   /// Each window's state is the last look's (snapshot() or frames()), which the core takes just
   /// before placing; the tree is read anew when that look does not hold every window.
   void place(std::span<const Placement> placements) override;
+  /// Until kFloatWatch after the last command that floated a tiled window (sway).
+  double unsettledFor() override;
   std::vector<Screen> screens() override;
   /// Output events on a connection of their own.
   std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;
@@ -71,6 +73,8 @@ class I3Desktop final : public WindowSystem {
   // after the usual settle: the read-back waits this long from the command so that the
   // correction sees it.
   static constexpr std::chrono::milliseconds kFloatAnswer{500};
+  // Under load the answer comes later still: the core keeps looking until then.
+  static constexpr std::chrono::milliseconds kFloatWatch{1500};
 
  private:
   I3Desktop() = default;
@@ -99,8 +103,8 @@ class I3Desktop final : public WindowSystem {
   std::optional<std::string> refused_;  // the first refused reply
   std::optional<Point> origin_;         // the primary output's top left, compositor space
   std::map<WindowHandle, i3ipc::TreeWindow> windows_;  // as the last look found them
-  // Until when a read-back waits for the clients that the last placement floated (sway).
-  std::chrono::steady_clock::time_point floatAnswers_;
+  // When a placement last floated a tiled window (sway).
+  std::chrono::steady_clock::time_point floatedAt_;
   xdg::PidAssigner pids_;
 };
 

@@ -164,7 +164,7 @@ SceneWindow readWindow(const Json& json, const std::string& path) {
   const Object o(json, path,
                  {"title", "frame", "role", "subrole", "minimized", "fullScreen", "failRead",
                   "failWrite", "ignoresWrites", "minSize", "vanishes", "writeDelay",
-                  "positionValue", "sizeValue", "tiled"});
+                  "positionValue", "sizeValue", "tiled", "floatAnswer"});
   SceneWindow w;
   w.title = o.string("title");
   w.frame = rect(required(o, "frame"), o.path("frame"));
@@ -183,6 +183,7 @@ SceneWindow readWindow(const Json& json, const std::string& path) {
   }
   w.vanishes = o.boolean("vanishes", false);
   w.writeDelay = o.nonNegative("writeDelay").value_or(0);
+  w.floatAnswer = o.nonNegative("floatAnswer").value_or(0);
   w.positionValue = static_cast<ValueShape>(o.choice("positionValue", {"point", "number"}, 0));
   w.sizeValue = static_cast<ValueShape>(o.choice("sizeValue", {"size", "number"}, 0));
   return w;

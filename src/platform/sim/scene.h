@@ -45,6 +45,9 @@
 //   "minSize": [w, h]      placed sizes are clamped up to it;
 //   "vanishes": true       the window is gone at its first placement;
 //   "writeDelay": seconds  a placement takes effect only that long after it;
+//   "floatAnswer": seconds a placement that floats it out of the tiling layout gives it the
+//                          size asked for, and its minSize only that long after (the desktop
+//                          says so for SimDesktop::kFloatWatch after any such placement);
 //   "positionValue", "sizeValue": "point"/"size" (default) | "number": as failRead of
 //                          "AXPosition" / "AXSize".
 #pragma once
@@ -82,6 +85,7 @@ struct SceneWindow {
   std::optional<Size> minSize;
   bool vanishes = false;
   double writeDelay = 0;
+  double floatAnswer = 0;
   ValueShape positionValue = ValueShape::boxed;
   ValueShape sizeValue = ValueShape::boxed;
 };

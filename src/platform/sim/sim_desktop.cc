@@ -365,6 +365,8 @@ void SimDesktop::placeOne(const Placement& placement) {
     return;
   }
   if (f.ignoresWrites) return;
+  const bool floats = w->tiled && !placement.tile;
+  if (floats) unsettledUntil_ = clock_.now() + kFloatWatch;
   w->tiled = placement.tile;
   std::optional<Point> origin = placement.frame.origin();
   std::optional<Size> size = placement.frame.size();
@@ -374,9 +376,19 @@ void SimDesktop::placeOne(const Placement& placement) {
   if (f.failWrite.count("AXSize") || scene_.sizeBoxingFails || !finite(*size)) size.reset();
   if (f.writeDelay > 0) {
     w->pending.push_back({clock_.now() + f.writeDelay, origin, size});
+  } else if (floats && f.floatAnswer > 0 && size) {
+    // Takes the size asked for; the least size comes with the client's answer.
+    apply(*w, origin, std::nullopt);
+    w->frame.width = size->width;
+    w->frame.height = size->height;
+    w->pending.push_back({clock_.now() + f.floatAnswer, std::nullopt, size});
   } else {
     apply(*w, origin, size);
   }
+}
+
+double SimDesktop::unsettledFor() {
+  return std::max(0.0, unsettledUntil_ - clock_.now());
 }
 
 std::vector<Screen> SimDesktop::screens() {

@@ -26,6 +26,8 @@ class SimDesktop final : public WindowSystem {
   static constexpr double kAnswerTimeout = 1.0;
   /// The largest scene file loadFile() reads.
   static constexpr std::size_t kMaxSceneBytes = 16u << 20;
+  /// How long after a placement that floats a tiled window unsettledFor() says so.
+  static constexpr double kFloatWatch = 1.0;
 
   SimDesktop(const SimDesktop&) = delete;
   SimDesktop& operator=(const SimDesktop&) = delete;
@@ -49,6 +51,7 @@ class SimDesktop final : public WindowSystem {
   DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   void place(std::span<const Placement> placements) override;
+  double unsettledFor() override;
   std::vector<Screen> screens() override;
   Point pointer() override;
   bool launch(std::string_view id) override;
@@ -144,6 +147,7 @@ class SimDesktop final : public WindowSystem {
   std::vector<App> apps_;         // the scene's in order, then launched ones in launch order
   std::vector<Launch> launches_;  // in due order, ties in the order asked for
   std::int64_t nextPid_ = 1;
+  double unsettledUntil_ = 0;  // on the clock
   std::optional<ControlPrompt> prompt_;
   // Shared with the watchers' tokens, each of which empties its own slot.
   std::shared_ptr<std::vector<std::function<void()>>> monitorWatchers_ =

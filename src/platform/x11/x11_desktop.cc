@@ -47,8 +47,11 @@ Result<std::unique_ptr<X11Desktop>> X11Desktop::connect(const std::string& displ
   const xcb_window_t check = supportingCheck(*connection, connection->root());
   if (check == XCB_WINDOW_NONE || supportingCheck(*connection, check) != check) {
     const std::string& name = connection->displayName();
-    return Failure{connection->alive() ? "no EWMH window manager is running on " + name
-                                       : "lost the connection to the X server at " + name};
+    if (!connection->alive()) return Failure{"lost the connection to the X server at " + name};
+    // A server that stops answering after the handshake tells nothing about its manager.
+    if (connection->missedDeadline())
+      return Failure{"the X server at " + name + " does not answer"};
+    return Failure{"no EWMH window manager is running on " + name};
   }
   std::unique_ptr<X11Desktop> desktop(new X11Desktop());
   desktop->connection_ = std::move(connection);

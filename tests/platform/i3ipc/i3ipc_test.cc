@@ -180,7 +180,8 @@ TEST(I3Tree, RefusesMalformedRepliesAndSkipsMalformedWindows) {
 }
 
 // Window 10 is tiled and focused, 11 floats, 12 is tiled in full screen: a placement that asks
-// for the layout puts back the floating one alone, and moves none.
+// for the layout puts back the floating one alone, and moves none; one that floats a tiled
+// window says for how long its client may still answer.
 TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   testing::TempDir dir;
   std::map<std::uint32_t, std::string> replies = {{kGetVersion, R"({"variant": "sway"})"},
@@ -204,6 +205,14 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   EXPECT_EQ(sway.commands(),
             std::vector<std::string>{
                 "[con_id=11] floating disable; [con_id=11] focus; [con_id=10] focus"});
+  // Floating a tiled window makes its client answer later; one already floating does not.
+  EXPECT_EQ((*desktop)->unsettledFor(), 0);
+  const Placement floating[] = {{11, {0, 0, 800, 600}, false}};
+  (*desktop)->place(floating);
+  EXPECT_EQ((*desktop)->unsettledFor(), 0);
+  const Placement out[] = {{10, {0, 0, 800, 600}, false}};
+  (*desktop)->place(out);
+  EXPECT_GT((*desktop)->unsettledFor(), 1.0);
 }
 
 // Monitors are heard of through output events, or through workspace events where sway refuses
