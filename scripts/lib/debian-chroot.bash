@@ -121,13 +121,14 @@ debian_chroot_run() {
   )
 }
 
-# The one build of the program inside the chroot, against its libraries, shared by the suites:
-# configures and builds the targets named (warnings of the newer compiler and toolkit headers
-# stay warnings here; the host's builds hold the code to -Werror). Run inside the chroot.
+# The one build of the program inside the chroot, against its libraries: configures and builds
+# the targets named (warnings of the newer compiler and toolkit headers stay warnings here; the
+# host's builds hold the code to -Werror). Unoptimised and without debugging information, the
+# quickest to build: the host's builds are the ones to debug. Run inside the chroot.
 debian_chroot_build_script='
   set -e
   build=/var/cache/tessaloom-build
-  cmake -S /src -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S /src -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 \
     -DTESSALOOM_WERROR=OFF -DTESSALOOM_BENCH=OFF >/tmp/chroot-build.log 2>&1 &&
   cmake --build "$build" -j "$(nproc)" --target "$@" >>/tmp/chroot-build.log 2>&1 ||
     { tail -n 30 /tmp/chroot-build.log; exit 1; }'
