@@ -121,11 +121,9 @@ class Client {
     auto* colour = xcb_alloc_color_reply(
         c_, xcb_alloc_color(c_, screen_->default_colormap, channel(16), channel(8), channel(0)),
         nullptr);
-    const std::uint32_t pixel = colour ? colour->pixel : screen_->white_pixel;
-    const std::uint32_t values[] = {pixel,
-                                    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_EXPOSURE};
+    const std::uint32_t values[] = {colour ? colour->pixel : screen_->white_pixel,
+                                    XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     std::free(colour);
-    pixels_[w] = pixel;
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, screen_->root, static_cast<std::int16_t>(s.x),
                       static_cast<std::int16_t>(s.y), static_cast<std::uint16_t>(s.width),
                       static_cast<std::uint16_t>(s.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
@@ -171,12 +169,12 @@ class Client {
            !xcb_connection_has_error(c_)) {
       pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
       poll(&p, 1, 20);  // events read while waiting for replies never wake poll()
-      while (auto* e = xcb_poll_for_event(c_)) paint(e), std::free(e);
+      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
     }
     for (auto& [w, s] : windows_)
       if (auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr))
         s.lastWidth = g->width, s.lastHeight = g->height, std::free(g);
-    while (auto* e = xcb_poll_for_queued_event(c_)) paint(e), std::free(e);  // older than the sizes
+    while (auto* e = xcb_poll_for_queued_event(c_)) std::free(e);  // older than the sizes
     return done;
   }
 
@@ -207,7 +205,6 @@ class Client {
   // Watches for resizes until the server goes away.
   void serve() {
     while (auto* e = xcb_wait_for_event(c_)) {
-      paint(e);
       const auto* n = reinterpret_cast<const xcb_configure_notify_event_t*>(e);
       const auto it = (e->response_type & 0x7F) == XCB_CONFIGURE_NOTIFY ? windows_.find(n->window)
                                                                         : windows_.end();
@@ -222,24 +219,7 @@ class Client {
   }
 
  private:
-  // Draws what is exposed: XWayland shows a window only once its client has drawn into it.
-  void paint(const xcb_generic_event_t* e) {
-    if ((e->response_type & 0x7F) != XCB_EXPOSE) return;
-    const auto* x = reinterpret_cast<const xcb_expose_event_t*>(e);
-    if (!gc_) {
-      gc_ = xcb_generate_id(c_);
-      xcb_create_gc(c_, gc_, screen_->root, 0, nullptr);
-    }
-    xcb_change_gc(c_, gc_, XCB_GC_FOREGROUND, &pixels_[x->window]);
-    const xcb_rectangle_t r{static_cast<std::int16_t>(x->x), static_cast<std::int16_t>(x->y),
-                            x->width, x->height};
-    xcb_poly_fill_rectangle(c_, x->window, gc_, 1, &r);
-    xcb_flush(c_);
-  }
-
   xcb_connection_t* c_;
-  xcb_gcontext_t gc_ = 0;
-  std::map<xcb_window_t, std::uint32_t> pixels_;
   xcb_screen_t* screen_ = nullptr;
   std::map<xcb_window_t, WindowOptions> windows_;
 };
