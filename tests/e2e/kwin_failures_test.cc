@@ -63,6 +63,7 @@ TEST_P(KWinFailures, FailTheCommandWithinSecondsInOneLine) {
   const pid_t kwin = desktop_.compositorPid();
   ASSERT_GT(kwin, 0);
   ASSERT_TRUE(desktop_.open(kFirefox, {{"Notes", {100, 100, 600, 400}}}));
+  ASSERT_GT(kwin, 0);  // -1 would be every process
   ::kill(kwin, SIGSTOP);
   auto command = std::async(std::launch::async, [&] { return run({"--apply", "grid"}, 6); });
   // Killed once the command has written its script and waits on KWin.

@@ -86,8 +86,8 @@ class TilingDesktop : public Desktop {
 
   ::testing::AssertionResult quit(const App& app) override {
     // A browser killed before it has saved its session reopens fewer windows: it is given time.
-    for (auto& client : clients_[app.identifier]) client->signal(SIGTERM);
-    for (auto& client : clients_[app.identifier]) client->waitExit(testing::after(20));
+    for (auto& client : clients_[app.identifier])
+      client->signal(SIGTERM), client->waitExit(testing::after(20));
     clients_.erase(app.identifier);
     return await(0, [&](auto& seen) { return seen.app == app.identifier; })
            << "the windows of " + app.name + " stay";
