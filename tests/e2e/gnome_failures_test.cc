@@ -41,14 +41,6 @@ class GnomeShell : public ::testing::TestWithParam<std::pair<std::string, std::s
       edits.push_back(key.starts_with('-') ? key : key + "=" + value);
     return testing::Process::start(argv, edits, dir_.file("spawned.log"));
   }
-  // Waits for the first line of `process` that starts with `line`.
-  static bool reads(testing::Process& process, const std::string& line) {
-    std::optional<std::string> got;
-    for (const auto deadline = testing::after(30);
-         (got = process.readLine(deadline)) && !got->starts_with(line);) {
-    }
-    return got.has_value();
-  }
 
   testing::TempDir dir_;
   std::unique_ptr<GnomeDesktop> desktop_;
@@ -75,7 +67,7 @@ TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
                     "const {Gio, GLib} = imports.gi; Gio.bus_own_name(Gio.BusType.SESSION, "
                     "'org.tessaloom.Shell', 0, null, () => print('ready'), null); "
                     "new GLib.MainLoop(null, false).run();"});
-    ASSERT_TRUE(client && reads(*client, "ready"));
+    ASSERT_TRUE(client && client->readUntil("ready", testing::after(30)));
   }
   auto command = std::async(std::launch::async, [&] {
     return testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env_, 6);
@@ -123,7 +115,7 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
                            {"-LANGUAGE", ""},
                            {"TESSALOOM_LOCALEDIR", TESSALOOM_BUILD_LOCALE_DIR}});
   auto tray = spawn({TESSALOOM_BINARY});
-  ASSERT_TRUE(tray && reads(*tray, "ready")) << dir_.read("spawned.log");
+  ASSERT_TRUE(tray && tray->readUntil("ready", testing::after(30))) << dir_.read("spawned.log");
   ASSERT_TRUE(testing::waitUntil([&] { return desktop_->facts().value("button", false); }, 10));
   // Strangers are refused every call, change nothing and hear nothing; the tray keeps working.
   const auto before = desktop_->facts();

@@ -40,11 +40,7 @@ class KWinRuns : public ::testing::TestWithParam<std::string> {
     std::vector<std::string> env;
     for (const auto& [key, value] : environment()) env.push_back(key + "=" + value);
     auto tray = testing::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
-    std::optional<std::string> line;
-    for (const auto deadline = testing::after(30);
-         tray && (line = tray->readLine(deadline)) && *line != "ready";) {
-    }
-    return line ? std::move(tray) : nullptr;
+    return tray && tray->readUntil("ready", testing::after(30)) ? std::move(tray) : nullptr;
   }
   Rect frameOf(const std::string& title) {
     for (const auto& w : desktop_.windows())

@@ -232,11 +232,8 @@ class Scenario : public ::testing::TestWithParam<DesktopKind> {
                 "HOME=" + dir_.path().string(), "TESSALOOM_TRACE=1", "NO_AT_BRIDGE=1"});
     if (!shown || bus.empty()) GTEST_SKIP() << "no display or session bus for the tray";
     tray_ = testing::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
-    std::optional<std::string> line;
-    for (const auto deadline = testing::after(30);
-         tray_ && (line = tray_->readLine(deadline)) && *line != "ready";) {
-    }
-    ASSERT_TRUE(line) << "the tray did not start; see tray.log";
+    ASSERT_TRUE(tray_ && tray_->readUntil("ready", testing::after(30)))
+        << "the tray did not start; see tray.log";
   }
   void quitTray() {
     tray_->signal(SIGTERM);

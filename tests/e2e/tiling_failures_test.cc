@@ -121,11 +121,8 @@ TEST_P(TilingKeys, TheTrayLeavesTheUsersBindingAndRemovesOnlyItsOwn) {
                          "XDG_RUNTIME_DIR=" + dir.file("runtime"), "HOME=" + dir.file("home"),
                          "XDG_CONFIG_HOME=" + dir.file("config"), "TESSALOOM_TRACE=1"});
   auto tray = testing::Process::start({TESSALOOM_BINARY}, env, dir.file("tray.log"));
-  std::optional<std::string> line;
-  for (const auto deadline = testing::after(30);
-       tray && (line = tray->readLine(deadline)) && *line != "ready";) {
-  }
-  ASSERT_TRUE(line) << "the tray did not start; see tray.log";
+  ASSERT_TRUE(tray && tray->readUntil("ready", testing::after(30)))
+      << "the tray did not start; see tray.log";
   for (const bool running : {true, false}) {
     if (!running) tray->stop(), std::filesystem::remove(pressed);
     ASSERT_TRUE(desktop.press('g'));

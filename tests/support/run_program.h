@@ -108,6 +108,12 @@ class Process {
     buffer_.erase(0, line.size() + 1);
     return line;
   }
+  /// Reads lines until one starts with `prefix`; false at the end or the deadline.
+  bool readUntil(std::string_view prefix, Clock::time_point deadline) {
+    for (std::optional<std::string> line; (line = readLine(deadline));)
+      if (line->starts_with(prefix)) return true;
+    return false;
+  }
   /// The output not yet read, up to its end or the deadline.
   std::string rest(Clock::time_point deadline) {
     while (read(deadline)) continue;

@@ -6,11 +6,14 @@
 //   --type NAME (dock ...)  --strut-partial 12 numbers  --state maximized  --color RRGGBB
 //   --exit-on-resize         exits once the manager resizes the window after "ready"
 //   --kill-on-resize PID     the same, after SIGKILL to PID (say, the X server)
+//   --map-gap MS             the next window is mapped MS after the manager took this one (sway's
+//                            XWayland at times leaves a window mapped right after another unshown)
 #include <poll.h>
 #include <signal.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -33,6 +36,7 @@ struct WindowOptions {
   std::uint32_t rgb = 0x5A6B7D;
   bool exitOnResize = false;
   pid_t killOnResize = 0;
+  int mapGap = 0;                     // ms
   int lastWidth = 0, lastHeight = 0;  // as the manager last left it
 };
 
@@ -81,6 +85,8 @@ std::vector<WindowOptions> parse(int argc, char** argv) {
       w.rgb = static_cast<std::uint32_t>(std::stoul(value(), nullptr, 16));
     } else if (arg == "--exit-on-resize") {
       w.exitOnResize = true;
+    } else if (arg == "--map-gap") {
+      w.mapGap = std::stoi(value());
     } else if (arg == "--kill-on-resize") {
       w.exitOnResize = true;
       w.killOnResize = static_cast<pid_t>(std::stol(value()));
@@ -143,33 +149,36 @@ class Client {
     xcb_icccm_size_hints_set_position(&hints, 1, s.x, s.y);  // user-specified: kept
     xcb_icccm_size_hints_set_size(&hints, 1, s.width, s.height);
     xcb_icccm_set_wm_normal_hints(c_, w, &hints);
-    xcb_map_window(c_, w);
     windows_[w] = s;
     return w;
   }
 
-  // Waits for events until every window has WM_STATE (the manager took it), up to 20 s; then
-  // learns their sizes as the manager left them, so that only later resizes count.
-  bool waitManaged() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    xcb_flush(c_);
+  // Maps the windows in the order opened (ids grow), each once the manager has taken (set
+  // WM_STATE on) the one before, up to 20 s in all; then learns their sizes as the manager left
+  // them, so that only later resizes count.
+  bool mapManaged() {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
     const xcb_atom_t wmState = atom("WM_STATE");
-    auto managed = [&] {
-      for (const auto& [w, s] : windows_) {
-        auto* r =
-            xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, wmState, wmState, 0, 2), nullptr);
-        const bool has = r && r->type == wmState && xcb_get_property_value_length(r) > 0;
-        std::free(r);
-        if (!has) return false;
-      }
-      return true;
+    auto managed = [&](xcb_window_t w) {
+      auto* r =
+          xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, wmState, wmState, 0, 2), nullptr);
+      const bool has = r && r->type == wmState && xcb_get_property_value_length(r) > 0;
+      return std::free(r), has;
     };
-    bool done = false;
-    while (!(done = managed()) && std::chrono::steady_clock::now() < deadline &&
-           !xcb_connection_has_error(c_)) {
-      pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
-      poll(&p, 1, 20);  // events read while waiting for replies never wake poll()
-      while (auto* e = xcb_poll_for_event(c_)) std::free(e);
+    bool done = true;
+    for (auto it = windows_.begin(); done && it != windows_.end(); ++it) {
+      xcb_map_window(c_, it->first);
+      for (auto gap = Clock::time_point::max(); !xcb_connection_has_error(c_);) {
+        if (gap == Clock::time_point::max() && managed(it->first))
+          gap = Clock::now() +
+                std::chrono::milliseconds(std::next(it) == windows_.end() ? 0 : it->second.mapGap);
+        if (Clock::now() >= std::min(gap, deadline)) break;
+        pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
+        poll(&p, 1, 20);  // events read while waiting for replies never wake poll()
+        while (auto* e = xcb_poll_for_event(c_)) std::free(e);
+      }
+      done = managed(it->first);
     }
     for (auto& [w, s] : windows_)
       if (auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr))
@@ -235,7 +244,7 @@ int main(int argc, char** argv) {
   Client client;
   std::string ids;
   for (const auto& options : requested) ids += " " + std::to_string(client.open(options));
-  std::printf("%s%s\n", client.waitManaged() ? "ready" : "unmanaged", ids.c_str());
+  std::printf("%s%s\n", client.mapManaged() ? "ready" : "unmanaged", ids.c_str());
   std::fflush(stdout);
   client.serve();
   return 0;
