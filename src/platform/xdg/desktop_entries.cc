@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 
 #include "platform/glib/gio.h"
 
@@ -63,11 +62,14 @@ std::vector<std::pair<std::string, std::filesystem::path>> desktopFiles(
   return files;
 }
 
-// The application entry in `path`; nothing when the file cannot be read, is no application
-// or is hidden.
-std::optional<DesktopEntry> readEntry(const std::string& id, const std::filesystem::path& path) {
+// The application entry in the key file `bytes` (or, without them, the file at `path`);
+// nothing when it cannot be read, is no application or is hidden.
+std::optional<DesktopEntry> readEntry(const std::string& id, const std::string& path,
+                                      std::optional<std::string_view> bytes = std::nullopt) {
   std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
-  if (!g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr))
+  if (!(bytes ? g_key_file_load_from_data(file.get(), bytes->data(), bytes->size(), G_KEY_FILE_NONE,
+                                          nullptr)
+              : g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)))
     return std::nullopt;
   GKeyFile* k = file.get();
   if (take(g_key_file_get_string(k, kGroup, "Type", nullptr)) != "Application") return std::nullopt;
@@ -77,7 +79,7 @@ std::optional<DesktopEntry> readEntry(const std::string& id, const std::filesyst
   entry.name = take(g_key_file_get_locale_string(k, kGroup, "Name", nullptr, nullptr));
   if (entry.name.empty()) entry.name = id;
   entry.startupWMClass = take(g_key_file_get_string(k, kGroup, "StartupWMClass", nullptr));
-  entry.path = path.string();
+  entry.path = path;
   entry.tryExec = take(g_key_file_get_string(k, kGroup, "TryExec", nullptr));
   entry.exec = take(g_key_file_get_string(k, kGroup, "Exec", nullptr));
   return entry;
@@ -103,25 +105,37 @@ bool programsPresent(const DesktopEntry& entry) {
 
 }  // namespace
 
-DesktopEntryIndex::DesktopEntryIndex(std::vector<DesktopEntry> entries)
-    : entries_(std::move(entries)), usable_(entries_.size(), -1) {
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    byId_.emplace(entries_[i].id, i);
-    if (!entries_[i].startupWMClass.empty()) byWMClass_[entries_[i].startupWMClass].push_back(i);
-  }
+DesktopEntryIndex::DesktopEntryIndex(std::vector<DesktopEntry> entries) {
+  for (auto& e : entries) add({e.id, e.path, true, std::move(e)});
+}
+
+void DesktopEntryIndex::add(Slot slot) {
+  if (!byId_.emplace(slot.id, slots_.size()).second) return;
+  if (slot.entry && !slot.entry->startupWMClass.empty())
+    byWMClass_[slot.entry->startupWMClass].push_back(slots_.size());
+  slots_.push_back(std::move(slot));
 }
 
 DesktopEntryIndex DesktopEntryIndex::read(
     const std::vector<std::filesystem::path>& dataDirectories) {
-  std::vector<DesktopEntry> entries;
-  std::set<std::string, std::less<>> seen;
+  DesktopEntryIndex index;
   for (const auto& directory : dataDirectories) {
-    for (const auto& [id, path] : desktopFiles(directory / "applications")) {
-      if (!seen.insert(id).second) continue;  // hidden by an earlier directory
-      if (auto entry = readEntry(id, path)) entries.push_back(std::move(*entry));
+    for (auto& [id, path] : desktopFiles(directory / "applications")) {
+      if (index.byId_.contains(id)) continue;  // hidden by an earlier directory
+      gchar* bytes = nullptr;
+      gsize size = 0;
+      Slot slot{id, path.string(), false, std::nullopt};
+      if (!g_file_get_contents(slot.path.c_str(), &bytes, &size, nullptr)) {
+        slot.read = true;  // unreadable: no entry, and still hides the id
+      } else if (std::string_view(bytes, size).find("StartupWMClass") != std::string_view::npos) {
+        slot.read = true;  // found by its window class too: parsed now
+        slot.entry = readEntry(slot.id, slot.path, std::string_view(bytes, size));
+      }
+      g_free(bytes);
+      index.add(std::move(slot));
     }
   }
-  return DesktopEntryIndex(std::move(entries));
+  return index;
 }
 
 const DesktopEntryIndex& DesktopEntryIndex::installed() {
@@ -134,21 +148,23 @@ const DesktopEntryIndex& DesktopEntryIndex::installed() {
   return index;
 }
 
-bool DesktopEntryIndex::usable(std::size_t index) const {
-  if (usable_[index] < 0) usable_[index] = programsPresent(entries_[index]) ? 1 : 0;
-  return usable_[index] == 1;
+const DesktopEntry* DesktopEntryIndex::usable(std::size_t index) const {
+  Slot& slot = slots_[index];
+  if (!slot.read) slot.read = true, slot.entry = readEntry(slot.id, slot.path);
+  if (slot.entry && slot.usable < 0) slot.usable = programsPresent(*slot.entry) ? 1 : 0;
+  return slot.entry && slot.usable == 1 ? &*slot.entry : nullptr;
 }
 
 const DesktopEntry* DesktopEntryIndex::find(std::string_view id) const {
   auto it = byId_.find(std::string(id));
-  return it == byId_.end() || !usable(it->second) ? nullptr : &entries_[it->second];
+  return it == byId_.end() ? nullptr : usable(it->second);
 }
 
 const DesktopEntry* DesktopEntryIndex::findByStartupWMClass(std::string_view wmClass) const {
   auto it = byWMClass_.find(std::string(wmClass));
   if (it == byWMClass_.end()) return nullptr;
   for (const std::size_t i : it->second)
-    if (usable(i)) return &entries_[i];
+    if (const DesktopEntry* entry = usable(i)) return entry;
   return nullptr;
 }
 

@@ -28,7 +28,8 @@ struct DesktopEntry {
 /// A read-only lookup of desktop entries. The first entry with an id or a StartupWMClass wins,
 /// so the user's entries shadow the system's as the XDG order says. As with GIO, an entry
 /// whose TryExec or Exec program cannot be found is not installed; that is checked only when
-/// the entry is looked up.
+/// the entry is looked up. Only files that name a StartupWMClass are parsed up front; any other
+/// when it is first looked up by id (most of a machine's entries never are).
 class DesktopEntryIndex {
  public:
   DesktopEntryIndex() = default;
@@ -47,12 +48,19 @@ class DesktopEntryIndex {
   const DesktopEntry* findByStartupWMClass(std::string_view wmClass) const;
 
  private:
-  bool usable(std::size_t index) const;
+  // One file that holds an id, and what it was found to hold.
+  struct Slot {
+    std::string id, path;
+    bool read = false;                  // parsed, or made in memory
+    std::optional<DesktopEntry> entry;  // when read: nothing for no application entry
+    signed char usable = -1;            // -1 not checked yet, 0 no, 1 yes
+  };
+  void add(Slot slot);
+  const DesktopEntry* usable(std::size_t index) const;
 
-  std::vector<DesktopEntry> entries_;
+  mutable std::vector<Slot> slots_;
   std::unordered_map<std::string, std::size_t> byId_;
   std::unordered_map<std::string, std::vector<std::size_t>> byWMClass_;
-  mutable std::vector<signed char> usable_;  // per entry: -1 not checked yet, 0 no, 1 yes
 };
 
 /// What a window says about its application (all UTF-8; empty when the window has none).

@@ -105,6 +105,18 @@ TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
   const DesktopEntry* chat = index.findByStartupWMClass("Chat");
   EXPECT_EQ(chat ? chat->id : "-", "new") << "the first that can start";
   EXPECT_EQ(index.findByStartupWMClass("chat"), nullptr) << "exact case only";
+  // A window's application: by its GTK id, its StartupWMClass, then an entry named as it.
+  const std::tuple<WindowClassHints, const char*, const char*> windows[] = {
+      {{"mail", "Chat", "Chat"}, "mail", "Mine"},
+      {{"", "x", "Chat"}, "new", "New"},
+      {{"", "KDE4 Konsole", "y"}, "kde4-konsole", "Konsole"},
+      {{"", "", "Web Browser"}, "web-browser", "Web Browser"},
+      {{}, "-", "-"}};
+  for (const auto& [hints, id, name] : windows) {
+    const auto found = identifyApplication(index, hints);
+    EXPECT_EQ(found.identifier.value_or("-") + " " + found.name.value_or("-"),
+              std::string(id) + " " + name);
+  }
 
   // Launching: by path or file: URI; a URI of no local file, or no entry, starts nothing.
   dir.write("touch.desktop", app + "Name=T\nExec=touch " + dir.file("touched") + "\n");
