@@ -167,7 +167,7 @@ class Client {
       return std::free(r), has;
     };
     bool done = true;
-    for (auto it = windows_.begin(); done && it != windows_.end(); ++it) {
+    for (auto it = windows_.begin(); it != windows_.end(); ++it) {
       xcb_map_window(c_, it->first);
       for (auto gap = Clock::time_point::max(); !xcb_connection_has_error(c_);) {
         if (gap == Clock::time_point::max() && managed(it->first))
@@ -178,7 +178,7 @@ class Client {
         poll(&p, 1, 20);  // events read while waiting for replies never wake poll()
         while (auto* e = xcb_poll_for_event(c_)) std::free(e);
       }
-      done = managed(it->first);
+      done = managed(it->first) && done;  // past the deadline the rest are mapped at once
     }
     for (auto& [w, s] : windows_)
       if (auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr))
