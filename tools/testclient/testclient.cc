@@ -169,8 +169,9 @@ class Client {
     bool done = true;
     for (auto it = windows_.begin(); it != windows_.end(); ++it) {
       xcb_map_window(c_, it->first);
-      for (auto gap = Clock::time_point::max(); !xcb_connection_has_error(c_);) {
-        if (gap == Clock::time_point::max() && managed(it->first))
+      bool taken = false;  // past the deadline the rest are mapped at once
+      for (auto gap = deadline; !xcb_connection_has_error(c_);) {
+        if (!taken && (taken = managed(it->first)))
           gap = Clock::now() +
                 std::chrono::milliseconds(std::next(it) == windows_.end() ? 0 : it->second.mapGap);
         if (Clock::now() >= std::min(gap, deadline)) break;
@@ -178,7 +179,7 @@ class Client {
         poll(&p, 1, 20);  // events read while waiting for replies never wake poll()
         while (auto* e = xcb_poll_for_event(c_)) std::free(e);
       }
-      done = managed(it->first) && done;  // past the deadline the rest are mapped at once
+      done = done && taken;
     }
     for (auto& [w, s] : windows_)
       if (auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr))
