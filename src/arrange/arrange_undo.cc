@@ -56,7 +56,7 @@ int arrange(Context& ctx, LayoutKind kind, std::optional<DisplayMode> mode) {
       .displayMode = mode.value_or(ctx.settings.displayMode()),
       .pointer = {},
       .frontmostPid =
-          kind == LayoutKind::sameSize ? WindowManager::frontmostPid(facts) : std::nullopt,
+          kind == LayoutKind::sameSize ? WindowManager::frontmostPid(ctx, facts) : std::nullopt,
   };
   // Reading the pointer may be a round trip of its own: only when the plan looks at it.
   if (LayoutEngine::needsPointer(kind, windows, displays, parameters.displayMode))

@@ -95,7 +95,7 @@ void restoreFrom(Context& ctx, std::vector<SavedFrame> records,
     return;
   }
   std::vector<std::string> running;
-  for (const auto& app : ctx.desktop.snapshot().applications)
+  for (const auto& app : WindowManager::applications(ctx, ctx.desktop.snapshot()))
     if (!app.app.id.empty()) running.push_back(app.app.id);
   std::vector<std::string> missing;
   for (const auto& r : records)

@@ -138,7 +138,7 @@ void AppDelegate::menuNeedsUpdate() {
     }
   }
   const auto overrides = settings.overrides();  // one read for every application listed
-  for (const auto& app : WindowManager::regularApps(facts))
+  for (const auto& app : WindowManager::regularApps(ctx_, facts))
     state.applications.push_back(menuApplication(app, overrides));
   state.gap = settings.gap();
   state.displayMode = settings.displayMode();

@@ -19,7 +19,18 @@
 
 namespace tessaloom::platform {
 
-/// One top-level window on the current workspace (or shown on every workspace).
+/// The application that shows a window, as the desktop tells it.
+struct AppIdentity {
+  /// Its desktop-entry id ("firefox-esr", "org.gnome.Epiphany"); empty when it has none.
+  std::string id;
+  /// The name people know it by; empty when it has none.
+  std::string name;
+  /// The process that shows the window; 0 when the desktop does not say.
+  std::uint32_t processId = 0;
+  friend bool operator==(const AppIdentity&, const AppIdentity&) = default;
+};
+
+/// One top-level window of the user's applications (this program's left out).
 struct WindowFacts {
   WindowHandle handle = 0;
   /// Empty when the window has none.
@@ -34,16 +45,21 @@ struct WindowFacts {
   /// The smallest frame the window takes, decorations included; zero where the desktop does
   /// not tell.
   Size minimum;
+  AppIdentity app{};
+  /// It has the focus (on X11 without an active window: the topmost one).
+  bool focused = false;
+  /// Only on another workspace: its application runs, but it is not to be arranged.
+  bool elsewhere = false;
   friend bool operator==(const WindowFacts&, const WindowFacts&) = default;
 };
 
-/// One running application of the user's (this program left out).
+/// One running application of the user's (this program left out), as the core names it.
 struct AppFacts {
-  /// Its desktop-entry id ("firefox-esr", "org.gnome.Epiphany"); empty when it has none.
+  /// Its desktop-entry id; empty when it has none.
   std::string id;
   /// The name people know it by; empty when it has none.
   std::string name;
-  /// The process id, or a number the backend stands in for it; unique among the applications.
+  /// The process id, or a negative number standing in for it; unique among the applications.
   std::int32_t pid = 0;
   /// It owns the focused window.
   bool frontmost = false;
@@ -79,19 +95,13 @@ struct Placement {
   bool tile = false;
 };
 
-/// One of the user's running applications (this program left out) and its windows on the
-/// current workspace (or shown on every workspace), in the desktop's order.
-struct AppWindows {
-  AppFacts app;
-  /// Nothing when they cannot be read (the application does not answer in time).
-  std::optional<std::vector<WindowFacts>> windows;
-  friend bool operator==(const AppWindows&, const AppWindows&) = default;
-};
-
 /// The desktop as one look finds it.
 struct DesktopFacts {
   /// In the desktop's own order.
-  std::vector<AppWindows> applications;
+  std::vector<WindowFacts> windows;
+  /// Running applications whose windows are not listed (none, or they cannot be read); where
+  /// the desktop tells of such.
+  std::vector<AppIdentity> windowless;
   /// Primary first; empty when there is none.
   std::vector<Screen> screens;
   /// The pointer, where the same look tells it; nothing where it takes a request of its own
@@ -103,8 +113,8 @@ class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
 
-  /// The applications, their windows and the screens, read anew, with as few round trips to
-  /// the desktop as it allows; empty when the desktop cannot be read.
+  /// The windows and the screens, read anew, with as few round trips to the desktop as it
+  /// allows; empty when the desktop cannot be read.
   virtual DesktopFacts snapshot() = 0;
   /// The current frames of these windows, in the same order; nothing for a window that is gone
   /// or cannot be read.

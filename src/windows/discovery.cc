@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <map>
 
 #include "catalog/catalog.h"
 #include "catalog/text.h"
@@ -16,21 +17,38 @@ bool counts(const platform::WindowFacts& window, Sizes sizes) {
 }
 
 // The applications with an identifier, sorted by name.
-std::vector<const platform::AppWindows*> sortedRegular(const platform::DesktopFacts& facts) {
-  std::vector<const platform::AppWindows*> apps;
-  for (const auto& app : facts.applications)
-    if (!app.app.id.empty()) apps.push_back(&app);
-  std::stable_sort(apps.begin(), apps.end(), [](const auto* a, const auto* b) {
-    return text::compare(a->app.name, b->app.name) < 0;
+std::vector<AppWindows> sortedRegular(Context& ctx, const platform::DesktopFacts& facts) {
+  auto apps = applications(ctx, facts);
+  std::erase_if(apps, [](const AppWindows& a) { return a.app.id.empty(); });
+  std::stable_sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) {
+    return text::compare(a.app.name, b.app.name) < 0;
   });
   return apps;
 }
 
 }  // namespace
 
-std::vector<platform::AppFacts> regularApps(const platform::DesktopFacts& facts) {
+std::vector<AppWindows> applications(Context& ctx, const platform::DesktopFacts& facts) {
+  std::vector<AppWindows> apps;
+  std::map<std::int32_t, std::size_t> byPid;
+  auto of = [&](const platform::AppIdentity& identity) -> AppWindows& {
+    const std::int32_t pid = ctx.pids.pidFor(identity.id, identity.processId);
+    const auto [it, added] = byPid.emplace(pid, apps.size());
+    if (added) apps.push_back({{identity.id, identity.name, pid, false}, {}});
+    return apps[it->second];
+  };
+  for (const auto& window : facts.windows) {
+    AppWindows& app = of(window.app);
+    app.app.frontmost = app.app.frontmost || window.focused;
+    if (!window.elsewhere) app.windows.push_back(&window);
+  }
+  for (const auto& identity : facts.windowless) of(identity);
+  return apps;
+}
+
+std::vector<platform::AppFacts> regularApps(Context& ctx, const platform::DesktopFacts& facts) {
   std::vector<platform::AppFacts> apps;
-  for (const auto* app : sortedRegular(facts)) apps.push_back(app->app);
+  for (auto& app : sortedRegular(ctx, facts)) apps.push_back(std::move(app.app));
   return apps;
 }
 
@@ -40,12 +58,13 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, const platform::DesktopFa
   // Each setting is read once a discovery, the AI-tab switch only when a browser needs it.
   const auto overrides = ctx.settings.overrides();
   std::optional<bool> detectAITabs;
-  for (const auto* entry : sortedRegular(facts)) {
-    const auto& app = entry->app;
+  for (const auto& entry : sortedRegular(ctx, facts)) {
+    const auto& app = entry.app;
     const std::string name = app.name.empty() ? app.id : app.name;
     const Kind kind = Settings::kind(overrides, app.id, name);
-    if (kind == Kind::ignore || !entry->windows) continue;
-    for (const auto& window : *entry->windows) {
+    if (kind == Kind::ignore) continue;
+    for (const auto* w : entry.windows) {
+      const auto& window = *w;
       if (!counts(window, sizes)) continue;
       Kind windowKind = kind;
       if (kind == Kind::browser) {
@@ -63,9 +82,9 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
   return targetWindows(ctx, ctx.desktop.snapshot(), sizes);
 }
 
-std::optional<std::int32_t> frontmostPid(const platform::DesktopFacts& facts) {
-  for (const auto& app : facts.applications)
-    if (app.app.frontmost) return app.app.pid;
+std::optional<std::int32_t> frontmostPid(Context& ctx, const platform::DesktopFacts& facts) {
+  for (const auto& window : facts.windows)
+    if (window.focused) return ctx.pids.pidFor(window.app.id, window.app.processId);
   return std::nullopt;
 }
 

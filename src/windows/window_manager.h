@@ -22,8 +22,17 @@ inline constexpr double kSettleSeconds = 0.15;
 /// How often windows that may still resize themselves are looked at again.
 inline constexpr double kWatchStep = 0.1;
 
+/// One application of a look at the desktop and its windows on the current workspace.
+struct AppWindows {
+  platform::AppFacts app;
+  std::vector<const platform::WindowFacts*> windows;
+};
+/// The windows of a look gathered into applications, one per identity and process, in the
+/// order of their first windows (those on other workspaces too), the windowless ones last.
+std::vector<AppWindows> applications(Context& ctx, const platform::DesktopFacts& facts);
+
 /// Applications with an identifier, sorted by name.
-std::vector<platform::AppFacts> regularApps(const platform::DesktopFacts& facts);
+std::vector<platform::AppFacts> regularApps(Context& ctx, const platform::DesktopFacts& facts);
 
 /// Which windows discovery keeps: those of at least the minimum size (what layouts arrange),
 /// or every standard one (what a restore may have to put back, whatever its size now).
@@ -33,8 +42,8 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, const platform::DesktopFa
                                          Sizes sizes = Sizes::atLeastMinimum);
 /// The same from a look of its own at the desktop.
 std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes = Sizes::atLeastMinimum);
-/// The process of the application that owns the focused window, if any.
-std::optional<std::int32_t> frontmostPid(const platform::DesktopFacts& facts);
+/// The pid of the application that owns the focused window, if any.
+std::optional<std::int32_t> frontmostPid(Context& ctx, const platform::DesktopFacts& facts);
 
 /// The screens as displays, primary first.
 std::vector<Display> displays(const std::vector<platform::Screen>& screens);

@@ -6,12 +6,10 @@
 #include "arrange/arranger.h"
 #include "base/language.h"
 #include "menubar/app_delegate.h"
-#include "platform/sim/memory_defaults.h"
-#include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_ui.h"
-#include "platform/sim/virtual_main_queue.h"
 #include "settings/settings.h"
 #include "support/scoped_environment.h"
+#include "support/sim_fixture.h"
 
 namespace tessaloom {
 namespace {
@@ -39,35 +37,27 @@ std::vector<std::string> render(const std::vector<MenuItem>& items) {
   return lines;
 }
 
-class Tray : public ::testing::Test {
+class Tray : public testing::SimDesktopTest {
  protected:
   void launch(bool trusted) {
-    auto loaded = platform::SimDesktop::fromJson(kDesk, queue);
-    ASSERT_TRUE(loaded) << loaded.error();
-    desktop = std::move(*loaded);
-    desktop->setTrusted(trusted);
-    ctx.emplace(Context{*desktop, settings, queue});
-    app = std::make_unique<AppDelegate>(*ctx, services);
+    load(nlohmann::json::parse(kDesk));
+    desktop_->setTrusted(trusted);
+    app = std::make_unique<AppDelegate>(ctx(), services);
     app->applicationDidFinishLaunching();
   }
   void press(char letter) {
     ui.hotKeys.press({letter, kControlAlt});
-    queue.advance(0.01);
+    queue_.advance(0.01);
   }
   // Opens the menu, chooses the item and lets the queue run what it started.
   void choose(std::string_view title) {
     ui.statusItem.open();
     EXPECT_TRUE(ui.statusItem.choose(title)) << title;
-    queue.advance(10);
+    queue_.advance(10);
   }
   const MenuItem& item(std::string_view title) { return *ui.statusItem.find(title); }
   std::string said() const { return ui.overlay.plates().back()->content.text; }
 
-  platform::VirtualMainQueue queue;
-  platform::MemoryDefaults defaults;
-  Settings settings{defaults};
-  std::unique_ptr<platform::SimDesktop> desktop;
-  std::optional<Context> ctx;
   platform::SimUi ui;
   platform::UiServices services = ui.services();
   std::unique_ptr<AppDelegate> app;
@@ -77,13 +67,13 @@ TEST_F(Tray, WithControlTheLaunchSetsEverythingUpAndAGoneDelegateLeavesNothing) 
   launch(true);
   EXPECT_EQ(ui.journal, (platform::UiJournal{"status item"}));
   EXPECT_EQ(ui.statusItem.delegate, app.get());
-  queue.advance(30);
+  queue_.advance(30);
   EXPECT_TRUE(ui.alerts.shown.empty());
   EXPECT_FALSE(app->isWatchingForTrust());
   ui.hotKeys.press({'g', kControlAlt});
   app.reset();
-  queue.advance(1);
-  EXPECT_TRUE(desktop->log().places().empty());
+  queue_.advance(1);
+  EXPECT_TRUE(desktop_->log().places().empty());
   EXPECT_EQ(ui.statusItem.delegate, nullptr);
   EXPECT_TRUE(ui.hotKeys.registered.empty());
 }
@@ -96,26 +86,26 @@ TEST_F(Tray, WithoutControlThePromptFollowsTheItemsNeedingItAreOffAndTheWatchRep
   EXPECT_EQ(actionOf(item("⚠️ ウィンドウを動かせません…")),
             MenuAction::askForControl);
   EXPECT_FALSE(item("自動タイルで整列").enabled);
-  queue.advance(AppDelegate::kPromptDelaySeconds);
+  queue_.advance(AppDelegate::kPromptDelaySeconds);
   ASSERT_EQ(ui.alerts.shown.size(), 1u);
-  EXPECT_EQ(desktop->log().count(platform::SimCallKind::requestControl), 0u) << "declined";
+  EXPECT_EQ(desktop_->log().count(platform::SimCallKind::requestControl), 0u) << "declined";
   // A key asks again, in the desktop's own words, and moves nothing.
-  desktop->setControlPrompt(platform::ControlPrompt{"line", "Enable", "How", {"Yes", "No"}});
+  desktop_->setControlPrompt(platform::ControlPrompt{"line", "Enable", "How", {"Yes", "No"}});
   press('g');
   EXPECT_EQ(ui.alerts.shown.back(), (platform::Alert{"Enable", "How", {"Yes", "No"}}));
   ui.statusItem.open();
   EXPECT_EQ(actionOf(item("⚠️ Enable…")), MenuAction::askForControl) << "the desktop's step";
-  EXPECT_EQ(desktop->log().count(platform::SimCallKind::requestControl), 1u) << "accepted";
-  EXPECT_TRUE(desktop->log().places().empty());
+  EXPECT_EQ(desktop_->log().count(platform::SimCallKind::requestControl), 1u) << "accepted";
+  EXPECT_TRUE(desktop_->log().places().empty());
   // One watch, started at launch, keeps its beat through both prompts.
-  queue.advance(1.01 - queue.now());
-  desktop->setTrusted(true);
-  queue.advance(0.6);
+  queue_.advance(1.01 - queue_.now());
+  desktop_->setTrusted(true);
+  queue_.advance(0.6);
   EXPECT_TRUE(ui.overlay.plates().empty());
-  queue.advance(0.4);
+  queue_.advance(0.4);
   EXPECT_EQ(said(), "準備OK！ Ctrl+Alt+G で整列できます");
   EXPECT_FALSE(app->isWatchingForTrust());
-  queue.advance(10);
+  queue_.advance(10);
   EXPECT_EQ(ui.overlay.plates().size(), 1u);
 }
 
@@ -127,15 +117,15 @@ TEST_F(Tray, EachKeyArrangesOrTakesBackAndSaysHowMany) {
       {{}, 'z', "直前の配置に戻しました"},  {{201}, 'g', "整列できるウィンドウがありません"},
       {{}, 'z', "戻せる配置がありません"}};
   for (const auto& [quit, key, message] : steps) {
-    for (int pid : quit) desktop->quitApplication(pid);
+    for (int pid : quit) desktop_->quitApplication(pid);
     press(key);
     EXPECT_EQ(said(), message) << key;
   }
 }
 
 TEST_F(Tray, TheMenuShowsTheMomentWithControlInTheUsersLanguage) {
-  settings.setGap(4);
-  settings.setAiRatio(0.5);
+  settings_.setGap(4);
+  settings_.setAiRatio(0.5);
   ui.hotKeys.heldElsewhere = {{'h', kControlAlt}};  // not shown where it does nothing
   launch(true);
   using Lines = std::vector<std::string>;
@@ -188,8 +178,8 @@ TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
   launch(true);
   ui.statusItem.open();
   ASSERT_TRUE(ui.statusItem.choose("横一列に並べる"));
-  EXPECT_TRUE(desktop->log().places().empty());
-  queue.advance(1);
+  EXPECT_TRUE(desktop_->log().places().empty());
+  queue_.advance(1);
   EXPECT_EQ(said(), "横一列に並べる（3枚）");
   // Named: asked for a name, listed in a submenu that restores or forgets each one.
   ui.alerts.texts = {" 仕事 ", std::nullopt};
@@ -209,11 +199,11 @@ TEST_F(Tray, ArrangementItemsRunOnceTheMenuHasClosedAndSaySo) {
       {{101}, "保存したアプリを開いて配置に戻す", "保存した配置に戻しました（1枚）"},
       {{201}, "保存したアプリを開いて配置に戻す", "戻せるウィンドウがありません"}};
   for (const auto& [quit, title, message] : steps) {
-    for (int pid : quit) desktop->quitApplication(pid);
+    for (int pid : quit) desktop_->quitApplication(pid);
     choose(title);
     EXPECT_EQ(said(), message) << title;
   }
-  defaults.setReadOnly(true);
+  defaults_.setReadOnly(true);
   choose("今の配置を保存");
   EXPECT_EQ(said(), "配置を保存できませんでした");
 }
@@ -225,25 +215,25 @@ TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
         "ブラウザで開いたChatGPT・Claude等もAIとして扱う", "AIとして扱う", "ブラウザとして扱う",
         "ログイン時に自動で起動", "モニターが変わったら、その構成で保存した配置に戻す"})
     choose(title);
-  EXPECT_EQ(settings.displayMode(), DisplayMode::mouseDisplay);
-  EXPECT_EQ(settings.gap(), 0);
-  EXPECT_EQ(settings.aiRatio(), 0.5);
-  EXPECT_FALSE(settings.detectAITabs());
-  EXPECT_TRUE(settings.followMonitors());
+  EXPECT_EQ(settings_.displayMode(), DisplayMode::mouseDisplay);
+  EXPECT_EQ(settings_.gap(), 0);
+  EXPECT_EQ(settings_.aiRatio(), 0.5);
+  EXPECT_FALSE(settings_.detectAITabs());
+  EXPECT_TRUE(settings_.followMonitors());
   EXPECT_TRUE(ui.loginItem.on);
   // ChatGPT comes first: its own kind stores nothing, another kind is stored.
-  EXPECT_EQ(settings.overrides(),
+  EXPECT_EQ(settings_.overrides(),
             (std::map<std::string, Kind>{{"com.openai.chat", Kind::browser}}));
   choose("ひろい");
-  EXPECT_EQ(settings.gap(), 16);
+  EXPECT_EQ(settings_.gap(), 16);
   choose("ふつう");
-  EXPECT_EQ(settings.gap(), 8);
+  EXPECT_EQ(settings_.gap(), 8);
   // An item whose data is not what its action expects does nothing.
-  const auto writes = defaults.writeCount();
+  const auto writes = defaults_.writeCount();
   MenuItem odd = item("AIとして扱う");
   odd.representedObject = std::vector<std::string>{"x"};
   app->menuItemChosen(odd);
-  EXPECT_EQ(defaults.writeCount(), writes);
+  EXPECT_EQ(defaults_.writeCount(), writes);
 
   ui.loginItem.failure = "denied";
   choose("ログイン時に自動で起動");
@@ -259,28 +249,28 @@ TEST_F(Tray, ChoicesStoreTheirSettingsAndOddItemsDoNothing) {
 
 TEST_F(Tray, ThePlateShowsUnderThePointerFadesInHoldsAndFadesOutOnItsOwnPlate) {
   launch(true);
-  desktop->setScreens({{{0, 0, 1920, 1080}, {0, 25, 1920, 1055}, "A"},
-                       {{1920, 0, 1280, 800}, {1920, 0, 1280, 760}, "B"}});
-  desktop->setPointer({2000, 100});
-  HUD hud(ui.overlay, *desktop, queue);
+  desktop_->setScreens({{{0, 0, 1920, 1080}, {0, 25, 1920, 1055}, "A"},
+                        {{1920, 0, 1280, 800}, {1920, 0, 1280, 760}, "B"}});
+  desktop_->setPointer({2000, 100});
+  HUD hud(ui.overlay, *desktop_, queue_);
   hud.show("first", "a");
   const auto& first = *ui.overlay.plates().at(0);
   // Centred on the usable area of the screen under the pointer, above its bottom.
   EXPECT_EQ(first.origin, (Point{2440, 760 - 0.18 * 760 - 48}));
   EXPECT_EQ(first.alphas.front(), 0);
-  queue.advance(HUD::kFadeInSeconds + 0.02);
+  queue_.advance(HUD::kFadeInSeconds + 0.02);
   EXPECT_EQ(first.alpha, 1);
-  queue.advance(HUD::kHoldSeconds - HUD::kFadeInSeconds - 0.02 + HUD::kFadeOutSeconds / 2);
+  queue_.advance(HUD::kHoldSeconds - HUD::kFadeInSeconds - 0.02 + HUD::kFadeOutSeconds / 2);
   EXPECT_GT(first.alpha, 0);
   EXPECT_LT(first.alpha, 1);
   hud.show("second", "b");  // takes over; the fade-out under way still ends
-  queue.advance(HUD::kFadeOutSeconds);
+  queue_.advance(HUD::kFadeOutSeconds);
   EXPECT_EQ(first.alpha, 0);
   EXPECT_FALSE(first.visible);
   for (std::size_t i = 1; i < first.alphas.size(); ++i)
     EXPECT_LE(std::abs(first.alphas[i] - first.alphas[i - 1]), 0.2) << "steps, not jumps";
   EXPECT_EQ(ui.overlay.plates().at(1)->alpha, 1);
-  queue.advance(HUD::kHoldSeconds + 0.1);
+  queue_.advance(HUD::kHoldSeconds + 0.1);
   EXPECT_EQ(ui.overlay.visibleCount(), 0);
 }
 
@@ -308,26 +298,26 @@ TEST_F(Tray, AChangedMonitorSetBringsBackItsArrangementOnceSettledAndOnlyWhenAsk
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     launch(true);
-    settings.setFollowMonitors(row.follow);
+    settings_.setFollowMonitors(row.follow);
     // Saved in this order; the most recent for a set wins, whatever the order in the list.
     for (const auto& [screens, frame, name, at] :
          {std::tuple{std::vector{a, b}, docked, "dock", 2.0},
           {std::vector{b, a}, moved, "old", 1.0},
           {std::vector{a}, undocked, "desk", 3.0}}) {
-      desktop->setScreens(screens);
-      ASSERT_TRUE(desktop->setWindowFrame(101, 0, frame));
-      ASSERT_TRUE(Arranger::saveNamed(*ctx, name, at));
+      desktop_->setScreens(screens);
+      ASSERT_TRUE(desktop_->setWindowFrame(101, 0, frame));
+      ASSERT_TRUE(Arranger::saveNamed(ctx(), name, at));
     }
-    app = std::make_unique<AppDelegate>(*ctx, services);  // watches from the undocked set
+    app = std::make_unique<AppDelegate>(ctx(), services);  // watches from the undocked set
     app->applicationDidFinishLaunching();
-    ASSERT_TRUE(desktop->setWindowFrame(101, 0, moved));
+    ASSERT_TRUE(desktop_->setWindowFrame(101, 0, moved));
     for (const auto& screens : row.changes) {
-      desktop->setScreens(screens);
-      queue.advance(0.5);
+      desktop_->setScreens(screens);
+      queue_.advance(0.5);
     }
-    EXPECT_EQ(desktop->windowFrame(101, 0), moved) << "not before the set has settled";
-    queue.advance(MonitorFollower::kSettleSeconds + 10);
-    EXPECT_EQ(desktop->windowFrame(101, 0), row.expected.value_or(moved));
+    EXPECT_EQ(desktop_->windowFrame(101, 0), moved) << "not before the set has settled";
+    queue_.advance(MonitorFollower::kSettleSeconds + 10);
+    EXPECT_EQ(desktop_->windowFrame(101, 0), row.expected.value_or(moved));
   }
 }
 

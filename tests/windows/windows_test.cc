@@ -45,9 +45,35 @@ TEST_F(WindowsTest, StandardShownWindowsOfAtLeastTheMinimumSizeCountInApplicatio
       ElementsAre("com.openai.chat/w/ai", "Chrome/ChatGPT - New chat/browser",
                   "Chrome/narrow/browser", "Chrome/low/browser", "Chrome//browser", "Chrome/w/ai"));
   const auto facts = desktop().snapshot();
-  EXPECT_EQ(WindowManager::regularApps(facts).size(), 5u);
-  EXPECT_EQ(WindowManager::frontmostPid(facts), 105);
+  EXPECT_EQ(WindowManager::regularApps(ctx(), facts).size(), 5u);
+  EXPECT_EQ(WindowManager::frontmostPid(ctx(), facts), 105);
   EXPECT_EQ(WindowManager::displays(facts.screens).at(0).visible(), Rect(0, 25, 1440, 875));
+}
+
+// One application per identity and process, in the order of first windows, the windowless last.
+// A process keeps its id for the first identity it shows and for no other; a process id of
+// none, or wider than a pid, gets a stand-in. Windows elsewhere make their application run.
+TEST_F(WindowsTest, WindowsGatherIntoApplicationsThatKeepTheirPids) {
+  load(json::parse(R"({"apps": []})"));
+  using App = platform::AppIdentity;
+  const App chat{"chat", "Chat", 5}, web{"web", "Web", 6}, web5{"web", "Web", 5};
+  platform::DesktopFacts facts;
+  const std::tuple<App, bool, bool> windows[] = {
+      {chat, false, false}, {web, false, false}, {chat, false, true},
+      {web5, true, false},  {{}, false, false},  {{"", "", 1u << 31}, false, false}};
+  for (const auto& [app, focused, elsewhere] : windows) {
+    auto& w = facts.windows.emplace_back();
+    w.app = app, w.focused = focused, w.elsewhere = elsewhere;
+  }
+  facts.windowless = {{"mail", "Mail", 9}, chat};
+  for (int look = 0; look < 2; ++look) {
+    std::string seen;  // id/name pid (* when frontmost) windows
+    for (const auto& a : WindowManager::applications(ctx(), facts))
+      seen += a.app.id + "/" + a.app.name + " " + std::to_string(a.app.pid) +
+              (a.app.frontmost ? "* " : " ") + std::to_string(a.windows.size()) + ";";
+    EXPECT_EQ(seen, "chat/Chat 5 1;web/Web 6 1;web/Web -1* 1;/ -2 1;/ -3 1;mail/Mail 9 0;");
+    EXPECT_EQ(WindowManager::frontmostPid(ctx(), facts), -1);
+  }
 }
 
 // Targets go out as whole numbers in one batch; after one settle and one read-back, only the

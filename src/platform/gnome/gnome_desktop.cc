@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -45,16 +44,16 @@ DesktopFacts GnomeDesktop::snapshot() {
   DesktopFacts found;
   const auto self = ::getpid();
   const Point origin = facts->origin();
-  xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   for (const ShellWindow& w : facts->windows) {
     if (w.processId == self || w.type == gnome::kDesktop || w.type == gnome::kDock) continue;
-    AppWindows& app =
-        apps.of(gnome::hintsOf(w), static_cast<std::uint32_t>(std::max(0, w.processId)));
-    app.app.frontmost = app.app.frontmost || (w.id == facts->focus && w.id != 0);
-    // Windows on other workspaces make their application run but are not arranged.
-    if (gnome::counts(w, facts->workspace)) app.windows->push_back(gnome::factsOf(w, origin));
+    WindowFacts window = gnome::factsOf(w, origin);
+    window.app = xdg::identifyApplication(entries, gnome::hintsOf(w));
+    window.app.processId = static_cast<std::uint32_t>(std::max(0, w.processId));
+    window.focused = w.id == facts->focus && w.id != 0;
+    window.elsewhere = !gnome::counts(w, facts->workspace);
+    found.windows.push_back(std::move(window));
   }
-  found.applications = apps.take();
   found.screens = gnome::screensOf(*facts);
   found.pointer = pointerOf(*facts);
   return found;

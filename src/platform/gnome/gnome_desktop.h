@@ -13,7 +13,6 @@
 #include "platform/gnome/shell_channel.h"
 #include "platform/gnome/shell_facts.h"
 #include "platform/window_system.h"
-#include "platform/xdg/pid_assigner.h"
 
 namespace tessaloom::platform {
 
@@ -57,7 +56,6 @@ class GnomeDesktop final : public WindowSystem {
 
   std::unique_ptr<gnome::ShellChannel> channel_;
   std::optional<gnome::ShellFacts> last_;  // the last facts read
-  xdg::PidAssigner pids_;
 };
 
 }  // namespace tessaloom::platform

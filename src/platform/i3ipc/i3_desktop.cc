@@ -12,7 +12,6 @@
 #include "platform/i3ipc/i3_event_watch.h"
 #include "platform/i3ipc/i3_messages.h"
 #include "platform/i3ipc/i3_socket.h"
-#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -197,7 +196,7 @@ DesktopFacts I3Desktop::snapshot() {
   if (const auto centre = i3ipc::focusedOutputCentre(*outputs, *workspaces))
     found.pointer = toGlobal(*centre);
   const auto self = static_cast<std::uint32_t>(::getpid());
-  xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   auto& all = *windows;
   // i3 leaves process ids out of its tree: X has them.
   if (flavour_ == i3ipc::Flavour::i3 && x11Pids_) {
@@ -210,13 +209,21 @@ DesktopFacts I3Desktop::snapshot() {
   }
   for (auto& w : all) {
     if (w.pid == self) continue;
-    AppWindows& app = apps.of(hintsOf(w), w.pid);
-    app.app.frontmost = app.app.frontmost || w.focused;
-    app.windows->push_back(
-        {w.con, w.title, toGlobal(w.frame), w.standard, false, w.fullScreen, !w.floating, {}});
+    AppIdentity app = xdg::identifyApplication(entries, hintsOf(w));
+    app.processId = w.pid;
+    found.windows.push_back({w.con,
+                             w.title,
+                             toGlobal(w.frame),
+                             w.standard,
+                             false,
+                             w.fullScreen,
+                             !w.floating,
+                             {},
+                             std::move(app),
+                             w.focused,
+                             false});
     windows_[w.con] = std::move(w);
   }
-  found.applications = apps.take();
   return found;
 }
 

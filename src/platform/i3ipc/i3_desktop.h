@@ -16,7 +16,6 @@
 #include "base/result.h"
 #include "platform/i3ipc/i3_tree.h"
 #include "platform/window_system.h"
-#include "platform/xdg/pid_assigner.h"
 
 namespace tessaloom::platform {
 
@@ -105,7 +104,6 @@ class I3Desktop final : public WindowSystem {
   std::map<WindowHandle, i3ipc::TreeWindow> windows_;  // as the last look found them
   // When a placement last floated a tiled window (sway).
   std::chrono::steady_clock::time_point floatedAt_;
-  xdg::PidAssigner pids_;
 };
 
 }  // namespace tessaloom::platform

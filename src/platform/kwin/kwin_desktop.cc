@@ -5,7 +5,6 @@
 #include "base/language.h"
 #include "platform/kwin/kwin_agent.h"
 #include "platform/kwin/kwin_output_watch.h"
-#include "platform/xdg/app_grouping.h"
 #include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform {
@@ -60,17 +59,17 @@ DesktopFacts KWinDesktop::snapshot() {
   const auto report = fetch();
   if (!report) return {};
   DesktopFacts found;
-  xdg::AppGrouping apps(xdg::DesktopEntryIndex::installed(), pids_);
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   for (const ReportedWindow* w : candidates(*report, static_cast<std::uint32_t>(::getpid()))) {
     // KWin gives a native window's app id as its desktop file name and class.
-    AppWindows& app = apps.of({w->desktopFileName, w->resourceName, w->resourceClass}, w->pid);
-    app.app.frontmost = app.app.frontmost || w->active;
+    AppIdentity app =
+        xdg::identifyApplication(entries, {w->desktopFileName, w->resourceName, w->resourceClass});
+    app.processId = w->pid;
     const WindowHandle handle = kwin::handleOf(w->id);
     ids_[handle] = w->id;
-    app.windows->push_back({handle, w->caption, toGlobal(w->frame), w->normal, w->minimized,
-                            w->fullScreen, false, w->minimum});
+    found.windows.push_back({handle, w->caption, toGlobal(w->frame), w->normal, w->minimized,
+                             w->fullScreen, false, w->minimum, std::move(app), w->active, false});
   }
-  found.applications = apps.take();
   found.screens = screensOf(*report);
   found.pointer = pointerOf(*report);
   return found;

@@ -13,7 +13,6 @@
 #include "base/result.h"
 #include "platform/kwin/kwin_report.h"
 #include "platform/window_system.h"
-#include "platform/xdg/pid_assigner.h"
 
 namespace tessaloom::platform {
 
@@ -65,7 +64,6 @@ class KWinDesktop final : public WindowSystem {
   std::unique_ptr<kwin::Agent> agent_;
   Point origin_;                             // the first output's top left in KWin's space
   std::map<WindowHandle, std::string> ids_;  // handle → KWin's id, as the last look found them
-  xdg::PidAssigner pids_;
 };
 
 }  // namespace tessaloom::platform

@@ -276,8 +276,18 @@ void SimDesktop::apply(Window& w, const std::optional<Point>& origin,
 DesktopFacts SimDesktop::snapshot() {
   DesktopFacts facts;
   for (AppFacts& app : applications()) {
+    AppIdentity identity{std::move(app.id), std::move(app.name),
+                         static_cast<std::uint32_t>(app.pid)};
     auto windows = this->windows(app.pid);
-    facts.applications.push_back({std::move(app), std::move(windows)});
+    if (!windows || windows->empty()) {
+      facts.windowless.push_back(std::move(identity));
+      continue;
+    }
+    for (auto& window : *windows) {
+      window.app = identity;
+      window.focused = app.frontmost && &window == &windows->front();
+      facts.windows.push_back(std::move(window));
+    }
   }
   facts.screens = screens();
   return facts;

@@ -55,29 +55,42 @@ Result<std::unique_ptr<X11Desktop>> X11Desktop::connect(const std::string& displ
   }
   std::unique_ptr<X11Desktop> desktop(new X11Desktop());
   desktop->connection_ = std::move(connection);
-  desktop->cache_ = std::make_unique<x11::WindowCache>(*desktop->connection_,
-                                                       xdg::DesktopEntryIndex::installed());
+  desktop->cache_ = std::make_unique<x11::WindowCache>(*desktop->connection_);
   return desktop;
 }
 
 DesktopFacts X11Desktop::snapshot() {
   cache_->refresh();
   if (!cache_->ok()) return {};
+  const auto& root = cache_->root();
+  const auto shown = [&](xcb_window_t id) {
+    const x11::WindowFacts* w = cache_->window(id);
+    return w && x11::isApplicationWindow(*w) && x11::onDesktop(*w, root.currentDesktop);
+  };
+  // The active window has the focus; without one, the topmost window shown here.
+  xcb_window_t focused = shown(root.active) ? root.active : xcb_window_t{XCB_WINDOW_NONE};
+  for (auto it = root.stacking.rbegin(); !focused && it != root.stacking.rend(); ++it)
+    if (shown(*it)) focused = *it;
   DesktopFacts found;
-  const x11::Application* front = cache_->frontmost();
+  const auto& entries = xdg::DesktopEntryIndex::installed();
   const auto self = static_cast<std::uint32_t>(::getpid());
   const Point origin = cache_->origin();
-  for (const auto& app : cache_->applications()) {
-    if (app.processId == self) continue;
-    std::vector<WindowFacts> windows;
-    for (const xcb_window_t id : app.windows)
-      if (const x11::WindowFacts* facts = cache_->window(id))
-        windows.push_back({id, facts->title.value_or(""), moved(facts->frame, -origin.x, -origin.y),
-                           x11::isStandard(*facts), facts->hidden, facts->fullscreen, false,
-                           facts->minimum});
-    found.applications.push_back(
-        {{app.identifier.value_or(""), app.name.value_or(""), app.pid, &app == front},
-         std::move(windows)});
+  for (const x11::WindowFacts& w : cache_->windows()) {
+    if (w.status != x11::WindowFacts::Status::ok || !x11::isApplicationWindow(w) || w.pid == self)
+      continue;
+    const auto identity =
+        xdg::identifyApplication(entries, {w.gtkApplicationId, w.instance, w.wmClass});
+    found.windows.push_back({w.id,
+                             w.title.value_or(""),
+                             moved(w.frame, -origin.x, -origin.y),
+                             x11::isStandard(w),
+                             w.hidden,
+                             w.fullscreen,
+                             false,
+                             w.minimum,
+                             {identity.id, identity.name, w.pid},
+                             w.id == focused,
+                             !x11::onDesktop(w, root.currentDesktop)});
   }
   found.screens = x11::fetchScreens(*connection_);
   return found;

@@ -4,9 +4,6 @@
 
 namespace tessaloom::platform::x11 {
 
-WindowCache::WindowCache(Connection& connection, const xdg::DesktopEntryIndex& entries)
-    : connection_(connection), entries_(entries) {}
-
 void WindowCache::refresh() {
   ++fetches_;
   fetched_ = true;
@@ -16,26 +13,6 @@ void WindowCache::refresh() {
   stale_.clear();
   if (root_.ok) windows_ = fetchWindowFacts(connection_, root_.clients, root_.rootSize);
   for (std::size_t i = 0; i < windows_.size(); ++i) index_.emplace(windows_[i].id, i);
-  applications_ = groupApplications(windows_, entries_, pids_, root_.currentDesktop);
-}
-
-const Application* WindowCache::application(std::int32_t pid) const {
-  for (const auto& app : applications_)
-    if (app.pid == pid) return &app;
-  return nullptr;
-}
-
-const Application* WindowCache::frontmost() const {
-  auto owner = [&](xcb_window_t w) -> const Application* {
-    for (const auto& app : applications_)
-      if (std::find(app.windows.begin(), app.windows.end(), w) != app.windows.end()) return &app;
-    return nullptr;
-  };
-  if (root_.active != XCB_WINDOW_NONE)
-    if (const Application* app = owner(root_.active)) return app;
-  for (auto it = root_.stacking.rbegin(); it != root_.stacking.rend(); ++it)
-    if (const Application* app = owner(*it)) return app;
-  return nullptr;
 }
 
 Point WindowCache::origin() {

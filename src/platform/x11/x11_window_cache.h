@@ -1,14 +1,13 @@
-// The discovery cache: the managed windows and their applications as the last fetch saw them.
+// The discovery cache: the managed windows as the last fetch saw them.
 //
-// Why a cache: a discovery lists the applications, then asks for the windows of each one, and
-// an X round trip per window (or per property) would make it cost N round trips. A fetch
-// instead sends every request for every managed window before it waits for the first reply:
-// two round trips (the root's lists and the primary monitor, then all properties, geometries
-// and translations of all clients), whatever the number of windows. The windows of each
-// application are then answered from memory.
+// Why a cache: an X round trip per window (or per property) would make a discovery cost N
+// round trips. A fetch instead sends every request for every managed window before it waits
+// for the first reply: two round trips (the root's lists and the primary monitor, then all
+// properties, geometries and translations of all clients), whatever the number of windows.
+// Writes then find what they need to know of a window in memory.
 //
 // When windows are fetched again, so that nothing works from stale frames:
-//  - every applications() call (the start of each discovery) fetches everything anew;
+//  - every refresh() (the start of each discovery) fetches everything anew;
 //  - frames() fetches the windows asked for, together in one batch;
 //  - placing a window marks it stale; placing it again first fetches every stale or unknown
 //    window of the batch together.
@@ -20,28 +19,24 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/x11/x11_applications.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_window_facts.h"
-#include "platform/xdg/desktop_entries.h"
 
 namespace tessaloom::platform::x11 {
 
 class WindowCache {
  public:
-  WindowCache(Connection& connection, const xdg::DesktopEntryIndex& entries);
+  explicit WindowCache(Connection& connection) : connection_(connection) {}
 
   /// Fetches everything anew: the start of a discovery.
   void refresh();
   /// False when the last fetch could not read the client lists.
   bool ok() const { return root_.ok; }
 
-  /// The applications, in the order of their first window.
-  const std::vector<Application>& applications() const { return applications_; }
-  /// The application with this handle pid; nothing when there is none.
-  const Application* application(std::int32_t pid) const;
-  /// The owner of the active window, else of the topmost managed window; nothing when none.
-  const Application* frontmost() const;
+  /// The root's lists as last fetched.
+  const RootFacts& root() const { return root_; }
+  /// The managed windows as last fetched, in client-list order.
+  const std::vector<WindowFacts>& windows() const { return windows_; }
   /// The primary monitor's top-left corner in root coordinates: the origin of global space.
   Point origin();
 
@@ -61,13 +56,10 @@ class WindowCache {
 
  private:
   Connection& connection_;
-  const xdg::DesktopEntryIndex& entries_;
-  xdg::PidAssigner pids_;
   bool fetched_ = false;
   RootFacts root_;
   std::vector<WindowFacts> windows_;  // the clients, in client-list order
   std::unordered_map<xcb_window_t, std::size_t> index_;
-  std::vector<Application> applications_;
   std::vector<xcb_window_t> stale_;
   std::size_t fetches_ = 0;
 };

@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/window_system.h"
+
 namespace tessaloom::platform::xdg {
 
 struct DesktopEntry {
@@ -70,16 +72,11 @@ struct WindowClassHints {
   std::string wmClass;   // WM_CLASS class
 };
 
-struct AppIdentity {
-  std::optional<std::string> identifier;
-  std::optional<std::string> name;
-};
-
 /// The application identity of a window: the desktop entry found by the GTK application id,
 /// then by StartupWMClass (instance, then class), then by an entry named after the instance
 /// or class (as is, then lowercased with spaces as "-"); its id and localized name. Without an
 /// entry, the class lowercased (spaces as "-") and the class as the name; without any hint,
-/// no identifier and no name.
+/// no identifier and no name. The process id is left to the caller.
 AppIdentity identifyApplication(const DesktopEntryIndex& index, const WindowClassHints& hints);
 
 /// The path of the installed entry `id`; nothing when it is not installed or `id` is not a

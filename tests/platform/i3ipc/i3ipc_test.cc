@@ -194,8 +194,8 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   ASSERT_TRUE(desktop) << desktop.error();
   std::map<WindowHandle, bool> tiled;
   std::map<WindowHandle, Rect> frames;
-  for (const auto& app : (*desktop)->snapshot().applications)
-    for (const auto& w : app.windows.value()) tiled[w.handle] = w.tiled, frames[w.handle] = w.frame;
+  for (const auto& w : (*desktop)->snapshot().windows)
+    tiled[w.handle] = w.tiled, frames[w.handle] = w.frame;
   EXPECT_EQ(tiled, (std::map<WindowHandle, bool>{{10, true}, {11, false}, {12, true}}));
   // The primary output's top left is the origin.
   EXPECT_EQ(frames[10], Rect(-1920, -100, 1920, 1080));

@@ -119,39 +119,39 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   // Reading leaves every property in place (openbox fits the maximized window to the new
   // strut in its own time: frames may still change).
   const auto appsOf = [](const platform::DesktopFacts& f) {
-    std::vector<platform::AppFacts> apps;
-    for (const auto& a : f.applications) apps.push_back(a.app);
+    std::vector<std::pair<platform::AppIdentity, bool>> apps;  // and elsewhere
+    for (const auto& w : f.windows) apps.emplace_back(w.app, w.elsewhere);
     return apps;
   };
   EXPECT_EQ(appsOf((*desktop)->snapshot()), appsOf(facts));
   EXPECT_EQ(facts.screens, (*desktop)->screens());
-  const auto app =
-      std::ranges::find(facts.applications, client->pid(), [](const auto& a) { return a.app.pid; });
-  ASSERT_NE(app, facts.applications.end());
-  const auto& windows = app->windows;
-  ASSERT_TRUE(windows);
+  std::vector<platform::WindowFacts> shown;
   std::vector<std::tuple<std::string, bool, bool>> seen;  // title, standard, minimized
-  for (const auto& w : *windows) seen.emplace_back(w.title, w.standard, w.minimized);
+  for (const auto& w : facts.windows)
+    if (w.app.processId == static_cast<std::uint32_t>(client->pid()) && !w.elsewhere)
+      shown.push_back(w), seen.emplace_back(w.title, w.standard, w.minimized);
   EXPECT_EQ(seen, (decltype(seen){{"Docs", true, false},
                                   {"日本", true, false},
                                   {"Café", true, true},
                                   {"Prefs", false, false},
                                   {"Max", true, false}}));  // and no docks
-  ASSERT_EQ(windows->size(), 5u);
+  EXPECT_EQ(facts.windows.back().title + (facts.windows.back().elsewhere ? " elsewhere" : ""),
+            "Elsewhere elsewhere");
+  ASSERT_EQ(shown.size(), 5u);
   const auto extents = probe_->longs(ids[0], "_NET_FRAME_EXTENTS");
   ASSERT_EQ(extents.size(), 4u);
-  EXPECT_EQ((*windows)[0].minimum,
+  EXPECT_EQ(shown[0].minimum,
             (Size{500.0 + extents[0] + extents[1], 300.0 + extents[2] + extents[3]}));
-  EXPECT_EQ((*windows)[2].minimum, Size{});
+  EXPECT_EQ(shown[2].minimum, Size{});
   // The frames of the windows at rest (openbox shrinks a minimized one's frame and fits the
   // maximized one to the new strut in its own time).
   for (const std::size_t i : {0, 1, 3}) {
     const Rect frame = probe_->outerFrame(ids[i]).value_or(Rect());
-    EXPECT_EQ((*windows)[i].frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << i;
+    EXPECT_EQ(shown[i].frame, Rect(frame.x - 960, frame.y, frame.width, frame.height)) << i;
   }
   // A maximized window leaves that state first, or the manager would drop the move.
   const Rect target(-700, 100, 600, 400);
-  (*desktop)->place(std::vector<platform::Placement>{{(*windows)[4].handle, target}});
+  (*desktop)->place(std::vector<platform::Placement>{{shown[4].handle, target}});
   EXPECT_TRUE(testing::waitUntil(
       [&] {
         return probe_->outerFrame(ids[4]) == Rect(260, 100, 600, 400) &&

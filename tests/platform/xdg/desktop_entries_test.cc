@@ -1,8 +1,6 @@
 // Which desktop entries count as installed applications, which of two with one id wins, and
-// what an entry is found by; the pids that stand for applications, and whether a process runs.
+// what an entry is found by, and whether a process runs.
 #include "platform/xdg/desktop_entries.h"
-#include "platform/xdg/app_grouping.h"
-#include "platform/xdg/pid_assigner.h"
 #include "platform/xdg/process_running.h"
 
 #include <gtest/gtest.h>
@@ -18,39 +16,8 @@
 namespace tessaloom::platform::xdg {
 namespace {
 
-TEST(PidAssigner, AProcessIdStandsForOneApplicationAndNoneForAWindowWithout) {
-  PidAssigner pids;
-  const std::tuple<std::optional<std::string>, std::uint32_t, std::int32_t> asked[] = {
-      {"a", 100, 100},
-      {"b", 100, -1},
-      {"a", 100, 100},
-      {"c", 0, -2},
-      {std::nullopt, 0x80000000u, -3},
-      {std::nullopt, 7, 7}};
-  for (const auto& [identifier, process, pid] : asked)
-    EXPECT_EQ(pids.pidFor(identifier, process), pid) << identifier.value_or("-") << " " << process;
-}
-
 // A process runs while it exists, this user's or another's; an id that is none, or one wider
 // than a process id (which would wrap onto another), never does.
-// A window joins the application of its process and identity, listed where its first window
-// came; another identity in the same process is an application of its own.
-TEST(AppGrouping, OneApplicationPerProcessAndIdentityInTheOrderOfTheirFirstWindows) {
-  const DesktopEntryIndex none;
-  PidAssigner pids;
-  AppGrouping apps(none, pids);
-  const std::pair<std::string, std::uint32_t> windows[] = {
-      {"Chat", 5}, {"Web Browser", 6}, {"Chat", 5}, {"Web Browser", 5}};
-  for (const auto& [wmClass, process] : windows)
-    apps.of({"", "", wmClass}, process).windows->push_back({});
-  std::vector<std::tuple<std::string, std::string, std::int32_t, bool, std::size_t>> seen;
-  for (const auto& a : apps.take())
-    seen.emplace_back(a.app.id, a.app.name, a.app.pid, a.app.frontmost, a.windows->size());
-  EXPECT_EQ(seen, (decltype(seen){{"chat", "Chat", 5, false, 2},
-                                  {"web-browser", "Web Browser", 6, false, 1},
-                                  {"web-browser", "Web Browser", -1, false, 1}}));
-}
-
 TEST(ProcessRunning, OnlyWhileTheProcessExists) {
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
@@ -111,11 +78,10 @@ TEST(DesktopEntries, TheFirstFolderWinsAndOnlyEntriesThatCanStartCount) {
       {{"", "x", "Chat"}, "new", "New"},
       {{"", "KDE4 Konsole", "y"}, "kde4-konsole", "Konsole"},
       {{"", "", "Web Browser"}, "web-browser", "Web Browser"},
-      {{}, "-", "-"}};
+      {{}, "", ""}};
   for (const auto& [hints, id, name] : windows) {
     const auto found = identifyApplication(index, hints);
-    EXPECT_EQ(found.identifier.value_or("-") + " " + found.name.value_or("-"),
-              std::string(id) + " " + name);
+    EXPECT_EQ(found.id + " " + found.name, std::string(id) + " " + name);
   }
 
   // Launching: by path or file: URI; a URI of no local file, or no entry, starts nothing.

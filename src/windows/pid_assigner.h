@@ -1,15 +1,14 @@
-// The pid under which the window seam names an application: its process id when that is free,
+// The pid under which the core names an application: its process id when that is free,
 // else a negative stand-in. Pure bookkeeping over identities and process ids.
 #pragma once
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 
-namespace tessaloom::platform::xdg {
+namespace tessaloom::WindowManager {
 
 /// Gives every application a pid of its own that stays the same for the life of the process.
 /// An application keeps its process id when it is the first seen with it; applications
@@ -18,12 +17,13 @@ namespace tessaloom::platform::xdg {
 /// no window is listed twice.
 class PidAssigner {
  public:
-  std::int32_t pidFor(const std::optional<std::string>& identifier, std::uint32_t processId);
+  /// An empty identifier is none.
+  std::int32_t pidFor(const std::string& identifier, std::uint32_t processId);
 
  private:
-  std::map<std::pair<std::optional<std::string>, std::uint32_t>, std::int32_t> assigned_;
+  std::map<std::pair<std::string, std::uint32_t>, std::int32_t> assigned_;
   std::set<std::int32_t> claimed_;
   std::int32_t next_ = -1;
 };
 
-}  // namespace tessaloom::platform::xdg
+}  // namespace tessaloom::WindowManager

@@ -1,11 +1,10 @@
-#include "platform/xdg/pid_assigner.h"
+#include "windows/pid_assigner.h"
 
 #include <limits>
 
-namespace tessaloom::platform::xdg {
+namespace tessaloom::WindowManager {
 
-std::int32_t PidAssigner::pidFor(const std::optional<std::string>& identifier,
-                                 std::uint32_t processId) {
+std::int32_t PidAssigner::pidFor(const std::string& identifier, std::uint32_t processId) {
   const auto key = std::make_pair(identifier, processId);
   if (auto it = assigned_.find(key); it != assigned_.end()) return it->second;
   std::int32_t pid = 0;
@@ -21,4 +20,4 @@ std::int32_t PidAssigner::pidFor(const std::optional<std::string>& identifier,
   return pid;
 }
 
-}  // namespace tessaloom::platform::xdg
+}  // namespace tessaloom::WindowManager
