@@ -1,5 +1,5 @@
 // Child processes for tests: run to their end for their output, or kept running and read line by
-// line; and the bounded wait every harness uses.
+// line; the bounded wait every harness uses, and how a command that cannot serve must end.
 #pragma once
 
 #include <fcntl.h>
@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -184,6 +187,16 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
   if (result.status == -1 && seconds)
     result.err += "[no end within " + std::to_string(*seconds) + " s]";
   return result;
+}
+
+/// Whether a command failed as it must when it cannot serve: status 2, one line on standard
+/// output that says `words`, and `err` on standard error.
+inline ::testing::AssertionResult failedInOneLine(const ProgramResult& r, std::string_view words,
+                                                  std::string_view err = "") {
+  if (r.status == 2 && std::ranges::count(r.out, '\n') == 1 &&
+      r.out.find(words) != std::string::npos && r.err == err)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "status " << r.status << ": " << r.out << r.err;
 }
 
 }  // namespace tessaloom::testing

@@ -55,23 +55,24 @@ TEST_F(WindowsTest, StandardShownWindowsOfAtLeastTheMinimumSizeCountInApplicatio
 // none, or wider than a pid, gets a stand-in. Windows elsewhere make their application run.
 TEST_F(WindowsTest, WindowsGatherIntoApplicationsThatKeepTheirPids) {
   load(json::parse(R"({"apps": []})"));
-  using App = platform::AppIdentity;
-  const App chat{"chat", "Chat", 5}, web{"web", "Web", 6}, web5{"web", "Web", 5};
   platform::DesktopFacts facts;
-  const std::tuple<App, bool, bool> windows[] = {
-      {chat, false, false}, {web, false, false}, {chat, false, true},
-      {web5, true, false},  {{}, false, false},  {{"", "", 1u << 31}, false, false}};
-  for (const auto& [app, focused, elsewhere] : windows) {
+  // Each window's application id (its name with a "!") and process; focused or elsewhere.
+  const std::tuple<std::string, std::uint32_t, char> windows[] = {
+      {"chat", 5, ' '}, {"web", 6, ' '},     {"chat", 5, 'e'},     {"web", 5, 'f'},
+      {"", 0, ' '},     {"", 1u << 31, ' '}, {"", 0x7fffffff, ' '}};
+  for (const auto& [id, process, state] : windows) {
     auto& w = facts.windows.emplace_back();
-    w.app = app, w.focused = focused, w.elsewhere = elsewhere;
+    w.app = {id, id + "!", process}, w.focused = state == 'f', w.elsewhere = state == 'e';
   }
-  facts.windowless = {{"mail", "Mail", 9}, chat};
+  facts.windowless = {{"mail", "Mail", 9}, {"chat", "chat!", 5}};
   for (int look = 0; look < 2; ++look) {
     std::string seen;  // id/name pid (* when frontmost) windows
     for (const auto& a : WindowManager::applications(ctx(), facts))
       seen += a.app.id + "/" + a.app.name + " " + std::to_string(a.app.pid) +
               (a.app.frontmost ? "* " : " ") + std::to_string(a.windows.size()) + ";";
-    EXPECT_EQ(seen, "chat/Chat 5 1;web/Web 6 1;web/Web -1* 1;/ -2 1;/ -3 1;mail/Mail 9 0;");
+    EXPECT_EQ(seen,
+              "chat/chat! 5 1;web/web! 6 1;web/web! -1* 1;/! -2 1;/! -3 1;/! 2147483647 "
+              "1;mail/Mail 9 0;");
     EXPECT_EQ(WindowManager::frontmostPid(ctx(), facts), -1);
   }
 }

@@ -118,12 +118,8 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
   const auto facts = (*desktop)->snapshot();
   // Reading leaves every property in place (openbox fits the maximized window to the new
   // strut in its own time: frames may still change).
-  const auto appsOf = [](const platform::DesktopFacts& f) {
-    std::vector<std::pair<platform::AppIdentity, bool>> apps;  // and elsewhere
-    for (const auto& w : f.windows) apps.emplace_back(w.app, w.elsewhere);
-    return apps;
-  };
-  EXPECT_EQ(appsOf((*desktop)->snapshot()), appsOf(facts));
+  EXPECT_TRUE(std::ranges::equal((*desktop)->snapshot().windows, facts.windows, {},
+                                 &platform::WindowFacts::app, &platform::WindowFacts::app));
   EXPECT_EQ(facts.screens, (*desktop)->screens());
   std::vector<platform::WindowFacts> shown;
   std::vector<std::tuple<std::string, bool, bool>> seen;  // title, standard, minimized
@@ -135,8 +131,17 @@ TEST_F(OnXvfb, TheBackendLeavesDocksAndTheirStrutsOutAndReadsEveryTitleEncoding)
                                   {"Café", true, true},
                                   {"Prefs", false, false},
                                   {"Max", true, false}}));  // and no docks
-  EXPECT_EQ(facts.windows.back().title + (facts.windows.back().elsewhere ? " elsewhere" : ""),
-            "Elsewhere elsewhere");
+  // The focus is the active window's; when that is none shown here (a dock), the topmost's.
+  const auto focusedWhen = [&](xcb_window_t active) {
+    set(probe_->root(), "_NET_ACTIVE_WINDOW", "WINDOW", 32, &active, 1);
+    (void)probe_->longs(probe_->root(), "_NET_ACTIVE_WINDOW");  // the server has it
+    std::string focused = "none";
+    for (const auto& w : (*desktop)->snapshot().windows)
+      if (w.focused) focused = w.title;
+    return focused;
+  };
+  EXPECT_EQ(focusedWhen(ids[1]), "日本");
+  EXPECT_NE(focusedWhen(ids[6]), "none");
   ASSERT_EQ(shown.size(), 5u);
   const auto extents = probe_->longs(ids[0], "_NET_FRAME_EXTENTS");
   ASSERT_EQ(extents.size(), 4u);
