@@ -83,8 +83,8 @@ std::vector<ManagedWindow> targetWindows(Context& ctx, Sizes sizes) {
 }
 
 std::optional<std::int32_t> frontmostPid(Context& ctx, const platform::DesktopFacts& facts) {
-  for (const auto& window : facts.windows)
-    if (window.focused) return ctx.pids.pidFor(window.app.id, window.app.processId);
+  for (const auto& app : applications(ctx, facts))
+    if (app.app.frontmost) return app.app.pid;
   return std::nullopt;
 }
 
