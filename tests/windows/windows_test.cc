@@ -58,8 +58,8 @@ TEST_F(WindowsTest, WindowsGatherIntoApplicationsThatKeepTheirPids) {
   platform::DesktopFacts facts;
   // Each window's application id (its name with a "!") and process; focused or elsewhere.
   const std::tuple<std::string, std::uint32_t, char> windows[] = {
-      {"chat", 5, ' '}, {"web", 6, ' '},     {"chat", 5, 'e'},     {"web", 5, 'f'},
-      {"", 0, ' '},     {"", 1u << 31, ' '}, {"", 0x7fffffff, ' '}};
+      {"chat", 5, ' '}, {"web", 6, ' '}, {"chat", 5, 'e'},    {"away", 7, 'e'},
+      {"web", 5, 'f'},  {"", 0, ' '},    {"", 1u << 31, ' '}, {"", 0x7fffffff, ' '}};
   for (const auto& [id, process, state] : windows) {
     auto& w = facts.windows.emplace_back();
     w.app = {id, id + "!", process}, w.focused = state == 'f', w.elsewhere = state == 'e';
@@ -71,8 +71,8 @@ TEST_F(WindowsTest, WindowsGatherIntoApplicationsThatKeepTheirPids) {
       seen += a.app.id + "/" + a.app.name + " " + std::to_string(a.app.pid) +
               (a.app.frontmost ? "* " : " ") + std::to_string(a.windows.size()) + ";";
     EXPECT_EQ(seen,
-              "chat/chat! 5 1;web/web! 6 1;web/web! -1* 1;/! -2 1;/! -3 1;/! 2147483647 "
-              "1;mail/Mail 9 0;");
+              "chat/chat! 5 1;web/web! 6 1;away/away! 7 0;web/web! -1* 1;/! -2 1;/! -3 1;"
+              "/! 2147483647 1;mail/Mail 9 0;");
     EXPECT_EQ(WindowManager::frontmostPid(ctx(), facts), -1);
   }
 }

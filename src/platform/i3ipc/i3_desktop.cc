@@ -221,7 +221,7 @@ DesktopFacts I3Desktop::snapshot() {
                              {},
                              std::move(app),
                              w.focused,
-                             false});
+                             w.hidden});
     windows_[w.con] = std::move(w);
   }
   return found;

@@ -182,8 +182,10 @@ std::optional<std::vector<TreeWindow>> treeWindows(const json& tree, Flavour fla
   forEachWorkspace(
       tree,
       [&](const json& ws) {
-        if (!visible || visible->count(unsignedNumber(ws, "id")))
-          collect(ws, flavour, false, windows, wellFormed);
+        const std::size_t first = windows.size();
+        collect(ws, flavour, false, windows, wellFormed);
+        if (visible && !visible->count(unsignedNumber(ws, "id")))
+          for (std::size_t i = first; i < windows.size(); ++i) windows[i].hidden = true;
       },
       wellFormed);
   if (!wellFormed) return std::nullopt;

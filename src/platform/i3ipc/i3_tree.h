@@ -35,6 +35,7 @@ struct TreeWindow {
   bool fullScreen = false;
   bool floating = false;
   bool focused = false;
+  bool hidden = false;  // on a workspace no output shows
   friend bool operator==(const TreeWindow&, const TreeWindow&) = default;
 };
 
@@ -49,12 +50,11 @@ std::optional<nlohmann::json> readReply(std::string_view payload, std::string& w
 /// The ids of the workspaces shown on some output, from a GET_WORKSPACES reply.
 std::set<std::uint64_t> visibleWorkspaces(const nlohmann::json& workspaces);
 
-/// The application windows of a GET_TREE reply on the workspaces `visible`, in tree order
-/// (tiled before floating on each workspace). Scratchpad windows, dock areas (bars) and
-/// windows on hidden workspaces are left out. With no `visible` set, every window of every
-/// workspace counts (for reading frames back). A window without a container id is skipped;
-/// nothing when the tree itself is malformed (no root object, child lists that are no lists
-/// of objects).
+/// The application windows of a GET_TREE reply, in tree order (tiled before floating on each
+/// workspace), those on workspaces not in `visible` marked hidden (none without `visible`).
+/// Scratchpad windows and dock areas (bars) are left out. A window without a container id is
+/// skipped; nothing when the tree itself is malformed (no root object, child lists that are no
+/// lists of objects).
 std::optional<std::vector<TreeWindow>> treeWindows(const nlohmann::json& tree, Flavour flavour,
                                                    const std::set<std::uint64_t>* visible);
 

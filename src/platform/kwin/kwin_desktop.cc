@@ -49,8 +49,7 @@ std::vector<const ReportedWindow*> KWinDesktop::candidates(const Report& report,
                                                            std::uint32_t self) {
   std::vector<const ReportedWindow*> found;
   for (const ReportedWindow& w : report.windows)
-    if (!w.deleted && !w.special && w.pid != self && kwin::onDesktop(w, report.desktop))
-      found.push_back(&w);
+    if (!w.deleted && !w.special && w.pid != self) found.push_back(&w);
   return found;
 }
 
@@ -68,7 +67,8 @@ DesktopFacts KWinDesktop::snapshot() {
     const WindowHandle handle = kwin::handleOf(w->id);
     ids_[handle] = w->id;
     found.windows.push_back({handle, w->caption, toGlobal(w->frame), w->normal, w->minimized,
-                             w->fullScreen, false, w->minimum, std::move(app), w->active, false});
+                             w->fullScreen, false, w->minimum, std::move(app), w->active,
+                             !kwin::onDesktop(*w, report->desktop)});
   }
   found.screens = screensOf(*report);
   found.pointer = pointerOf(*report);

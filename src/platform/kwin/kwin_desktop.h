@@ -49,8 +49,8 @@ class KWinDesktop final : public WindowSystem {
 
   kwin::Agent& agent() { return *agent_; }
 
-  /// The windows the program arranges among a report's: shown on the current desktop, not
-  /// deleted, not a panel or other special window, not this process's own. Public for tests.
+  /// The windows of the user's applications among a report's: not deleted, not a panel or
+  /// other special window, not this process's own. Public for tests.
   static std::vector<const kwin::ReportedWindow*> candidates(const kwin::Report& report,
                                                              std::uint32_t self);
 

@@ -139,10 +139,11 @@ TEST(I3Tree, WindowsOfTheVisibleWorkspacesAndTheOutputsPrimaryFirst) {
             (std::vector<TreeWindow>{
                 {10, "foo", "", "", "Foo", 23, 0, {0, 0, 1920, 1080}, true, false, false, true},
                 {11, "", "", "Chat", "Ask", 0, 41, {960, 0, 960, 540}, false, false, true},
-                {12, "", "", "", "", 31, 0, {1920, 100, 1280, 720}, true, true}}));
-  // i3's rect holds the title bar; reading frames back finds hidden workspaces too.
+                {12, "", "", "", "", 31, 0, {1920, 100, 1280, 720}, true, true},
+                {13, "", "", "", "", 32, 0, {}, true, false, false, false, true}}));
+  // i3's rect holds the title bar; reading frames back marks no workspace hidden.
   EXPECT_EQ(treeWindows(kTree, Flavour::i3, &visible)->at(0).frame, (Rect{0, 25, 1920, 1055}));
-  EXPECT_EQ(treeWindows(kTree, Flavour::i3, nullptr)->size(), 4u);
+  EXPECT_FALSE(treeWindows(kTree, Flavour::i3, nullptr)->back().hidden);
   EXPECT_EQ(outputScreens(kOutputs, kWorkspaces),
             (std::vector<Screen>{{{1920, 100, 1280, 720}, {1920, 120, 1280, 700}, "B"},
                                  {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, "A"}}));
@@ -192,11 +193,11 @@ TEST(I3Desktop, TellsTiledWindowsAndPutsThemBackIntoTheLayout) {
   testing::FakeIpcPeer sway(dir.file("ipc"), replies);
   auto desktop = I3Desktop::connect(dir.file("ipc"));
   ASSERT_TRUE(desktop) << desktop.error();
-  std::map<WindowHandle, bool> tiled;
+  std::string held;  // each window in tree order: tiled, floating, or on a hidden workspace
   std::map<WindowHandle, Rect> frames;
   for (const auto& w : (*desktop)->snapshot().windows)
-    tiled[w.handle] = w.tiled, frames[w.handle] = w.frame;
-  EXPECT_EQ(tiled, (std::map<WindowHandle, bool>{{10, true}, {11, false}, {12, true}}));
+    held += w.elsewhere ? 'h' : (w.tiled ? 't' : 'f'), frames[w.handle] = w.frame;
+  EXPECT_EQ(held, "tfth");
   // The primary output's top left is the origin.
   EXPECT_EQ(frames[10], Rect(-1920, -100, 1920, 1080));
   const Placement back[] = {{10, {0, 0, 800, 600}, true}, {11, {0, 0, 800, 600}, true}};

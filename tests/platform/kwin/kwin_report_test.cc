@@ -75,8 +75,10 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
   }
   EXPECT_FALSE(report->windows[4].normal);
   std::vector<std::string> kept;
-  for (const ReportedWindow* k : KWinDesktop::candidates(*report, 77)) kept.push_back(k->id);
-  EXPECT_THAT(kept, ElementsAre("{chat}", "{docs}", "{max}", "{half}", "{far}", "{wide}"));
+  for (const ReportedWindow* k : KWinDesktop::candidates(*report, 77))
+    kept.push_back(k->id + (onDesktop(*k, report->desktop) ? "" : " elsewhere"));
+  EXPECT_THAT(kept, ElementsAre("{chat}", "{docs}", "{max}", "{half}", "{far}", "{wide}",
+                                "{elsewhere} elsewhere"));
   for (const char* text : {"", "not json", "[]", R"({"windows": []})", R"({"outputs": []})",
                            R"({"windows": {}, "outputs": []})", R"({"windows": [], "outputs": 1})"})
     EXPECT_FALSE(parseReport(text)) << text;
