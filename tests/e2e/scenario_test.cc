@@ -440,7 +440,8 @@ TEST_P(RealBrowsers, AreListedArrangedUndoneAndReopenedWithEveryWindowPutBack) {
     const auto& [app, title] = kPages[i];
     ASSERT_TRUE(desktop_->launch(*app, command(*app, title)));
     ASSERT_TRUE(testing::waitUntil([&] { return shown() == i + 1; }, 30))
-        << title << " did not show; see the folder's clients.log";
+        << title << " did not show; the clients said:\n"
+        << dir_.read("desktop0/clients.log") << dir_.read("desktop1/clients.log");
   }
   ASSERT_NO_FATAL_FAILURE(expectEveryLayoutAndUndo("4枚\n"));
   const auto grid = planned("grid");
