@@ -36,10 +36,7 @@ class GnomeShell : public ::testing::TestWithParam<std::pair<std::string, std::s
   }
   // Starts `argv` in the session, kept running.
   std::unique_ptr<testing::Process> spawn(const std::vector<std::string>& argv) {
-    std::vector<std::string> edits;
-    for (const auto& [key, value] : env_)
-      edits.push_back(key.starts_with('-') ? key : key + "=" + value);
-    return testing::Process::start(argv, edits, dir_.file("spawned.log"));
+    return testing::Process::start(argv, testing::edits(env_), dir_.file("spawned.log"));
   }
 
   testing::TempDir dir_;

@@ -37,9 +37,8 @@ class KWinRuns : public ::testing::TestWithParam<std::string> {
     return testing::runProgram(TESSALOOM_BINARY, args, environment(), seconds);
   }
   std::unique_ptr<testing::Process> startTray() {
-    std::vector<std::string> env;
-    for (const auto& [key, value] : environment()) env.push_back(key + "=" + value);
-    auto tray = testing::Process::start({TESSALOOM_BINARY}, env, dir_.file("tray.log"));
+    auto tray = testing::Process::start({TESSALOOM_BINARY}, testing::edits(environment()),
+                                        dir_.file("tray.log"));
     return tray && tray->readUntil("ready", testing::after(30)) ? std::move(tray) : nullptr;
   }
   Rect frameOf(const std::string& title) {

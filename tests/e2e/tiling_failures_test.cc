@@ -109,9 +109,7 @@ TEST_P(TilingKeys, TheTrayLeavesTheUsersBindingAndRemovesOnlyItsOwn) {
   ASSERT_EQ(desktop.start(dir.path() / "desktop", 1), "");
   testing::PrivateBus bus;
   std::filesystem::create_directories(dir.path() / "runtime");
-  std::vector<std::string> env;  // the desktop's own variables first: they win
-  for (const auto& [key, value] : desktop.environment())
-    env.push_back(key.starts_with('-') ? key : key + "=" + value);
+  auto env = testing::edits(desktop.environment());  // the desktop's own first: they win
   env.insert(env.end(), {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(), "-TESSALOOM_SCENE",
                          "XDG_RUNTIME_DIR=" + dir.file("runtime"), "HOME=" + dir.file("home"),
                          "XDG_CONFIG_HOME=" + dir.file("config"), "TESSALOOM_TRACE=1"});

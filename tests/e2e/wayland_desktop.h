@@ -32,10 +32,8 @@ class SessionDesktop : public Desktop {
   }
 
   ::testing::AssertionResult open(const App& app, const std::vector<WindowSpec>& windows) override {
-    std::vector<std::string> env;
-    for (const auto& [key, value] : env_) env.push_back(key + "=" + value);
-    auto client =
-        testing::Process::start(clientArgs(app, windows), env, (folder_ / "clients.log").string());
+    auto client = testing::Process::start(clientArgs(app, windows), testing::edits(env_),
+                                          (folder_ / "clients.log").string());
     const auto line = client ? client->readLine(testing::after(25)) : std::nullopt;
     if (!line || line->rfind("ready", 0) != 0)
       return ::testing::AssertionFailure() << "the client of " << app.identifier << " failed";
@@ -71,8 +69,7 @@ class SessionDesktop : public Desktop {
   }
 
   bool launch(const App& app, const std::vector<std::string>& argv) override {
-    std::vector<std::string> env;
-    for (const auto& [key, value] : env_) env.push_back(key + "=" + value);
+    const auto env = testing::edits(env_);
     auto process = testing::Process::start(argv, env, (folder_ / "clients.log").string());
     return process && clients_.emplace_back(app.identifier, std::move(process)).second;
   }

@@ -65,6 +65,12 @@ inline std::vector<std::string> environmentWith(const std::vector<std::string>& 
   }
   return out;
 }
+/// Pairs of a name and a value (a name with a leading '-': removed) as such edits, in order.
+inline std::vector<std::string> edits(const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> out;
+  for (const auto& [k, v] : env) out.push_back(k.starts_with('-') ? k : k + "=" + v);
+  return out;
+}
 
 /// A child process whose output is read line by line; stopped and reaped with the object.
 class Process {

@@ -12,10 +12,10 @@
 namespace tessaloom::platform::gnome {
 namespace {
 
-// Two monitors, the primary one on the right, so the seam's origin is at x = 1280.
+// Two monitors, the primary one on the right and lower, so the seam's origin is (1280, 56).
 const char* kFacts = R"({"primary": 1, "pointer": [1500, 500], "focus": 3, "workspace": 0,
   "monitors": [{"frame": [0, 0, 1280, 1024], "workArea": [0, 0, 1280, 1024]},
-               {"frame": [1280, 0, 1920, 1080], "workArea": [1280, 32, 1920, 1048]}],
+               {"frame": [1280, 56, 1920, 1080], "workArea": [1280, 88, 1920, 1048]}],
   "windows": [
     {"id": 7, "sequence": 9, "wmClass": "firefox", "wmInstance": "Navigator", "pid": 70,
      "frame": [1300, 50, 800, 600], "type": 0, "workspace": 0, "maximized": true},
@@ -27,7 +27,7 @@ const char* kFacts = R"({"primary": 1, "pointer": [1500, 500], "focus": 3, "work
     {"id": 6, "sequence": 5, "frame": [0, 0, 1, 1], "type": 0, "workspace": -1},
     {"id": 8, "sequence": 6, "frame": [0, 0, 1, 1], "type": 0, "workspace": 1}]})";
 
-TEST(ShellFacts, ReadsWindowsInCreationOrderAndScreensFromThePrimaryOrigin) {
+TEST(ShellFacts, ReadsWindowsInCreationOrderAndScreensFromThePrimaryOriginAndMovesBack) {
   const auto f = parseFacts(kFacts);
   ASSERT_TRUE(f);
   // id, counted on the current workspace, a standard window, the application named.
@@ -40,19 +40,24 @@ TEST(ShellFacts, ReadsWindowsInCreationOrderAndScreensFromThePrimaryOrigin) {
                                    std::tuple(4, true, false, "org.gnome.Epiphany"),
                                    std::tuple(5, false, false, ""), std::tuple(6, true, true, ""),
                                    std::tuple(8, false, true, ""), std::tuple(7, true, true, "")));
-  EXPECT_THAT(
-      screensOf(*f),
-      ::testing::ElementsAre(Screen{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}, "Monitor 2"},
-                             Screen{{-1280, 0, 1280, 1024}, {-1280, 0, 1280, 1024}, "Monitor 1"}));
-  EXPECT_EQ(factsOf(*f->find(3), f->origin()).frame, Rect(120, 100, 500, 400));
+  EXPECT_THAT(screensOf(*f),
+              ::testing::ElementsAre(
+                  Screen{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}, "Monitor 2"},
+                  Screen{{-1280, -56, 1280, 1024}, {-1280, -56, 1280, 1024}, "Monitor 1"}));
+  EXPECT_EQ(std::tuple(factsOf(*f->find(3), f->origin()).frame, f->find(3)->minimized),
+            std::tuple(Rect(120, 44, 500, 400), false));
+  const Placement moves[] = {
+      {3, {10, 20, 1, 2}}, {7, {0, 0, 6, 1}}, {9, {0, 0, 9, 9}}, {6, {1, 2, 3, 4}}};
+  EXPECT_EQ(movesFor(*f, moves),
+            R"([{"height":2,"id":3,"resize":false,"width":1,"x":1290,"y":76},{"height":1,"id":7,)"
+            R"("resize":true,"unmaximize":true,"width":6,"x":1280,"y":56},)"
+            R"({"height":4,"id":6,"resize":true,"width":3,"x":1281,"y":58}])");
   EXPECT_EQ(std::tie(f->pointer, f->find(6)->workspace), std::tuple(Point{1500, 500}, -1));
 }
 
 TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
-  const auto doc = [](std::string list, std::string screens = "[]",
-                      std::string pointer = "[0, 0]") {
-    return R"({"windows": )" + list + R"(, "monitors": )" + screens + R"(, "pointer": )" + pointer +
-           "}";
+  const auto doc = [](std::string list, std::string screens = "[]", std::string at = "[0, 0]") {
+    return R"({"windows": )" + list + R"(, "monitors": )" + screens + R"(, "pointer": )" + at + "}";
   };
   for (const std::string& text : {std::string(), std::string("[]"), std::string("{}"), doc("{}"),
                                   doc("[]", "[]", "[0]"), doc("[]", "[]", R"(["0", 0])"),
@@ -64,16 +69,18 @@ TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
         std::string(R"({"id": 1, "frame": [0, 0, 1, 1], "title": 5})"),
         std::string(R"({"id": -3, "frame": [0, 0, 1, 1]})"), std::string("5")}) {
     const auto f = parseFacts(doc(R"([{"id": 2, "frame": [0, 0, 1, 1]}, )" + bad + "]"));
-    ASSERT_TRUE(f) << bad;
+    ASSERT_TRUE(f && f->origin() == Point{}) << bad;  // no monitor: no origin either
     EXPECT_THAT(f->windows, ::testing::ElementsAre(::testing::Field(&ShellWindow::id, 2u))) << bad;
   }
   // Numbers that are no whole number of their field's range read as the field's default.
   const auto odd = parseFacts(R"({"primary": 2e89, "focus": -5, "workspace": 0.5, "pointer": [0, 0],
-    "monitors": [], "windows": [{"id": 2, "frame": [0, 0, 1, 1], "pid": 1e300, "monitor": 2.5,
+    "monitors": [{"frame": [5, 7, 9, 9], "workArea": [5, 7, 9, 9]}],
+    "windows": [{"id": 2, "frame": [0, 0, 1, 1], "pid": 1e300, "monitor": 2.5,
     "workspace": -3000000000, "type": 4294967296, "sequence": -1},
     {"id": 3, "frame": [0, 0, 1, 1], "pid": 2147483647}]})");
   ASSERT_TRUE(odd);
-  EXPECT_EQ(std::tie(odd->primary, odd->focus, odd->workspace), std::tuple(0, 0u, 0));
+  EXPECT_EQ(std::tuple(odd->primary, odd->focus, odd->workspace, odd->origin().y),
+            std::tuple(0, 0u, 0, 7.0));
   const ShellWindow& w = odd->windows.at(0);
   EXPECT_EQ(std::tie(w.processId, w.monitor, w.workspace, w.type, w.sequence),
             std::tuple(0, -1, 0, int(kNormal), 0u));

@@ -70,8 +70,7 @@ TEST(KWinReport, ReadsBothKWinGenerationsAndSkipsWhatIsMalformed) {
   for (int i = 1; i <= 5; ++i) {
     const ReportedWindow& w = report->windows[i];
     EXPECT_EQ(std::tie(w.output, w.maximized, w.desktops), rows[i - 1]) << w.id;
-    EXPECT_EQ(w.pid, 0u) << w.id;
-    EXPECT_EQ(w.minimum, Size{}) << w.id;
+    EXPECT_EQ(std::tie(w.pid, w.minimum), std::tuple(0u, Size{})) << w.id;
   }
   EXPECT_FALSE(report->windows[4].normal);
   std::vector<std::string> kept;
@@ -138,10 +137,9 @@ function fire() { for (var s in workspace) (workspace[s].f || []).forEach(functi
   tessaloom::testing::TempDir dir;
   dir.write("run.js", fake + script + drive);
   const auto r = tessaloom::testing::runProgram("gjs", {dir.file("run.js")}, {}, 20);
-  std::string calls = R"([false,[false,false],{"x":10,"y":20,"width":300,"height":200}])"
-                      "\n";
-  for (std::size_t i = 0; i < GetParam().size(); ++i) calls += ":1.7 /agent org.outputs Changed\n";
-  EXPECT_EQ(r.out, calls) << r.err;
+  std::string calls = R"([false,[false,false],{"x":10,"y":20,"width":300,"height":200}])";
+  for (std::size_t i = 0; i < GetParam().size(); ++i) calls += "\n:1.7 /agent org.outputs Changed";
+  EXPECT_EQ(r.out, calls + "\n") << r.err;
 }
 INSTANTIATE_TEST_SUITE_P(
     KWin, KWinScriptOutputs,

@@ -183,8 +183,7 @@ TEST_F(OnXvfb, AConnectionKeepsTheHostsPipeHandlerAndClosesAnAttemptItGaveUp) {
   std::string error;
   server_ = XServer::start(dir_.file("xvfb.log"), error);
   ASSERT_TRUE(server_) << error;
-  struct sigaction host {
-  }, before{}, after{};
+  struct sigaction host = {}, before = {}, after = {};
   host.sa_handler = +[](int) {};
   ::sigaction(SIGPIPE, &host, &before);
   EXPECT_TRUE(platform::x11::Connection::open(server_->display(), error)) << error;
