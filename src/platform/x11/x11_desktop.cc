@@ -92,7 +92,7 @@ DesktopFacts X11Desktop::snapshot() {
                              w.id == focused,
                              !x11::onDesktop(w, root.currentDesktop)});
   }
-  found.screens = x11::fetchScreens(*connection_);
+  found.screens = x11::screensOf(*connection_, root, cache_->windows());
   return found;
 }
 
@@ -161,7 +161,8 @@ std::shared_ptr<void> X11Desktop::watchMonitors(std::function<void()> changed) {
 }
 
 std::vector<Screen> X11Desktop::screens() {
-  return x11::fetchScreens(*connection_);
+  cache_->refresh();
+  return x11::screensOf(*connection_, cache_->root(), cache_->windows());
 }
 
 Point X11Desktop::pointer() {

@@ -23,13 +23,14 @@ class X11Desktop final : public WindowSystem {
   static Result<std::unique_ptr<X11Desktop>> connect(const std::string& display = {});
   ~X11Desktop() override;
 
-  /// Fetches every window anew, and the screens; empty when the server is unreachable. The
-  /// pointer is a round trip of its own, left to pointer().
+  /// Fetches every window anew, and the screens (less the struts the windows keep); empty when
+  /// the server is unreachable. The pointer is a round trip of its own, left to pointer().
   DesktopFacts snapshot() override;
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// One _NET_MOVERESIZE_WINDOW per window (after leaving the maximized and full-screen states
   /// where needed), all sent with one flush. Frames X cannot carry are not sent.
   void place(std::span<const Placement> placements) override;
+  /// Fetches every window anew as snapshot() does: the struts are read with the windows.
   std::vector<Screen> screens() override;
   /// RandR's notifications on a connection of their own.
   std::shared_ptr<void> watchMonitors(std::function<void()> changed) override;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/x11/x11_monitors.h"
-#include "platform/x11/x11_properties.h"
 #include "platform/x11/x11_text.h"
 
 namespace tessaloom::platform::x11 {
@@ -65,47 +64,20 @@ Rect relativeTo(const Rect& r, Point origin) {
 
 }  // namespace
 
-std::vector<Screen> fetchScreens(Connection& c) {
-  if (!c.alive()) return {};
-  c.drainEvents();
-  auto monitorsCookie = requestMonitors(c);
-  auto rootCookie = xcb_get_geometry(c.raw(), c.root());
-  auto clientsCookie = xcb_get_property(c.raw(), 0, c.root(), c.ewmh()._NET_CLIENT_LIST,
-                                        XCB_ATOM_WINDOW, 0, kListLength);
-  std::vector<Monitor> monitors;
-  std::vector<xcb_window_t> clients;
-  Rect root;
-  {
-    ReplyBatch batch(c);
-    if (monitorsCookie)
-      if (auto reply = batch.take<xcb_randr_get_monitors_reply_t>(*monitorsCookie))
-        monitors = monitorsFromReply(*reply);
-    auto geometry = batch.take<xcb_get_geometry_reply_t>(rootCookie);
-    auto list = batch.take<xcb_get_property_reply_t>(clientsCookie);
-    if (!geometry) return {};
-    root = Rect(0, 0, geometry->width, geometry->height);
-    for (const std::uint32_t w : longsOf(list.get())) clients.push_back(w);
-  }
-
-  // Struts of every client and the monitors' names, in one more batch.
-  std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> strutCookies;
-  for (const xcb_window_t w : clients)
-    strutCookies.emplace_back(
-        xcb_get_property(c.raw(), 0, w, c.ewmh()._NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL, 0, 12),
-        xcb_get_property(c.raw(), 0, w, c.ewmh()._NET_WM_STRUT, XCB_ATOM_CARDINAL, 0, 4));
+std::vector<Screen> screensOf(Connection& c, const RootFacts& rootFacts,
+                              std::span<const WindowFacts> windows) {
+  if (!c.alive() || rootFacts.rootSize.width <= 0 || rootFacts.rootSize.height <= 0) return {};
+  const Rect root(0, 0, rootFacts.rootSize.width, rootFacts.rootSize.height);
+  std::vector<Monitor> monitors = rootFacts.monitors;
+  std::vector<Strut> struts;
+  for (const WindowFacts& w : windows)
+    if (w.status == WindowFacts::Status::ok)
+      for (const Strut& s : strutsFrom(w.strut, root.width, root.height)) struts.push_back(s);
   std::vector<xcb_get_atom_name_cookie_t> nameCookies;
   for (const Monitor& m : monitors) nameCookies.push_back(xcb_get_atom_name(c.raw(), m.name));
-  std::vector<Strut> struts;
   std::vector<std::string> names;
   {
     ReplyBatch batch(c);
-    for (const auto& [partialCookie, strutCookie] : strutCookies) {
-      auto partial = batch.take<xcb_get_property_reply_t>(partialCookie);
-      auto whole = batch.take<xcb_get_property_reply_t>(strutCookie);
-      auto values = longsOf(partial.get());
-      if (values.size() != 12) values = longsOf(whole.get());
-      for (const Strut& s : strutsFrom(values, root.width, root.height)) struts.push_back(s);
-    }
     for (const auto& cookie : nameCookies) {
       auto reply = batch.take<xcb_get_atom_name_reply_t>(cookie);
       std::string name;

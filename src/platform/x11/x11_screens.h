@@ -11,6 +11,7 @@
 #include "base/geometry.h"
 #include "platform/window_system.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_window_facts.h"
 
 namespace tessaloom::platform::x11 {
 
@@ -29,9 +30,11 @@ std::vector<Strut> strutsFrom(std::span<const std::uint32_t> values, double root
 /// area at all.
 Rect usableArea(const Rect& monitor, const std::vector<Strut>& struts);
 /// The monitors, primary first (the root window as one screen without RandR monitors), each
-/// with the area the docks leave it, in the global space (origin at the primary monitor's
-/// top-left corner); empty when the server is unreachable.
-std::vector<Screen> fetchScreens(Connection& connection);
+/// with the area the struts of `windows` leave it, in the global space (origin at the primary
+/// monitor's top-left corner); empty when the server is unreachable. Asks only for the
+/// monitors' names.
+std::vector<Screen> screensOf(Connection& connection, const RootFacts& root,
+                              std::span<const WindowFacts> windows);
 /// The pointer in the global space; nothing when the server is unreachable.
 std::optional<Point> fetchPointer(Connection& connection);
 

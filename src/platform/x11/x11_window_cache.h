@@ -1,9 +1,9 @@
 // The discovery cache: the managed windows as the last fetch saw them.
 //
 // Why a cache: an X round trip per window (or per property) would make a discovery cost N
-// round trips. A fetch instead sends every request for every managed window before it waits
-// for the first reply: two round trips (the root's lists and the primary monitor, then all
-// properties, geometries and translations of all clients), whatever the number of windows.
+// round trips. A fetch instead sends the requests for every managed window together: three
+// round trips (the root's lists and monitors; the property names, geometries and translations
+// of all clients; the properties they have), whatever the number of windows.
 // Writes then find what they need to know of a window in memory.
 //
 // When windows are fetched again, so that nothing works from stale frames:

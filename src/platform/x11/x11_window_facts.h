@@ -1,6 +1,7 @@
-// Reads what the backend needs to know about the managed windows, for all of them at once:
-// every request of a fetch is sent before the first reply is awaited, so a fetch costs two
-// round trips (the root's lists, then every window) whatever the number of windows.
+// Reads what the backend needs to know about the managed windows, for all of them at once: the
+// requests of a step are sent before its first reply is awaited, so a fetch costs three round
+// trips (the root's lists; which properties each window has and where it is; the properties it
+// has) whatever the number of windows.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -13,6 +14,7 @@
 
 #include "base/geometry.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_monitors.h"
 
 namespace tessaloom::platform::x11 {
 
@@ -46,6 +48,8 @@ struct WindowFacts {
   FrameExtents extents;
   Rect frame;    // the outer frame in root coordinates
   Size minimum;  // the outer frame's least size from WM_NORMAL_HINTS; zero when none is set
+  // _NET_WM_STRUT_PARTIAL's 12 values, else _NET_WM_STRUT's 4; empty when it keeps no space.
+  std::vector<std::uint32_t> strut;
 };
 
 inline constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
@@ -71,11 +75,12 @@ struct RootFacts {
   std::vector<xcb_window_t> stacking;  // _NET_CLIENT_LIST_STACKING, bottom to top
   xcb_window_t active = XCB_WINDOW_NONE;
   std::optional<std::uint32_t> currentDesktop;  // _NET_CURRENT_DESKTOP
+  std::vector<Monitor> monitors;                // RandR's, primary first; none without RandR 1.5
   Point origin;   // the primary monitor's top-left corner in root coordinates
   Size rootSize;  // the root window's size; zero when unknown
 };
 
-/// The root window's client lists, active window and the primary monitor's origin.
+/// The root window's client lists, active window, size and monitors.
 RootFacts fetchRootFacts(Connection& connection);
 
 /// The facts of `windows`, in the same order; a window that vanished is `gone`, one whose

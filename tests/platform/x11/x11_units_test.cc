@@ -58,13 +58,18 @@ TEST(X11Properties, ImplausibleExtentsStrutsAndFramesAreRefused) {
     EXPECT_EQ(plausibleExtents(e.values, e.screen).has_value(), e.taken) << e.values.size();
 
   const Rect screen(0, 0, 1920, 1080);
-  const std::pair<std::vector<std::uint32_t>, Rect> struts[] = {
-      {{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1919, 960}, screen},             // its span backwards
-      {{10, 10, 10}, screen},                                           // neither 4 nor 12 values
-      {{0, 0, 0, 1080}, screen},                                        // nothing would be left
-      {{1, 0, 0, 0, 500, 500, 0, 0, 0, 0, 0, 0}, {1, 0, 1919, 1080}}};  // one pixel is a strut
-  for (const auto& [s, usable] : struts)
-    EXPECT_EQ(usableArea(screen, strutsFrom(s, 1920, 1080)), usable) << s.size();
+  // Struts' values, a monitor, and the area they leave it; a band along part of an edge covers
+  // both of its ends and nothing beyond them.
+  const std::tuple<std::vector<std::uint32_t>, Rect, Rect> struts[] = {
+      {{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1919, 960}, screen, screen},  // its span backwards
+      {{10, 10, 10}, screen, screen},                                // neither 4 nor 12 values
+      {{0, 0, 0, 1080}, screen, screen},                             // nothing would be left
+      {{1, 0, 0, 0, 500, 500, 0, 0, 0, 0, 0, 0}, screen, {1, 0, 1919, 1080}},  // one pixel
+      {{10, 0, 0, 0, 1, 100, 0, 0, 0, 0, 0, 0}, {0, 101, 960, 979}, {0, 101, 960, 979}},
+      {{0, 0, 30, 0, 0, 0, 0, 0, 3, 300, 0, 0}, screen, {0, 30, 1920, 1050}},
+      {{10, 0, 0, 0}, screen, {10, 0, 1910, 1080}}};
+  for (const auto& [s, monitor, usable] : struts)
+    EXPECT_EQ(usableArea(monitor, strutsFrom(s, 1920, 1080)), usable) << describe(monitor);
 
   const auto request = frameRequest({100, 50, 800, 601}, FrameExtents{1, 1, 20, 5});
   ASSERT_TRUE(request);
