@@ -438,10 +438,24 @@ user_pref("browser.startup.homepage_override.mstone", "ignore");
 TEST_P(RealBrowsers, AreListedArrangedUndoneAndReopenedWithEveryWindowPutBack) {
   for (std::size_t i = 0; i < std::size(kPages); ++i) {
     const auto& [app, title] = kPages[i];
+    const auto showsWithin = [&](double s) {
+      return testing::waitUntil([&] { return shown() == i + 1; }, s);
+    };
+    // The running browser takes the page from the new process; Chromium now and then drops it
+    // while it is still starting up, so the page is asked for once more.
     ASSERT_TRUE(desktop_->launch(*app, command(*app, title)));
-    ASSERT_TRUE(testing::waitUntil([&] { return shown() == i + 1; }, 30))
-        << title << " did not show; the clients said:\n"
-        << dir_.read("desktop0/clients.log") << dir_.read("desktop1/clients.log");
+    if (!showsWithin(15)) {
+      ASSERT_TRUE(desktop_->launch(*app, command(*app, title)));
+    }
+    const auto titles = [&] {
+      std::string seen;
+      for (const SeenWindow& w : desktop_->windows()) seen += w.title + "\n";
+      return seen;
+    };
+    ASSERT_TRUE(showsWithin(30)) << title << " did not show among:\n"
+                                 << titles() << "the clients said:\n"
+                                 << dir_.read("desktop0/clients.log")
+                                 << dir_.read("desktop1/clients.log");
   }
   ASSERT_NO_FATAL_FAILURE(expectEveryLayoutAndUndo("4枚\n"));
   const auto grid = planned("grid");
