@@ -89,7 +89,7 @@ Agent::~Agent() {
   if (bus_) {
     if (ownerWatch_) gio()->unsubscribe(bus_, ownerWatch_);
     object_.reset();
-    gio()->flush(bus_, nullptr, nullptr);
+    // Nothing left to send matters: unload() has flushed what must reach KWin.
     gio()->close(bus_, nullptr, nullptr);
     gio()->unref(bus_);
   }
@@ -296,7 +296,6 @@ void Agent::unload() {
   if (parked_) reply(quitRequest());
   if (!loaded_) return;
   loaded_ = false;
-  gio()->flush(bus_, nullptr, nullptr);
   if (frozen_) {
     // Not waited for: a frozen KWin unloads it once it runs again (after loading it, if it had
     // not yet). The note stays for a later run to check.
