@@ -60,7 +60,8 @@ Result<std::unique_ptr<X11Desktop>> X11Desktop::connect(const std::string& displ
 }
 
 DesktopFacts X11Desktop::snapshot() {
-  cache_->refresh();
+  // The installed applications are read while the server answers for the windows.
+  cache_->refresh([] { (void)xdg::DesktopEntryIndex::installed(); });
   if (!cache_->ok()) return {};
   const auto& root = cache_->root();
   const auto shown = [&](xcb_window_t id) {

@@ -4,14 +4,17 @@
 
 namespace tessaloom::platform::x11 {
 
-void WindowCache::refresh() {
+void WindowCache::refresh(const std::function<void()>& meanwhile) {
   ++fetches_;
   fetched_ = true;
   root_ = fetchRootFacts(connection_);
   windows_.clear();
   index_.clear();
   stale_.clear();
-  if (root_.ok) windows_ = fetchWindowFacts(connection_, root_.clients, root_.rootSize);
+  if (root_.ok)
+    windows_ = fetchWindowFacts(connection_, root_.clients, root_.rootSize, meanwhile);
+  else if (meanwhile)
+    meanwhile();
   for (std::size_t i = 0; i < windows_.size(); ++i) index_.emplace(windows_[i].id, i);
 }
 

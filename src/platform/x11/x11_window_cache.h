@@ -15,6 +15,7 @@
 
 #include <xcb/xcb.h>
 
+#include <functional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -28,8 +29,9 @@ class WindowCache {
  public:
   explicit WindowCache(Connection& connection) : connection_(connection) {}
 
-  /// Fetches everything anew: the start of a discovery.
-  void refresh();
+  /// Fetches everything anew: the start of a discovery. `meanwhile` runs once, while the server
+  /// answers the first requests for the windows.
+  void refresh(const std::function<void()>& meanwhile = {});
   /// False when the last fetch could not read the client lists.
   bool ok() const { return root_.ok; }
 

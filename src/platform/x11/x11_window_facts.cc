@@ -249,16 +249,21 @@ RootFacts fetchRootFacts(Connection& c) {
 }
 
 std::vector<WindowFacts> fetchWindowFacts(Connection& c, std::span<const xcb_window_t> windows,
-                                          Size screen) {
+                                          Size screen, const std::function<void()>& meanwhile) {
   std::vector<WindowFacts> facts(windows.size());
   for (std::size_t i = 0; i < windows.size(); ++i) facts[i].id = windows[i];
-  if (windows.empty() || !c.alive()) return facts;
+  if (windows.empty() || !c.alive()) {
+    if (meanwhile) meanwhile();
+    return facts;
+  }
   // First which properties each window has and where it is, then the properties it has.
   std::vector<FirstCookies> firstCookies;
   firstCookies.reserve(windows.size());
   for (const xcb_window_t w : windows)
     firstCookies.push_back({xcb_list_properties(c.raw(), w), xcb_get_geometry(c.raw(), w),
                             xcb_translate_coordinates(c.raw(), w, c.root(), 0, 0)});
+  c.flush();
+  if (meanwhile) meanwhile();
   std::vector<FirstReplies> first(windows.size());
   {
     ReplyBatch batch(c);

@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -85,9 +86,11 @@ RootFacts fetchRootFacts(Connection& connection);
 
 /// The facts of `windows`, in the same order; a window that vanished is `gone`, one whose
 /// replies did not come in time (or a lost server) `unreadable`. Frame extents beyond a
-/// quarter of `screen` (or 256 pixels) are taken as none.
+/// quarter of `screen` (or 256 pixels) are taken as none. `meanwhile` runs once, as soon as the
+/// first requests are on their way: work of the caller's that overlaps the server's.
 std::vector<WindowFacts> fetchWindowFacts(Connection& connection,
-                                          std::span<const xcb_window_t> windows, Size screen);
+                                          std::span<const xcb_window_t> windows, Size screen,
+                                          const std::function<void()>& meanwhile = {});
 
 /// The frame extents a window claims, when believable on a screen of this size: no side over
 /// a quarter of the screen's extent across it, nor over kMaxExtent.
