@@ -41,6 +41,14 @@ struct ErrorText {
   std::string text() const { return error ? error->message : "unknown error"; }
 };
 
+// An error only the callee sends (the bus answers for a callee that has gone).
+bool refusedByKWin(const GError* error) {
+  for (const GDBusError code :
+       {G_DBUS_ERROR_UNKNOWN_OBJECT, G_DBUS_ERROR_UNKNOWN_METHOD, G_DBUS_ERROR_UNKNOWN_INTERFACE})
+    if (g_error_matches(error, gio()->dbusError(), code)) return true;
+  return false;
+}
+
 // Frees a call's reply, which may be none.
 void drop(GVariant* reply) {
   if (reply) g_variant_unref(reply);
@@ -168,6 +176,8 @@ GVariant* Agent::callKWin(const std::string& path, const char* interface, const 
     lastError_ = trouble_;
     frozen_ = kwinFailed_ = true;
     retryAfter_ = Clock::now() + kRetryPause;
+  } else if (refusedByKWin(error.error)) {
+    // Only KWin itself says it has no such object or method: it is still there.
   } else if (const std::string owner = glib::nameOwner(bus_, kKWin); owner != kwin_) {
     kwinLeft(owner);
     lastError_ = trouble_;
