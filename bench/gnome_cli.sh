@@ -66,15 +66,9 @@ until [ "$("$bin" --list | grep -c '^\[')" -eq 20 ]; do
   sleep 0.2
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# The wall time of "$@" in microseconds, output discarded (no process started to read the clock).
-wall_us() {
-  local start=$EPOCHREALTIME
-  "$@" >/dev/null
-  local end=$EPOCHREALTIME
-  echo $((10#${end//[.,]/} - 10#${start//[.,]/}))
-}
-ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
+source bench/lib/timing.bash
+# The Shell animates the windows that just opened: the measuring starts once that is over.
+sleep 1
 for _ in $(seq "$runs"); do wall_us "$bin" --list; done | median >"$work/list"
 for _ in $(seq "$runs"); do
   "$bin" --apply cascade >/dev/null

@@ -44,14 +44,7 @@ if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid="$(id -u tessaloom-wm)" --regid="$(id -g tessaloom-wm)" --clear-groups)
 fi
 
-wall_us() {
-  local start=$EPOCHREALTIME
-  "$@" >/dev/null
-  local end=$EPOCHREALTIME
-  echo $(( 10#${end//[.,]/} - 10#${start//[.,]/} ))
-}
-median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
-ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
+source bench/lib/timing.bash
 # Waits until the program lists `count` windows.
 wait_listed() {
   local deadline=$((SECONDS + 20))

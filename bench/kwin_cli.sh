@@ -66,14 +66,7 @@ until [ "$(windows | grep -vc ', 0.0, 0.0)$')" -eq 20 ]; do
   sleep 0.05
 done
 
-wall_us() {
-  local start=$EPOCHREALTIME
-  "$@" >/dev/null
-  local end=$EPOCHREALTIME
-  echo $(( 10#${end//[.,]/} - 10#${start//[.,]/} ))
-}
-median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
-ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
+source bench/lib/timing.bash
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 "$bin" --apply grid >/dev/null

@@ -198,9 +198,9 @@ for run in $(seq "$((runs + 1))"); do
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 (( ${#times[@]} > 0 )) || { echo "no run put every window in place"; exit 1; }
-median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (${#times[@]} + 1) / 2 ))p")
-moved=$(printf '%s\n' "${firsts[@]}" | sort -n | sed -n "$(( (${#firsts[@]} + 1) / 2 ))p")
-ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
+source bench/lib/timing.bash
+median=$(printf '%s\n' "${times[@]}" | median)
+moved=$(printf '%s\n' "${firsts[@]}" | median)
 met=$([ "$median" -le 30000 ] && echo met || echo "NOT met")
 printf '\n%-44s %10s %s\n' "hot key (median of ${#times[@]} runs)" "ms" "goal"
 printf '%-44s %10s %s\n' "Control+Alt+G to every window in its cell" "$(ms "$median")" "<= 30.0: $met"

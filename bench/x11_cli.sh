@@ -57,16 +57,7 @@ for a in "${!classes[@]}"; do
   app_pids+=("$virtual_desktop_last")
 done
 
-# --- timing helpers ---------------------------------------------------------------------------
-# Prints the wall time of one run of "$@" in microseconds (output discarded).
-wall_us() {
-  local start=$EPOCHREALTIME
-  "$@" >/dev/null
-  local end=$EPOCHREALTIME
-  echo $(( 10#${end//[.,]/} - 10#${start//[.,]/} ))
-}
-median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
-ms() { printf '%.1f' "$(echo "$1 / 1000" | bc -l)"; }
+source bench/lib/timing.bash
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 listed=$("$bin" --list | grep -c '^\[') || true
