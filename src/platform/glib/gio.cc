@@ -36,6 +36,7 @@ const Gio* gio() {
     load(g.setExitOnClose, "g_dbus_connection_set_exit_on_close");
     load(g.callSync, "g_dbus_connection_call_sync");
     load(g.call, "g_dbus_connection_call");
+    load(g.callFinish, "g_dbus_connection_call_finish");
     load(g.flush, "g_dbus_connection_flush_sync");
     load(g.close, "g_dbus_connection_close_sync");
     load(g.uniqueName, "g_dbus_connection_get_unique_name");

@@ -17,6 +17,7 @@ struct Gio {
   decltype(&g_dbus_connection_set_exit_on_close) setExitOnClose = nullptr;
   decltype(&g_dbus_connection_call_sync) callSync = nullptr;
   decltype(&g_dbus_connection_call) call = nullptr;
+  decltype(&g_dbus_connection_call_finish) callFinish = nullptr;
   decltype(&g_dbus_connection_flush_sync) flush = nullptr;
   decltype(&g_dbus_connection_close_sync) close = nullptr;
   decltype(&g_dbus_connection_get_unique_name) uniqueName = nullptr;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 #include "platform/glib/bus_calls.h"
@@ -170,20 +171,89 @@ GVariant* Agent::callKWin(const std::string& path, const char* interface, const 
     frozen_ = false;
     return reply;
   }
-  lastError_ = error.text();
-  if (g_error_matches(error.error, gio()->ioError(), G_IO_ERROR_TIMED_OUT)) {
+  noteFailure(error.error, milliseconds);
+  return nullptr;
+}
+
+// Why a call failed; no error is a call that has not ended.
+void Agent::noteFailure(const GError* error, int milliseconds) {
+  if (kwinFailed_) return;  // one of several calls found it already
+  lastError_ = error ? error->message : "no answer";
+  if (!error || g_error_matches(error, gio()->ioError(), G_IO_ERROR_TIMED_OUT)) {
     trouble_ = "KWin did not answer within " + std::to_string(milliseconds / 1000) + " s";
     lastError_ = trouble_;
     frozen_ = kwinFailed_ = true;
     retryAfter_ = Clock::now() + kRetryPause;
-  } else if (refusedByKWin(error.error)) {
+  } else if (refusedByKWin(error)) {
     // Only KWin itself says it has no such object or method: it is still there.
   } else if (const std::string owner = glib::nameOwner(bus_, kKWin); owner != kwin_) {
     kwinLeft(owner);
     lastError_ = trouble_;
     kwinFailed_ = true;
   }
-  return nullptr;
+}
+
+namespace {
+
+// The replies of calls sent together; held by each call's slot too, so that a reply that comes
+// after its caller stopped waiting has somewhere to go.
+struct Replies {
+  std::vector<GVariant*> values;
+  std::vector<GError*> errors;
+  std::size_t pending = 0;
+  ~Replies() {
+    for (GVariant* value : values) drop(value);
+    for (GError* error : errors)
+      if (error) g_error_free(error);
+  }
+};
+struct ReplySlot {
+  std::shared_ptr<Replies> replies;
+  std::size_t index;
+};
+
+void onReply(GObject* connection, GAsyncResult* result, gpointer data) {
+  const std::unique_ptr<ReplySlot> slot(static_cast<ReplySlot*>(data));
+  Replies& replies = *slot->replies;
+  replies.values[slot->index] = gio()->callFinish(reinterpret_cast<GDBusConnection*>(connection),
+                                                  result, &replies.errors[slot->index]);
+  --replies.pending;
+}
+
+}  // namespace
+
+// All calls are sent before any reply is waited for: KWin answers them in the time of one.
+std::vector<GVariant*> Agent::callKWinTogether(const std::vector<KWinCall>& calls) {
+  kwinFailed_ = false;
+  lastError_.clear();
+  std::vector<GVariant*> out(calls.size(), nullptr);
+  if (kwin_.empty()) {
+    lastError_ = "KWin is not on the session bus";
+    kwinFailed_ = true;
+    return out;
+  }
+  auto replies = std::make_shared<Replies>();
+  replies->values.assign(calls.size(), nullptr);
+  replies->errors.assign(calls.size(), nullptr);
+  replies->pending = calls.size();
+  // The replies come in our own context, as the script's calls do.
+  g_main_context_push_thread_default(context_);
+  for (std::size_t i = 0; i < calls.size(); ++i)
+    gio()->call(bus_, kwin_.c_str(), calls[i].path.c_str(), calls[i].interface, calls[i].method,
+                nullptr, calls[i].replyType ? G_VARIANT_TYPE(calls[i].replyType) : nullptr,
+                G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr, &onReply,
+                new ReplySlot{replies, i});
+  g_main_context_pop_thread_default(context_);
+  // GDBus ends every call at its timeout; the margin only guards against a stalled process.
+  glib::runUntil(context_, Clock::now() + std::chrono::milliseconds(kCallMilliseconds + 1000),
+                 [&replies] { return replies->pending == 0; });
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if ((out[i] = std::exchange(replies->values[i], nullptr)))
+      frozen_ = false;
+    else
+      noteFailure(replies->errors[i], kCallMilliseconds);
+  }
+  return out;
 }
 
 bool Agent::kwinAnswers() {
@@ -196,20 +266,18 @@ bool Agent::kwinAnswers() {
 }
 
 std::optional<std::set<int>> Agent::loadedScripts() {
+  constexpr const char* kIntrospectable = "org.freedesktop.DBus.Introspectable";
+  const auto replies = callKWinTogether({{"/", kIntrospectable, "Introspect", "(s)"},
+                                         {"/Scripting", kIntrospectable, "Introspect", "(s)"}});
   std::string xml[2];
-  const char* paths[] = {"/", "/Scripting"};
-  for (int i = 0; i < 2; ++i) {
-    GVariant* reply =
-        callKWin(paths[i], "org.freedesktop.DBus.Introspectable", "Introspect", nullptr, "(s)");
-    if (!reply) {
-      if (kwinFailed_) return std::nullopt;
-      continue;
-    }
+  for (std::size_t i = 0; i < 2; ++i) {
+    if (!replies[i]) continue;
     const gchar* text = nullptr;
-    g_variant_get(reply, "(&s)", &text);
+    g_variant_get(replies[i], "(&s)", &text);
     xml[i] = text ? text : "";
-    g_variant_unref(reply);
+    g_variant_unref(replies[i]);
   }
+  if (kwinFailed_) return std::nullopt;
   return loadedScriptIds(xml[0], xml[1]);
 }
 
@@ -279,17 +347,22 @@ Outcome Agent::load() {
   // KWin 5.27 numbers a script by the count of scripts loaded, so after an unload ours can get
   // the number, and the D-Bus path, of one loaded before it: running that path would run the
   // other. Ours then starts with every loaded script not yet running, as at KWin's start.
-  const auto run = [&](const std::string& path, const char* interface, const char* method) {
-    GVariant* done = callKWin(path, interface, method, nullptr);
-    const bool ran = done != nullptr;
-    drop(done);
-    return ran;
-  };
   bool started = false;
-  if (!before->count(id))  // KWin 6 puts the script at /Scripting/Script<id>, KWin 5 at /<id>
-    started = run("/Scripting/Script" + std::to_string(id), "org.kde.kwin.Script", "run") ||
-              (!kwinFailed_ && run("/" + std::to_string(id), "org.kde.kwin.Script", "run"));
-  if (!started && !kwinFailed_) started = run("/Scripting", kScripting, "start");
+  if (!before->count(id)) {
+    // KWin 6 puts the script at /Scripting/Script<id>, KWin 5 at /<id>: both are asked at once,
+    // and one of them has no such object.
+    for (GVariant* ran :
+         callKWinTogether({{"/Scripting/Script" + std::to_string(id), "org.kde.kwin.Script", "run"},
+                           {"/" + std::to_string(id), "org.kde.kwin.Script", "run"}})) {
+      started = started || ran;
+      drop(ran);
+    }
+  }
+  if (!started && !kwinFailed_) {
+    GVariant* done = callKWin("/Scripting", kScripting, "start", nullptr);
+    started = done != nullptr;
+    drop(done);
+  }
   if (!started) return fail("KWin does not run scripts");
   if (!waitForCall(Clock::now() + kStartTime))
     return fail(kwinAnswers() ? "the KWin script did not answer" : lastError_);

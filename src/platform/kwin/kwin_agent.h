@@ -16,6 +16,7 @@
 #include "platform/glib/exported_object.h"
 
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GError GError;
 typedef struct _GDBusMethodInvocation GDBusMethodInvocation;
 typedef struct _GMainContext GMainContext;
 typedef struct _GVariant GVariant;
@@ -79,6 +80,14 @@ class Agent {
   GVariant* callKWin(const std::string& path, const char* interface, const char* method,
                      GVariant* parameters, const char* replyType = nullptr,
                      int milliseconds = kCallMilliseconds);
+  struct KWinCall {
+    std::string path;
+    const char* interface;
+    const char* method;
+    const char* replyType = nullptr;
+  };
+  std::vector<GVariant*> callKWinTogether(const std::vector<KWinCall>& calls);
+  void noteFailure(const GError* error, int milliseconds);
   void onNext(GVariant* parameters, GDBusMethodInvocation* invocation);
   static void onOwnerChanged(GDBusConnection*, const char*, const char*, const char*, const char*,
                              GVariant* parameters, void* self);
