@@ -379,16 +379,16 @@ void Agent::unload() {
   if (parked_) reply(quitRequest());
   if (!loaded_) return;
   loaded_ = false;
-  if (frozen_) {
-    // Not waited for: a frozen KWin unloads it once it runs again (after loading it, if it had
-    // not yet). The note stays for a later run to check.
+  // Not waited for (0.6-1.4 ms of every command): KWin carries out the calls it gets in order,
+  // so a call made after this one finds the script gone, and a frozen KWin unloads it once it
+  // runs again (after loading it, if it had not yet). Flushed, as closing drops what is queued.
+  if (!kwin_.empty()) {
     gio()->call(bus_, kwin_.c_str(), "/Scripting", kScripting, "unloadScript",
                 g_variant_new("(s)", plugin_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1,
                 nullptr, nullptr, nullptr);
     gio()->flush(bus_, nullptr, nullptr);
-    return;
   }
-  drop(callKWin("/Scripting", kScripting, "unloadScript", g_variant_new("(s)", plugin_.c_str())));
+  // The note of a script a frozen KWin holds stays for a later run to check.
   if (!frozen_) dropNote(plugin_);
 }
 
