@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Wall time on a headless KWin (tests/e2e/kwin), 1920x1080: 20 windows of 4 applications (two
 # browsers under XWayland, two chat applications on Wayland).
-#  - `tessaloom --list` and `tessaloom --apply grid` (a cascade between runs, so every run moves
-#    every window); medians of RUNS runs. Goal: --list within 80 ms; --apply grid within the
-#    150 ms the arrangement waits for windows to settle plus 80 ms, with every window at its grid
-#    frame when the command returns (checked after each run).
+#  - `tessaloom --list` on the desktop at rest, and `tessaloom --apply grid` (a cascade between
+#    runs, so every run moves every window); medians of RUNS runs. Goal: --list within 15 ms;
+#    --apply grid within the 150 ms the arrangement waits for windows to settle plus 20 ms, with
+#    every window at its grid frame when the command returns (checked after each run).
 #  - The tray's Control+Alt+G, fired with kglobalaccel's invokeShortcut: from the call until
 #    every window is at its grid frame, as a script inside KWin reports the frames.
 # Usage: bench/kwin_cli.sh [path/to/tessaloom] [runs]   (the test client is taken from beside it)
@@ -73,8 +73,10 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 sleep 1
 target=$(windows)
 list=() apply=() misses=0
+# The listing on a desktop at rest, in a loop of its own as on the other desktops: right after
+# an arrangement, KWin and the clients are still drawing the windows at their new sizes.
+for _ in $(seq "$runs"); do list+=("$(wall_us "$bin" --list)"); done
 for _ in $(seq "$runs"); do
-  list+=("$(wall_us "$bin" --list)")
   "$bin" --apply cascade >/dev/null
   sleep 0.3
   apply+=("$(wall_us "$bin" --apply grid)")
@@ -116,9 +118,9 @@ a=$(printf '%s\n' "${apply[@]}" | median)
 k=$(printf '%s\n' "${shortcut[@]}" | median)
 printf '\n%-52s %10s %s\n' "KWin $(dpkg-query -W -f='${Version}' kwin-wayland 2>/dev/null), median of $runs runs" \
   "wall ms" "goal"
-printf '%-52s %10s %s\n' "tessaloom --list (20 windows)" "$(ms "$l")" "<= 80: $(verdict $(( l <= 80000 )))"
+printf '%-52s %10s %s\n' "tessaloom --list (20 windows)" "$(ms "$l")" "<= 15: $(verdict $(( l <= 15000 )))"
 printf '%-52s %10s %s\n' "tessaloom --apply grid (20 windows)" "$(ms "$a")" \
-  "<= 150 + 80: $(verdict $(( a <= 230000 )))"
+  "<= 150 + 20: $(verdict $(( a <= 170000 )))"
 printf '%-52s %10s\n' "  runs with a window off its frame at return" "$misses/$runs"
 printf '%-52s %10s\n' "tray: shortcut until every window is in place" "$(ms "$k")"
 printf 'load average before %s, after %s (%s cores)\n' "$load_before" "$load_after" "$(nproc)"

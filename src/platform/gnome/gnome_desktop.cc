@@ -77,7 +77,9 @@ void GnomeDesktop::place(std::span<const Placement> placements) {
                      });
   if (!known && !read()) return;
   const std::string moves = gnome::movesFor(*last_, placements);
-  (void)channel_->call("Place", g_variant_new("(s)", moves.c_str()), "()");
+  // Not waited for: the settle starts as the moves leave, as on every desktop, and the read
+  // after it says whether the Shell carried them out.
+  channel_->post("Place", g_variant_new("(s)", moves.c_str()));
 }
 
 std::vector<Screen> GnomeDesktop::screens() {

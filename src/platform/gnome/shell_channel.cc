@@ -95,10 +95,14 @@ Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
   return std::unique_ptr<ShellChannel>(new ShellChannel(bus));
 }
 
+ShellChannel::ShellChannel(GDBusConnection* bus) : bus_(bus), posted_(g_main_context_new()) {}
+
 ShellChannel::~ShellChannel() {
   // Calls sent without waiting leave before the connection is let go.
   gio()->flush(bus_, nullptr, nullptr);
   gio()->unref(bus_);
+  // A posted call's reply that comes later finds the context, which nobody runs any more.
+  g_main_context_unref(posted_);
 }
 
 bool ShellChannel::present() {
@@ -137,13 +141,56 @@ std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters
   GVariant* reply = gio()->callSync(bus_, to.c_str(), kObjectPath, kInterface, method, parameters,
                                     replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                     G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, &error);
+  // The replies of calls posted before this one have come before its own.
+  while (g_main_context_iteration(posted_, FALSE)) {
+  }
   if (reply) return Reply(reply, g_variant_unref);
+  failed(method, milliseconds, error);
+  g_clear_error(&error);
+  return std::nullopt;
+}
+
+void ShellChannel::failed(const char* method, int milliseconds, GError* error) {
   if (error && error->domain == gio()->ioError() && error->code == G_IO_ERROR_TIMED_OUT)
     quietUntil_ = g_get_monotonic_time() + static_cast<std::int64_t>(kQuietSeconds * 1e6);
   if (!trouble_) trouble_ = callFailure(method, milliseconds, error);
   shell_.clear();  // a Shell that went away comes back under a new name
+}
+
+namespace {
+
+// How long a posted call may wait for its reply, as a call() by default.
+constexpr int kPostMilliseconds = 2000;
+
+struct Posted {
+  const char* method;
+  std::function<void(const char*, GError*)> failed;
+};
+
+void onPosted(GObject* bus, GAsyncResult* result, gpointer data) {
+  const std::unique_ptr<Posted> posted(static_cast<Posted*>(data));
+  GError* error = nullptr;
+  if (GVariant* reply = gio()->callFinish(reinterpret_cast<GDBusConnection*>(bus), result, &error))
+    g_variant_unref(reply);
+  else
+    posted->failed(posted->method, error);
   g_clear_error(&error);
-  return std::nullopt;
+}
+
+}  // namespace
+
+void ShellChannel::post(const char* method, GVariant* parameters) {
+  const std::string to = g_get_monotonic_time() < quietUntil_ ? std::string() : shell();
+  if (to.empty()) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return;
+  }
+  g_main_context_push_thread_default(posted_);
+  gio()->call(
+      bus_, to.c_str(), kObjectPath, kInterface, method, parameters, nullptr,
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, kPostMilliseconds, nullptr, &onPosted,
+      new Posted{method, [this](const char* m, GError* e) { failed(m, kPostMilliseconds, e); }});
+  g_main_context_pop_thread_default(posted_);
 }
 
 void ShellChannel::send(const char* method, GVariant* parameters) {

@@ -11,6 +11,7 @@
 #include "base/result.h"
 
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GMainContext GMainContext;
 typedef struct _GVariant GVariant;
 typedef struct _GError GError;
 
@@ -66,6 +67,9 @@ class ShellChannel {
   const std::optional<std::string>& trouble() const { return trouble_; }
   /// Sends the call without waiting; calls go out in the order they are made.
   void send(const char* method, GVariant* parameters);
+  /// Sends the call without waiting for it, as send(), but its failure is kept in trouble()
+  /// as a call()'s is, once a later call() has been answered: the Shell answers in order.
+  void post(const char* method, GVariant* parameters);
   /// The Facts JSON; nothing when the extension does not answer.
   std::optional<std::string> facts();
 
@@ -86,11 +90,14 @@ class ShellChannel {
   ExtensionStatus extensionStatus();
 
  private:
-  explicit ShellChannel(GDBusConnection* bus) : bus_(bus) {}
+  explicit ShellChannel(GDBusConnection* bus);
+  void failed(const char* method, int milliseconds, GError* error);
   // The Shell's unique name once it is seen to own the extension's; empty otherwise. Calls go
   // there, never to whoever holds the well-known name at the time.
   const std::string& shell();
   GDBusConnection* bus_;
+  // Where the replies of posted calls come; only call() runs it, so nothing else runs then.
+  GMainContext* posted_;
   std::string shell_;
   bool warned_ = false;
   std::optional<std::string> trouble_;
