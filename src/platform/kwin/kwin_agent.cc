@@ -366,6 +366,7 @@ Outcome Agent::load() {
   if (!started) return fail("KWin does not run scripts");
   if (!waitForCall(Clock::now() + kStartTime))
     return fail(kwinAnswers() ? "the KWin script did not answer" : lastError_);
+  startReport_ = true;
   std::remove(scriptPath_.c_str());
   for (const std::string& request : sticky_) {
     reply(request);
@@ -405,6 +406,15 @@ bool Agent::waitForCall(Clock::time_point deadline) {
 void Agent::reply(const std::string& request) {
   gio()->returnValue(parked_, g_variant_new("(s)", request.c_str()));
   parked_ = nullptr;
+  startReport_ = false;
+}
+
+std::optional<std::string> Agent::startReport(std::chrono::milliseconds age) {
+  drain();
+  if (!std::exchange(startReport_, false) || !parked_ || Clock::now() - parkedSince_ > age)
+    return std::nullopt;
+  answered_ = true;
+  return answer_;
 }
 
 std::optional<std::string> Agent::ask(const std::string& request, bool sticky) {

@@ -50,6 +50,10 @@ class Agent {
   /// itself is gone or does not answer). A request marked sticky is sent again to every later
   /// copy of the script (shortcut bindings).
   std::optional<std::string> ask(const std::string& request, bool sticky = false);
+  /// The report the script sent as it started, while no request has been sent since and it is
+  /// at most `age` old: what a report asked for now would say, one round trip through KWin
+  /// sooner. Given once; nothing otherwise.
+  std::optional<std::string> startReport(std::chrono::milliseconds age);
   /// Sends `request` without waiting for the script to carry it out: the next ask() waits for
   /// that first. Where no script waits for a request, the same as ask(). False when the request
   /// could not be sent.
@@ -112,7 +116,8 @@ class Agent {
   Clock::time_point parkedSince_;
   std::string answer_;  // what the script sent with that call
   bool answered_ = false;
-  bool posted_ = false;  // a request was sent whose answer has not come yet
+  bool startReport_ = false;  // the parked call is the script's first, with its report
+  bool posted_ = false;       // a request was sent whose answer has not come yet
   std::string problem_;
   std::string trouble_;
   Clock::time_point retryAfter_;

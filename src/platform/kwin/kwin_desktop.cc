@@ -23,7 +23,9 @@ Result<std::unique_ptr<KWinDesktop>> KWinDesktop::connect() {
 }
 
 std::optional<Report> KWinDesktop::fetch() {
-  const auto answer = agent_->ask(kwin::reportRequest());
+  // A command's first look takes the report the script started with, moments ago.
+  auto answer = agent_->startReport(std::chrono::milliseconds(100));
+  if (!answer) answer = agent_->ask(kwin::reportRequest());
   if (!answer) return std::nullopt;
   auto report = kwin::parseReport(*answer);
   if (report && !report->outputs.empty()) origin_ = report->outputs.front().frame.origin();
