@@ -8,7 +8,9 @@ const BUS_NAME = 'org.tessaloom.Shell';
 const OBJECT_PATH = '/org/tessaloom/Shell';
 const INTERFACE = `<node><interface name="org.tessaloom.Shell">
   <method name="Facts"><arg type="s" direction="out"/></method>
-  <method name="Place"><arg name="moves" type="s" direction="in"/></method>
+  <method name="Place"><arg name="moves" type="s" direction="in"/>
+    <arg type="s" direction="out"/></method>
+  <signal name="Frames"><arg name="frames" type="s"/></signal>
   <method name="BindKey"><arg name="slot" type="u" direction="in"/>
     <arg name="accelerator" type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="UnbindKey"><arg name="slot" type="u" direction="in"/></method>
@@ -81,6 +83,7 @@ var TessaloomChannel = class {
     this._plates = new Map();
     this._nextPlate = 1;
     this._clients = new Map();
+    this._follows = new Set();
     this._button = this._buttonOwner = null;
     // The clients told of every change of the monitors, as the Shell sees it.
     this._monitorWatchers = new Set();
@@ -110,6 +113,10 @@ var TessaloomChannel = class {
     this._dbus.unexport();
     this._dbus = null;
     this._forget(null);
+    for (const follow of this._follows) {
+      GLib.source_remove(follow.timer);
+      this._unfollow(follow);
+    }
     this._settings = null;
   }
 
@@ -242,14 +249,16 @@ var TessaloomChannel = class {
     })]));
   }
 
+  // Answers with the moved windows' frames once the moves are made, and tells the caller of
+  // each change of them for a few seconds (see _follow).
   PlaceAsync([moves], invocation) {
     const byId = new Map(this._windows().map(w => [w.get_id(), w]));
-    const all = JSON.parse(moves);
-    invocation.return_value(null);
-    for (const m of all) {
+    const moved = [];
+    for (const m of JSON.parse(moves)) {
       const w = byId.get(m.id);
       if (!w)
         continue;
+      moved.push(w);
       if (m.leaveFullScreen)
         w.unmake_fullscreen();
       // GNOME 51 takes the direction apart, and unmaximize() without it.
@@ -265,6 +274,41 @@ var TessaloomChannel = class {
       if (m.resize)
         w.move_resize_frame(true, m.x, m.y, m.width, m.height);
     }
+    const frames = this._follow(invocation.get_sender(), moved);
+    invocation.return_value(new GLib.Variant('(s)', [JSON.stringify(frames)]));
+  }
+
+  // The frames of `windows` now, by id; each later change of one (null once it is gone) is
+  // sent to `client` alone for three seconds, so that it can see them in place without asking
+  // a Shell busy drawing them.
+  _follow(client, windows) {
+    const frameOf = w => {
+      const f = w.get_frame_rect();
+      return [f.x, f.y, f.width, f.height];
+    };
+    const tell = (w, frame) => this._tell(client, 'Frames',
+      new GLib.Variant('(s)', [JSON.stringify({[w.get_id()]: frame})]));
+    const follow = {handlers: []};
+    for (const w of windows) {
+      for (const signal of ['position-changed', 'size-changed'])
+        follow.handlers.push([w, w.connect(signal, () => tell(w, frameOf(w)))]);
+      follow.handlers.push([w, w.connect('unmanaged', () => tell(w, null))]);
+    }
+    follow.timer = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 3000, () => {
+      this._unfollow(follow);
+      return GLib.SOURCE_REMOVE;
+    });
+    this._follows.add(follow);
+    return Object.fromEntries(windows.map(w => [w.get_id(), frameOf(w)]));
+  }
+
+  _unfollow(follow) {
+    for (const [w, id] of follow.handlers) {
+      try {
+        w.disconnect(id);
+      } catch (e) {}  // a window already gone
+    }
+    this._follows.delete(follow);
   }
 
   // A slot another client holds passes to the caller (a tray copy taking over from the last).

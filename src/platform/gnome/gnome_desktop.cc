@@ -7,6 +7,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "platform/xdg/desktop_entries.h"
@@ -60,6 +61,13 @@ DesktopFacts GnomeDesktop::snapshot() {
 }
 
 std::vector<std::optional<Rect>> GnomeDesktop::frames(std::span<const WindowHandle> handles) {
+  if (!followed_->sent.empty()) {
+    channel_->drain();
+    if (g_get_monotonic_time() - followed_->placedAt < kFollowMicroseconds)
+      if (auto reported = gnome::framesAtTargets(followed_->sent, followed_->reported, handles,
+                                                 followed_->origin))
+        return *reported;
+  }
   std::vector<std::optional<Rect>> frames(handles.size());
   const auto facts = read();
   if (!facts) return frames;
@@ -77,9 +85,21 @@ void GnomeDesktop::place(std::span<const Placement> placements) {
                      });
   if (!known && !read()) return;
   const std::string moves = gnome::movesFor(*last_, placements);
+  // A report that comes after this desktop is gone finds nothing to fill in.
+  const auto take = [into = std::weak_ptr(followed_)](GVariant* parameters) {
+    const auto followed = into.lock();
+    const gchar* text = nullptr;
+    if (!followed || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(s)"))) return;
+    g_variant_get(parameters, "(&s)", &text);
+    gnome::mergeFrames(text, followed->reported);
+  };
+  if (!frameSignal_) frameSignal_ = channel_->listen("Frames", take);
+  *followed_ = {{}, {}, last_->origin(), g_get_monotonic_time()};
+  for (const Placement& p : placements)
+    if (last_->find(p.window)) followed_->sent[p.window] = p.frame;
   // Not waited for: the settle starts as the moves leave, as on every desktop, and the read
   // after it says whether the Shell carried them out.
-  channel_->post("Place", g_variant_new("(s)", moves.c_str()));
+  channel_->post("Place", g_variant_new("(s)", moves.c_str()), take);
 }
 
 std::vector<Screen> GnomeDesktop::screens() {

@@ -23,10 +23,14 @@ class GnomeDesktop final : public WindowSystem {
 
   /// One Facts call: windows, screens and pointer.
   DesktopFacts snapshot() override;
+  /// From what the Shell reported of the last Place when every window is where it was sent
+  /// (the Shell answers a call only between the frames it draws, and after a Place it draws
+  /// the moved windows for longer than the settle lasts); else one Facts call.
   std::vector<std::optional<Rect>> frames(std::span<const WindowHandle> windows) override;
   /// One Place call for all the windows, each move decided from the facts of the last look
   /// (snapshot() or frames()), which the core takes just before placing; read anew when they
-  /// do not hold every window.
+  /// do not hold every window. Not waited for: its reply and the Shell's Frames signals say
+  /// where the windows went.
   void place(std::span<const Placement> placements) override;
   std::vector<Screen> screens() override;
   /// The extension's MonitorsChanged signal, which it sends to this client alone once asked;
@@ -54,8 +58,22 @@ class GnomeDesktop final : public WindowSystem {
       : channel_(std::move(channel)) {}
   std::optional<gnome::ShellFacts> read();
 
+  // The last Place: where it sent the windows (seam space) and what the Shell has reported
+  // of them since (stage space), for the reply and the signals to fill in.
+  struct Followed {
+    std::map<WindowHandle, Rect> sent;
+    gnome::ReportedFrames reported;
+    Point origin;
+    std::int64_t placedAt = 0;  // microseconds of the monotonic clock
+  };
+  // How long after a Place its reports are taken: the extension sends them for 3 s after it
+  // carries it out.
+  static constexpr std::int64_t kFollowMicroseconds = 2'000'000;
+
   std::unique_ptr<gnome::ShellChannel> channel_;
   std::optional<gnome::ShellFacts> last_;  // the last facts read
+  std::shared_ptr<Followed> followed_ = std::make_shared<Followed>();
+  std::shared_ptr<void> frameSignal_;  // dropped before the channel
 };
 
 }  // namespace tessaloom::platform

@@ -98,8 +98,10 @@ Result<std::unique_ptr<ShellChannel>> ShellChannel::open() {
 ShellChannel::ShellChannel(GDBusConnection* bus) : bus_(bus), posted_(g_main_context_new()) {}
 
 ShellChannel::~ShellChannel() {
-  // Calls sent without waiting leave before the connection is let go.
+  // Calls sent without waiting leave before the connection is let go; GDBus lets go of a
+  // dropped listener on the context it was made on.
   gio()->flush(bus_, nullptr, nullptr);
+  drain();
   gio()->unref(bus_);
   // A posted call's reply that comes later finds the context, which nobody runs any more.
   g_main_context_unref(posted_);
@@ -142,12 +144,16 @@ std::optional<Reply> ShellChannel::call(const char* method, GVariant* parameters
                                     replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                     G_DBUS_CALL_FLAGS_NO_AUTO_START, milliseconds, nullptr, &error);
   // The replies of calls posted before this one have come before its own.
-  while (g_main_context_iteration(posted_, FALSE)) {
-  }
+  drain();
   if (reply) return Reply(reply, g_variant_unref);
   failed(method, milliseconds, error);
   g_clear_error(&error);
   return std::nullopt;
+}
+
+void ShellChannel::drain() {
+  while (g_main_context_iteration(posted_, FALSE)) {
+  }
 }
 
 void ShellChannel::failed(const char* method, int milliseconds, GError* error) {
@@ -165,21 +171,26 @@ constexpr int kPostMilliseconds = 2000;
 struct Posted {
   const char* method;
   std::function<void(const char*, GError*)> failed;
+  std::function<void(GVariant*)> replied;
 };
 
 void onPosted(GObject* bus, GAsyncResult* result, gpointer data) {
   const std::unique_ptr<Posted> posted(static_cast<Posted*>(data));
   GError* error = nullptr;
-  if (GVariant* reply = gio()->callFinish(reinterpret_cast<GDBusConnection*>(bus), result, &error))
+  if (GVariant* reply =
+          gio()->callFinish(reinterpret_cast<GDBusConnection*>(bus), result, &error)) {
+    if (posted->replied) posted->replied(reply);
     g_variant_unref(reply);
-  else
+  } else {
     posted->failed(posted->method, error);
+  }
   g_clear_error(&error);
 }
 
 }  // namespace
 
-void ShellChannel::post(const char* method, GVariant* parameters) {
+void ShellChannel::post(const char* method, GVariant* parameters,
+                        std::function<void(GVariant*)> replied) {
   const std::string to = g_get_monotonic_time() < quietUntil_ ? std::string() : shell();
   if (to.empty()) {
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
@@ -189,7 +200,8 @@ void ShellChannel::post(const char* method, GVariant* parameters) {
   gio()->call(
       bus_, to.c_str(), kObjectPath, kInterface, method, parameters, nullptr,
       G_DBUS_CALL_FLAGS_NO_AUTO_START, kPostMilliseconds, nullptr, &onPosted,
-      new Posted{method, [this](const char* m, GError* e) { failed(m, kPostMilliseconds, e); }});
+      new Posted{method, [this](const char* m, GError* e) { failed(m, kPostMilliseconds, e); },
+                 std::move(replied)});
   g_main_context_pop_thread_default(posted_);
 }
 
@@ -221,6 +233,14 @@ std::shared_ptr<void> ShellChannel::subscribe(const char* signal,
     auto* sub = static_cast<Subscription*>(p);
     gio()->unsubscribe(sub->bus, sub->id);
   });
+}
+
+std::shared_ptr<void> ShellChannel::listen(const char* signal,
+                                           std::function<void(GVariant*)> handler) {
+  g_main_context_push_thread_default(posted_);
+  auto token = subscribe(signal, std::move(handler));
+  g_main_context_pop_thread_default(posted_);
+  return token;
 }
 
 std::shared_ptr<void> ShellChannel::watch(std::function<void(bool)> handler) {

@@ -68,14 +68,21 @@ class ShellChannel {
   /// Sends the call without waiting; calls go out in the order they are made.
   void send(const char* method, GVariant* parameters);
   /// Sends the call without waiting for it, as send(), but its failure is kept in trouble()
-  /// as a call()'s is, once a later call() has been answered: the Shell answers in order.
-  void post(const char* method, GVariant* parameters);
+  /// as a call()'s is, and its reply handed to `replied`, once a later call() has been
+  /// answered (the Shell answers in order) or drain() finds them come.
+  void post(const char* method, GVariant* parameters, std::function<void(GVariant*)> replied = {});
+  /// Runs what has come for posted calls and listen()ers, without waiting.
+  void drain();
   /// The Facts JSON; nothing when the extension does not answer.
   std::optional<std::string> facts();
 
   /// Calls `handler` on the main loop with the parameters of every `signal` of the
   /// extension's, until the returned token is dropped.
   std::shared_ptr<void> subscribe(const char* signal, std::function<void(GVariant*)> handler);
+
+  /// As subscribe(), but `handler` runs only where posted calls' replies do: in call() and
+  /// drain(), never from the main loop.
+  std::shared_ptr<void> listen(const char* signal, std::function<void(GVariant*)> handler);
 
   /// Calls `handler` on the main loop each time the extension's name appears (true) or goes
   /// (false), until the returned token is dropped.
@@ -96,7 +103,8 @@ class ShellChannel {
   // there, never to whoever holds the well-known name at the time.
   const std::string& shell();
   GDBusConnection* bus_;
-  // Where the replies of posted calls come; only call() runs it, so nothing else runs then.
+  // Where the replies of posted calls and listened signals come; only call() and drain() run
+  // it, so nothing else runs then.
   GMainContext* posted_;
   std::string shell_;
   bool warned_ = false;

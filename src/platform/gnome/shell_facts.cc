@@ -1,6 +1,7 @@
 #include "platform/gnome/shell_facts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -165,6 +166,39 @@ std::string movesFor(const ShellFacts& facts, std::span<const Placement> placeme
     moves.push_back(std::move(m));
   }
   return moves.dump();
+}
+
+bool mergeFrames(std::string_view text, ReportedFrames& into) {
+  const json j = json::parse(text, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) return false;
+  ReportedFrames read;
+  try {
+    for (const auto& [key, frame] : j.items()) {
+      WindowHandle id = 0;
+      const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), id);
+      if (error != std::errc() || end != key.data() + key.size() || id == 0) return false;
+      read[id] = frame.is_null() ? std::nullopt : std::optional(rectOf(frame));
+    }
+  } catch (const json::exception&) {
+    return false;
+  }
+  for (auto& [id, frame] : read) into[id] = frame;
+  return true;
+}
+
+std::optional<std::vector<std::optional<Rect>>> framesAtTargets(
+    const std::map<WindowHandle, Rect>& sent, const ReportedFrames& reported,
+    std::span<const WindowHandle> windows, Point origin) {
+  std::vector<std::optional<Rect>> frames;
+  for (const WindowHandle w : windows) {
+    const auto target = sent.find(w);
+    const auto seen = reported.find(w);
+    if (target == sent.end() || seen == reported.end() || !seen->second ||
+        shifted(*seen->second, origin) != target->second)
+      return std::nullopt;
+    frames.push_back(shifted(*seen->second, origin));
+  }
+  return frames;
 }
 
 }  // namespace tessaloom::platform::gnome

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -71,5 +72,17 @@ std::vector<Screen> screensOf(const ShellFacts& facts);
 /// has, where it goes in stage space and what must happen first. A window that cannot be
 /// resized is only moved (a size it cannot take would drop the move too).
 std::string movesFor(const ShellFacts& facts, std::span<const Placement> placements);
+
+/// Frames the Shell reports for windows it moved, by id, in stage space; nothing for a window
+/// that is gone.
+using ReportedFrames = std::map<WindowHandle, std::optional<Rect>>;
+/// Merges a report (`{"<id>": [x, y, width, height] or null, ...}`) into `into`; false, and
+/// nothing merged, when the report is not that.
+bool mergeFrames(std::string_view json, ReportedFrames& into);
+/// The frames of `windows` in the seam's space when the Shell has reported each one at the
+/// frame it was sent to (`sent`, seam space); nothing when any is elsewhere, gone or unreported.
+std::optional<std::vector<std::optional<Rect>>> framesAtTargets(
+    const std::map<WindowHandle, Rect>& sent, const ReportedFrames& reported,
+    std::span<const WindowHandle> windows, Point origin);
 
 }  // namespace tessaloom::platform::gnome

@@ -87,6 +87,33 @@ TEST(ShellFacts, AMalformedWindowIsLeftOutAndAMalformedReportRefused) {
   EXPECT_EQ(odd->windows.at(1).processId, 2147483647);  // its field's largest number is one
 }
 
+// What the Shell reports of moved windows answers a read only when each window asked for is
+// at the frame it was sent to; a report it cannot read whole changes nothing.
+TEST(ShellFacts, ReportedFramesAnswerOnlyForWindowsAtTheirTargets) {
+  ReportedFrames reported;
+  for (const char* bad :
+       {"", "[]", R"({"x": [0, 0, 1, 1]})", R"({"-1": [0, 0, 1, 1]})", R"({"0": [0, 0, 1, 1]})",
+        R"({"5": [0, 0, 1]})", R"({"5": [0, 0, 1, 1], "6": "x"})"})
+    EXPECT_FALSE(mergeFrames(bad, reported)) << bad;
+  EXPECT_TRUE(reported.empty());
+  ASSERT_TRUE(mergeFrames(R"({"5": [110, 70, 300, 200], "6": [0, 0, 9, 9], "7": null})", reported));
+  ASSERT_TRUE(mergeFrames(R"({"6": [510, 70, 300, 200]})", reported));  // the later one holds
+  const std::map<WindowHandle, Rect> sent = {
+      {5, {10, 20, 300, 200}}, {6, {410, 20, 300, 200}}, {7, {0, 0, 1, 1}}, {8, {0, 0, 1, 1}}};
+  const WindowHandle placed[] = {6, 5};
+  EXPECT_THAT(
+      framesAtTargets(sent, reported, placed, {100, 50}),
+      ::testing::Optional(::testing::ElementsAre(Rect(410, 20, 300, 200), Rect(10, 20, 300, 200))));
+  for (const WindowHandle other : {7, 8, 9}) {  // gone, not reported, not sent
+    const WindowHandle asked[] = {5, other};
+    EXPECT_FALSE(framesAtTargets(sent, reported, asked, {100, 50})) << other;
+  }
+  for (const Rect off : {Rect(111, 70, 300, 200), Rect(110, 70, 300, 199)}) {
+    reported[5] = off;
+    EXPECT_FALSE(framesAtTargets(sent, reported, placed, {100, 50}));
+  }
+}
+
 // The extension binds no less than a letter with two of Control, Alt and Super.
 TEST(ShellFacts, AcceleratorsAreLettersWithTwoOfControlAltSuper) {
   EXPECT_EQ(accelerator({'g', kControlAlt | kShift}), "<Control><Alt><Shift>g");
