@@ -83,7 +83,7 @@ var TessaloomChannel = class {
     this._plates = new Map();
     this._nextPlate = 1;
     this._clients = new Map();
-    this._follows = new Set();
+    this._follows = new Map();
     this._button = this._buttonOwner = null;
     // The clients told of every change of the monitors, as the Shell sees it.
     this._monitorWatchers = new Set();
@@ -113,10 +113,6 @@ var TessaloomChannel = class {
     this._dbus.unexport();
     this._dbus = null;
     this._forget(null);
-    for (const follow of this._follows) {
-      GLib.source_remove(follow.timer);
-      this._unfollow(follow);
-    }
     this._settings = null;
   }
 
@@ -173,8 +169,7 @@ var TessaloomChannel = class {
     Gio.DBus.session.emit_signal(client, OBJECT_PATH, BUS_NAME, signal, args);
   }
 
-  _watch(invocation) {
-    const sender = invocation.get_sender();
+  _watch(sender) {
     if (!this._clients.has(sender)) {
       this._clients.set(sender, Gio.bus_watch_name_on_connection(Gio.DBus.session, sender,
         Gio.BusNameWatcherFlags.NONE, null, () => this._forget(sender)));
@@ -203,6 +198,10 @@ var TessaloomChannel = class {
     for (const client of this._monitorWatchers) {
       if (sender === null || client === sender)
         this._monitorWatchers.delete(client);
+    }
+    for (const client of [...this._follows.keys()]) {
+      if (sender === null || client === sender)
+        this._unfollow(client);
     }
     if (this._button && (sender === null || this._buttonOwner === sender)) {
       this._button.destroy();
@@ -278,37 +277,57 @@ var TessaloomChannel = class {
     invocation.return_value(new GLib.Variant('(s)', [JSON.stringify(frames)]));
   }
 
-  // The frames of `windows` now, by id; each later change of one (null once it is gone) is
-  // sent to `client` alone for three seconds, so that it can see them in place without asking
-  // a Shell busy drawing them.
+  // The frames of `windows` now, by id. Until `client` places again or leaves the bus, and
+  // for a second at most, it alone is told of their changes (null for a window gone), once per
+  // turn of the Shell's main loop, so that it can see them in place without asking a Shell
+  // busy drawing them.
   _follow(client, windows) {
+    this._unfollow(client);
+    this._watch(client);
     const frameOf = w => {
       const f = w.get_frame_rect();
       return [f.x, f.y, f.width, f.height];
     };
-    const tell = (w, frame) => this._tell(client, 'Frames',
-      new GLib.Variant('(s)', [JSON.stringify({[w.get_id()]: frame})]));
-    const follow = {handlers: []};
+    const follow = {handlers: [], changed: new Map(), idle: 0};
+    const tell = () => {
+      follow.idle = 0;
+      const frames = {};
+      for (const [w, gone] of follow.changed)
+        frames[w.get_id()] = gone ? null : frameOf(w);
+      follow.changed.clear();
+      this._tell(client, 'Frames', new GLib.Variant('(s)', [JSON.stringify(frames)]));
+      return GLib.SOURCE_REMOVE;
+    };
+    const changed = (w, gone) => {
+      follow.changed.set(w, gone);
+      follow.idle ||= GLib.idle_add(GLib.PRIORITY_DEFAULT, tell);
+    };
     for (const w of windows) {
       for (const signal of ['position-changed', 'size-changed'])
-        follow.handlers.push([w, w.connect(signal, () => tell(w, frameOf(w)))]);
-      follow.handlers.push([w, w.connect('unmanaged', () => tell(w, null))]);
+        follow.handlers.push([w, w.connect(signal, () => changed(w, false))]);
+      follow.handlers.push([w, w.connect('unmanaged', () => changed(w, true))]);
     }
-    follow.timer = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 3000, () => {
-      this._unfollow(follow);
+    follow.timer = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
+      follow.timer = 0;
+      this._unfollow(client);
       return GLib.SOURCE_REMOVE;
     });
-    this._follows.add(follow);
+    this._follows.set(client, follow);
     return Object.fromEntries(windows.map(w => [w.get_id(), frameOf(w)]));
   }
 
-  _unfollow(follow) {
+  _unfollow(client) {
+    const follow = this._follows.get(client);
+    if (!follow)
+      return;
     for (const [w, id] of follow.handlers) {
       try {
         w.disconnect(id);
       } catch (e) {}  // a window already gone
     }
-    this._follows.delete(follow);
+    for (const source of [follow.timer, follow.idle].filter(Boolean))
+      GLib.source_remove(source);
+    this._follows.delete(client);
   }
 
   // A slot another client holds passes to the caller (a tray copy taking over from the last).
@@ -317,7 +336,7 @@ var TessaloomChannel = class {
       invocation.return_value(new GLib.Variant('(b)', [false]));
       return;
     }
-    const owner = this._watch(invocation);
+    const owner = this._watch(invocation.get_sender());
     this._unbind(slot);
     const name = `hot-key-${slot}`;
     this._settings.set_strv(name, [accelerator]);
@@ -338,7 +357,7 @@ var TessaloomChannel = class {
 
   WatchMonitorsAsync([on], invocation) {
     if (on)
-      this._monitorWatchers.add(this._watch(invocation));
+      this._monitorWatchers.add(this._watch(invocation.get_sender()));
     else
       this._monitorWatchers.delete(invocation.get_sender());
     invocation.return_value(null);
@@ -355,7 +374,7 @@ var TessaloomChannel = class {
   // A plate of the overlay: never reactive, never focused, above the windows.
   PlateCreateAsync([plate], invocation) {
     const p = JSON.parse(plate), look = LOOKS[p.look] ?? LOOKS.dark, s = p.sizes ?? {};
-    const owner = this._watch(invocation);
+    const owner = this._watch(invocation.get_sender());
     const inset = [s.top, s.right, s.bottom, s.left].map(px).join(' ');
     const box = new St.BoxLayout({reactive: false, can_focus: false,
       style: `${look.box} border-radius: ${px(s.corner)}; padding: ${inset}; spacing: ${px(s.spacing)};`});
@@ -408,7 +427,7 @@ var TessaloomChannel = class {
   ButtonShowAsync([icon, label], invocation) {
     if (!iconAllowed(icon))
       return invocation.return_dbus_error('org.freedesktop.DBus.Error.InvalidArgs', 'icon');
-    const owner = this._watch(invocation);
+    const owner = this._watch(invocation.get_sender());
     if (!this._button) {
       this._button = new PanelMenu.Button(0.0, label, false);
       this._icon = new St.Icon({style_class: 'system-status-icon'});
