@@ -103,6 +103,10 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   ASSERT_NO_FATAL_FAILURE(start(GetParam().first));
   ASSERT_TRUE(
       desktop_->open(kFirefox, {{"Docs", {100, 100, 800, 600}}, {"Mail", {400, 300, 700, 500}}}));
+  // A Wayland window, whose new frame comes once it has drawn at its new size.
+  dir_.write("data/applications/org.example.ChatApp.desktop",
+             "[Desktop Entry]\nType=Application\nName=ChatGPT\nExec=true\n");
+  ASSERT_TRUE(desktop_->open(kChat, {{"Chat", {200, 150, 600, 400}}}));
   // In English, from the build's catalogue, where the locale is not even generated.
   env_.insert(env_.end(), {{"TESSALOOM_TRACE", "1"},
                            {"NO_AT_BRIDGE", "1"},
@@ -114,7 +118,7 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   ASSERT_TRUE(testing::waitUntil([&] { return desktop_->facts().value("button", false); }, 10));
   // Strangers are refused every call, change nothing and hear nothing; the tray keeps working.
   const auto before = desktop_->facts();
-  ASSERT_EQ(before["windows"].size(), 2u);
+  ASSERT_EQ(before["windows"].size(), 3u);
   const std::string place = "'[{\"id\": " + before["windows"][0]["id"].dump() + ", \"x\": 0}]'";
   for (const auto& [method, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
            {"Facts", {}},
@@ -134,18 +138,21 @@ TEST_P(GnomeTray, KeepsItsKeysAndButtonWhenAOneOffClientLeavesAndQuitsAfterAnOve
   auto monitor =
       spawn({"stdbuf", "-oL", "gdbus", "monitor", "--session", "--dest", "org.tessaloom.Shell"});
   // A client of its own binds a key and leaves: what it made goes, the tray's stays. A bare
-  // key, or one with a single modifier, is never bound.
+  // key, or one with a single modifier, is never bound. The tray alone hears of its keys and
+  // of the frames of the windows it moved.
   ASSERT_EQ(desktop_->call("BindKey", {"7", "'<Control><Alt>y'"}).status, 0);
   EXPECT_EQ(desktop_->call("BindKey", {"8", "'<Control>a'"}).out, "(false,)\n");
   ASSERT_TRUE(desktop_->press('g'));
   const auto arranged = [&] {
     const auto plates = desktop_->facts()["plates"];
-    return !plates.empty() && plates[0]["text"] == "Auto grid (2 windows)";
+    return !plates.empty() && plates[0]["text"] == "Auto grid (3 windows)";
   };
   ASSERT_TRUE(testing::waitUntil(arranged, 10)) << "Control+Alt+G arranged nothing";
   EXPECT_TRUE(desktop_->facts().value("button", false));
   monitor->signal(SIGTERM);
-  EXPECT_EQ(monitor->rest(testing::after(5)).find("KeyPressed"), std::string::npos);
+  const std::string heard = monitor->rest(testing::after(5));
+  for (const char* signal : {"KeyPressed", "Frames"})
+    EXPECT_EQ(heard.find(signal), std::string::npos) << signal;
   tray->signal(SIGTERM);
   ASSERT_TRUE(tray->waitExit(testing::after(10)));
   EXPECT_EQ(tray->status(), 0) << dir_.read("spawned.log");
