@@ -1,7 +1,7 @@
 // A GNOME Shell that cannot serve a command (the extension missing, disabled or too old, the
-// Shell frozen, or killed while a command waits for its answer) fails it within seconds in one line
-// with status 2. The tray keeps its keys and button when a one-off client of the extension
-// leaves, and quits cleanly right after showing its overlay.
+// Shell frozen, killed while a command waits for its answer or as it moves the windows) fails
+// it within seconds in one line with status 2. The tray keeps its keys and button when a
+// one-off client of the extension leaves, and quits cleanly right after showing its overlay.
 #include <signal.h>
 
 #include <chrono>
@@ -50,15 +50,24 @@ using GnomeTray = GnomeShell;
 TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
   const auto& [trouble, words] = GetParam();
   const bool forged = trouble == "forged";  // the name held by another with the extension off
-  ASSERT_NO_FATAL_FAILURE(start(trouble == "frozen" || trouble == "killed" ? "enabled"
-                                : forged                                   ? "disabled"
-                                                                           : trouble));
+  const bool runs = trouble == "frozen" || trouble == "killed" || trouble == "diesMoving";
+  ASSERT_NO_FATAL_FAILURE(start(runs ? "enabled" : forged ? "disabled" : trouble));
   const pid_t shell = desktop_->shellPid();
   ASSERT_GT(shell, 0);
   std::unique_ptr<testing::Process> client;
   // Killed while the command waits for its answer: stopped first, so that the kill cannot come
   // after a command that has already ended.
   if (shell > 0 && (trouble == "frozen" || trouble == "killed")) ::kill(shell, SIGSTOP);
+  // Killed as soon as it has answered the moves with the window at its target (an X11 window
+  // takes its frame at once): the read after the settle must find the Shell gone.
+  std::unique_ptr<testing::Process> monitor;
+  std::string placed;
+  if (trouble == "diesMoving") {
+    ASSERT_TRUE(desktop_->open(kFirefox, {{"Notes", {100, 100, 600, 400}}}));
+    placed = "   string \"{\"" + desktop_->facts()["windows"][0]["id"].dump() + "\":[";
+    monitor = spawn({"stdbuf", "-oL", "dbus-monitor", "--session"});
+    ASSERT_TRUE(monitor && monitor->readLine(testing::after(10)));  // it has begun
+  }
   if (forged) {
     client = spawn({testing::findProgram("gjs"), "-c",
                     "const {Gio, GLib} = imports.gi; Gio.bus_own_name(Gio.BusType.SESSION, "
@@ -69,6 +78,10 @@ TEST_P(GnomeFailures, FailTheCommandWithinSecondsInOneLine) {
   auto command = std::async(std::launch::async, [&] {
     return testing::runProgram(TESSALOOM_BINARY, {"--apply", "grid"}, env_, 6);
   });
+  if (monitor) {
+    EXPECT_TRUE(monitor->readUntil(placed, testing::after(10))) << "no answer to the moves";
+    if (shell > 0) ::kill(shell, SIGKILL);
+  }
   if (trouble == "killed") {
     command.wait_for(std::chrono::milliseconds(1000));
     if (shell > 0) ::kill(shell, SIGKILL);
@@ -95,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair("outdated", " では Tessaloom の GNOME Shell 拡張機能が古いため動きません"),
         std::pair("frozen", "デスクトップとの接続が失われました（GNOME Shell did not answer"),
         std::pair("killed",
+                  "デスクトップとの接続が失われました（GNOME Shell or its Tessaloom "
+                  "extension went away during"),
+        std::pair("diesMoving",
                   "デスクトップとの接続が失われました（GNOME Shell or its Tessaloom "
                   "extension went away during")),
     [](const auto& p) { return p.param.first; });

@@ -63,9 +63,11 @@ DesktopFacts GnomeDesktop::snapshot() {
 std::vector<std::optional<Rect>> GnomeDesktop::frames(std::span<const WindowHandle> handles) {
   if (!followed_->sent.empty()) {
     channel_->drain();
+    // A Shell that left after it reported is asked, and found gone.
     if (g_get_monotonic_time() - followed_->placedAt < kFollowMicroseconds)
       if (auto reported = gnome::framesAtTargets(followed_->sent, followed_->reported, handles,
-                                                 followed_->origin))
+                                                 followed_->origin);
+          reported && channel_->stillThere())
         return *reported;
   }
   std::vector<std::optional<Rect>> frames(handles.size());

@@ -111,6 +111,10 @@ bool ShellChannel::present() {
   return !shell().empty();
 }
 
+bool ShellChannel::stillThere() {
+  return !shell_.empty() && glib::nameHasOwner(bus_, shell_.c_str());
+}
+
 const std::string& ShellChannel::shell() {
   if (!shell_.empty()) return shell_;
   const std::string owner = glib::nameOwner(bus_, kBusName);

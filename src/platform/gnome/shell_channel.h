@@ -54,6 +54,9 @@ class ShellChannel {
   /// until it is disabled). Only the Shell's own connection counts: another owner of the name is
   /// said once on standard error and treated as no extension.
   bool present();
+  /// Whether the Shell that answered the last call is still on the bus, as the bus says: it
+  /// answers while the Shell is busy drawing.
+  bool stillThere();
 
   /// Calls `method` with `parameters` (floating references are taken) and waits up to
   /// `milliseconds` for a reply of `replyType`; nothing when the call fails, which trouble()
