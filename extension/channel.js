@@ -249,7 +249,7 @@ var TessaloomChannel = class {
   }
 
   // Answers with the moved windows' frames once the moves are made, and tells the caller of
-  // each change of them for a few seconds (see _follow).
+  // each change of them for a while (see _follow).
   PlaceAsync([moves], invocation) {
     const byId = new Map(this._windows().map(w => [w.get_id(), w]));
     const moved = [];
